@@ -1,0 +1,22 @@
+#include "index/dir_map.h"
+
+namespace vessiko {
+
+DirMapPair* DirMap::find(EntryKey key) const {
+  const int64_t target = array_.targetBlock(key, KeyOrder{});
+  if (target < 0) return nullptr;
+  Block& b = array_.block(static_cast<uint32_t>(target));
+  bool equal = false;
+  const uint32_t pos = Array::searchBlock(b, key, KeyOrder{}, &equal, nullptr);
+  return equal ? &b.slots[pos] : nullptr;
+}
+
+RecordRef DirMap::erase(EntryKey key) {
+  DirMapPair* pair = find(key);
+  if (pair == nullptr) return kNoRecord;
+  const RecordRef previous = pair->dir;
+  pair->dir = kNoRecord;
+  return previous;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,69 @@
+// EntryList: the directory records or the file records of the index, as 4-byte RecordRefs in a
+// BlockArray of 4096-slot blocks, in collation order once the index is built.
+//
+// Thread safety: each list has its own lock. Whoever reads or changes a list holds its lock
+// for the whole of it; with both lists held, the directory list is locked first.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "index/block_array.h"
+#include "index/record_ref.h"
+
+namespace vessiko {
+
+class EntryList {
+ public:
+  using Array = BlockArray<RecordRef, 4096, 16, 2048>;
+  using Block = Array::Block;
+
+  explicit EntryList(PrivateHeap& heap) : array_(heap) {}
+
+  // At the end, without looking at the order (building and loading).
+  bool append(RecordRef record) {
+    if (!array_.append(record)) return false;
+    ++itemCount_;
+    return true;
+  }
+  // At the record's collation position.
+  template <class Order>
+  bool insertSorted(RecordRef record, const Order& order) {
+    if (!array_.insertSorted(record, order)) return false;
+    ++itemCount_;
+    return true;
+  }
+  // Removes the record that collates equal to the probe record's bytes and has the same first
+  // word (the key of a directory, the record word of a file).
+  template <class Order>
+  bool removeMatching(const uint8_t* probe, const Order& order) {
+    if (!array_.removeMatching(probe, order)) return false;
+    --itemCount_;
+    return true;
+  }
+  // Keeps the records for which keep(ref) holds, in order (see BlockArray::retainIf).
+  template <class Keep>
+  void retainIf(Keep&& keep) {
+    itemCount_ -= static_cast<uint32_t>(array_.retainIf(keep));
+  }
+
+  uint32_t itemCount() const { return itemCount_; }
+  uint32_t blockCount() const { return array_.blockCount(); }
+  const Block& block(uint32_t i) const { return array_.block(i); }
+  Block& block(uint32_t i) { return array_.block(i); }
+
+  // Copies the references out in list order, and back into the same slots.
+  void copyTo(RecordRef* out) const;
+  void copyFrom(const RecordRef* in);
+
+  void lock() { mutex_.lock(); }
+  void unlock() { mutex_.unlock(); }
+  std::mutex& mutex() { return mutex_; }
+
+ private:
+  Array array_;
+  uint32_t itemCount_ = 0;
+  std::mutex mutex_;
+};
+
+}  // namespace vessiko

@@ -1,0 +1,9 @@
+#include "index/rank_table_data.h"
+
+#include "platform/resources.h"
+
+namespace vessiko {
+
+std::span<const uint8_t> rankTableBytes() { return rankTableResource(); }
+
+}  // namespace vessiko

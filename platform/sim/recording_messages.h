@@ -1,0 +1,54 @@
+// A UserMessages that remembers everything it was told and answers questions from a script,
+// so that tests can check texts and no box ever blocks a test.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/user_messages.h"
+
+namespace vessiko {
+
+class RecordingMessages : public UserMessages {
+ public:
+  struct Message {
+    std::string caption;
+    std::string text;
+    MessageIcon icon;
+  };
+
+  void showStatus(std::string_view text) override;
+  void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  void setResultCount(uint32_t rows) override;
+  void redrawResults(int first, int last) override;
+
+  // Answers for the coming questions, in order; when none is left the default answers.
+  void queueAnswer(bool yes);
+  void setDefaultAnswer(bool yes);
+
+  std::vector<std::string> statuses() const;
+  std::string lastStatus() const;
+  std::vector<Message> messages() const;
+  std::vector<Message> questions() const;
+  // The texts of the boxes titled "错误", in order.
+  std::vector<std::string> errors() const;
+  int64_t resultCount() const;  // -1 before the first count
+  int redrawCount() const;
+  void clear();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> statuses_;
+  std::vector<Message> messages_;
+  std::vector<Message> questions_;
+  std::deque<bool> answers_;
+  bool defaultAnswer_ = true;
+  int64_t resultCount_ = -1;
+  int redraws_ = 0;
+};
+
+}  // namespace vessiko

@@ -1,0 +1,117 @@
+#include "index/dir_map.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "platform/sim/recording_messages.h"
+
+namespace vessiko {
+namespace {
+
+class DirMapTest : public ::testing::Test {
+ protected:
+  RecordingMessages messages_;
+  PrivateHeap heap_{messages_};
+  DirMap map_{heap_};
+};
+
+TEST_F(DirMapTest, FreshMapFindsAndErasesNothing) {
+  EXPECT_EQ(map_.find(rootKey(2)), nullptr);
+  EXPECT_EQ(map_.erase(rootKey(2)), kNoRecord);
+}
+
+TEST_F(DirMapTest, AppendedRootIsFoundFromTheFirstBlock) {
+  ASSERT_TRUE(map_.append(rootKey(2), 100));
+  for (uint32_t i = 0; i < 1024; ++i) ASSERT_TRUE(map_.append(makeEntryKey(2, 16 + i), 1000 + i));
+  EXPECT_EQ(map_.blockCount(), 2u);
+  const DirMapPair* root = map_.find(rootKey(2));
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->dir, 100u);
+  EXPECT_EQ(root, &map_.block(0).slots[0]);
+  EXPECT_EQ(map_.find(makeEntryKey(2, 16 + 1023))->dir, 1000u + 1023);
+  EXPECT_EQ(map_.find(makeEntryKey(2, 6)), nullptr);
+  EXPECT_EQ(map_.find(makeEntryKey(3, 5)), nullptr);
+}
+
+TEST_F(DirMapTest, SmallerKeyIntoAFullFirstBlockMovesItsLastPairToTheSuccessor) {
+  for (uint32_t i = 0; i < 1024; ++i) map_.append(makeEntryKey(1, 100 + i), i);
+  map_.append(makeEntryKey(1, 5000), 9);
+  ASSERT_EQ(map_.blockCount(), 2u);
+  ASSERT_TRUE(map_.insert(makeEntryKey(1, 50), 77));
+  EXPECT_EQ(map_.blockCount(), 2u);
+  EXPECT_EQ(map_.block(0).slots[map_.block(0).first].key, makeEntryKey(1, 50));
+  EXPECT_EQ(map_.block(1).slots[map_.block(1).first].key, makeEntryKey(1, 100 + 1023));
+  EXPECT_EQ(map_.block(1).end - map_.block(1).first, 2u);
+}
+
+TEST_F(DirMapTest, ErasedKeyKeepsItsPairAndIsReused) {
+  map_.append(rootKey(0), 1);
+  map_.append(makeEntryKey(0, 40), 2);
+  EXPECT_EQ(map_.erase(makeEntryKey(0, 40)), 2u);
+  const DirMapPair* pair = map_.find(makeEntryKey(0, 40));
+  ASSERT_NE(pair, nullptr);
+  EXPECT_EQ(pair->dir, kNoRecord);
+  ASSERT_TRUE(map_.insert(makeEntryKey(0, 40), 3));
+  EXPECT_EQ(map_.find(makeEntryKey(0, 40)), pair);
+  EXPECT_EQ(pair->dir, 3u);
+}
+
+TEST_F(DirMapTest, KeysOfLateDrivesSortAfterEarlyOnes) {
+  map_.insert(rootKey(25), 25);  // Z: top bit set
+  map_.insert(rootKey(16), 16);  // Q
+  map_.insert(rootKey(2), 2);
+  const auto& b = map_.block(0);
+  EXPECT_EQ(b.slots[b.first].key, rootKey(2));
+  EXPECT_EQ(b.slots[b.end - 1].key, rootKey(25));
+  EXPECT_EQ(map_.find(rootKey(25))->dir, 25u);
+}
+
+TEST_F(DirMapTest, ModelOfInsertEraseFind) {
+  std::mt19937 random(2024);
+  std::map<EntryKey, RecordRef> reference;  // kNoRecord for an erased key
+  for (int step = 0; step < 60000; ++step) {
+    const EntryKey key = makeEntryKey(static_cast<uint32_t>(random() % 26),
+                                      static_cast<uint32_t>(random() % 3000));
+    switch (random() % 3) {
+      case 0: {
+        const RecordRef value = static_cast<RecordRef>(step);
+        ASSERT_TRUE(map_.insert(key, value));
+        reference[key] = value;
+        break;
+      }
+      case 1: {
+        auto it = reference.find(key);
+        const RecordRef expected = it == reference.end() ? kNoRecord : it->second;
+        ASSERT_EQ(map_.erase(key), expected);
+        if (it != reference.end()) it->second = kNoRecord;
+        break;
+      }
+      default: {
+        const DirMapPair* pair = map_.find(key);
+        auto it = reference.find(key);
+        if (it == reference.end()) {
+          ASSERT_EQ(pair, nullptr);
+        } else {
+          ASSERT_NE(pair, nullptr);
+          ASSERT_EQ(pair->dir, it->second);
+        }
+      }
+    }
+  }
+  // Iteration gives every pair in ascending key order.
+  auto it = reference.begin();
+  for (uint32_t i = 0; i < map_.blockCount(); ++i) {
+    const auto& b = map_.block(i);
+    for (uint32_t s = b.first; s < b.end; ++s, ++it) {
+      ASSERT_NE(it, reference.end());
+      EXPECT_EQ(b.slots[s].key, it->first);
+      EXPECT_EQ(b.slots[s].dir, it->second);
+    }
+  }
+  EXPECT_EQ(it, reference.end());
+}
+
+}  // namespace
+}  // namespace vessiko

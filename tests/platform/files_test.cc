@@ -1,0 +1,64 @@
+#include "platform/files.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vessiko {
+namespace {
+
+std::string tempPath(const std::string& name) {
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+#ifdef _WIN32
+  return "vessiko_" + name + std::to_string(stamp);
+#else
+  return "/tmp/vessiko_" + name + std::to_string(stamp);
+#endif
+}
+
+std::vector<uint8_t> readAll(const std::string& path) {
+  uint32_t error = 0;
+  auto reader = systemFiles().openForRead(path, &error);
+  if (reader == nullptr) return {};
+  uint64_t size = 0;
+  EXPECT_TRUE(reader->size(&size, &error));
+  std::vector<uint8_t> bytes(size);
+  size_t got = 0;
+  EXPECT_TRUE(reader->read(bytes.data(), bytes.size(), &got, &error));
+  EXPECT_EQ(got, size);
+  return bytes;
+}
+
+TEST(Files, ReplaceWritesEveryPieceInOrder) {
+  const std::string path = tempPath("replace");
+  const std::vector<uint8_t> a = {1, 2, 3};
+  const std::vector<uint8_t> b(10000, 7);
+  const std::span<const uint8_t> pieces[] = {a, b};
+  uint32_t error = 0;
+  ASSERT_TRUE(systemFiles().replaceWith(path, pieces, &error));
+  std::vector<uint8_t> expected = a;
+  expected.insert(expected.end(), b.begin(), b.end());
+  EXPECT_EQ(readAll(path), expected);
+  // A second replacement takes the place of the first.
+  const std::span<const uint8_t> one[] = {a};
+  ASSERT_TRUE(systemFiles().replaceWith(path, one, &error));
+  EXPECT_EQ(readAll(path), a);
+  EXPECT_TRUE(systemFiles().remove(path));
+  EXPECT_FALSE(systemFiles().exists(path));
+}
+
+TEST(Files, FailuresCarryTheSystemCode) {
+  uint32_t error = 0;
+  EXPECT_EQ(systemFiles().openForRead(tempPath("missing"), &error), nullptr);
+  EXPECT_NE(error, 0u);
+  error = 0;
+  const std::vector<uint8_t> a = {1};
+  const std::span<const uint8_t> pieces[] = {a};
+  EXPECT_FALSE(systemFiles().replaceWith(tempPath("no/such/folder/") + "x", pieces, &error));
+  EXPECT_NE(error, 0u);
+}
+
+}  // namespace
+}  // namespace vessiko

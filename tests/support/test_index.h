@@ -1,0 +1,45 @@
+// An index for tests: its own heap and message recorder, the shipped collation, and helpers
+// that add directories and files by UTF-8 name the way the enumeration does.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/index.h"
+#include "platform/sim/recording_messages.h"
+
+namespace vessiko::testing {
+
+// The UTF-8 text of a packed name.
+std::string decodeToUtf8(const uint8_t* bytes, uint32_t length);
+
+class TestIndex {
+ public:
+  TestIndex();
+
+  Index& index() { return index_; }
+  RecordingMessages& messages() { return messages_; }
+
+  // A record built as the enumeration builds it, with an unresolved parent link (an EntryKey);
+  // not yet in any list.
+  RecordRef makeDir(EntryKey key, EntryKey parentKey, std::string_view name);
+  RecordRef makeFile(uint32_t recordNumber, EntryKey parentKey, std::string_view name);
+  // A file record's bytes in a scratch buffer, built as a removal probe is built.
+  std::vector<uint8_t> fileProbe(uint32_t recordNumber, std::string_view name);
+  std::vector<uint8_t> dirProbe(EntryKey key, std::string_view name);
+
+  // The displayed name: directory name, or base name + "." + extension.
+  std::string dirName(RecordRef dir) const;
+  std::string fileName(RecordRef file) const;
+
+  std::vector<RecordRef> dirsInOrder() const;
+  std::vector<RecordRef> filesInOrder() const;
+
+ private:
+  RecordingMessages messages_;
+  PrivateHeap heap_;
+  Index index_;
+};
+
+}  // namespace vessiko::testing
