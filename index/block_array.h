@@ -48,7 +48,8 @@ class BlockArray {
     addBlock(0);
   }
   ~BlockArray() {
-    for (uint32_t i = 0; i < count_; ++i) heap_.free(dir_[i]);
+    for (uint32_t i = 0; i < count_; ++i)
+      heap_.free(dir_[i]);
     heap_.free(dir_);
   }
   BlockArray(const BlockArray&) = delete;
@@ -135,8 +136,9 @@ class BlockArray {
   }
 
   // Removes the element that collates equal to probe and has the same first word
-  // (order.firstWord; the probe may be of another type than the elements), looking at the element the search meets and then at its equal
-  // neighbours on both sides, across blocks. False when there is none.
+  // (order.firstWord; the probe may be of another type than the elements), looking at the element
+  // the search meets and then at its equal neighbours on both sides, across blocks. False when
+  // there is none.
   template <class Probe, class Order>
   bool removeMatching(const Probe& probe, const Order& order) {
     if (empty()) return false;
@@ -296,19 +298,22 @@ class BlockArray {
   // New block n takes b's slots [pos, end), starting at pos / 2.
   static void splitUpper(Block& b, Block& n, uint32_t pos) {
     n.first = n.end = pos / 2;
-    for (uint32_t i = pos; i < b.end; ++i) pushBack(n, b.slots[i]);
+    for (uint32_t i = pos; i < b.end; ++i)
+      pushBack(n, b.slots[i]);
     b.end = pos;
   }
   // New block n takes the upper half of a full tail, starting at a quarter.
   static void splitUpperHalf(Block& b, Block& n) {
     n.first = n.end = kCap / 4;
-    for (uint32_t i = kCap / 2; i < b.end; ++i) pushBack(n, b.slots[i]);
+    for (uint32_t i = kCap / 2; i < b.end; ++i)
+      pushBack(n, b.slots[i]);
     b.end = kCap / 2;
   }
   // New block n, placed before b, takes b's slots [0, pos).
   static void splitLower(Block& b, Block& n, uint32_t pos) {
     n.first = n.end = (kCap - pos) / 2;
-    for (uint32_t i = 0; i < pos; ++i) pushBack(n, b.slots[i]);
+    for (uint32_t i = 0; i < pos; ++i)
+      pushBack(n, b.slots[i]);
     b.first = pos;
   }
   // t is full; its previous block p is not.
@@ -383,8 +388,8 @@ class BlockArray {
   }
 
   bool growDirectory() {
-    auto* grown = static_cast<Block**>(
-        heap_.resize(dir_, (capacity_ + kDirectoryGrowth) * sizeof(Block*)));
+    auto* grown =
+        static_cast<Block**>(heap_.resize(dir_, (capacity_ + kDirectoryGrowth) * sizeof(Block*)));
     if (grown == nullptr) {
       heap_.reportFailure();
       return false;

@@ -8,7 +8,9 @@ namespace vessiko {
 
 namespace {
 
-bool isCjk(char16_t u) { return u >= kFirstCjk && u <= kLastCjk; }
+bool isCjk(char16_t u) {
+  return u >= kFirstCjk && u <= kLastCjk;
+}
 
 }  // namespace
 

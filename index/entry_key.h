@@ -18,10 +18,18 @@ constexpr uint32_t kRootRecordNumber = 5;
 constexpr EntryKey makeEntryKey(uint32_t volume, uint32_t recordNumber) {
   return volume << kVolumeShift | (recordNumber & kRecordNumberMask);
 }
-constexpr uint32_t volumeOf(EntryKey key) { return key >> kVolumeShift; }
-constexpr uint32_t recordNumberOf(EntryKey key) { return key & kRecordNumberMask; }
-constexpr EntryKey rootKey(uint32_t volume) { return makeEntryKey(volume, kRootRecordNumber); }
+constexpr uint32_t volumeOf(EntryKey key) {
+  return key >> kVolumeShift;
+}
+constexpr uint32_t recordNumberOf(EntryKey key) {
+  return key & kRecordNumberMask;
+}
+constexpr EntryKey rootKey(uint32_t volume) {
+  return makeEntryKey(volume, kRootRecordNumber);
+}
 // Record numbers above 27 bits cannot be named by a key.
-constexpr bool fitsEntryKey(uint64_t recordNumber) { return recordNumber <= kRecordNumberMask; }
+constexpr bool fitsEntryKey(uint64_t recordNumber) {
+  return recordNumber <= kRecordNumberMask;
+}
 
 }  // namespace vessiko

@@ -25,7 +25,8 @@ ExtensionTable::ExtensionTable(PrivateHeap& heap) : heap_(heap) {
   void* pages = heap_.allocate(kMaxPages * sizeof(std::atomic<Slot*>), true);
   if (pages != nullptr) {
     pages_ = static_cast<std::atomic<Slot*>*>(pages);
-    for (uint32_t i = 0; i < kMaxPages; ++i) new (&pages_[i]) std::atomic<Slot*>(nullptr);
+    for (uint32_t i = 0; i < kMaxPages; ++i)
+      new (&pages_[i]) std::atomic<Slot*>(nullptr);
   }
   sorted_ = heap_.allocateArray<SortedPair>(capacity_);
 }
@@ -36,7 +37,8 @@ ExtensionTable::~ExtensionTable() {
     heap_.free(const_cast<char16_t*>(slot(i)->text.load(std::memory_order_relaxed)));
   }
   if (pages_ != nullptr) {
-    for (uint32_t i = 0; i < kMaxPages; ++i) heap_.free(pages_[i].load(std::memory_order_relaxed));
+    for (uint32_t i = 0; i < kMaxPages; ++i)
+      heap_.free(pages_[i].load(std::memory_order_relaxed));
   }
   heap_.free(pages_);
   heap_.free(sorted_);
@@ -54,7 +56,8 @@ ExtensionTable::Slot* ExtensionTable::slotForWrite(uint32_t index) {
     void* memory = heap_.allocate(kPageEntries * sizeof(Slot), true);
     if (memory == nullptr) return nullptr;
     slots = static_cast<Slot*>(memory);
-    for (uint32_t i = 0; i < kPageEntries; ++i) new (&slots[i]) Slot{{nullptr}, {kIconUnknown}};
+    for (uint32_t i = 0; i < kPageEntries; ++i)
+      new (&slots[i]) Slot{{nullptr}, {kIconUnknown}};
     page.store(slots, std::memory_order_release);
   }
   return slots + index % kPageEntries;
@@ -76,10 +79,12 @@ bool ExtensionTable::search(const char16_t* s, uint32_t n, uint32_t* position) c
         lo = mid + 1;
       } else {
         int64_t down = mid - 1;
-        while (down >= lo && sorted_[down].text[j] == c) --down;
+        while (down >= lo && sorted_[down].text[j] == c)
+          --down;
         lo = down + 1;
         int64_t up = mid + 1;
-        while (up <= hi && sorted_[up].text[j] == c) ++up;
+        while (up <= hi && sorted_[up].text[j] == c)
+          ++up;
         hi = up - 1;
         break;
       }
@@ -121,7 +126,8 @@ int32_t ExtensionTable::add(const char16_t* units, uint32_t length, uint32_t pos
     sorted_ = grown;
     capacity_ += kGrowth;
   } else {
-    std::memmove(sorted_ + position + 1, sorted_ + position, (index - position) * sizeof(SortedPair));
+    std::memmove(sorted_ + position + 1, sorted_ + position,
+                 (index - position) * sizeof(SortedPair));
   }
   sorted_[position] = {text, static_cast<int32_t>(index)};
   target->icon.store(kIconUnknown, std::memory_order_relaxed);

@@ -23,8 +23,8 @@ class ExtensionTable {
  public:
   static constexpr uint32_t kInitialCapacity = 512;
   static constexpr uint32_t kGrowth = 64;
-  static constexpr int32_t kIconBuiltin = -2;   // built-in extensions: icons are per file
-  static constexpr int32_t kIconUnknown = -3;   // not fetched yet
+  static constexpr int32_t kIconBuiltin = -2;  // built-in extensions: icons are per file
+  static constexpr int32_t kIconUnknown = -3;  // not fetched yet
   static constexpr uint32_t kPageEntries = 1024;
   static constexpr uint32_t kMaxPages = 16384;  // 16M extensions
 

@@ -6,8 +6,8 @@ namespace vessiko {
 
 uint32_t FileEntry::recordWordFor(const FileEntryParts& parts) {
   uint32_t word = parts.recordNumber & 0x7FFFFFF;
-  word |= widthCodeFor(parts.extension) << kWidthShift;
-  if (parts.extension >= 0 && parts.extension < kBuiltinExtensionCount) word |= kIconSlotBit;
+  word |= widthCodeFor(parts) << kWidthShift;
+  if (hasIconSlotFor(parts.extension)) word |= kIconSlotBit;
   if (parts.nameLength >= kLongFormFrom) word |= kLongFormBit;
   if (parts.nonAscii) word |= kNonAsciiBit;
   return word;
@@ -28,7 +28,7 @@ void FileEntry::build(uint8_t* out, const FileEntryParts& parts) {
   std::memcpy(p, parts.name, parts.nameLength);
   p += parts.nameLength;
   const auto index = static_cast<uint32_t>(parts.extension);
-  switch (widthCodeFor(parts.extension)) {
+  switch (widthCodeFor(parts)) {
     case 1:
       *p++ = static_cast<uint8_t>(index);
       break;
@@ -61,11 +61,17 @@ int32_t FileEntry::extensionIndex(const uint8_t* pastName, uint32_t* code) const
   }
 }
 
-int32_t FileEntry::extensionIndex() const { return extensionIndex(pastName()); }
+int32_t FileEntry::extensionIndex() const {
+  return extensionIndex(pastName());
+}
 
-int32_t FileEntry::iconSlot() const { return static_cast<int32_t>(loadU32(pastName() + 1)); }
+int32_t FileEntry::iconSlot() const {
+  return static_cast<int32_t>(loadU32(pastName() + 1));
+}
 
-void FileEntry::setIconSlot(int32_t icon) { storeU32(pastName() + 1, static_cast<uint32_t>(icon)); }
+void FileEntry::setIconSlot(int32_t icon) {
+  storeU32(pastName() + 1, static_cast<uint32_t>(icon));
+}
 
 uint32_t FileEntry::recordSize() const {
   const uint32_t word = recordWord();

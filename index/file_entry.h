@@ -33,6 +33,9 @@ struct FileEntryParts {
   uint32_t nameLength = 0;
   bool nonAscii = false;
   int32_t extension = -1;  // ExtensionTable index, -1 for none
+  // A removal probe whose extension the table does not hold: it keeps the one-byte width of
+  // an extension (the byte 0xFF), so that it never takes a file without extension for itself.
+  bool unknownExtension = false;
 };
 
 class FileEntry {
@@ -52,16 +55,24 @@ class FileEntry {
     if (extension < 65536) return 2;
     return 3;
   }
+  static constexpr uint32_t widthCodeFor(const FileEntryParts& parts) {
+    return parts.unknownExtension ? 1 : widthCodeFor(parts.extension);
+  }
   static constexpr uint32_t widthBytes(uint32_t code) { return code == 3 ? 4 : code; }
+  static constexpr bool hasIconSlotFor(int32_t extension) {
+    return extension >= 0 && extension < kBuiltinExtensionCount;
+  }
   static constexpr uint32_t sizeFor(uint32_t nameLength, int32_t extension) {
     return nameLength + 9 + (nameLength >= kLongFormFrom ? 1 : 0) +
-           widthBytes(widthCodeFor(extension)) +
-           (extension >= 0 && extension < kBuiltinExtensionCount ? 4 : 0);
+           widthBytes(widthCodeFor(extension)) + (hasIconSlotFor(extension) ? 4 : 0);
+  }
+  static constexpr uint32_t sizeFor(const FileEntryParts& parts) {
+    return parts.nameLength + 9 + (parts.nameLength >= kLongFormFrom ? 1 : 0) +
+           widthBytes(widthCodeFor(parts)) + (hasIconSlotFor(parts.extension) ? 4 : 0);
   }
   static uint32_t recordWordFor(const FileEntryParts& parts);
 
-  // Fills a record of sizeFor(parts.nameLength, parts.extension) bytes; the icon slot, when
-  // there is one, holds -1.
+  // Fills a record of sizeFor(parts) bytes; the icon slot, when there is one, holds -1.
   static void build(uint8_t* out, const FileEntryParts& parts);
 
   uint32_t recordWord() const { return loadU32(p_); }

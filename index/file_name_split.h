@@ -9,9 +9,9 @@
 namespace vessiko {
 
 struct NameSplit {
-  uint32_t baseLength;       // units before the dot, or the whole name
+  uint32_t baseLength;  // units before the dot, or the whole name
   bool hasExtension;
-  uint32_t extensionStart;   // first unit after the dot
+  uint32_t extensionStart;  // first unit after the dot
   uint32_t extensionLength;
 };
 

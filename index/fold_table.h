@@ -9,7 +9,8 @@ namespace vessiko {
 
 constexpr std::array<uint8_t, 128> makeFoldTable() {
   std::array<uint8_t, 128> table{};
-  for (int c = 0; c < 128; ++c) table[c] = static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  for (int c = 0; c < 128; ++c)
+    table[c] = static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return table;
 }
 

@@ -25,9 +25,13 @@ void PrivateHeap::reportFailure() {
   ShowError(messages_, "申请内存失败:%d", static_cast<int>(heap_->lastError()));
 }
 
-void* PrivateHeap::allocateRaw(size_t bytes) { return heap_->allocate(bytes, false); }
+void* PrivateHeap::allocateRaw(size_t bytes) {
+  return heap_->allocate(bytes, false);
+}
 
-void* PrivateHeap::resize(void* block, size_t bytes) { return heap_->reallocate(block, bytes); }
+void* PrivateHeap::resize(void* block, size_t bytes) {
+  return heap_->reallocate(block, bytes);
+}
 
 void PrivateHeap::free(void* block) {
   if (block != nullptr) heap_->release(block);

@@ -4,6 +4,8 @@
 
 namespace vessiko {
 
-std::span<const uint8_t> rankTableBytes() { return rankTableResource(); }
+std::span<const uint8_t> rankTableBytes() {
+  return rankTableResource();
+}
 
 }  // namespace vessiko

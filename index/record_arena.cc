@@ -20,7 +20,8 @@ RecordArena::RecordArena(PrivateHeap& heap) : heap_(heap) {
 }
 
 RecordArena::~RecordArena() {
-  for (uint32_t i = 0; i < chunkCount_; ++i) heap_.free(chunks_[i]);
+  for (uint32_t i = 0; i < chunkCount_; ++i)
+    heap_.free(chunks_[i]);
   heap_.free(chunks_);
 }
 

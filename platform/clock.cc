@@ -50,8 +50,8 @@ CalendarTime fileTimeToCalendar(uint64_t fileTime) {
 
 uint64_t calendarToFileTime(const CalendarTime& t) {
   const int64_t days = daysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
-  const int64_t ms = ((days * 24 + t.hour) * 60 + t.minute) * 60000 + t.second * 1000 +
-                     t.milliseconds;
+  const int64_t ms =
+      ((days * 24 + t.hour) * 60 + t.minute) * 60000 + t.second * 1000 + t.milliseconds;
   return ms < 0 ? 0 : static_cast<uint64_t>(ms) * 10000;
 }
 

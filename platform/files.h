@@ -25,8 +25,8 @@ class Files {
   virtual std::unique_ptr<FileReader> openForRead(const std::string& path, uint32_t* error) = 0;
   // Writes the pieces, in order, to a temporary file in path's folder and replaces path by it
   // only when every byte was written and flushed; on failure path keeps what it held before.
-  virtual bool replaceWith(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
-                           uint32_t* error) = 0;
+  virtual bool replaceWith(const std::string& path,
+                           std::span<const std::span<const uint8_t>> pieces, uint32_t* error) = 0;
   virtual bool exists(const std::string& path) = 0;
   virtual bool remove(const std::string& path) = 0;
 };

@@ -21,14 +21,20 @@ inline uint64_t loadU64(const uint8_t* p) {
   std::memcpy(&v, p, 8);
   return v;
 }
-inline int64_t loadI64(const uint8_t* p) { return static_cast<int64_t>(loadU64(p)); }
+inline int64_t loadI64(const uint8_t* p) {
+  return static_cast<int64_t>(loadU64(p));
+}
 
 inline void storeU16(uint8_t* p, uint16_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
 }
-inline void storeU32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
-inline void storeU64(uint8_t* p, uint64_t v) { std::memcpy(p, &v, 8); }
+inline void storeU32(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
+inline void storeU64(uint8_t* p, uint64_t v) {
+  std::memcpy(p, &v, 8);
+}
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the layouts are read natively");
 

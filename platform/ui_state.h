@@ -9,8 +9,8 @@
 namespace vessiko {
 
 struct UiState {
-  std::atomic<bool> searchEnabled{false};   // the index is ready; typing searches at once
-  std::atomic<bool> filterInForce{false};   // the result lists are a filtered snapshot
+  std::atomic<bool> searchEnabled{false};  // the index is ready; typing searches at once
+  std::atomic<bool> filterInForce{false};  // the result lists are a filtered snapshot
   std::atomic<bool> extensionChanged{false};
   std::atomic<bool> optionsChanged{false};
   std::atomic<bool> scopeChanged{false};

@@ -11,7 +11,8 @@ namespace {
 std::string_view wholeCharacters(const char* text, size_t length) {
   size_t end = length;
   size_t lead = end;
-  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+  while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
+    --lead;
   if (lead > 0) {
     const auto c = static_cast<unsigned char>(text[lead - 1]);
     const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;

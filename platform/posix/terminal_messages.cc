@@ -11,8 +11,7 @@ void TerminalMessages::showStatus(std::string_view text) {
   std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
 }
 
-void TerminalMessages::showMessage(std::string_view caption, std::string_view text,
-                                   MessageIcon) {
+void TerminalMessages::showMessage(std::string_view caption, std::string_view text, MessageIcon) {
   std::lock_guard lock(mutex_);
   std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(caption.size()), caption.data(),
                static_cast<int>(text.size()), text.data());

@@ -62,9 +62,9 @@ class Win32Files final : public Files {
                    uint32_t* error) override {
     const std::wstring target = widen(path);
     const std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
-    HANDLE file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
       return false;
@@ -101,9 +101,7 @@ class Win32Files final : public Files {
     return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
-  bool remove(const std::string& path) override {
-    return DeleteFileW(widen(path).c_str()) != 0;
-  }
+  bool remove(const std::string& path) override { return DeleteFileW(widen(path).c_str()) != 0; }
 };
 
 }  // namespace

@@ -31,7 +31,8 @@ void Win32Messages::attach(HWND dialog, HWND statusBar, HWND resultList) {
 void Win32Messages::showStatus(std::string_view text) {
   HWND dialog = dialog_;
   auto* wide = new std::wstring(widen(text));
-  if (dialog == nullptr || !PostMessageW(dialog, kStatusMessage, 0, reinterpret_cast<LPARAM>(wide))) {
+  if (dialog == nullptr ||
+      !PostMessageW(dialog, kStatusMessage, 0, reinterpret_cast<LPARAM>(wide))) {
     OutputDebugStringW(wide->c_str());
     delete wide;
   }
@@ -43,8 +44,7 @@ void Win32Messages::deliverPostedStatus(LPARAM text) {
   delete wide;
 }
 
-void Win32Messages::showMessage(std::string_view caption, std::string_view text,
-                                MessageIcon icon) {
+void Win32Messages::showMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
   MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK | iconFlags(icon));
 }
 

@@ -45,7 +45,8 @@ contents(const Array& array) {
   std::vector<std::remove_reference_t<decltype(array.block(0).slots[0])>> out;
   for (uint32_t i = 0; i < array.blockCount(); ++i) {
     const auto& b = array.block(i);
-    for (uint32_t s = b.first; s < b.end; ++s) out.push_back(b.slots[s]);
+    for (uint32_t s = b.first; s < b.end; ++s)
+      out.push_back(b.slots[s]);
   }
   return out;
 }
@@ -71,7 +72,8 @@ class BlockArrayTest : public ::testing::Test {
 
 TEST_F(BlockArrayTest, Appending4097GivesTwoBlocks) {
   EntryList::Array array(heap_);
-  for (uint32_t i = 0; i < 4097; ++i) ASSERT_TRUE(array.append(i));
+  for (uint32_t i = 0; i < 4097; ++i)
+    ASSERT_TRUE(array.append(i));
   ASSERT_EQ(array.blockCount(), 2u);
   EXPECT_EQ(array.block(0).first, 0u);
   EXPECT_EQ(array.block(0).end, 4096u);
@@ -81,7 +83,8 @@ TEST_F(BlockArrayTest, Appending4097GivesTwoBlocks) {
 
 TEST_F(BlockArrayTest, InsertAfterEverythingWithFullTailAndFullPredecessorSplitsTheTail) {
   EntryList::Array array(heap_);
-  for (uint32_t i = 0; i < 8192; ++i) array.append(2 * i);
+  for (uint32_t i = 0; i < 8192; ++i)
+    array.append(2 * i);
   ASSERT_EQ(array.blockCount(), 2u);
   ASSERT_TRUE(array.insertSorted(1000000, ByValue{}));
   ASSERT_EQ(array.blockCount(), 3u);
@@ -104,12 +107,14 @@ TEST_F(BlockArrayTest, EqualElementGoesRightBeforeTheOneTheSearchMeets) {
 
 TEST_F(BlockArrayTest, RemovalMatchesTheFirstWordAmongEqualElements) {
   BlockArray<Item, 8, 2, 4> array(heap_);
-  for (uint32_t id = 0; id < 20; ++id) array.insertSorted({10, id}, ByKey{});
+  for (uint32_t id = 0; id < 20; ++id)
+    array.insertSorted({10, id}, ByKey{});
   array.insertSorted({3, 100}, ByKey{});
   array.insertSorted({30, 101}, ByKey{});
   EXPECT_FALSE(array.removeMatching(Item{10, 55}, ByKey{}));
   EXPECT_EQ(contents(array).size(), 22u);
-  for (uint32_t id : {0u, 19u, 7u, 12u}) EXPECT_TRUE(array.removeMatching(Item{10, id}, ByKey{}));
+  for (uint32_t id : {0u, 19u, 7u, 12u})
+    EXPECT_TRUE(array.removeMatching(Item{10, id}, ByKey{}));
   EXPECT_FALSE(array.removeMatching(Item{10, 7}, ByKey{}));
   const auto all = contents(array);
   EXPECT_EQ(all.size(), 18u);
@@ -129,7 +134,8 @@ TEST_F(BlockArrayTest, EmptiedListAcceptsInsertsAgain) {
 
 TEST_F(BlockArrayTest, RetainIfCompactsBlocksAndReleasesEmptiedOnes) {
   BlockArray<Item, 8, 2, 4> array(heap_);
-  for (uint32_t i = 0; i < 40; ++i) array.append({i, i});
+  for (uint32_t i = 0; i < 40; ++i)
+    array.append({i, i});
   const uint64_t removed = array.retainIf([](const Item& i) { return i.key < 3 || i.key >= 30; });
   EXPECT_EQ(removed, 27u);
   expectWellFormed(array, 8);
@@ -163,7 +169,8 @@ TEST_F(BlockArrayTest, ModelOfSortedInsertRemoveAndAppend) {
         if (present) reference.erase(std::find(reference.begin(), reference.end(), probe));
       } else {
         uint32_t maxKey = 0;
-        for (const auto& i : reference) maxKey = std::max(maxKey, i.key);
+        for (const auto& i : reference)
+          maxKey = std::max(maxKey, i.key);
         const Item item{maxKey + static_cast<uint32_t>(random() % 3), nextId++};
         ASSERT_TRUE(array.append(item));
         reference.push_back(item);

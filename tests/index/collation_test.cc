@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "index/packed_name.h"
-#include "tests/support/test_index.h"
 #include "platform/utf.h"
+#include "tests/support/test_index.h"
 
 namespace vessiko {
 namespace {
@@ -22,11 +22,13 @@ int compare(const std::string& a, const std::string& b) {
   const uint32_t la = encodePackedName(pa.data(), ua.data(), static_cast<uint32_t>(ua.size()));
   const uint32_t lb = encodePackedName(pb.data(), ub.data(), static_cast<uint32_t>(ub.size()));
   const int r = Collation::loadCollationTable().compareNames(pa.data(), pa.data() + la, pb.data(),
-                                                              pb.data() + lb);
+                                                             pb.data() + lb);
   return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
-TEST(Collation, ShippedTableIsLoaded) { EXPECT_TRUE(Collation::loadCollationTable().valid()); }
+TEST(Collation, ShippedTableIsLoaded) {
+  EXPECT_TRUE(Collation::loadCollationTable().valid());
+}
 
 TEST(Collation, AsciiLettersFoldDigitsAndPunctuationByCode) {
   EXPECT_EQ(compare("readme", "README"), 0);
@@ -84,7 +86,7 @@ TEST(RecordOrder, FilesByBaseNameThenExtension) {
   const FileOrder order = index.fileOrder();
   EXPECT_GT(order.compare(report, doc), 0);  // no extension after every extension
   EXPECT_LT(order.compare(doc, txt), 0);
-  EXPECT_LT(order.compare(a, ab), 0);        // base "a" is a prefix of "a b"
+  EXPECT_LT(order.compare(a, ab), 0);  // base "a" is a prefix of "a b"
   EXPECT_EQ(order.compare(txt, txt), 0);
   const RecordRef upper = t.makeFile(25, parent, "REPORT.TXT");
   EXPECT_EQ(order.compare(upper, txt), 0);

@@ -24,7 +24,8 @@ TEST_F(DirMapTest, FreshMapFindsAndErasesNothing) {
 
 TEST_F(DirMapTest, AppendedRootIsFoundFromTheFirstBlock) {
   ASSERT_TRUE(map_.append(rootKey(2), 100));
-  for (uint32_t i = 0; i < 1024; ++i) ASSERT_TRUE(map_.append(makeEntryKey(2, 16 + i), 1000 + i));
+  for (uint32_t i = 0; i < 1024; ++i)
+    ASSERT_TRUE(map_.append(makeEntryKey(2, 16 + i), 1000 + i));
   EXPECT_EQ(map_.blockCount(), 2u);
   const DirMapPair* root = map_.find(rootKey(2));
   ASSERT_NE(root, nullptr);
@@ -36,7 +37,8 @@ TEST_F(DirMapTest, AppendedRootIsFoundFromTheFirstBlock) {
 }
 
 TEST_F(DirMapTest, SmallerKeyIntoAFullFirstBlockMovesItsLastPairToTheSuccessor) {
-  for (uint32_t i = 0; i < 1024; ++i) map_.append(makeEntryKey(1, 100 + i), i);
+  for (uint32_t i = 0; i < 1024; ++i)
+    map_.append(makeEntryKey(1, 100 + i), i);
   map_.append(makeEntryKey(1, 5000), 9);
   ASSERT_EQ(map_.blockCount(), 2u);
   ASSERT_TRUE(map_.insert(makeEntryKey(1, 50), 77));
@@ -72,8 +74,8 @@ TEST_F(DirMapTest, ModelOfInsertEraseFind) {
   std::mt19937 random(2024);
   std::map<EntryKey, RecordRef> reference;  // kNoRecord for an erased key
   for (int step = 0; step < 60000; ++step) {
-    const EntryKey key = makeEntryKey(static_cast<uint32_t>(random() % 26),
-                                      static_cast<uint32_t>(random() % 3000));
+    const EntryKey key =
+        makeEntryKey(static_cast<uint32_t>(random() % 26), static_cast<uint32_t>(random() % 3000));
     switch (random() % 3) {
       case 0: {
         const RecordRef value = static_cast<RecordRef>(step);

@@ -30,7 +30,8 @@ class EntryListTest : public ::testing::Test {
   }
   std::vector<std::string> fileNames() {
     std::vector<std::string> names;
-    for (RecordRef ref : t_.filesInOrder()) names.push_back(t_.fileName(ref));
+    for (RecordRef ref : t_.filesInOrder())
+      names.push_back(t_.fileName(ref));
     return names;
   }
 
@@ -47,14 +48,16 @@ TEST_F(EntryListTest, InsertsKeepCollationOrder) {
 }
 
 TEST_F(EntryListTest, RemovalFindsTheRecordWordAmongEqualNames) {
-  for (uint32_t r = 100; r < 130; ++r) addFile(r, "same.txt");
+  for (uint32_t r = 100; r < 130; ++r)
+    addFile(r, "same.txt");
   addFile(500, "other.txt");
   EXPECT_FALSE(removeFile(999, "same.txt"));
   EXPECT_EQ(index().files.itemCount(), 31u);
   EXPECT_TRUE(removeFile(117, "same.txt"));
   EXPECT_FALSE(removeFile(117, "same.txt"));
   EXPECT_EQ(index().files.itemCount(), 30u);
-  for (RecordRef ref : t_.filesInOrder()) EXPECT_NE(index().file(ref).recordNumber(), 117u);
+  for (RecordRef ref : t_.filesInOrder())
+    EXPECT_NE(index().file(ref).recordNumber(), 117u);
   // The name must collate equal too: the right record with another name is not removed.
   EXPECT_FALSE(removeFile(500, "different.txt"));
   EXPECT_TRUE(removeFile(500, "OTHER.TXT"));
@@ -71,10 +74,12 @@ TEST_F(EntryListTest, DirectoriesByNameAndKey) {
 }
 
 TEST_F(EntryListTest, RetainIfDropsAndCounts) {
-  for (uint32_t r = 0; r < 10000; ++r) index().files.append(t_.makeFile(r, rootKey(2), "f" + std::to_string(r)));
+  for (uint32_t r = 0; r < 10000; ++r)
+    index().files.append(t_.makeFile(r, rootKey(2), "f" + std::to_string(r)));
   index().files.retainIf([&](RecordRef ref) { return index().file(ref).recordNumber() % 3 == 0; });
   EXPECT_EQ(index().files.itemCount(), 3334u);
-  for (RecordRef ref : t_.filesInOrder()) EXPECT_EQ(index().file(ref).recordNumber() % 3, 0u);
+  for (RecordRef ref : t_.filesInOrder())
+    EXPECT_EQ(index().file(ref).recordNumber() % 3, 0u);
 }
 
 // Random inserts, removals and appends of random names, duplicates included, checked against a
@@ -93,7 +98,8 @@ TEST_F(EntryListTest, ModelOfRandomChanges) {
     const int op = static_cast<int>(random() % 10);
     if (op < 6 || live.empty()) {
       std::string name;
-      for (int k = 0; k < 1 + static_cast<int>(random() % 3); ++k) name += syllables[random() % 9];
+      for (int k = 0; k < 1 + static_cast<int>(random() % 3); ++k)
+        name += syllables[random() % 9];
       if (random() % 2) name += ".txt";
       addFile(nextRecord, name);
       live.emplace_back(nextRecord++, name);
@@ -107,9 +113,11 @@ TEST_F(EntryListTest, ModelOfRandomChanges) {
       ASSERT_EQ(refs.size(), live.size());
       ASSERT_TRUE(sortedByOrder(refs)) << "step " << step;
       std::vector<uint32_t> records;
-      for (RecordRef ref : refs) records.push_back(index().file(ref).recordNumber());
+      for (RecordRef ref : refs)
+        records.push_back(index().file(ref).recordNumber());
       std::vector<uint32_t> expected;
-      for (const auto& [record, name] : live) expected.push_back(record);
+      for (const auto& [record, name] : live)
+        expected.push_back(record);
       std::sort(records.begin(), records.end());
       std::sort(expected.begin(), expected.end());
       ASSERT_EQ(records, expected);

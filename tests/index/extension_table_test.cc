@@ -23,7 +23,8 @@ class ExtensionTableTest : public ::testing::Test {
   std::u16string text(int32_t index) { return table_.extensionText(index); }
   std::vector<std::u16string> sortedTexts() {
     std::vector<std::u16string> out;
-    for (uint32_t i = 0; i < table_.count(); ++i) out.push_back(text(table_.sortedIndexAt(i)));
+    for (uint32_t i = 0; i < table_.count(); ++i)
+      out.push_back(text(table_.sortedIndexAt(i)));
     return out;
   }
 
@@ -85,11 +86,14 @@ TEST_F(ExtensionTableTest, EmptyTableAnswersAbsent) {
 TEST_F(ExtensionTableTest, The513thExtensionGrowsTheTableAndKeepsIndexes) {
   table_.seedBuiltins();
   std::vector<std::u16string> texts;
-  for (int i = 0; i < 509; ++i) texts.push_back(utf8ToUtf16("e" + std::to_string(i * 7919 % 10007)));
-  for (size_t i = 0; i < texts.size(); ++i) ASSERT_EQ(intern(texts[i]), static_cast<int32_t>(4 + i));
+  for (int i = 0; i < 509; ++i)
+    texts.push_back(utf8ToUtf16("e" + std::to_string(i * 7919 % 10007)));
+  for (size_t i = 0; i < texts.size(); ++i)
+    ASSERT_EQ(intern(texts[i]), static_cast<int32_t>(4 + i));
   EXPECT_EQ(table_.count(), 513u);
   EXPECT_EQ(table_.capacity(), 576u);
-  for (size_t i = 0; i < texts.size(); ++i) EXPECT_EQ(lookup(texts[i]), static_cast<int32_t>(4 + i));
+  for (size_t i = 0; i < texts.size(); ++i)
+    EXPECT_EQ(lookup(texts[i]), static_cast<int32_t>(4 + i));
   const auto sorted = sortedTexts();
   EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end()));
 }
@@ -145,7 +149,8 @@ TEST_F(ExtensionTableTest, ReadersAreSafeWhileTheTableGrows) {
       ASSERT_EQ(table_.lookup(probe.data(), 3), 1);
     }
   });
-  for (int i = 0; i < 3000; ++i) intern(utf8ToUtf16("x" + std::to_string(i)));
+  for (int i = 0; i < 3000; ++i)
+    intern(utf8ToUtf16("x" + std::to_string(i)));
   done = true;
   reader.join();
   EXPECT_EQ(table_.count(), 3004u);

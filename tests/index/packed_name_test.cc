@@ -28,9 +28,11 @@ TEST(PackedName, AsciiIsOneByteAndEverythingElseThree) {
 }
 
 TEST(PackedName, RoundTripsEveryKindOfUnit) {
-  const std::u16string names[] = {u"", u"readme.txt", u"文档 2024", u"Ωmega", u"\uFFFF\u0001x",
-                                  u"\xD83D\xDE00"};  // a surrogate pair stays two units
-  for (const auto& name : names) EXPECT_EQ(unpack(pack(name)), name);
+  const std::u16string names[] = {
+      u"",      u"readme.txt",    u"文档 2024",
+      u"Ωmega", u"\uFFFF\u0001x", u"\xD83D\xDE00"};  // a surrogate pair stays two units
+  for (const auto& name : names)
+    EXPECT_EQ(unpack(pack(name)), name);
 }
 
 TEST(PackedName, DecoderStopsAtACutMarkerAndTerminates) {

@@ -27,11 +27,14 @@ TEST(PrivateHeap, ZeroedAndResizedBlocksKeepTheirBytes) {
   PrivateHeap heap(messages);
   auto* block = static_cast<uint8_t*>(heap.allocate(256, true));
   ASSERT_NE(block, nullptr);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(block[i], 0);
-  for (int i = 0; i < 256; ++i) block[i] = static_cast<uint8_t>(i);
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(block[i], 0);
+  for (int i = 0; i < 256; ++i)
+    block[i] = static_cast<uint8_t>(i);
   block = static_cast<uint8_t*>(heap.resize(block, 100000));
   ASSERT_NE(block, nullptr);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(block[i], i);
+  for (int i = 0; i < 256; ++i)
+    ASSERT_EQ(block[i], i);
   heap.free(block);
   EXPECT_TRUE(messages.messages().empty());
 }
@@ -42,10 +45,12 @@ TEST(PrivateHeap, UsableFromManyThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([&heap] {
-      for (int i = 0; i < 2000; ++i) heap.free(heap.allocate(16 + i % 512, i % 2 == 0));
+      for (int i = 0; i < 2000; ++i)
+        heap.free(heap.allocate(16 + i % 512, i % 2 == 0));
     });
   }
-  for (auto& thread : threads) thread.join();
+  for (auto& thread : threads)
+    thread.join();
   EXPECT_TRUE(messages.messages().empty());
 }
 

@@ -24,7 +24,8 @@ TEST(RecordArena, RecordsArePackedAndNeverStraddleChunks) {
   EXPECT_EQ(RecordArena::indexOf(third), (1u << 16) + 100);
   EXPECT_EQ(arena.recordAt(RecordArena::indexOf(third)), third);
   // Fresh chunks are zero-filled.
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(arena.at(third)[i], 0);
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(arena.at(third)[i], 0);
 }
 
 TEST(RecordArena, RecordAtRefusesPositionsNotAllocated) {

@@ -116,8 +116,8 @@ TEST(FileEntryLayout, RecordWordHoldsTheFlags) {
   parts.nameLength = 300;
   parts.nonAscii = true;
   parts.extension = 3;
-  EXPECT_EQ(FileEntry::recordWordFor(parts), 0x7FFFFFFu | 0x08000000u | 1u << 28 | 0x40000000u |
-                                                 0x80000000u);
+  EXPECT_EQ(FileEntry::recordWordFor(parts),
+            0x7FFFFFFu | 0x08000000u | 1u << 28 | 0x40000000u | 0x80000000u);
 }
 
 struct SplitCase {

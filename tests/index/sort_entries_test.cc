@@ -15,11 +15,13 @@ namespace {
 
 // Random names drawn from ASCII (both cases), CJK, other scripts and frequent duplicates.
 std::string randomName(std::mt19937& random) {
-  static const char* const pieces[] = {"a", "B", "c", "Z", "0", "9", "_", " ", ".", "中", "国",
-                                       "人", "文", "档", "Ω", "é", "ж", "한", "report", "Report"};
+  static const char* const pieces[] = {"a", "B", "c",  "Z",  "0",      "9",     "_",
+                                       " ", ".", "中", "国", "人",     "文",    "档",
+                                       "Ω", "é", "ж",  "한", "report", "Report"};
   const int length = 1 + static_cast<int>(random() % 6);
   std::string name;
-  for (int i = 0; i < length; ++i) name += pieces[random() % std::size(pieces)];
+  for (int i = 0; i < length; ++i)
+    name += pieces[random() % std::size(pieces)];
   return name;
 }
 
@@ -34,7 +36,8 @@ void expectSortedLikeReference(std::vector<RecordRef> refs, const Order& order) 
   size_t i = 0;
   while (i < sorted.size()) {
     size_t j = i + 1;
-    while (j < sorted.size() && !less(sorted[i], sorted[j])) ++j;
+    while (j < sorted.size() && !less(sorted[i], sorted[j]))
+      ++j;
     std::sort(sorted.begin() + i, sorted.begin() + j);
     std::sort(refs.begin() + i, refs.begin() + j);
     i = j;
@@ -70,11 +73,21 @@ TEST(SortEntryPointers, SortsIntegersOfEveryShape) {
       std::vector<int> v(n);
       for (int i = 0; i < n; ++i) {
         switch (shape) {
-          case 0: v[i] = static_cast<int>(random()); break;
-          case 1: v[i] = i; break;
-          case 2: v[i] = n - i; break;
-          case 3: v[i] = 7; break;
-          default: v[i] = static_cast<int>(random() % 5); break;
+          case 0:
+            v[i] = static_cast<int>(random());
+            break;
+          case 1:
+            v[i] = i;
+            break;
+          case 2:
+            v[i] = n - i;
+            break;
+          case 3:
+            v[i] = 7;
+            break;
+          default:
+            v[i] = static_cast<int>(random() % 5);
+            break;
         }
       }
       std::vector<int> expected = v;
@@ -90,7 +103,8 @@ TEST(SortEntryPointers, SortsIntegersOfEveryShape) {
 TEST(SortEntryPointers, CutOffAt32) {
   for (int n : {32, 33}) {
     std::vector<int> v(n);
-    for (int i = 0; i < n; ++i) v[i] = (i * 17) % n;
+    for (int i = 0; i < n; ++i)
+      v[i] = (i * 17) % n;
     std::vector<std::pair<int, int>> calls;
     const auto logging = [&](int x, int y) {
       calls.emplace_back(x, y);

@@ -23,7 +23,8 @@ TEST(ShowStatus, CountOrFormat) {
 TEST(ShowStatus, LongTextIsCutAtACharacter) {
   RecordingMessages messages;
   std::string chinese;
-  for (int i = 0; i < 400; ++i) chinese += "中";  // 1200 bytes
+  for (int i = 0; i < 400; ++i)
+    chinese += "中";  // 1200 bytes
   ShowStatus(messages, -1, "x%s", chinese.c_str());
   const std::string shown = messages.lastStatus();
   EXPECT_LT(shown.size(), kStatusTextBytes);

@@ -13,9 +13,11 @@ TEST(Utf, RoundTripsAcrossThePlanes) {
 }
 
 TEST(Utf, InvalidBytesBecomeReplacementCharactersOneByOne) {
-  EXPECT_EQ(utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
-  EXPECT_EQ(utf8ToUtf16("\xE4\xB8"), u"\uFFFD\uFFFD");           // cut sequence
-  EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");           // overlong
+  EXPECT_EQ(utf8ToUtf16("a\xFF"
+                        "b"),
+            u"a\uFFFDb");
+  EXPECT_EQ(utf8ToUtf16("\xE4\xB8"), u"\uFFFD\uFFFD");            // cut sequence
+  EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");            // overlong
   EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
 }
 

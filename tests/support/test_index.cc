@@ -1,7 +1,7 @@
 #include "tests/support/test_index.h"
 
-#include "index/file_name_split.h"
 #include "index/packed_name.h"
+#include "index/record_builder.h"
 #include "platform/utf.h"
 
 namespace vessiko::testing {
@@ -16,59 +16,41 @@ TestIndex::TestIndex() : heap_(messages_), index_(heap_, Collation::loadCollatio
 
 RecordRef TestIndex::makeDir(EntryKey key, EntryKey parentKey, std::string_view name) {
   const std::u16string units = utf8ToUtf16(name);
-  uint8_t packed[kMaxPackedNameBytes * 2];
-  const uint32_t length = encodePackedName(packed, units.data(), static_cast<uint32_t>(units.size()));
-  const RecordRef ref = index_.dirArena.allocate(DirEntry::sizeFor(length));
-  DirEntry::build(index_.dirArena.at(ref), key, parentKey, packed, length, length > units.size());
-  return ref;
+  return newDirRecord(index_.dirArena, key, parentKey, units.data(),
+                      static_cast<uint32_t>(units.size()));
 }
-
-namespace {
-
-FileEntryParts fileParts(ExtensionTable& extensions, uint32_t recordNumber, EntryKey parentKey,
-                         std::u16string& units, uint8_t* packed, bool intern) {
-  const NameSplit split = splitFileName(units.data(), static_cast<uint32_t>(units.size()));
-  FileEntryParts parts;
-  parts.recordNumber = recordNumber;
-  parts.parentLink = parentKey;
-  if (split.hasExtension) {
-    char16_t* extension = units.data() + split.extensionStart;
-    parts.extension = intern ? extensions.intern(extension, split.extensionLength)
-                             : extensions.lookup(extension, split.extensionLength);
-  }
-  parts.nameLength = encodePackedName(packed, units.data(), split.baseLength);
-  parts.name = packed;
-  parts.nonAscii = parts.nameLength > split.baseLength;
-  return parts;
-}
-
-}  // namespace
 
 RecordRef TestIndex::makeFile(uint32_t recordNumber, EntryKey parentKey, std::string_view name) {
   std::u16string units = utf8ToUtf16(name);
-  uint8_t packed[kMaxPackedNameBytes * 2];
-  const FileEntryParts parts =
-      fileParts(index_.extensions, recordNumber, parentKey, units, packed, true);
-  const RecordRef ref = index_.fileArena.allocate(FileEntry::sizeFor(parts.nameLength, parts.extension));
-  FileEntry::build(index_.fileArena.at(ref), parts);
-  return ref;
+  uint8_t packed[kMaxPackedNameBytes];
+  FileEntryParts parts =
+      packFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
+                   ExtensionUse::kIntern, packed);
+  parts.recordNumber = recordNumber;
+  parts.parentLink = parentKey;
+  return newFileRecord(index_.fileArena, parts);
 }
 
 std::vector<uint8_t> TestIndex::fileProbe(uint32_t recordNumber, std::string_view name) {
   std::u16string units = utf8ToUtf16(name);
-  uint8_t packed[kMaxPackedNameBytes * 2];
-  const FileEntryParts parts = fileParts(index_.extensions, recordNumber, 0, units, packed, false);
-  std::vector<uint8_t> bytes(FileEntry::sizeFor(parts.nameLength, parts.extension));
+  uint8_t packed[kMaxPackedNameBytes];
+  FileEntryParts parts =
+      packFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
+                   ExtensionUse::kLookUp, packed);
+  parts.recordNumber = recordNumber;
+  std::vector<uint8_t> bytes(FileEntry::sizeFor(parts));
   FileEntry::build(bytes.data(), parts);
   return bytes;
 }
 
 std::vector<uint8_t> TestIndex::dirProbe(EntryKey key, std::string_view name) {
   const std::u16string units = utf8ToUtf16(name);
-  uint8_t packed[kMaxPackedNameBytes * 2];
-  const uint32_t length = encodePackedName(packed, units.data(), static_cast<uint32_t>(units.size()));
+  uint8_t packed[kMaxPackedNameBytes];
+  bool nonAscii;
+  const uint32_t length =
+      packDirName(units.data(), static_cast<uint32_t>(units.size()), packed, &nonAscii);
   std::vector<uint8_t> bytes(DirEntry::sizeFor(length));
-  DirEntry::build(bytes.data(), key, 0, packed, length, length > units.size());
+  DirEntry::build(bytes.data(), key, 0, packed, length, nonAscii);
   return bytes;
 }
 
@@ -101,7 +83,11 @@ std::vector<RecordRef> inOrder(const EntryList& list) {
 
 }  // namespace
 
-std::vector<RecordRef> TestIndex::dirsInOrder() const { return inOrder(index_.dirs); }
-std::vector<RecordRef> TestIndex::filesInOrder() const { return inOrder(index_.files); }
+std::vector<RecordRef> TestIndex::dirsInOrder() const {
+  return inOrder(index_.dirs);
+}
+std::vector<RecordRef> TestIndex::filesInOrder() const {
+  return inOrder(index_.files);
+}
 
 }  // namespace vessiko::testing

@@ -1,0 +1,166 @@
+// Builds indexes of synthetic names (1M and 10M entries by default; counts on the command
+// line), sorts them, inserts and removes 100k entries in sorted order, and reports time and
+// bytes per entry. Every result is checked before it is reported.
+//
+//   build/linux-release/tools/bench/index_bench [entries...]
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "index/index.h"
+#include "index/packed_name.h"
+#include "index/record_builder.h"
+#include "index/sort_entries.h"
+#include "platform/sim/recording_messages.h"
+#include "tools/bench/bench_clock.h"
+#include "tools/synth/synthetic_names.h"
+
+namespace vessiko {
+namespace {
+
+constexpr uint32_t kChanges = 100000;
+constexpr uint32_t kVolume = 2;  // drive C
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "check failed: %s\n", what);
+  std::exit(1);
+}
+
+template <class Order>
+void sortList(EntryList& list, const Order& order, std::vector<RecordRef>& scratch) {
+  scratch.resize(list.itemCount());
+  list.copyTo(scratch.data());
+  sortEntryPointers(scratch.data(), scratch.size(), order);
+  list.copyFrom(scratch.data());
+}
+
+template <class Order>
+void checkSorted(const EntryList& list, const Order& order) {
+  RecordRef previous = kNoRecord;
+  uint64_t seen = 0;
+  for (uint32_t b = 0; b < list.blockCount(); ++b) {
+    const auto& block = list.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s, ++seen) {
+      if (previous != kNoRecord && order(previous, block.slots[s]) > 0) fail("list order");
+      previous = block.slots[s];
+    }
+  }
+  if (seen != list.itemCount()) fail("item count");
+}
+
+uint64_t listBytes(const EntryList& list) {
+  return static_cast<uint64_t>(list.blockCount()) * EntryList::Array::kBlockBytes;
+}
+
+void run(uint32_t entries) {
+  RecordingMessages messages;
+  PrivateHeap heap(messages);
+  Index index(heap, Collation::loadCollationTable());
+  index.extensions.seedBuiltins();
+  SyntheticNames names(entries);
+  uint8_t packed[kMaxPackedNameBytes];
+
+  // One directory in ten, as on a typical system volume.
+  const uint32_t dirs = entries / 10;
+  uint64_t nameUnits = 0;
+  Stopwatch build;
+  for (uint32_t i = 0; i < dirs; ++i) {
+    const std::u16string name = names.folderName();
+    nameUnits += name.size();
+    const RecordRef ref =
+        newDirRecord(index.dirArena, makeEntryKey(kVolume, 16 + i), rootKey(kVolume), name.data(),
+                     static_cast<uint32_t>(name.size()));
+    if (ref == kNoRecord || !index.dirs.append(ref)) fail("directory allocation");
+  }
+  for (uint32_t i = dirs; i < entries; ++i) {
+    std::u16string name = names.fileName();
+    nameUnits += name.size();
+    FileEntryParts parts =
+        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+                     ExtensionUse::kIntern, packed);
+    parts.recordNumber = 16 + i;
+    parts.parentLink = rootKey(kVolume);
+    const RecordRef ref = newFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.append(ref)) fail("file allocation");
+  }
+  const double buildSeconds = build.seconds();
+
+  std::vector<RecordRef> scratch;
+  Stopwatch sortDirs;
+  sortList(index.dirs, index.dirOrder(), scratch);
+  const double sortDirSeconds = sortDirs.seconds();
+  Stopwatch sortFiles;
+  sortList(index.files, index.fileOrder(), scratch);
+  const double sortFileSeconds = sortFiles.seconds();
+  scratch = {};
+  checkSorted(index.dirs, index.dirOrder());
+  checkSorted(index.files, index.fileOrder());
+
+  const uint64_t recordBytes = index.dirArena.bytesReserved() + index.fileArena.bytesReserved();
+  const uint64_t refBytes = listBytes(index.dirs) + listBytes(index.files);
+
+  // 100k changes: new files inserted at their places, then removed again by probes.
+  SyntheticNames changes(entries + 1);
+  std::vector<std::u16string> added;
+  added.reserve(kChanges);
+  for (uint32_t i = 0; i < kChanges; ++i)
+    added.push_back(changes.fileName());
+  const FileOrder order = index.fileOrder();
+  Stopwatch insert;
+  for (uint32_t i = 0; i < kChanges; ++i) {
+    std::u16string name = added[i];
+    FileEntryParts parts =
+        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+                     ExtensionUse::kIntern, packed);
+    parts.recordNumber = 0x4000000 + i;
+    parts.parentLink = rootKey(kVolume);
+    const RecordRef ref = newFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.insertSorted(ref, order)) fail("insert");
+  }
+  const double insertSeconds = insert.seconds();
+  checkSorted(index.files, order);
+  if (index.files.itemCount() != entries - dirs + kChanges) fail("count after inserts");
+
+  uint8_t probe[FileEntry::sizeFor(kMaxPackedNameBytes, 65536)];
+  Stopwatch remove;
+  for (uint32_t i = 0; i < kChanges; ++i) {
+    std::u16string name = added[i];
+    FileEntryParts parts =
+        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+                     ExtensionUse::kLookUp, packed);
+    parts.recordNumber = 0x4000000 + i;
+    FileEntry::build(probe, parts);
+    if (!index.files.removeMatching(probe, order)) fail("remove");
+  }
+  const double removeSeconds = remove.seconds();
+  checkSorted(index.files, order);
+  if (index.files.itemCount() != entries - dirs) fail("count after removals");
+
+  std::printf("%10u entries (%u folders), %.1f units a name on average\n", entries, dirs,
+              static_cast<double>(nameUnits) / entries);
+  std::printf("  build (pack, allocate, append)   %8.3f s\n", buildSeconds);
+  std::printf("  sort folders                     %8.3f s\n", sortDirSeconds);
+  std::printf("  sort files                       %8.3f s\n", sortFileSeconds);
+  std::printf("  insert 100k files in order       %8.3f s  (%.2f us each)\n", insertSeconds,
+              insertSeconds * 1e6 / kChanges);
+  std::printf("  remove those 100k by probe       %8.3f s  (%.2f us each)\n", removeSeconds,
+              removeSeconds * 1e6 / kChanges);
+  std::printf("  memory: records %.1f + list references %.1f = %.1f bytes per entry\n",
+              static_cast<double>(recordBytes) / entries, static_cast<double>(refBytes) / entries,
+              static_cast<double>(recordBytes + refBytes) / entries);
+}
+
+}  // namespace
+}  // namespace vessiko
+
+int main(int argc, char** argv) {
+  std::vector<uint32_t> counts;
+  for (int i = 1; i < argc; ++i)
+    counts.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
+  if (counts.empty()) counts = {1000000, 10000000};
+  for (uint32_t n : counts)
+    vessiko::run(n);
+  return 0;
+}
