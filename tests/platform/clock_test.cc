@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/sim/fixed_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,17 @@ TEST(Clock, LocalConversionsRoundTrip) {
   EXPECT_LT(now > back ? now - back : back - now, 10000u);  // within the dropped sub-millisecond
   const CalendarTime utc = clock.utcNow();
   EXPECT_GE(utc.year, 2024);
+}
+
+TEST(FixedClock, LocalTimeIsShiftedUtcAcrossMidnight) {
+  const uint64_t utc = calendarToFileTime({2026, 12, 7, 20, 30, 0, 0});
+  FixedClock clock(utc, 8 * 60);
+  const CalendarTime local = clock.localNow();
+  EXPECT_EQ(local.day, 8);
+  EXPECT_EQ(local.hour, 4);
+  EXPECT_EQ(local.minute, 30);
+  EXPECT_EQ(clock.fromLocal(local), utc);
+  EXPECT_EQ(clock.utcNow().hour, 20);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/sim/memory_files.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,38 @@ TEST(Files, FailuresCarryTheSystemCode) {
   const std::span<const uint8_t> pieces[] = {a};
   EXPECT_FALSE(systemFiles().replaceWith(tempPath("no/such/folder/") + "x", pieces, &error));
   EXPECT_NE(error, 0u);
+}
+
+}  // namespace
+}  // namespace vessiko
+
+namespace vessiko {
+namespace {
+
+TEST(MemoryFiles, FailedWriteKeepsTheOldFile) {
+  MemoryFiles files;
+  files.put("db", {1, 2, 3});
+  files.failWriteAfter(2);
+  const std::vector<uint8_t> bytes = {9, 9, 9};
+  const std::span<const uint8_t> pieces[] = {bytes};
+  uint32_t error = 0;
+  EXPECT_FALSE(files.replaceWith("db", pieces, &error));
+  EXPECT_EQ(error, MemoryFiles::kErrorDiskFull);
+  EXPECT_EQ(files.get("db"), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(MemoryFiles, ShortReadFailsWithACode) {
+  MemoryFiles files;
+  files.put("db", std::vector<uint8_t>(100, 7));
+  files.failReadAfter("db", 40);
+  uint32_t error = 0;
+  auto reader = files.openForRead("db", &error);
+  ASSERT_NE(reader, nullptr);
+  std::vector<uint8_t> buffer(100);
+  size_t got = 0;
+  EXPECT_FALSE(reader->read(buffer.data(), 100, &got, &error));
+  EXPECT_EQ(got, 40u);
+  EXPECT_EQ(error, MemoryFiles::kErrorReadFault);
 }
 
 }  // namespace
