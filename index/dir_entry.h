@@ -21,6 +21,10 @@
 
 namespace vessiko {
 
+// Walks up parent links stop after this many steps: an NTFS path of 32767 units has fewer
+// levels, so only a damaged chain (a cycle) reaches it.
+constexpr uint32_t kMaxDirectoryDepth = 16384;
+
 class DirEntry {
  public:
   static constexpr uint32_t kHeaderBytes = 10;

@@ -38,6 +38,7 @@ class DirMap {
 
   uint32_t blockCount() const { return array_.blockCount(); }
   const Block& block(uint32_t i) const { return array_.block(i); }
+  Block& block(uint32_t i) { return array_.block(i); }
 
  private:
   struct KeyOrder {

@@ -1,5 +1,7 @@
 #include "index/record_arena.h"
 
+#include <utility>
+
 namespace vessiko {
 
 namespace {
@@ -51,6 +53,14 @@ RecordRef RecordArena::allocate(uint32_t n) {
   const RecordRef ref = (chunkCount_ - 1) << kChunkShift | used_;
   used_ += n;
   return ref;
+}
+
+void RecordArena::swap(RecordArena& other) {
+  std::swap(chunks_, other.chunks_);
+  std::swap(capacity_, other.capacity_);
+  std::swap(chunkCount_, other.chunkCount_);
+  std::swap(current_, other.current_);
+  std::swap(used_, other.used_);
 }
 
 RecordRef RecordArena::recordAt(RecordIndex index) const {

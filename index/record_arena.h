@@ -14,6 +14,25 @@ namespace vessiko {
 
 class RecordArena {
  public:
+  // Replays the allocation rule: the handles that records of the given sizes, allocated in
+  // order from an empty arena, receive.
+  class Replay {
+   public:
+    RecordRef next(uint32_t size) {
+      if (used_ + size > kChunkBytes) {
+        ++chunk_;
+        used_ = 0;
+      }
+      const RecordRef ref = chunk_ << kChunkShift | used_;
+      used_ += size;
+      return ref;
+    }
+
+   private:
+    uint32_t chunk_ = 0;
+    uint32_t used_ = 0;
+  };
+
   static constexpr uint32_t kChunkBytes = 4096;
   static constexpr uint32_t kChunkShift = 12;
   // Chunk 0xFFFFF is never made, so no record has the handle kNoRecord.
@@ -38,6 +57,9 @@ class RecordArena {
   static RecordIndex indexOf(RecordRef ref) {
     return (ref >> kChunkShift) << 16 | (ref & (kChunkBytes - 1));
   }
+
+  // Exchanges the records of two arenas of the same heap.
+  void swap(RecordArena& other);
 
   uint32_t chunkCount() const { return chunkCount_; }
   uint32_t usedInCurrentChunk() const { return used_; }

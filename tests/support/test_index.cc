@@ -12,7 +12,10 @@ std::string decodeToUtf8(const uint8_t* bytes, uint32_t length) {
   return utf16ToUtf8(units);
 }
 
-TestIndex::TestIndex() : heap_(messages_), index_(heap_, Collation::loadCollationTable()) {}
+TestIndex::TestIndex(Heap* heap)
+    : heap_(heap != nullptr ? std::make_unique<PrivateHeap>(messages_, *heap)
+                            : std::make_unique<PrivateHeap>(messages_)),
+      index_(*heap_, Collation::loadCollationTable()) {}
 
 RecordRef TestIndex::makeDir(EntryKey key, EntryKey parentKey, std::string_view name) {
   const std::u16string units = utf8ToUtf16(name);
@@ -71,6 +74,21 @@ std::string TestIndex::fileName(RecordRef file) const {
     text.append(utf16ToUtf8(ext));
   }
   return text;
+}
+
+std::string TestIndex::pathOf(RecordRef dir) const {
+  std::string path = dirName(dir);
+  uint32_t depth = 0;
+  for (uint32_t parent = index_.dir(dir).parentLink(); parent != kNoRecord;
+       parent = index_.dir(parent).parentLink()) {
+    if (++depth > kMaxDirectoryDepth) return "<cycle>";
+    path = dirName(parent) + "\\" + path;
+  }
+  return path;
+}
+
+std::string TestIndex::filePath(RecordRef file) const {
+  return pathOf(index_.file(file).parentLink()) + "\\" + fileName(file);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // that add directories and files by UTF-8 name the way the enumeration does.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +17,12 @@ std::string decodeToUtf8(const uint8_t* bytes, uint32_t length);
 
 class TestIndex {
  public:
-  TestIndex();
+  // With the given system heap instead of a private one (tests of memory failures).
+  explicit TestIndex(Heap* heap = nullptr);
 
   Index& index() { return index_; }
   RecordingMessages& messages() { return messages_; }
+  PrivateHeap& heap() { return *heap_; }
 
   // A record built as the enumeration builds it, with an unresolved parent link (an EntryKey);
   // not yet in any list.
@@ -33,12 +36,17 @@ class TestIndex {
   std::string dirName(RecordRef dir) const;
   std::string fileName(RecordRef file) const;
 
+  // "C:\\a\\b" for a linked directory record.
+  std::string pathOf(RecordRef dir) const;
+  // The path of a linked file: its folder's path, a backslash, its name.
+  std::string filePath(RecordRef file) const;
+
   std::vector<RecordRef> dirsInOrder() const;
   std::vector<RecordRef> filesInOrder() const;
 
  private:
   RecordingMessages messages_;
-  PrivateHeap heap_;
+  std::unique_ptr<PrivateHeap> heap_;
   Index index_;
 };
 

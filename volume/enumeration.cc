@@ -1,0 +1,143 @@
+#include "volume/enumeration.h"
+
+#include <vector>
+
+#include "index/packed_name.h"
+#include "index/record_builder.h"
+#include "index/record_compaction.h"
+#include "index/sort_entries.h"
+#include "volume/parent_links.h"
+#include "volume/usn_record.h"
+
+namespace vessiko {
+
+namespace {
+
+constexpr uint32_t kEnumOutputBytes = 0x80008;  // 512 KiB of records and the 8-byte position
+
+struct ScanState {
+  Index& index;
+  uint32_t volume;
+  EntryKey lastDirKey;
+  bool reportedWideRecord = false;
+};
+
+// Record numbers that do not fit the 27 bits of a key cannot be indexed: a key of the cut
+// number would name another entry. The user is told once per volume.
+bool fitsKeys(ScanState& scan, const UsnRecord& record, UserMessages& messages) {
+  if (fitsEntryKey(record.recordNumber()) && fitsEntryKey(record.parentRecordNumber())) return true;
+  if (!scan.reportedWideRecord) {
+    scan.reportedWideRecord = true;
+    messages.showMessage("", "", MessageIcon::kNone);
+  }
+  return false;
+}
+
+void addDirectory(ScanState& scan, const UsnRecord& record, char16_t* units) {
+  const auto number = static_cast<uint32_t>(record.recordNumber());
+  // The root is made by the program, never read.
+  if (number == kRootRecordNumber) return;
+  Index& index = scan.index;
+  const EntryKey key = makeEntryKey(scan.volume, number);
+  const RecordRef ref =
+      newDirRecord(index.dirArena, key, makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber())),
+                   units, record.nameLength);
+  if (ref == kNoRecord || !index.dirs.append(ref)) return;
+  // The enumeration hands out ascending record numbers; should it not, the ordered insert
+  // keeps the map sorted.
+  if (key > scan.lastDirKey) {
+    index.dirMap.append(key, ref);
+    scan.lastDirKey = key;
+  } else {
+    index.dirMap.insert(key, ref);
+  }
+}
+
+void addFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t* packed) {
+  Index& index = scan.index;
+  FileEntryParts parts =
+      packFileName(index.extensions, units, record.nameLength, ExtensionUse::kIntern, packed);
+  parts.recordNumber = static_cast<uint32_t>(record.recordNumber());
+  parts.parentLink = makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber()));
+  const RecordRef ref = newFileRecord(index.fileArena, parts);
+  if (ref != kNoRecord) index.files.append(ref);
+}
+
+void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output,
+                UserMessages& messages) {
+  namespace e = ntfs::mft_enum_data;
+  const RecordRef rootRef = index.dirArena.allocate(DirEntry::kRootBytes);
+  if (rootRef == kNoRecord) return;
+  DirEntry::initRoot(index.dirArena.at(rootRef), volume);
+  index.dirs.append(rootRef);
+  index.dirMap.append(rootKey(volume), rootRef);
+
+  ScanState scan{index, volume, rootKey(volume)};
+  uint8_t in[e::kSize];
+  storeU64(in + e::kStartFileReferenceNumber, 0);
+  storeU64(in + e::kLowUsn, 0);
+  storeU64(in + e::kHighUsn, static_cast<uint64_t>(slot.nextUsn));
+  char16_t units[kMaxNameUnits + 1];
+  uint8_t packed[kMaxPackedNameBytes];
+  for (;;) {
+    uint32_t returned = 0;
+    uint32_t error = 0;
+    // A failure is how the end of the table is reported; any other failure ends it too.
+    if (!slot.volume->control(ntfs::kEnumUsnData, in, sizeof in, output, kEnumOutputBytes,
+                              &returned, &error) ||
+        returned < 8) {
+      return;
+    }
+    const uint32_t records = forEachUsnRecord(output, returned, [&](const UsnRecord& record) {
+      if (!fitsKeys(scan, record, messages)) return;
+      copyUsnName(record, units);
+      if (record.isDirectory()) {
+        addDirectory(scan, record, units);
+      } else {
+        addFile(scan, record, units, packed);
+      }
+    });
+    const uint64_t next = loadU64(output);
+    // A call that brings nothing new, or does not move on, would repeat forever.
+    if (records == 0 || next <= loadU64(in + e::kStartFileReferenceNumber)) return;
+    storeU64(in + e::kStartFileReferenceNumber, next);
+  }
+}
+
+template <class Order>
+void sortList(EntryList& list, RecordRef* scratch, const Order& order) {
+  list.copyTo(scratch);
+  sortEntryPointers(scratch, list.itemCount(), order);
+  list.copyFrom(scratch);
+}
+
+}  // namespace
+
+int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages) {
+  auto* output = static_cast<uint8_t*>(index.heap.allocate(kEnumOutputBytes, false));
+  if (output == nullptr) return 0;
+  for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
+    VolumeSlot& slot = slots[volume];
+    if (!slot.present()) continue;
+    ShowStatus(messages, -1, "正在扫描(%c)盘，请稍候...", static_cast<char>('A' + volume));
+    scanVolume(index, slot, volume, output, messages);
+  }
+  index.heap.free(output);
+
+  ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
+  linkParents(index);
+
+  const uint32_t most =
+      index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount() : index.files.itemCount();
+  auto* scratch = index.heap.allocateArray<RecordRef>(most == 0 ? 1 : most);
+  if (scratch == nullptr) return 0;
+  ShowStatus(messages, -1, "正在排序文件夹，请稍候...");
+  sortList(index.dirs, scratch, index.dirOrder());
+  ShowStatus(messages, -1, "正在排序文件，请稍候...");
+  sortList(index.files, scratch, index.fileOrder());
+  index.heap.free(scratch);
+  compactRecords(index);
+  return 0;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,18 @@
+// EnumerateVolumes: builds the whole index from nothing. It reads every open volume's master
+// file table through FSCTL_ENUM_USN_DATA, makes one record per directory and per file
+// (appended unordered), links every record to its parent directory, drops records whose parent
+// is not in the index, and sorts both lists by collation once, at the end.
+//
+// Runs on the start-up thread while no other thread touches the index, so it takes no locks.
+#pragma once
+
+#include "index/index.h"
+#include "platform/user_messages.h"
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+// Expects an empty index whose extension table holds the built-in extensions. Returns 0.
+int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages);
+
+}  // namespace vessiko

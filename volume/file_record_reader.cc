@@ -1,0 +1,178 @@
+#include "volume/file_record_reader.h"
+
+#include "volume/file_record_view.h"
+
+namespace vessiko {
+
+namespace {
+
+namespace a = ntfs::attribute;
+namespace fn = ntfs::file_name;
+namespace le = ntfs::attribute_list_entry;
+namespace out = ntfs::file_record_output;
+
+// Reads record `number` into the slot's buffer. False unless the volume hands out exactly that
+// record, in use.
+bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
+  uint8_t in[out::kInputSize];
+  storeU64(in, number);
+  uint32_t returned = 0;
+  uint32_t error = 0;
+  uint8_t* buffer = slot.fileRecordBuffer;
+  if (!slot.volume->control(ntfs::kGetNtfsFileRecord, in, sizeof in, buffer,
+                            slot.fileRecordBufferSize, &returned, &error) ||
+      returned <= out::kFileRecordBuffer || returned > slot.fileRecordBufferSize) {
+    return false;
+  }
+  if ((loadU64(buffer + out::kFileReferenceNumber) & ntfs::kRecordNumberMask48) != number) {
+    return false;
+  }
+  uint32_t length = loadU32(buffer + out::kFileRecordLength);
+  if (length > returned - out::kFileRecordBuffer) length = returned - out::kFileRecordBuffer;
+  *record = FileRecordView(buffer + out::kFileRecordBuffer, length);
+  return record->inUse();
+}
+
+// The record number of the first attribute-list entry of `type`, from a list held as bytes.
+bool findListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t* number) {
+  uint32_t at = 0;
+  while (length - at >= le::kHeaderSize) {
+    const uint8_t* entry = list + at;
+    const uint32_t entryType = loadU32(entry + le::kType);
+    const uint32_t entryLength = loadU16(entry + le::kLength);
+    if (entryType == a::kTypeEnd || entryType > type || entryLength < le::kHeaderSize ||
+        entryLength > length - at) {
+      return false;
+    }
+    if (entryType == type) {
+      *number = (static_cast<uint64_t>(loadU16(entry + le::kSegmentReference + 4)) << 32) |
+                loadU32(entry + le::kSegmentReference);
+      return true;
+    }
+    at += entryLength;
+  }
+  return false;
+}
+
+// Looks up `type` in the record's $ATTRIBUTE_LIST: resident in the record, or non-resident in
+// the first cluster of its first run.
+bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
+                         uint32_t type, uint64_t* number) {
+  const uint32_t at = record.find(record.firstAttribute(), a::kTypeAttributeList);
+  if (at == 0) return false;
+  const AttributeView list = record.attributeAt(at);
+  if (!list.nonResident) {
+    const uint8_t* value;
+    uint32_t length;
+    return residentValue(list, &value, &length) && findListEntry(value, length, type, number);
+  }
+  int64_t cluster;
+  uint64_t listSize;
+  const uint32_t clusterBytes = slot.bytesPerCluster;
+  if (clusterBytes == 0 || !firstRunCluster(list, &cluster) || cluster < 0 ||
+      static_cast<uint64_t>(cluster) > UINT64_MAX / clusterBytes ||
+      !dataAttributeSize(list, &listSize)) {
+    return false;
+  }
+  auto* buffer = static_cast<uint8_t*>(heap.allocate(clusterBytes, false));
+  if (buffer == nullptr) return false;
+  uint32_t read = 0;
+  uint32_t error = 0;
+  bool found = false;
+  if (slot.volume->readAt(static_cast<uint64_t>(cluster) * clusterBytes, buffer, clusterBytes,
+                          &read, &error)) {
+    // Entries past the list's own size are whatever else the cluster holds.
+    const uint32_t length = listSize < read ? static_cast<uint32_t>(listSize) : read;
+    found = findListEntry(buffer, length, type, number);
+  }
+  heap.free(buffer);
+  return found;
+}
+
+bool fileNameValue(const FileRecordView& record, uint32_t at, const uint8_t** value) {
+  uint32_t length;
+  return at != 0 && residentValue(record.attributeAt(at), value, &length) &&
+         length >= fn::kAttributes + 4;
+}
+
+uint32_t deliverNameValues(const uint8_t* value, uint64_t* creation, uint64_t* lastAccess,
+                           uint64_t* recordChange, uint32_t* attributes) {
+  uint32_t delivered = 0;
+  if (creation != nullptr) {
+    *creation = loadU64(value + fn::kCreation);
+    delivered |= kCreationTime;
+  }
+  if (lastAccess != nullptr) {
+    *lastAccess = loadU64(value + fn::kLastAccess);
+    delivered |= kLastAccessTime;
+  }
+  if (recordChange != nullptr) {
+    *recordChange = loadU64(value + fn::kRecordChange);
+    delivered |= kRecordChangeTime;
+  }
+  if (attributes != nullptr) {
+    *attributes = loadU32(value + fn::kAttributes);
+    delivered |= kAttributes;
+  }
+  return delivered;
+}
+
+// The size from the record's $DATA, or from the $DATA of the extension record its attribute
+// list names. `from` is where the walk for $DATA starts.
+bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
+                  uint32_t from, uint64_t* size) {
+  const uint32_t data = record.find(from, a::kTypeData);
+  if (data != 0) return dataAttributeSize(record.attributeAt(data), size);
+  uint64_t extension;
+  if (!findInAttributeList(slot, heap, record, a::kTypeData, &extension)) return false;
+  FileRecordView other;
+  if (!fetchRecord(slot, extension, &other)) return false;
+  const uint32_t at = other.find(other.firstAttribute(), a::kTypeData);
+  return at != 0 && dataAttributeSize(other.attributeAt(at), size);
+}
+
+}  // namespace
+
+uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
+                        uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,
+                        uint64_t* size, uint32_t* attributes) {
+  if (volume >= kVolumeCount) return 0;
+  VolumeSlot& slot = slots[volume];
+  if (!slot.present() || slot.fileRecordBuffer == nullptr) return 0;
+  std::lock_guard lock(slot.recordLock);
+  FileRecordView record;
+  if (!fetchRecord(slot, recordNumber, &record)) return 0;
+
+  uint32_t delivered = 0;
+  const uint32_t name = record.find(record.firstAttribute(), a::kTypeFileName);
+  const uint8_t* value = nullptr;
+  const bool hasName = fileNameValue(record, name, &value);
+  if (hasName) {
+    delivered = deliverNameValues(value, creation, lastAccess, recordChange, attributes);
+    if (size != nullptr && loadU64(value + fn::kDataSize) != 0) {
+      *size = loadU64(value + fn::kDataSize);
+      return delivered | kSize;
+    }
+  }
+  if (size != nullptr) {
+    const uint32_t from = hasName ? record.next(name, record.attributeAt(name))
+                                  : record.firstAttribute();
+    if (findDataSize(slot, slots.heap(), record, from, size)) delivered |= kSize;
+  }
+  const bool wantsName = creation != nullptr || lastAccess != nullptr ||
+                         recordChange != nullptr || attributes != nullptr;
+  if (!hasName && wantsName) {
+    // The names live in an extension record; the buffer may hold another record by now.
+    uint64_t extension;
+    FileRecordView other;
+    if (fetchRecord(slot, recordNumber, &record) &&
+        findInAttributeList(slot, slots.heap(), record, a::kTypeFileName, &extension) &&
+        fetchRecord(slot, extension, &other) &&
+        fileNameValue(other, other.find(other.firstAttribute(), a::kTypeFileName), &value)) {
+      delivered |= deliverNameValues(value, creation, lastAccess, recordChange, attributes);
+    }
+  }
+  return delivered;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,39 @@
+// ReadFileRecord: the size, times and attributes of one entry, read from its volume's master
+// file table when a row is shown or a filter is applied; the index keeps none of them.
+//
+// Times and attribute flags come from the record's first $FILE_NAME. The size is that of
+// $FILE_NAME when it is not 0 (it is often stale but then still wins), else that of $DATA,
+// found in the record or, for a heavily fragmented file, through its $ATTRIBUTE_LIST in an
+// extension record.
+//
+// Every read is bounded by the record, the attribute list and the cluster read. A record that
+// is not the one asked for (the volume hands out the nearest lower record in use when the one
+// asked for is not in use) or is not in use delivers nothing. A base record without $FILE_NAME
+// (a heavily fragmented file whose names live in an extension record) delivers the times and
+// flags of the extension record's $FILE_NAME. An attribute list whose $DATA entry leads to a
+// record without $DATA (one pointing at itself, say) delivers no size.
+//
+// Calls for one volume are serialised by the slot's record lock.
+#pragma once
+
+#include <cstdint>
+
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+enum FileRecordValue : uint32_t {
+  kCreationTime = 1,
+  kLastAccessTime = 2,
+  kRecordChangeTime = 4,
+  kSize = 8,
+  kAttributes = 16,
+};
+
+// Each out pointer may be null; those values are not read. Returns the FileRecordValue bits of
+// the values delivered; the others keep what they held.
+uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
+                        uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,
+                        uint64_t* size, uint32_t* attributes);
+
+}  // namespace vessiko

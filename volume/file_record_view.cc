@@ -1,0 +1,85 @@
+#include "volume/file_record_view.h"
+
+#include <cstring>
+
+namespace vessiko {
+
+namespace a = ntfs::attribute;
+namespace fr = ntfs::file_record;
+
+bool FileRecordView::inUse() const {
+  if (bytes_ == nullptr || length_ < fr::kUpdateSequenceArray) return false;
+  if (std::memcmp(bytes_ + fr::kMagic, fr::kMagicBytes, 4) != 0) return false;
+  if ((loadU16(bytes_ + fr::kFlags) & fr::kFlagInUse) == 0) return false;
+  return firstAttribute() >= fr::kUpdateSequenceArray && firstAttribute() < length_;
+}
+
+AttributeView FileRecordView::attributeAt(uint32_t offset) const {
+  AttributeView view;
+  if (offset >= length_ || length_ - offset < 8) return view;
+  const uint8_t* p = bytes_ + offset;
+  const uint32_t type = loadU32(p + a::kType);
+  const uint32_t length = loadU32(p + a::kLength);
+  if (type == a::kTypeEnd || length < a::kResidentHeaderSize || length > length_ - offset) {
+    return view;
+  }
+  view.bytes = p;
+  view.length = length;
+  view.type = type;
+  view.nonResident = p[a::kNonResident] != 0;
+  return view;
+}
+
+uint32_t FileRecordView::find(uint32_t offset, uint32_t type) const {
+  for (AttributeView view = attributeAt(offset); !view.atEnd(); view = attributeAt(offset)) {
+    if (view.type == type) return offset;
+    if (view.type > type) return 0;
+    offset = next(offset, view);
+  }
+  return 0;
+}
+
+bool residentValue(const AttributeView& view, const uint8_t** value, uint32_t* length) {
+  if (view.nonResident || view.length < a::kResidentHeaderSize) return false;
+  const uint32_t valueLength = loadU32(view.bytes + a::kValueLength);
+  const uint32_t valueOffset = loadU16(view.bytes + a::kValueOffset);
+  if (valueOffset > view.length || valueLength > view.length - valueOffset) return false;
+  *value = view.bytes + valueOffset;
+  *length = valueLength;
+  return true;
+}
+
+bool dataAttributeSize(const AttributeView& view, uint64_t* size) {
+  if (view.nonResident) {
+    if (view.length < a::kDataSize + 8) return false;
+    *size = loadU64(view.bytes + a::kDataSize);
+    return true;
+  }
+  *size = loadU32(view.bytes + a::kValueLength);
+  return true;
+}
+
+bool firstRunCluster(const AttributeView& view, int64_t* cluster) {
+  if (!view.nonResident || view.length < a::kMappingPairsOffset + 2) return false;
+  const uint32_t at = loadU16(view.bytes + a::kMappingPairsOffset);
+  if (at >= view.length) return false;
+  const uint8_t header = view.bytes[at];
+  const uint32_t lengthBytes = header & 0xF;
+  const uint32_t offsetBytes = header >> 4;
+  if (header == 0 || lengthBytes > 8 || offsetBytes > 8 ||
+      view.length - at - 1 < lengthBytes + offsetBytes) {
+    return false;
+  }
+  if (offsetBytes == 0) {
+    *cluster = 0;
+    return true;
+  }
+  const uint8_t* p = view.bytes + at + 1 + lengthBytes;
+  uint64_t value = 0;
+  for (uint32_t i = 0; i < offsetBytes; ++i) value |= static_cast<uint64_t>(p[i]) << (8 * i);
+  if (offsetBytes < 8 && (p[offsetBytes - 1] & 0x80) != 0) value |= ~0ULL << (8 * offsetBytes);
+  *cluster = static_cast<int64_t>(value);
+  return true;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,30 @@
+// DiscoverVolumes: finds every local fixed NTFS volume, opens it for raw access, makes sure its
+// change journal exists, and fills the volume slots with what the enumeration, the journal
+// monitors, the file-record reader and the database check need. Each NTFS volume also gets a
+// row in the directory scope list, added before the volume is opened, so a volume that fails
+// to open still has its row.
+//
+// Runs once, on the start-up thread, before the index exists.
+#pragma once
+
+#include <string_view>
+
+#include "platform/drives.h"
+#include "platform/user_messages.h"
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+// Where discovery puts the volume rows: the directory scope list.
+class VolumeRows {
+ public:
+  virtual ~VolumeRows() = default;
+  // A checked row at `position`; for a volume row the label ends in "(C:)". True when added.
+  virtual bool insertRow(int position, std::u16string_view text, bool isVolume) = 0;
+  // The text of the row's second column, "是" or "否".
+  virtual void setSecondColumn(int row, std::u16string_view text) = 0;
+};
+
+void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages);
+
+}  // namespace vessiko
