@@ -22,8 +22,12 @@ bool copyInOrder(const EntryList& list, const RecordArena& from, RecordArena& to
   return true;
 }
 
-uint32_t dirSize(const uint8_t* record) { return DirEntry(const_cast<uint8_t*>(record)).recordSize(); }
-uint32_t fileSize(const uint8_t* record) { return FileEntry(const_cast<uint8_t*>(record)).recordSize(); }
+uint32_t dirSize(const uint8_t* record) {
+  return DirEntry(const_cast<uint8_t*>(record)).recordSize();
+}
+uint32_t fileSize(const uint8_t* record) {
+  return FileEntry(const_cast<uint8_t*>(record)).recordSize();
+}
 
 }  // namespace
 
@@ -57,7 +61,8 @@ bool compactRecords(Index& index) {
   }
   for (uint32_t b = 0; b < index.dirMap.blockCount(); ++b) {
     DirMap::Block& block = index.dirMap.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) block.slots[s].dir = forward(block.slots[s].dir);
+    for (uint32_t s = block.first; s < block.end; ++s)
+      block.slots[s].dir = forward(block.slots[s].dir);
   }
   RecordArena::Replay fileCopies;
   for (uint32_t b = 0; b < index.files.blockCount(); ++b) {

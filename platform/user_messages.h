@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/printf_check.h"
@@ -11,6 +12,9 @@
 namespace vessiko {
 
 enum class MessageIcon { kNone, kInformation, kWarning, kError };
+
+// What the folder browser gave.
+enum class FolderChoice { kCancelled, kChosen, kNoPath };
 
 class UserMessages {
  public:
@@ -25,6 +29,11 @@ class UserMessages {
   virtual void setResultCount(uint32_t rows) = 0;
   // Rows first..last of the result view are to be drawn again; last -1 means to the end.
   virtual void redrawResults(int first, int last) = 0;
+  // The texts of the name field and the extension field, as they stand.
+  virtual void readQueryTexts(std::u16string* name, std::u16string* extension) = 0;
+  // The folder browser titled "请选择目录: ": a chosen folder's path, a choice without a
+  // file-system path, or a cancel.
+  virtual FolderChoice browseForFolder(std::u16string* path) = 0;
 };
 
 // Status line capacity and error box capacity in bytes; longer texts are cut at a character.

@@ -40,7 +40,8 @@ void addDirectory(ScanState& scan, const UsnRecord& record, char16_t* units) {
   Index& index = scan.index;
   const EntryKey key = makeEntryKey(scan.volume, number);
   const RecordRef ref =
-      newDirRecord(index.dirArena, key, makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber())),
+      newDirRecord(index.dirArena, key,
+                   makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber())),
                    units, record.nameLength);
   if (ref == kNoRecord || !index.dirs.append(ref)) return;
   // The enumeration hands out ascending record numbers; should it not, the ordered insert
@@ -127,8 +128,8 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages) {
   ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
   linkParents(index);
 
-  const uint32_t most =
-      index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount() : index.files.itemCount();
+  const uint32_t most = index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount()
+                                                                         : index.files.itemCount();
   auto* scratch = index.heap.allocateArray<RecordRef>(most == 0 ? 1 : most);
   if (scratch == nullptr) return 0;
   ShowStatus(messages, -1, "正在排序文件夹，请稍候...");

@@ -119,8 +119,8 @@ uint32_t deliverNameValues(const uint8_t* value, uint64_t* creation, uint64_t* l
 
 // The size from the record's $DATA, or from the $DATA of the extension record its attribute
 // list names. `from` is where the walk for $DATA starts.
-bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
-                  uint32_t from, uint64_t* size) {
+bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record, uint32_t from,
+                  uint64_t* size) {
   const uint32_t data = record.find(from, a::kTypeData);
   if (data != 0) return dataAttributeSize(record.attributeAt(data), size);
   uint64_t extension;
@@ -155,12 +155,12 @@ uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumb
     }
   }
   if (size != nullptr) {
-    const uint32_t from = hasName ? record.next(name, record.attributeAt(name))
-                                  : record.firstAttribute();
+    const uint32_t from =
+        hasName ? record.next(name, record.attributeAt(name)) : record.firstAttribute();
     if (findDataSize(slot, slots.heap(), record, from, size)) delivered |= kSize;
   }
-  const bool wantsName = creation != nullptr || lastAccess != nullptr ||
-                         recordChange != nullptr || attributes != nullptr;
+  const bool wantsName = creation != nullptr || lastAccess != nullptr || recordChange != nullptr ||
+                         attributes != nullptr;
   if (!hasName && wantsName) {
     // The names live in an extension record; the buffer may hold another record by now.
     uint64_t extension;

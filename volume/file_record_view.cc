@@ -76,7 +76,8 @@ bool firstRunCluster(const AttributeView& view, int64_t* cluster) {
   }
   const uint8_t* p = view.bytes + at + 1 + lengthBytes;
   uint64_t value = 0;
-  for (uint32_t i = 0; i < offsetBytes; ++i) value |= static_cast<uint64_t>(p[i]) << (8 * i);
+  for (uint32_t i = 0; i < offsetBytes; ++i)
+    value |= static_cast<uint64_t>(p[i]) << (8 * i);
   if (offsetBytes < 8 && (p[offsetBytes - 1] & 0x80) != 0) value |= ~0ULL << (8 * offsetBytes);
   *cluster = static_cast<int64_t>(value);
   return true;

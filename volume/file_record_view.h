@@ -27,7 +27,9 @@ class FileRecordView {
 
   // A FILE record in use whose first attribute lies inside it.
   bool inUse() const;
-  uint32_t firstAttribute() const { return loadU16(bytes_ + ntfs::file_record::kFirstAttributeOffset); }
+  uint32_t firstAttribute() const {
+    return loadU16(bytes_ + ntfs::file_record::kFirstAttributeOffset);
+  }
 
   // The attribute at offset; an end marker when it is 0xFFFFFFFF or does not fit the record.
   AttributeView attributeAt(uint32_t offset) const;

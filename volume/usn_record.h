@@ -57,7 +57,8 @@ uint32_t forEachUsnRecord(const uint8_t* output, uint32_t returned, Visit&& visi
 
 // Copies a record's name into units (room for 255 units).
 inline void copyUsnName(const UsnRecord& record, char16_t* units) {
-  for (uint32_t i = 0; i < record.nameLength; ++i) units[i] = loadU16(record.name + 2 * i);
+  for (uint32_t i = 0; i < record.nameLength; ++i)
+    units[i] = loadU16(record.name + 2 * i);
 }
 
 }  // namespace vessiko

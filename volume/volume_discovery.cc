@@ -77,7 +77,8 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     uint32_t error = 0;
     std::unique_ptr<Volume> handle = drives.openVolume(devicePath, &error);
     if (handle == nullptr) {
-      ShowError(messages, "创建卷%c失败 代码%d", static_cast<char>(root[0]), static_cast<int>(error));
+      ShowError(messages, "创建卷%c失败 代码%d", static_cast<char>(root[0]),
+                static_cast<int>(error));
       continue;
     }
     VolumeSlot& slot = slots[volume];

@@ -25,6 +25,13 @@ class RecordingMessages : public UserMessages {
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;
+  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
+  FolderChoice browseForFolder(std::u16string* path) override;
+
+  // What the name and extension fields hold.
+  void setQueryTexts(std::u16string name, std::u16string extension);
+  // The folder browser's next answers, in order; when none is left it is cancelled.
+  void queueFolder(FolderChoice choice, std::u16string path = u"");
 
   // Answers for the coming questions, in order; when none is left the default answers.
   void queueAnswer(bool yes);
@@ -49,6 +56,9 @@ class RecordingMessages : public UserMessages {
   bool defaultAnswer_ = true;
   int64_t resultCount_ = -1;
   int redraws_ = 0;
+  std::u16string name_;
+  std::u16string extension_;
+  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
 };
 
 }  // namespace vessiko

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_messages.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <string>
 
@@ -59,6 +60,37 @@ void Win32Messages::setResultCount(uint32_t rows) {
 
 void Win32Messages::redrawResults(int first, int last) {
   if (HWND list = resultList_) PostMessageW(list, LVM_REDRAWITEMS, first, last);
+}
+
+}  // namespace vessiko
+
+namespace vessiko {
+
+void Win32Messages::readQueryTexts(std::u16string* name, std::u16string* extension) {
+  std::lock_guard lock(textsLock_);
+  *name = name_;
+  *extension = extension_;
+}
+
+void Win32Messages::setQueryTexts(std::u16string name, std::u16string extension) {
+  std::lock_guard lock(textsLock_);
+  name_ = std::move(name);
+  extension_ = std::move(extension);
+}
+
+FolderChoice Win32Messages::browseForFolder(std::u16string* path) {
+  BROWSEINFOW info = {};
+  info.hwndOwner = dialog_;
+  info.lpszTitle = L"请选择目录: ";
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+  if (chosen == nullptr) return FolderChoice::kCancelled;
+  wchar_t buffer[MAX_PATH] = {};
+  const bool hasPath = SHGetPathFromIDListW(chosen, buffer) != FALSE;
+  CoTaskMemFree(chosen);
+  if (!hasPath) return FolderChoice::kNoPath;
+  path->assign(reinterpret_cast<const char16_t*>(buffer));
+  return FolderChoice::kChosen;
 }
 
 }  // namespace vessiko

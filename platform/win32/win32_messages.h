@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
+#include <string>
 
 #include "platform/user_messages.h"
 
@@ -26,6 +28,12 @@ class Win32Messages : public UserMessages {
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;
+  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
+  FolderChoice browseForFolder(std::u16string* path) override;
+
+  // The dialog keeps the texts of its two query fields here on every change, so that a search
+  // on any thread reads them without sending a message to the dialog's thread.
+  void setQueryTexts(std::u16string name, std::u16string extension);
 
   // Called by the dialog for kStatusMessage: shows and frees the posted text.
   void deliverPostedStatus(LPARAM text);
@@ -34,6 +42,9 @@ class Win32Messages : public UserMessages {
   std::atomic<HWND> dialog_{nullptr};
   std::atomic<HWND> statusBar_{nullptr};
   std::atomic<HWND> resultList_{nullptr};
+  std::mutex textsLock_;
+  std::u16string name_;
+  std::u16string extension_;
 };
 
 UINT iconFlags(MessageIcon icon);

@@ -1,0 +1,89 @@
+#include "platform/sim/usn_journal.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
+
+namespace vessiko {
+
+uint32_t usnRecordLength(size_t nameUnits) {
+  return static_cast<uint32_t>((ntfs::usn_record::kHeaderSize + 2 * nameUnits + 7) & ~size_t{7});
+}
+
+void writeUsnRecord(uint8_t* out, const UsnRecordFields& f) {
+  namespace ur = ntfs::usn_record;
+  const uint32_t length = usnRecordLength(f.name.size());
+  std::memset(out, 0, length);
+  storeU32(out + ur::kRecordLength, length);
+  storeU16(out + ur::kMajorVersion, 2);
+  storeU16(out + ur::kMinorVersion, 0);
+  storeU64(out + ur::kFileReferenceNumber, f.fileReference);
+  storeU64(out + ur::kParentFileReferenceNumber, f.parentReference);
+  storeU64(out + ur::kUsn, static_cast<uint64_t>(f.usn));
+  storeU64(out + ur::kTimeStamp, f.timeStamp);
+  storeU32(out + ur::kReason, f.reason);
+  storeU32(out + ur::kFileAttributes, f.attributes);
+  storeU16(out + ur::kFileNameLength, static_cast<uint16_t>(2 * f.name.size()));
+  storeU16(out + ur::kFileNameOffset, static_cast<uint16_t>(ur::kFileName));
+  for (size_t i = 0; i < f.name.size(); ++i)
+    storeU16(out + ur::kFileName + 2 * i, f.name[i]);
+}
+
+UsnJournal::UsnJournal(uint64_t id, uint64_t maximumSize, uint64_t allocationDelta,
+                       int64_t startUsn)
+    : id_(id),
+      maximumSize_(maximumSize),
+      allocationDelta_(allocationDelta),
+      lowestValidUsn_(startUsn),
+      firstUsn_(startUsn),
+      nextUsn_(startUsn) {}
+
+void UsnJournal::resize(uint64_t maximumSize, uint64_t allocationDelta) {
+  maximumSize_ = maximumSize;
+  allocationDelta_ = allocationDelta;
+  discard();
+}
+
+int64_t UsnJournal::append(const UsnRecordFields& fields) {
+  Record record{nextUsn_, std::vector<uint8_t>(usnRecordLength(fields.name.size()))};
+  UsnRecordFields placed = fields;
+  placed.usn = nextUsn_;
+  writeUsnRecord(record.bytes.data(), placed);
+  nextUsn_ += static_cast<int64_t>(record.bytes.size());
+  records_.push_back(std::move(record));
+  discard();
+  return placed.usn;
+}
+
+void UsnJournal::discard() {
+  while (!records_.empty() && static_cast<uint64_t>(nextUsn_ - firstUsn_) > maximumSize_) {
+    records_.pop_front();
+    firstUsn_ = records_.empty() ? nextUsn_ : records_.front().usn;
+  }
+}
+
+UsnJournal::ReadResult UsnJournal::read(int64_t start, uint32_t reasonMask, bool onlyOnClose,
+                                        uint8_t* out, uint32_t capacity) const {
+  ReadResult result;
+  auto it = std::lower_bound(records_.begin(), records_.end(), start,
+                             [](const Record& r, int64_t usn) { return r.usn < usn; });
+  for (; it != records_.end(); ++it) {
+    const uint32_t reason = loadU32(it->bytes.data() + ntfs::usn_record::kReason);
+    const bool wanted =
+        (reason & reasonMask) != 0 && (!onlyOnClose || (reason & ntfs::kReasonClose) != 0);
+    if (wanted) {
+      if (result.bytes + it->bytes.size() > capacity) {
+        result.tooSmall = result.bytes == 0;
+        break;
+      }
+      std::memcpy(out + result.bytes, it->bytes.data(), it->bytes.size());
+      result.bytes += static_cast<uint32_t>(it->bytes.size());
+    }
+  }
+  result.resume = it == records_.end() ? std::max(start, nextUsn_) : it->usn;
+  return result;
+}
+
+}  // namespace vessiko

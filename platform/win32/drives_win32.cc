@@ -1,0 +1,68 @@
+#include <windows.h>
+
+#include "platform/system_drives.h"
+#include "platform/win32/volume_win32.h"
+
+namespace vessiko {
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 texts pass to the W calls as they are");
+
+const wchar_t* wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
+// Copies a NUL-terminated text cut to the capacity, as the interface promises; the Win32 call
+// itself fails on a buffer that is too small.
+void copyCut(const wchar_t* text, char16_t* buffer, uint32_t capacity) {
+  if (buffer == nullptr || capacity == 0) return;
+  uint32_t units = 0;
+  while (units + 1 < capacity && text[units] != L'\0') {
+    buffer[units] = static_cast<char16_t>(text[units]);
+    ++units;
+  }
+  buffer[units] = u'\0';
+}
+
+class Win32Drives final : public Drives {
+ public:
+  uint32_t logicalDriveStrings(char16_t* buffer, uint32_t capacity) override {
+    return GetLogicalDriveStringsW(capacity, reinterpret_cast<wchar_t*>(buffer));
+  }
+
+  uint32_t driveType(const char16_t* root) override { return GetDriveTypeW(wide(root)); }
+
+  bool volumeInformation(const char16_t* root, char16_t* label, uint32_t labelCapacity,
+                         char16_t* fileSystem, uint32_t fileSystemCapacity) override {
+    wchar_t fullLabel[MAX_PATH + 1];
+    wchar_t fullFileSystem[MAX_PATH + 1];
+    if (!GetVolumeInformationW(wide(root), fullLabel, MAX_PATH + 1, nullptr, nullptr, nullptr,
+                               fullFileSystem, MAX_PATH + 1)) {
+      return false;
+    }
+    copyCut(fullLabel, label, labelCapacity);
+    copyCut(fullFileSystem, fileSystem, fileSystemCapacity);
+    return true;
+  }
+
+  std::unique_ptr<Volume> openVolume(const char16_t* devicePath, uint32_t* error) override {
+    HANDLE handle =
+        CreateFileW(wide(devicePath), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      *error = GetLastError();
+      return nullptr;
+    }
+    return adoptVolumeHandle(handle);
+  }
+};
+
+}  // namespace
+
+Drives& systemDrives() {
+  static Win32Drives drives;
+  return drives;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,38 @@
+// RunSearch: a full pass over the index for the query in the two fields. It compiles the name
+// text and the extension list, takes the directory scope, and, unless nothing changed since the
+// last search (the same compiled query and no one-shot flag raised), refills both result lists
+// by walking every directory and file record in list order, so results come out in collation
+// order. The query's shape picks one of five scan routines.
+#pragma once
+
+#include "index/index.h"
+#include "platform/ui_state.h"
+#include "platform/user_messages.h"
+#include "search/scope_list.h"
+#include "search/search_state.h"
+
+namespace vessiko {
+
+struct SearchContext {
+  Index& index;
+  UiState& ui;
+  UserMessages& messages;
+  ScopeList& scope;
+  SearchState& state;
+};
+
+void RunSearch(SearchContext& context);
+
+// The scope of a search: -1 (everything), 0 (nothing) or the checked directories.
+struct ScopeSelection {
+  int32_t count = -1;
+  std::vector<RecordRef> dirs;
+  std::vector<uint32_t> flags;
+};
+
+// The shape-chosen routine alone: fills the result lists for a compiled query.
+void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
+               bool searchFiles, const int32_t* extensions, int32_t extensionCount,
+               const ScopeSelection& scope, SearchState& state);
+
+}  // namespace vessiko

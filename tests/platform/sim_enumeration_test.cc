@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/ntfs_layout.h"
+#include "platform/sim/sim_volume.h"
+#include "tests/platform/sim_test_readers.h"
+
+namespace vessiko {
+namespace {
+
+using simtest::call;
+using simtest::enumInput;
+using simtest::get32;
+using simtest::get64;
+using simtest::usnRecords;
+
+class SimEnumerationTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<SimVolume> model_ = std::make_shared<SimVolume>();
+  std::unique_ptr<Volume> volume_ = model_->open();
+
+  simtest::Reply enumerate(uint64_t start, uint32_t outSize = 65536, int64_t low = 0,
+                           int64_t high = INT64_MAX) {
+    return call(*volume_, ntfs::kEnumUsnData, enumInput(start, low, high), outSize);
+  }
+  // Every record from the start, over as many calls as it takes.
+  std::vector<simtest::UsnRecord> enumerateAll(uint32_t outSize, int* calls = nullptr) {
+    std::vector<simtest::UsnRecord> all;
+    uint64_t start = 0;
+    for (;;) {
+      const auto reply = enumerate(start, outSize);
+      if (!reply.ok) {
+        EXPECT_EQ(reply.error, ntfs::kErrorHandleEof);
+        return all;
+      }
+      if (calls != nullptr) ++*calls;
+      const auto records = usnRecords(reply.bytes);
+      all.insert(all.end(), records.begin(), records.end());
+      start = get64(reply.bytes.data());
+    }
+  }
+};
+
+TEST_F(SimEnumerationTest, RecordsAreLaidOutAsUsnRecordV2) {
+  const FileTimes times{1, 2, 3, 4};
+  const uint64_t dir =
+      model_->createQuietly({.name = u"Docs",
+                             .attributes = ntfs::kAttributeDirectory | ntfs::kAttributeHidden,
+                             .times = times});
+  const uint64_t file = model_->create({.parent = dir,
+                                        .name = u"report 2024.txt",
+                                        .attributes = ntfs::kAttributeArchive,
+                                        .size = 12345});
+  const auto reply = enumerate(0);
+  ASSERT_TRUE(reply.ok);
+  const auto records = usnRecords(reply.bytes);
+  ASSERT_EQ(records.size(), 2u);
+  const auto& d = records[0];
+  EXPECT_EQ(d.offset, 8u);
+  EXPECT_EQ(d.length, 72u);  // 60 + 8 bytes of name
+  EXPECT_EQ(d.major, 2);
+  EXPECT_EQ(d.minor, 0);
+  EXPECT_EQ(d.file, dir);
+  EXPECT_EQ(simtest::recordNumber(dir), 16u);
+  EXPECT_EQ(simtest::sequence(dir), 1);
+  EXPECT_EQ(d.parent, 5u | 5ULL << 48);
+  EXPECT_EQ(d.usn, 0);
+  EXPECT_EQ(d.timeStamp, 0u);
+  EXPECT_EQ(d.reason, 0u);
+  EXPECT_EQ(d.sourceInfo, 0u);
+  EXPECT_EQ(d.securityId, 0u);
+  EXPECT_EQ(d.attributes, ntfs::kAttributeDirectory | ntfs::kAttributeHidden);
+  EXPECT_EQ(d.nameBytes, 8);
+  EXPECT_EQ(d.nameOffset, 60);
+  EXPECT_EQ(d.name, u"Docs");
+  const auto& f = records[1];
+  EXPECT_EQ(f.offset, 8u + 72u);
+  EXPECT_EQ(f.length, 96u);  // 60 + 30, rounded up to 8
+  EXPECT_EQ(f.file, file);
+  EXPECT_EQ(f.parent, dir);
+  EXPECT_EQ(f.usn, model_->lastUsn(file));
+  EXPECT_GT(f.usn, 0);
+  EXPECT_EQ(f.reason, 0u);
+  EXPECT_EQ(f.attributes, ntfs::kAttributeArchive);
+  EXPECT_EQ(f.name, u"report 2024.txt");
+  // The padding after the name is zero, and the buffer ends with the last record.
+  EXPECT_EQ(reply.bytes.size(), 8u + 72u + 96u);
+  EXPECT_EQ(reply.bytes[8 + 72 + 90], 0);
+  EXPECT_EQ(reply.bytes[8 + 72 + 95], 0);
+}
+
+TEST_F(SimEnumerationTest, MetafilesAreLeftOutAndTheEndIsEof) {
+  const auto reply = enumerate(0);
+  EXPECT_FALSE(reply.ok);
+  EXPECT_EQ(reply.error, ntfs::kErrorHandleEof);
+  model_->createQuietly({.name = u"a"});
+  const auto one = enumerate(0);
+  ASSERT_TRUE(one.ok);
+  ASSERT_EQ(usnRecords(one.bytes).size(), 1u);
+  const auto after = enumerate(get64(one.bytes.data()));
+  EXPECT_FALSE(after.ok);
+  EXPECT_EQ(after.error, ntfs::kErrorHandleEof);
+}
+
+TEST_F(SimEnumerationTest, OrderIsRecordNumberOrderWithChosenNumbersAndGaps) {
+  model_->createQuietly({.name = u"high", .recordNumber = (1ULL << 27) + 5});
+  model_->createQuietly({.name = u"forty", .recordNumber = 40});
+  model_->createQuietly({.name = u"low"});
+  model_->createQuietly({.name = u"next"});
+  const auto all = enumerateAll(65536);
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_EQ(all[0].name, u"low");
+  EXPECT_EQ(simtest::recordNumber(all[0].file), 16u);
+  EXPECT_EQ(simtest::recordNumber(all[1].file), 17u);
+  EXPECT_EQ(simtest::recordNumber(all[2].file), 40u);
+  EXPECT_EQ(all[3].name, u"high");
+  EXPECT_EQ(simtest::recordNumber(all[3].file), (1ULL << 27) + 5);
+  // A number taken cannot be chosen again.
+  EXPECT_EQ(model_->createQuietly({.name = u"again", .recordNumber = 40}), 0u);
+}
+
+TEST_F(SimEnumerationTest, PagingReturnsWholeRecordsAndResumesWhereItStopped) {
+  for (int i = 0; i < 100; ++i) {
+    model_->createQuietly(
+        {.name = u"file" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26))});
+  }
+  // Each record takes 72 bytes: 8 + 3 * 72 fits three per call.
+  const auto first = enumerate(0, 8 + 3 * 72 + 71);
+  ASSERT_TRUE(first.ok);
+  EXPECT_EQ(first.bytes.size(), 8u + 3 * 72);
+  EXPECT_EQ(get64(first.bytes.data()), 19u);
+  int calls = 0;
+  const auto all = enumerateAll(8 + 3 * 72, &calls);
+  EXPECT_EQ(calls, 34);
+  ASSERT_EQ(all.size(), 100u);
+  for (size_t i = 0; i < all.size(); ++i) {
+    EXPECT_EQ(simtest::recordNumber(all[i].file), 16 + i);
+  }
+  // A buffer that holds no record at all.
+  const auto tiny = enumerate(0, 8 + 71);
+  EXPECT_FALSE(tiny.ok);
+  EXPECT_EQ(tiny.error, ntfs::kErrorInsufficientBuffer);
+}
+
+TEST_F(SimEnumerationTest, UsnRangeSelectsFilesByTheirLastUsn) {
+  const uint64_t quiet = model_->createQuietly({.name = u"quiet"});
+  const uint64_t a = model_->create({.name = u"a"});
+  const uint64_t b = model_->create({.name = u"b"});
+  const int64_t usnA = model_->lastUsn(a);
+  const int64_t usnB = model_->lastUsn(b);
+  ASSERT_LT(usnA, usnB);
+  auto files = [&](int64_t low, int64_t high) {
+    std::vector<uint64_t> found;
+    const auto reply = enumerate(0, 65536, low, high);
+    if (reply.ok) {
+      for (const auto& r : usnRecords(reply.bytes))
+        found.push_back(r.file);
+    }
+    return found;
+  };
+  EXPECT_EQ(files(0, INT64_MAX), (std::vector<uint64_t>{quiet, a, b}));
+  EXPECT_EQ(files(0, usnA), (std::vector<uint64_t>{quiet, a}));
+  EXPECT_EQ(files(usnA, usnB), (std::vector<uint64_t>{a, b}));
+  EXPECT_EQ(files(usnA + 1, usnB), (std::vector<uint64_t>{b}));
+  EXPECT_EQ(files(usnB + 1, INT64_MAX), std::vector<uint64_t>{});
+}
+
+TEST_F(SimEnumerationTest, HardLinksAndDosNamesGiveOneRecordWithTheFirstName) {
+  const uint64_t dir =
+      model_->createQuietly({.name = u"d", .attributes = ntfs::kAttributeDirectory});
+  const uint64_t file = model_->createQuietly({.name = u"Long file name.txt"});
+  ASSERT_TRUE(model_->setDosName(file, u"LONGFI~1.TXT"));
+  ASSERT_TRUE(model_->addHardLink(file, dir, u"link.txt"));
+  const auto all = enumerateAll(65536);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[1].file, file);
+  EXPECT_EQ(all[1].name, u"Long file name.txt");
+  EXPECT_EQ(all[1].parent, 5u | 5ULL << 48);
+  // Once the first name is gone the next one stands for the file.
+  ASSERT_TRUE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"Long file name.txt"));
+  const auto after = enumerateAll(65536);
+  ASSERT_EQ(after.size(), 2u);
+  EXPECT_EQ(after[1].name, u"link.txt");
+  EXPECT_EQ(after[1].parent, dir);
+}
+
+TEST_F(SimEnumerationTest, FreedRecordIsReusedWithTheNextSequence) {
+  const uint64_t a = model_->createQuietly({.name = u"a"});
+  model_->createQuietly({.name = u"b"});
+  ASSERT_TRUE(model_->remove(a));
+  const uint64_t c = model_->createQuietly({.name = u"c"});
+  EXPECT_EQ(simtest::recordNumber(c), 16u);
+  EXPECT_EQ(simtest::sequence(c), 2);
+  EXPECT_EQ(model_->reference(16), c);
+  // The old reference names nothing any more.
+  EXPECT_FALSE(model_->rename(a, SimVolume::kRootDirectory, u"x"));
+  const auto all = enumerateAll(65536);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].file, c);
+  EXPECT_EQ(all[0].name, u"c");
+}
+
+TEST_F(SimEnumerationTest, ChildrenNeedALiveParentDirectory) {
+  const uint64_t file = model_->createQuietly({.name = u"plain"});
+  EXPECT_EQ(model_->createQuietly({.parent = file, .name = u"child"}), 0u);
+  EXPECT_EQ(model_->createQuietly({.parent = 9999, .name = u"orphan"}), 0u);
+  EXPECT_EQ(model_->createQuietly({.name = u""}), 0u);
+  EXPECT_EQ(model_->createQuietly({.name = u"metafile slot", .recordNumber = 12}), 0u);
+  EXPECT_EQ(model_->userFileCount(), 1u);
+}
+
+TEST_F(SimEnumerationTest, BadInputIsRefused) {
+  const std::vector<uint8_t> shortInput(16);
+  const auto reply = call(*volume_, ntfs::kEnumUsnData, shortInput, 4096);
+  EXPECT_FALSE(reply.ok);
+  EXPECT_EQ(reply.error, ntfs::kErrorInvalidParameter);
+  const auto unknown = call(*volume_, 0x900FF, {}, 4096);
+  EXPECT_FALSE(unknown.ok);
+  EXPECT_EQ(unknown.error, ntfs::kErrorInvalidFunction);
+}
+
+TEST_F(SimEnumerationTest, VolumeDataDescribesTheVolume) {
+  SimVolumeOptions options;
+  options.clusterSize = 4096;
+  options.recordSize = 1024;
+  options.totalClusters = 1 << 28;
+  options.serialNumber = 0x1122334455667788;
+  auto model = std::make_shared<SimVolume>(options);
+  for (int i = 0; i < 100; ++i)
+    model->createQuietly({.name = u"f"});
+  const auto reply = call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 200);
+  ASSERT_TRUE(reply.ok);
+  ASSERT_EQ(reply.bytes.size(), 96u);
+  const uint8_t* p = reply.bytes.data();
+  EXPECT_EQ(get64(p + 0), 0x1122334455667788u);
+  EXPECT_EQ(get64(p + 8), (1ULL << 28) * 8);  // NumberSectors
+  EXPECT_EQ(get64(p + 16), 1ULL << 28);
+  EXPECT_LT(get64(p + 24), 1ULL << 28);
+  EXPECT_EQ(get32(p + 40), 512u);
+  EXPECT_EQ(get32(p + 44), 4096u);
+  EXPECT_EQ(get32(p + 48), 1024u);
+  EXPECT_EQ(get32(p + 52), 0u);           // a record is smaller than a cluster
+  EXPECT_EQ(get64(p + 56), 116u * 1024);  // records 0 to 115
+  EXPECT_EQ(get64(p + 64), options.mftStartLcn);
+  EXPECT_LE(get64(p + 80), get64(p + 64));
+  EXPECT_GT(get64(p + 88), get64(p + 64));
+  const auto small = call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 95);
+  EXPECT_FALSE(small.ok);
+  EXPECT_EQ(small.error, ntfs::kErrorInsufficientBuffer);
+}
+
+TEST(SimEnumerationScale, MillionEntryVolumeEnumeratesWholly) {
+  auto model = std::make_shared<SimVolume>();
+  const uint64_t dir =
+      model->createQuietly({.name = u"top", .attributes = ntfs::kAttributeDirectory});
+  for (int i = 1; i < 1000000; ++i) {
+    ASSERT_NE(model->createQuietly(
+                  {.parent = dir, .name = u"entry name " + std::u16string(1, u'a' + i % 26)}),
+              0u);
+  }
+  auto volume = model->open();
+  uint64_t start = 0;
+  uint64_t count = 0;
+  uint64_t expected = 16;
+  for (;;) {
+    const auto reply = call(*volume, ntfs::kEnumUsnData, enumInput(start, 0, INT64_MAX), 1 << 20);
+    if (!reply.ok) break;
+    for (const auto& r : usnRecords(reply.bytes)) {
+      ASSERT_EQ(simtest::recordNumber(r.file), expected++);
+      ++count;
+    }
+    start = get64(reply.bytes.data());
+  }
+  EXPECT_EQ(count, 1000000u);
+}
+
+}  // namespace
+}  // namespace vessiko

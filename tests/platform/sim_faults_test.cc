@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "platform/ntfs_layout.h"
+#include "platform/sim/sim_volume.h"
+#include "tests/platform/sim_test_readers.h"
+
+namespace vessiko {
+namespace {
+
+using simtest::call;
+using simtest::enumInput;
+
+class SimFaultsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 5; ++i)
+      model_->create({.name = u"file"});
+  }
+  simtest::Reply enumerate() {
+    return call(*volume_, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
+  }
+  simtest::Reply fileRecord(uint64_t reference) {
+    std::vector<uint8_t> in(8);
+    simtest::put64(in.data(), reference);
+    return call(*volume_, ntfs::kGetNtfsFileRecord, in, 12 + 1024);
+  }
+
+  std::shared_ptr<SimVolume> model_ = std::make_shared<SimVolume>();
+  std::unique_ptr<Volume> volume_ = model_->open();
+};
+
+TEST_F(SimFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
+  model_->failNext(ntfs::kEnumUsnData, ntfs::kErrorAccessDenied, 2);
+  for (int i = 0; i < 2; ++i) {
+    const auto reply = enumerate();
+    EXPECT_FALSE(reply.ok);
+    EXPECT_EQ(reply.error, ntfs::kErrorAccessDenied);
+  }
+  EXPECT_TRUE(enumerate().ok);
+  // Other codes are untouched.
+  model_->failNext(ntfs::kEnumUsnData, 31, 1);
+  EXPECT_TRUE(call(*volume_, ntfs::kQueryUsnJournal, {}, 56).ok);
+  EXPECT_EQ(enumerate().error, 31u);
+  EXPECT_EQ(model_->callCount(ntfs::kEnumUsnData), 4u);
+  EXPECT_EQ(model_->callCount(ntfs::kQueryUsnJournal), 1u);
+}
+
+TEST_F(SimFaultsTest, EveryCallFailsUntilCleared) {
+  model_->failAlways(ntfs::kReadUsnJournal, ntfs::kErrorJournalEntryDeleted);
+  const auto input = simtest::readInput(0, 0xFFFFFFFF, model_->journal().id);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(call(*volume_, ntfs::kReadUsnJournal, input, 4096).error,
+              ntfs::kErrorJournalEntryDeleted);
+  }
+  model_->clearFaults();
+  EXPECT_TRUE(call(*volume_, ntfs::kReadUsnJournal, input, 4096).ok);
+}
+
+TEST_F(SimFaultsTest, EachControlCodeCanFail) {
+  const uint32_t codes[] = {ntfs::kGetNtfsVolumeData, ntfs::kGetNtfsFileRecord,
+                            ntfs::kEnumUsnData,       ntfs::kReadUsnJournal,
+                            ntfs::kCreateUsnJournal,  ntfs::kQueryUsnJournal,
+                            ntfs::kDeleteUsnJournal};
+  for (uint32_t code : codes) {
+    model_->failNext(code, 1117);  // ERROR_IO_DEVICE
+    const auto reply = call(*volume_, code, std::vector<uint8_t>(64), 4096);
+    EXPECT_FALSE(reply.ok) << std::hex << code;
+    EXPECT_EQ(reply.error, 1117u) << std::hex << code;
+  }
+  // The failed delete did nothing.
+  EXPECT_TRUE(model_->journal().active);
+  EXPECT_FALSE(model_->journal().deleting);
+}
+
+TEST_F(SimFaultsTest, TruncationCutsTheBytesReturned) {
+  const auto whole = enumerate();
+  ASSERT_TRUE(whole.ok);
+  model_->truncateNext(ntfs::kEnumUsnData, 8 + 64 + 10);
+  const auto cut = enumerate();
+  ASSERT_TRUE(cut.ok);
+  ASSERT_EQ(cut.bytes.size(), 8u + 64 + 10);
+  EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.end(), whole.bytes.begin()));
+  EXPECT_EQ(enumerate().bytes.size(), whole.bytes.size());
+  model_->truncateNext(ntfs::kGetNtfsFileRecord, 12, 2);
+  EXPECT_EQ(fileRecord(16).bytes.size(), 12u);
+  EXPECT_EQ(fileRecord(16).bytes.size(), 12u);
+  EXPECT_EQ(fileRecord(16).bytes.size(), 12u + 1024);
+}
+
+TEST_F(SimFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
+  // An attribute length of 0 in the first attribute of record 17 only.
+  model_->setRecordRewriter([](uint64_t recordNumber, std::span<uint8_t> record) {
+    if (recordNumber == 17) simtest::put32(&record[0x38 + 4], 0);
+  });
+  const auto damaged = fileRecord(17);
+  ASSERT_TRUE(damaged.ok);
+  EXPECT_EQ(simtest::get32(&damaged.bytes[12 + 0x38 + 4]), 0u);
+  const auto intact = fileRecord(16);
+  EXPECT_NE(simtest::get32(&intact.bytes[12 + 0x38 + 4]), 0u);
+  // Raw reads of the MFT hand out the same damage.
+  const uint64_t at = model_->options().mftStartLcn * 4096 + 17 * 1024;
+  std::vector<uint8_t> raw(1024);
+  uint32_t read = 0, error = 0;
+  ASSERT_TRUE(volume_->readAt(at, raw.data(), 1024, &read, &error));
+  ASSERT_TRUE(simtest::applyFixups(raw));
+  EXPECT_EQ(simtest::get32(&raw[0x38 + 4]), 0u);
+  model_->clearFaults();
+  EXPECT_NE(simtest::get32(&fileRecord(17).bytes[12 + 0x38 + 4]), 0u);
+}
+
+TEST_F(SimFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
+  const uint64_t file = model_->createQuietly({.name = u"loop", .size = 16 * 4096});
+  ASSERT_TRUE(model_->fragment(file, {.runs = 4, .extensionRecords = 2}));
+  const uint64_t number = simtest::recordNumber(file);
+  model_->setRecordRewriter([&](uint64_t recordNumber, std::span<uint8_t> record) {
+    if (recordNumber != number) return;
+    const simtest::FileRecord r = simtest::parseFileRecord(record.data(), record.size());
+    const simtest::Attribute& list = *r.all(0x20)[0];
+    const size_t value = list.offset + simtest::get16(&record[list.offset + 0x14]);
+    for (size_t at = value; at < value + list.value.size(); at += 32) {
+      simtest::put64(&record[at + 0x10], file);
+    }
+  });
+  const auto reply = fileRecord(file);
+  ASSERT_TRUE(reply.ok);
+  const auto r = simtest::parseFileRecord(reply.bytes.data() + 12, 1024);
+  const auto& list = *r.all(0x20)[0];
+  for (const auto& e : simtest::attributeList(list.value.data(), list.value.size())) {
+    EXPECT_EQ(e.segment, file);
+  }
+}
+
+TEST_F(SimFaultsTest, RawReadsFailAndTruncateToo) {
+  std::vector<uint8_t> buffer(4096);
+  uint32_t read = 0, error = 0;
+  model_->failNext(SimVolume::kRawRead, 23);  // ERROR_CRC
+  EXPECT_FALSE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
+  EXPECT_EQ(error, 23u);
+  model_->truncateNext(SimVolume::kRawRead, 1024);
+  ASSERT_TRUE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
+  EXPECT_EQ(read, 1024u);
+  ASSERT_TRUE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
+  EXPECT_EQ(read, 4096u);
+  EXPECT_EQ(model_->callCount(SimVolume::kRawRead), 3u);
+}
+
+}  // namespace
+}  // namespace vessiko

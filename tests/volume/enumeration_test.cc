@@ -1,0 +1,198 @@
+// Building the index from the master file tables of simulated volumes.
+#include "volume/enumeration.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/ntfs_layout.h"
+#include "platform/sim/sim_machine.h"
+#include "platform/utf.h"
+#include "tests/support/sim_entries.h"
+#include "tests/support/test_index.h"
+#include "volume/volume_discovery.h"
+
+namespace vessiko {
+namespace {
+
+class IgnoredRows : public VolumeRows {
+ public:
+  bool insertRow(int, std::u16string_view, bool) override { return true; }
+  void setSecondColumn(int, std::u16string_view) override {}
+};
+
+class EnumerationTest : public ::testing::Test {
+ protected:
+  EnumerationTest() { index().extensions.seedBuiltins(); }
+
+  Index& index() { return t_.index(); }
+  uint64_t dir(SimVolume& v, uint64_t parent, const std::string& name) {
+    return v.create(testing::simDir(parent, utf8ToUtf16(name)));
+  }
+  uint64_t file(SimVolume& v, uint64_t parent, const std::string& name, uint64_t size = 10) {
+    return v.create(testing::simFile(parent, utf8ToUtf16(name), size));
+  }
+  void enumerate() {
+    IgnoredRows rows;
+    DiscoverVolumes(machine_, slots_, rows, t_.messages());
+    EnumerateVolumes(index(), slots_, t_.messages());
+  }
+  std::vector<std::string> dirPaths() {
+    std::vector<std::string> out;
+    for (RecordRef ref : t_.dirsInOrder())
+      out.push_back(t_.pathOf(ref));
+    return out;
+  }
+  std::vector<std::string> filePaths() {
+    std::vector<std::string> out;
+    for (RecordRef ref : t_.filesInOrder())
+      out.push_back(t_.filePath(ref));
+    return out;
+  }
+
+  testing::TestIndex t_;
+  VolumeSlots slots_{t_.heap()};
+  SimMachine machine_;
+};
+
+TEST_F(EnumerationTest, TwoVolumesBecomeOneLinkedSortedIndex) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"System");
+  SimVolume& d = machine_.addNtfsDrive('D', u"Data");
+  const uint64_t windows = dir(c, 5, "Windows");
+  const uint64_t system32 = dir(c, windows, "System32");
+  file(c, system32, "notepad.EXE");
+  file(c, windows, "win.ini");
+  const uint64_t docs = dir(d, 5, "文档");
+  file(d, docs, "报告.docx");
+  file(d, 5, "Makefile");
+  enumerate();
+
+  EXPECT_EQ(dirPaths(), (std::vector<std::string>{"C:", "D:", "C:\\Windows\\System32",
+                                                  "C:\\Windows", "D:\\文档"}));
+  EXPECT_EQ(filePaths(),
+            (std::vector<std::string>{"D:\\Makefile", "C:\\Windows\\System32\\notepad.exe",
+                                      "C:\\Windows\\win.ini", "D:\\文档\\报告.docx"}));
+  EXPECT_EQ(t_.messages().statuses(),
+            (std::vector<std::string>{"正在扫描(C)盘，请稍候...", "正在扫描(D)盘，请稍候...",
+                                      "正在构建文件目录数据库，请稍候...",
+                                      "正在排序文件夹，请稍候...", "正在排序文件，请稍候..."}));
+  // The map finds both roots and every directory by key.
+  ASSERT_NE(index().dirMap.find(rootKey(2)), nullptr);
+  EXPECT_EQ(t_.dirName(index().dirMap.find(rootKey(3))->dir), "D:");
+  EXPECT_EQ(t_.dirName(index().dirMap.find(makeEntryKey(2, static_cast<uint32_t>(system32)))->dir),
+            "System32");
+}
+
+TEST_F(EnumerationTest, RecordsKeepTheirFlagsAndExtensions) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  dir(c, 5, "文档");
+  file(c, 5, "Makefile");
+  file(c, 5, "setup.EXE");
+  file(c, 5, "readme.文本");
+  enumerate();
+  for (RecordRef ref : t_.dirsInOrder()) {
+    EXPECT_EQ(index().dir(ref).hasNonAscii(), t_.dirName(ref) == "文档");
+  }
+  for (RecordRef ref : t_.filesInOrder()) {
+    const FileEntry f = index().file(ref);
+    const std::string name = t_.fileName(ref);
+    if (name == "Makefile") {
+      EXPECT_EQ(f.extensionIndex(), -1);
+      EXPECT_FALSE(f.hasIconSlot());
+    } else if (name == "setup.exe") {
+      EXPECT_EQ(f.extensionIndex(), 1);
+      EXPECT_TRUE(f.hasIconSlot());
+      EXPECT_EQ(f.iconSlot(), -1);
+    } else {
+      EXPECT_EQ(name, "readme.文本");
+      EXPECT_FALSE(f.hasNonAscii());  // only the extension is not ASCII
+    }
+  }
+}
+
+TEST_F(EnumerationTest, AVolumeWhoseFirstCallFailsGivesOnlyItsRoot) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  file(c, 5, "lost.txt");
+  c.failNext(ntfs::kEnumUsnData, ntfs::kErrorInvalidFunction);
+  enumerate();
+  EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
+  EXPECT_EQ(index().files.itemCount(), 0u);
+}
+
+// A directory changed after discovery has a USN above the enumeration's bound and is not
+// listed: what lies below it has no way to a root. Here a child with a lower record number than
+// its parent is linked to that parent before the parent turns out to be an orphan.
+TEST_F(EnumerationTest, RecordsWithoutParentAreDroppedWithEverythingBelowThem) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  const uint64_t x = dir(c, 5, "x");
+  const uint64_t c1 = dir(c, 5, "c1");
+  const uint64_t q = dir(c, x, "q");
+  ASSERT_LT(c1 & 0xFFFFFFFF, q & 0xFFFFFFFF);
+  ASSERT_TRUE(c.rename(c1, q, u"c1"));  // x\q\c1
+  file(c, c1, "f1.txt");
+  file(c, q, "f2.txt");
+  file(c, 5, "z.txt");
+  IgnoredRows rows;
+  DiscoverVolumes(machine_, slots_, rows, t_.messages());
+  ASSERT_TRUE(c.rename(x, 5, u"x2"));  // its USN now lies past the enumeration's bound
+  EnumerateVolumes(index(), slots_, t_.messages());
+
+  EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
+  EXPECT_EQ(filePaths(), std::vector<std::string>{"C:\\z.txt"});
+  const DirMapPair* dropped = index().dirMap.find(makeEntryKey(2, static_cast<uint32_t>(q)));
+  EXPECT_TRUE(dropped == nullptr || dropped->dir == kNoRecord);
+}
+
+TEST_F(EnumerationTest, RecordNumbersBeyond27BitsAreLeftOutWithOneMessage) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  SimEntry wideDir = testing::simDir(5, u"wide");
+  wideDir.recordNumber = 0x8000010;
+  const uint64_t wide = c.create(wideDir);
+  ASSERT_NE(wide, 0u);
+  c.create(testing::simFile(wide, u"inside.txt", 1));
+  SimEntry alias = testing::simFile(5, u"alias.txt", 1);
+  alias.recordNumber = 0x8000005;  // cut to 27 bits it would be the root's number
+  ASSERT_NE(c.create(alias), 0u);
+  file(c, 5, "normal.txt");
+  enumerate();
+  EXPECT_EQ(filePaths(), std::vector<std::string>{"C:\\normal.txt"});
+  EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
+  const auto boxes = t_.messages().messages();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "");
+  EXPECT_EQ(boxes[0].text, "");
+}
+
+// A larger random tree: every file found, under the right path.
+TEST_F(EnumerationTest, RandomTreeMatchesTheModel) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  std::mt19937 random(7);
+  std::vector<std::pair<uint64_t, std::string>> dirs = {{5, "C:"}};
+  std::multiset<std::string> expected;
+  for (int i = 0; i < 3000; ++i) {
+    const auto& [parent, path] = dirs[random() % dirs.size()];
+    const std::string name = "n" + std::to_string(random() % 500) + (random() % 3 ? ".txt" : "");
+    if (random() % 5 == 0) {
+      const uint64_t ref = dir(c, parent, name);
+      if (ref != 0) dirs.emplace_back(ref, path + "\\" + name);
+    } else if (file(c, parent, name) != 0) {
+      expected.insert(path + "\\" + name);
+    }
+  }
+  enumerate();
+  const std::vector<std::string> paths = filePaths();
+  EXPECT_EQ(std::multiset<std::string>(paths.begin(), paths.end()), expected);
+  EXPECT_EQ(index().dirs.itemCount(), dirs.size());
+  // The lists are in collation order.
+  const auto files = t_.filesInOrder();
+  const FileOrder order = index().fileOrder();
+  for (size_t i = 1; i < files.size(); ++i)
+    EXPECT_LE(order(files[i - 1], files[i]), 0);
+}
+
+}  // namespace
+}  // namespace vessiko

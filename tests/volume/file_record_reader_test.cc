@@ -1,0 +1,218 @@
+// Sizes, times and attributes read from the file records of a simulated volume, including
+// fragmented files and damaged records.
+#include "volume/file_record_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
+#include "platform/sim/recording_messages.h"
+#include "platform/sim/sim_machine.h"
+#include "tests/support/sim_entries.h"
+#include "volume/volume_discovery.h"
+
+namespace vessiko {
+namespace {
+
+class NoRows : public VolumeRows {
+ public:
+  bool insertRow(int, std::u16string_view, bool) override { return true; }
+  void setSecondColumn(int, std::u16string_view) override {}
+};
+
+constexpr uint32_t kAll = kCreationTime | kLastAccessTime | kRecordChangeTime | kSize | kAttributes;
+
+class FileRecordReaderTest : public ::testing::Test {
+ protected:
+  FileRecordReaderTest() : volume_(machine_.addNtfsDrive('C', u"")) {}
+
+  void discover() {
+    NoRows rows;
+    DiscoverVolumes(machine_, slots_, rows, messages_);
+  }
+  uint64_t file(const std::u16string& name, uint64_t size, uint32_t attributes = 0) {
+    SimEntry entry = testing::simFile(5, name, size, attributes);
+    entry.times = FileTimes{1000, 2000, 3000, 4000};
+    return volume_.create(entry);
+  }
+
+  struct Read {
+    uint32_t delivered;
+    uint64_t creation = 7, lastAccess = 7, recordChange = 7, size = 77;
+    uint32_t attributes = 7;
+  };
+  Read read(uint64_t reference, bool withSize = true) {
+    Read r{0};
+    r.delivered =
+        ReadFileRecord(slots_, 2, static_cast<uint32_t>(reference & 0xFFFFFFFFFFFF), &r.creation,
+                       &r.lastAccess, &r.recordChange, withSize ? &r.size : nullptr, &r.attributes);
+    return r;
+  }
+
+  RecordingMessages messages_;
+  PrivateHeap heap_{messages_};
+  VolumeSlots slots_{heap_};
+  SimMachine machine_;
+  SimVolume& volume_;
+};
+
+TEST_F(FileRecordReaderTest, TimesAndFlagsComeFromTheFileName) {
+  const uint64_t f = file(u"a.txt", 5000, ntfs::kAttributeHidden);
+  discover();
+  const Read r = read(f);
+  EXPECT_EQ(r.delivered, kAll);
+  EXPECT_EQ(r.creation, 1000u);
+  EXPECT_EQ(r.recordChange, 3000u);
+  EXPECT_EQ(r.lastAccess, 4000u);
+  EXPECT_EQ(r.attributes & ntfs::kAttributeHidden, ntfs::kAttributeHidden);
+  EXPECT_EQ(r.size, 5000u);
+}
+
+TEST_F(FileRecordReaderTest, SizeOfTheFileNameWinsUnlessItIsZero) {
+  const uint64_t small = file(u"small.txt", 100);
+  volume_.setFileNameSizes(small, 0, 0);
+  const uint64_t stale = file(u"stale.txt", 100);
+  volume_.setFileNameSizes(stale, 4096, 42);
+  const uint64_t empty = file(u"empty.txt", 0);
+  volume_.setFileNameSizes(empty, 0, 0);
+  const uint64_t large = file(u"large.bin", 10'000'000);
+  volume_.setFileNameSizes(large, 0, 0);
+  discover();
+  EXPECT_EQ(read(small).size, 100u);  // resident $DATA's value length
+  EXPECT_EQ(read(stale).size, 42u);   // stale, but not 0
+  EXPECT_EQ(read(empty).size, 0u);
+  EXPECT_EQ(read(empty).delivered & kSize, kSize);
+  EXPECT_EQ(read(large).size, 10'000'000u);  // non-resident $DATA's data size
+}
+
+TEST_F(FileRecordReaderTest, DirectoryGivesTimesAndFlagsWithoutSize) {
+  SimEntry entry = testing::simDir(5, u"dir");
+  entry.times = FileTimes{11, 22, 33, 44};
+  const uint64_t d = volume_.create(entry);
+  discover();
+  const Read r = read(d, false);
+  EXPECT_EQ(r.delivered, kAll & ~kSize);
+  EXPECT_EQ(r.creation, 11u);
+  EXPECT_EQ(r.size, 77u);  // untouched
+}
+
+TEST_F(FileRecordReaderTest, FragmentedFilesFindTheirDataThroughTheAttributeList) {
+  struct Case {
+    bool nonResidentList;
+    bool fileNameInExtension;
+  };
+  for (const Case c :
+       {Case{false, false}, Case{true, false}, Case{false, true}, Case{true, true}}) {
+    const uint64_t f = file(u"frag.bin", 5'000'000);
+    volume_.setFileNameSizes(f, 0, 0);
+    SimFragmentation layout;
+    layout.runs = 40;
+    layout.extensionRecords = 2;
+    layout.nonResidentList = c.nonResidentList;
+    layout.fileNameInExtension = c.fileNameInExtension;
+    ASSERT_TRUE(volume_.fragment(f, layout));
+    slots_.closeAll();
+    discover();
+    const Read r = read(f);
+    EXPECT_EQ(r.delivered, kAll) << c.nonResidentList << c.fileNameInExtension;
+    EXPECT_EQ(r.size, 5'000'000u);
+    EXPECT_EQ(r.creation, 1000u);
+    ASSERT_TRUE(volume_.remove(f));
+  }
+}
+
+TEST_F(FileRecordReaderTest, ARecordNotInUseDeliversNothing) {
+  const uint64_t gone = file(u"gone.txt", 1);
+  file(u"keep.txt", 1);
+  ASSERT_TRUE(volume_.remove(gone));
+  discover();
+  // The volume hands out the nearest lower record in use; it is not the one asked for.
+  EXPECT_EQ(read(gone).delivered, 0u);
+  EXPECT_EQ(read(gone).size, 77u);
+  EXPECT_EQ(read(uint64_t{1} << 26).delivered, 0u);
+}
+
+TEST_F(FileRecordReaderTest, AnAttributeListPointingAtItsOwnRecordGivesNoSize) {
+  const uint64_t f = file(u"self.bin", 5'000'000);
+  volume_.setFileNameSizes(f, 0, 0);
+  SimFragmentation layout;
+  layout.runs = 10;
+  layout.extensionRecords = 1;
+  ASSERT_TRUE(volume_.fragment(f, layout));
+  const uint64_t base = f & 0xFFFFFFFFFFFF;
+  volume_.setRecordRewriter([base](uint64_t number, std::span<uint8_t> record) {
+    if (number != base) return;
+    // Point every entry of the resident list at the base record itself.
+    uint32_t at = loadU16(&record[ntfs::file_record::kFirstAttributeOffset]);
+    while (at + 8 <= record.size() && loadU32(&record[at]) != ntfs::attribute::kTypeEnd) {
+      const uint32_t length = loadU32(&record[at + 4]);
+      if (length == 0) break;
+      if (loadU32(&record[at]) == ntfs::attribute::kTypeAttributeList) {
+        const uint32_t value = at + loadU16(&record[at + ntfs::attribute::kValueOffset]);
+        const uint32_t end = value + loadU32(&record[at + ntfs::attribute::kValueLength]);
+        for (uint32_t e = value; e + 0x18 <= end;) {
+          storeU32(&record[e + 0x10], static_cast<uint32_t>(base));
+          const uint16_t entryLength = loadU16(&record[e + 4]);
+          if (entryLength == 0) break;
+          e += entryLength;
+        }
+      }
+      at += length;
+    }
+  });
+  discover();
+  const Read r = read(f);
+  EXPECT_EQ(r.delivered & kSize, 0u);
+  EXPECT_EQ(r.size, 77u);
+}
+
+// Damaged records: random bytes rewritten in every record handed out. Whatever comes back,
+// nothing is read outside the buffers (the sanitizers watch) and the reader returns.
+TEST_F(FileRecordReaderTest, RandomlyDamagedRecordsAreReadWithinBounds) {
+  std::vector<uint64_t> files;
+  for (int i = 0; i < 20; ++i) {
+    const uint64_t f = file(u"f" + std::u16string(1, static_cast<char16_t>(u'a' + i)), 100000 * i);
+    volume_.setFileNameSizes(f, 0, 0);
+    if (i % 3 == 0) {
+      SimFragmentation layout;
+      layout.runs = 30;
+      layout.extensionRecords = 1 + i % 2;
+      layout.nonResidentList = i % 2 == 0;
+      volume_.fragment(f, layout);
+    }
+    files.push_back(f);
+  }
+  auto random = std::make_shared<std::mt19937>(99);
+  volume_.setRecordRewriter([random](uint64_t, std::span<uint8_t> record) {
+    const int flips = 1 + static_cast<int>((*random)() % 8);
+    for (int i = 0; i < flips; ++i) {
+      record[(*random)() % record.size()] = static_cast<uint8_t>((*random)());
+    }
+    if ((*random)() % 4 == 0) {  // a length field set to 0 or huge
+      const uint32_t at = 0x18 + static_cast<uint32_t>((*random)() % 200) * 4;
+      if (at + 4 <= record.size()) storeU32(&record[at], (*random)() % 2 ? 0 : 0xFFFFFFF0);
+    }
+  });
+  discover();
+  for (int round = 0; round < 200; ++round) {
+    for (uint64_t f : files)
+      read(f);
+  }
+}
+
+TEST_F(FileRecordReaderTest, FailingAndCutControlCallsDeliverNothing) {
+  const uint64_t f = file(u"a.txt", 10);
+  discover();
+  volume_.failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
+  EXPECT_EQ(read(f).delivered, 0u);
+  volume_.truncateNext(ntfs::kGetNtfsFileRecord, 40);
+  EXPECT_EQ(read(f).delivered, 0u);
+  EXPECT_EQ(read(f).delivered, kAll);
+  EXPECT_EQ(ReadFileRecord(slots_, 3, 16, nullptr, nullptr, nullptr, nullptr, nullptr), 0u);
+  EXPECT_EQ(ReadFileRecord(slots_, 99, 16, nullptr, nullptr, nullptr, nullptr, nullptr), 0u);
+}
+
+}  // namespace
+}  // namespace vessiko
