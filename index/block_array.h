@@ -136,56 +136,78 @@ class BlockArray {
   }
 
   // Removes the element that collates equal to probe and has the same first word
-  // (order.firstWord; the probe may be of another type than the elements), looking at the element
-  // the search meets and then at its equal neighbours on both sides, across blocks. False when
-  // there is none.
+  // (order.firstWord; the probe may be of another type than the elements). False when there is
+  // none.
   template <class Probe, class Order>
   bool removeMatching(const Probe& probe, const Order& order) {
+    const uint32_t word = order.firstWord(probe);
+    return removeMatchingIf(probe, order, [&](const E& e) { return order.firstWord(e) == word; });
+  }
+
+  // Removes the first element that collates equal to probe and satisfies match, looking at the
+  // element the search meets and then at its equal neighbours, backwards and then forwards,
+  // across blocks.
+  template <class Probe, class Order, class Match>
+  bool removeMatchingIf(const Probe& probe, const Order& order, Match&& match) {
+    uint32_t bi;
+    uint32_t slot;
+    if (!findMatching(probe, order, match, &bi, &slot)) return false;
+    removeAt(bi, slot);
+    return true;
+  }
+
+  // Finds, as removeMatchingIf does, the element that collates equal to probe and satisfies
+  // match; its block and slot go to *bi and *slot.
+  template <class Probe, class Order, class Match>
+  bool findMatching(const Probe& probe, const Order& order, Match&& match, uint32_t* bi,
+                    uint32_t* slot) const {
     if (empty()) return false;
     const int64_t target = targetBlock(probe, order);
     const uint32_t ti = target < 0 ? count_ - 1 : static_cast<uint32_t>(target);
-    const uint32_t word = order.firstWord(probe);
     uint32_t m = 0;
     bool equal = false;
     searchBlock(*dir_[ti], probe, order, &equal, &m);
     // Only an element that collates equal is the probe's: a neighbour that happens to share the
     // first word (another hard link of the same file) is not.
-    if (equal && order.firstWord(dir_[ti]->slots[m]) == word) {
-      removeAt(ti, m);
+    if (equal && match(dir_[ti]->slots[m])) {
+      *bi = ti;
+      *slot = m;
       return true;
     }
     // Backwards through the equal elements before m.
-    uint32_t bi = ti;
+    uint32_t b = ti;
     int64_t i = static_cast<int64_t>(m) - 1;
     for (;;) {
-      if (i < static_cast<int64_t>(dir_[bi]->first)) {
-        if (bi == 0) break;
-        --bi;
-        i = static_cast<int64_t>(dir_[bi]->end) - 1;
+      if (i < static_cast<int64_t>(dir_[b]->first)) {
+        if (b == 0) break;
+        --b;
+        i = static_cast<int64_t>(dir_[b]->end) - 1;
         continue;
       }
-      const E& e = dir_[bi]->slots[i];
+      const E& e = dir_[b]->slots[i];
       if (order.compare(probe, e) != 0) break;
-      if (order.firstWord(e) == word) {
-        removeAt(bi, static_cast<uint32_t>(i));
+      if (match(e)) {
+        *bi = b;
+        *slot = static_cast<uint32_t>(i);
         return true;
       }
       --i;
     }
     // Then forwards through those after it.
-    bi = ti;
+    b = ti;
     uint32_t j = m + 1;
     for (;;) {
-      if (j >= dir_[bi]->end) {
-        if (bi + 1 >= count_) break;
-        ++bi;
-        j = dir_[bi]->first;
+      if (j >= dir_[b]->end) {
+        if (b + 1 >= count_) break;
+        ++b;
+        j = dir_[b]->first;
         continue;
       }
-      const E& e = dir_[bi]->slots[j];
+      const E& e = dir_[b]->slots[j];
       if (order.compare(probe, e) != 0) break;
-      if (order.firstWord(e) == word) {
-        removeAt(bi, j);
+      if (match(e)) {
+        *bi = b;
+        *slot = j;
         return true;
       }
       ++j;

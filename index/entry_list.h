@@ -41,6 +41,20 @@ class EntryList {
     --itemCount_;
     return true;
   }
+  // Removes the record that collates equal to the probe and satisfies match(ref).
+  template <class Order, class Match>
+  bool removeMatchingIf(const uint8_t* probe, const Order& order, Match&& match) {
+    if (!array_.removeMatchingIf(probe, order, match)) return false;
+    --itemCount_;
+    return true;
+  }
+  // Whether a record that collates equal to the probe satisfies match(ref).
+  template <class Order, class Match>
+  bool containsMatching(const uint8_t* probe, const Order& order, Match&& match) const {
+    uint32_t block;
+    uint32_t slot;
+    return array_.findMatching(probe, order, match, &block, &slot);
+  }
   // Keeps the records for which keep(ref) holds, in order (see BlockArray::retainIf).
   template <class Keep>
   void retainIf(Keep&& keep) {

@@ -8,6 +8,7 @@
 // thread uses the index.
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 #include "index/collation.h"
@@ -32,6 +33,15 @@ struct Index {
         files(heap),
         fileArena(heap),
         dirArena(heap) {}
+
+  // Drops every record and starts again from fresh, empty containers (a rejected load). No other
+  // thread may use the index meanwhile.
+  void reset() {
+    PrivateHeap& h = heap;
+    const Collation& c = collation;
+    std::destroy_at(this);
+    std::construct_at(this, h, c);
+  }
 
   DirEntry dir(RecordRef ref) const { return DirEntry(dirArena.at(ref)); }
   FileEntry file(RecordRef ref) const { return FileEntry(fileArena.at(ref)); }

@@ -80,6 +80,36 @@ bool matchMixedPattern(const WildcardPattern& pattern, const char16_t* name, int
   return matchPattern(pattern, name, n, true);
 }
 
+bool nameMatchesQuery(const NameQuery& q, const char16_t* name, int32_t n) {
+  const auto plain = [&] {
+    for (const QueryWord& w : q.plainWords()) {
+      if (!containsWord(name, n, w.text, w.length)) return false;
+    }
+    return true;
+  };
+  const auto star = [&] {
+    for (const WildcardPattern& p : q.starPatterns()) {
+      if (!matchStarPattern(p, name, n)) return false;
+    }
+    return true;
+  };
+  const auto mixed = [&] {
+    for (const WildcardPattern& p : q.mixedPatterns()) {
+      if (!matchMixedPattern(p, name, n)) return false;
+    }
+    return true;
+  };
+  if (q.hasFixedPattern()) {
+    const QueryWord& fixed = q.fixedPattern();
+    return n == fixed.length && matchFixedPattern(name, fixed.text, n) && plain() && star() &&
+           mixed();
+  }
+  if (q.hasStarPatterns()) return star() && plain() && mixed();
+  if (q.hasMixedPatterns()) return mixed() && plain();
+  if (q.hasPlainWords()) return n >= q.plainWords()[0].length && plain();
+  return false;
+}
+
 bool inScope(const Index& index, RecordRef parent, const RecordRef* dirs, const uint32_t* flags,
              int32_t n) {
   for (int32_t i = 0; i < n; ++i) {

@@ -19,6 +19,12 @@ bool matchFixedPattern(const char16_t* name, const char16_t* pattern, int32_t le
 bool matchStarPattern(const WildcardPattern& pattern, const char16_t* name, int32_t n);
 bool matchMixedPattern(const WildcardPattern& pattern, const char16_t* name, int32_t n);
 
+// One name against a compiled query, with the parts a search uses, chosen by the first part the
+// query has: the fixed pattern (then every plain word, star and mixed pattern), else the star
+// patterns (then the plain words and the mixed patterns), else the mixed patterns (then the
+// plain words), else the plain words. An empty query matches nothing.
+bool nameMatchesQuery(const NameQuery& query, const char16_t* name, int32_t n);
+
 // The entry whose parent is `parent` lies in the scope: directly in dirs[i] when flags[i] is 0,
 // anywhere below it when flags[i] is set. The entry itself is never compared.
 bool inScope(const Index& index, RecordRef parent, const RecordRef* dirs, const uint32_t* flags,

@@ -65,7 +65,7 @@ void addFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t*
 }
 
 void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output,
-                UserMessages& messages) {
+                UserMessages& messages, const std::atomic<bool>* cancel) {
   namespace e = ntfs::mft_enum_data;
   const RecordRef rootRef = index.dirArena.allocate(DirEntry::kRootBytes);
   if (rootRef == kNoRecord) return;
@@ -81,6 +81,7 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
   char16_t units[kMaxNameUnits + 1];
   uint8_t packed[kMaxPackedNameBytes];
   for (;;) {
+    if (cancel != nullptr && *cancel) return;
     uint32_t returned = 0;
     uint32_t error = 0;
     // A failure is how the end of the table is reported; any other failure ends it too.
@@ -114,16 +115,18 @@ void sortList(EntryList& list, RecordRef* scratch, const Order& order) {
 
 }  // namespace
 
-int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages) {
+int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
+                     const std::atomic<bool>* cancel) {
   auto* output = static_cast<uint8_t*>(index.heap.allocate(kEnumOutputBytes, false));
   if (output == nullptr) return 0;
   for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
     VolumeSlot& slot = slots[volume];
     if (!slot.present()) continue;
     ShowStatus(messages, -1, "正在扫描(%c)盘，请稍候...", static_cast<char>('A' + volume));
-    scanVolume(index, slot, volume, output, messages);
+    scanVolume(index, slot, volume, output, messages, cancel);
   }
   index.heap.free(output);
+  if (cancel != nullptr && *cancel) return 0;
 
   ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
   linkParents(index);

@@ -6,13 +6,17 @@
 // Runs on the start-up thread while no other thread touches the index, so it takes no locks.
 #pragma once
 
+#include <atomic>
+
 #include "index/index.h"
 #include "platform/user_messages.h"
 #include "volume/volume_slot.h"
 
 namespace vessiko {
 
-// Expects an empty index whose extension table holds the built-in extensions. Returns 0.
-int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages);
+// Expects an empty index whose extension table holds the built-in extensions. Returns 0. When
+// *cancel turns true (the program closes) it stops early, leaving a partial index.
+int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
+                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace vessiko

@@ -1,0 +1,87 @@
+// Engine: the whole system behind a face, created once by the program entry (tests create
+// fresh ones). It owns the index, the volume slots, the searches and their results, the scope
+// list and the interface state, and runs the index's life: start-up, live search, close.
+//
+// The face supplies the platform (drives, files, clock), its user messages, the scope list's
+// control and the way chosen folders become keys.
+#pragma once
+
+#include <atomic>
+
+#include "index/index.h"
+#include "index/private_heap.h"
+#include "platform/clock.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/ui_state.h"
+#include "platform/user_messages.h"
+#include "search/live_refresh.h"
+#include "search/run_search.h"
+#include "search/scope_list.h"
+#include "search/search_state.h"
+#include "store/database_paths.h"
+#include "store/lifecycle.h"
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+struct EngineEnvironment {
+  Drives& drives;
+  Files& files;
+  Clock& clock;
+  UserMessages& messages;
+  ScopeListView& scopeView;
+  FolderResolver& folders;
+  DatabasePaths paths;
+};
+
+class Engine : private LifecycleHooks {
+ public:
+  explicit Engine(const EngineEnvironment& environment);
+  ~Engine() override;
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // Starts the start-up thread; the status line tells its progress.
+  void start() { lifecycle_.startInitialization(); }
+  // Waits until the start-up has finished (the index is live or frozen).
+  void waitUntilReady() { lifecycle_.waitForInitialization(); }
+
+  // A search of the two query fields as they stand.
+  void search() { RunSearch(context_); }
+  // A search with a one-shot flag raised, as the commands run them.
+  void searchWith(std::atomic<bool>& flag) {
+    RaisedFlag raised(flag);
+    RunSearch(context_);
+  }
+
+  // The window's close (saving when the index is live) or the exit command (never saving).
+  void close(bool save) { lifecycle_.close(save); }
+
+  PrivateHeap& heap() { return heap_; }
+  Index& index() { return index_; }
+  SearchState& results() { return state_; }
+  UiState& ui() { return ui_; }
+  ScopeList& scope() { return scope_; }
+  VolumeSlots& slots() { return slots_; }
+  Lifecycle& lifecycle() { return lifecycle_; }
+  SearchContext& searchContext() { return context_; }
+  const EngineEnvironment& environment() const { return environment_; }
+
+ private:
+  void firstSearch() override { RunSearch(context_); }
+  ChangeListener* changeListener() override { return &refresh_; }
+
+  EngineEnvironment environment_;
+  PrivateHeap heap_;
+  SearchState state_;
+  Index index_;
+  ScopeList scope_;
+  VolumeSlots slots_;
+  UiState ui_;
+  SearchContext context_;
+  LiveRefresh refresh_;
+  Lifecycle lifecycle_;
+};
+
+}  // namespace vessiko

@@ -1,0 +1,30 @@
+#include "search/live_refresh.h"
+
+#include <mutex>
+
+#include "search/matchers.h"
+
+namespace vessiko {
+
+void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t length) {
+  UiState& ui = search_.ui;
+  if (isDirectory ? !ui.searchFolders : !ui.searchFiles) return;
+  const bool caseSensitive = ui.caseSensitive;
+  if (!caseSensitive) {
+    for (uint32_t i = 0; i < length; ++i) {
+      if (name[i] >= u'A' && name[i] <= u'Z') name[i] = static_cast<char16_t>(name[i] + 32);
+    }
+  }
+  bool matches;
+  {
+    // The query in force is rewritten by every search; read it under the search lock.
+    std::lock_guard lock(search_.state.lock);
+    matches = nameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
+                               static_cast<int32_t>(length));
+  }
+  if (!matches) return;
+  RaisedFlag raised(ui.indexChanged);
+  RunSearch(search_);
+}
+
+}  // namespace vessiko

@@ -1,0 +1,300 @@
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "index/packed_name.h"
+#include "store/byte_buffer.h"
+#include "store/core_database.h"
+
+namespace vessiko {
+
+namespace {
+
+constexpr uint64_t kLargestFile = UINT32_MAX;  // the size field has 32 bits
+constexpr uint32_t kFlagBit = 1u << 20;
+
+struct Header {
+  uint32_t size, h, d, f, dirs, files;
+  uint16_t year, month, day, hour;
+};
+
+bool readHeader(ByteReader& in, uint64_t fileSize, Header* hd) {
+  hd->size = in.u32();
+  hd->h = in.u32();
+  hd->d = in.u32();
+  hd->f = in.u32();
+  const uint32_t magic1 = in.u32();
+  const uint32_t magic2 = in.u32();
+  const uint32_t version = in.u32();
+  hd->dirs = in.u32();
+  hd->files = in.u32();
+  hd->year = in.u16();
+  hd->month = in.u16();
+  hd->day = in.u16();
+  hd->hour = in.u16();
+  return in.ok() && hd->dirs != 0 && hd->size == fileSize && hd->h >= kCoreSmallestHeader &&
+         static_cast<uint64_t>(hd->d) - hd->h == 4ULL * hd->dirs && hd->d >= hd->h &&
+         hd->f >= hd->d && hd->f <= hd->size && magic1 == kCoreMagic1 && magic2 == kCoreMagic2 &&
+         version == kCoreVersion;
+}
+
+// A name made of the previous record's first p bytes and q new ones: well formed, of at most
+// 255 units, with the non-ASCII flag saying whether it holds a three-byte unit.
+bool validName(const uint8_t* name, uint32_t length, bool nonAscii) {
+  if (length == 0 || length > kMaxPackedNameBytes || !isWellFormedPackedName(name, length)) {
+    return false;
+  }
+  uint32_t units = 0;
+  bool marker = false;
+  for (uint32_t i = 0; i < length; ++units) {
+    if (name[i] >= 0x80) {
+      marker = true;
+      i += 3;
+    } else {
+      ++i;
+    }
+  }
+  return units <= kMaxNameUnits && marker == nonAscii;
+}
+
+class Loader {
+ public:
+  Loader(CoreDatabaseContext& c, const std::vector<uint8_t>& bytes)
+      : c_(c), index_(c.index), bytes_(bytes) {}
+
+  // The records after the header; false on the first inconsistency.
+  bool loadRecords(const Header& hd, int64_t* highestExtension) {
+    return loadDirectories(hd) && loadTable(hd) && everyDirectoryReachesARoot() &&
+           loadFiles(hd, highestExtension);
+  }
+
+ private:
+  // The position (list order) of the directory record at a RecordIndex, -1 for none.
+  int64_t directoryAt(RecordIndex position) const {
+    const auto it = std::lower_bound(positions_.begin(), positions_.end(), position);
+    if (it == positions_.end() || *it != position) return -1;
+    return it - positions_.begin();
+  }
+
+  bool loadDirectories(const Header& hd) {
+    ByteReader in(bytes_.data() + hd.d, bytes_.data() + hd.f);
+    const uint8_t* previous = nullptr;
+    uint32_t previousLength = 0;
+    uint8_t name[2 * kMaxPackedNameBytes];
+    positions_.reserve(hd.dirs);
+    refs_.reserve(hd.dirs);
+    for (uint32_t i = 0; i < hd.dirs; ++i) {
+      const EntryKey key = in.u32();
+      const uint32_t parent = in.u32();
+      const uint32_t lengths = in.u24();
+      const uint32_t p = lengths & 0x3FF;
+      const uint32_t q = lengths >> 10 & 0x3FF;
+      const uint8_t* suffix = in.bytes(q);
+      if (!in.ok() || (lengths >> 21) != 0 || p > previousLength || p + q > kMaxPackedNameBytes) {
+        return false;
+      }
+      if (p > 0) std::memcpy(name, previous, p);
+      std::memcpy(name + p, suffix, q);
+      const bool nonAscii = (lengths & kFlagBit) != 0;
+      if (!validName(name, p + q, nonAscii)) return false;
+      const RecordRef ref = index_.dirArena.allocate(DirEntry::sizeFor(p + q));
+      if (ref == kNoRecord || !index_.dirs.append(ref)) return false;
+      // The parent field holds the stored RecordIndex until the table resolves it.
+      DirEntry::build(index_.dirArena.at(ref), key, parent, name, p + q, nonAscii);
+      positions_.push_back(RecordArena::indexOf(ref));
+      refs_.push_back(ref);
+      previous = index_.dir(ref).name();
+      previousLength = p + q;
+    }
+    return in.left() == 0;
+  }
+
+  bool loadTable(const Header& hd) {
+    ByteReader in(bytes_.data() + hd.h, bytes_.data() + hd.d);
+    bool first = true;
+    EntryKey previousKey = 0;
+    for (uint32_t j = 0; j < hd.dirs; ++j) {
+      const int64_t at = directoryAt(in.u32());
+      if (!in.ok() || at < 0) return false;
+      DirEntry dir = index_.dir(refs_[at]);
+      // Strictly ascending keys: every directory once, and the map stays sorted by appending.
+      if (!first && dir.key() <= previousKey) return false;
+      first = false;
+      previousKey = dir.key();
+      const uint32_t stored = dir.parentLink();
+      if (stored == kNoRecordIndex) {
+        if (recordNumberOf(dir.key()) != kRootRecordNumber) return false;
+        dir.setParentLink(kNoRecord);
+      } else {
+        const int64_t parent = directoryAt(stored);
+        if (parent < 0 || parent == at ||
+            volumeOf(index_.dir(refs_[parent]).key()) != volumeOf(dir.key())) {
+          return false;
+        }
+        dir.setParentLink(refs_[parent]);
+      }
+      if (!index_.dirMap.append(dir.key(), refs_[at])) return false;
+    }
+    return true;
+  }
+
+  // No chain of parents runs in a circle: each ends at a volume root.
+  bool everyDirectoryReachesARoot() const {
+    std::vector<uint8_t> state(refs_.size(), 0);  // 0 unknown, 1 on the walk, 2 reaches a root
+    std::vector<uint32_t> walk;
+    for (uint32_t i = 0; i < refs_.size(); ++i) {
+      walk.clear();
+      uint32_t at = i;
+      while (state[at] == 0) {
+        state[at] = 1;
+        walk.push_back(at);
+        const uint32_t parent = index_.dir(refs_[at]).parentLink();
+        if (parent == kNoRecord) break;
+        at = static_cast<uint32_t>(directoryAt(RecordArena::indexOf(parent)));
+      }
+      if (state[at] == 1 && index_.dir(refs_[at]).parentLink() != kNoRecord) return false;
+      for (uint32_t w : walk)
+        state[w] = 2;
+    }
+    return true;
+  }
+
+  bool loadFiles(const Header& hd, int64_t* highestExtension) {
+    ByteReader in(bytes_.data() + hd.f, bytes_.data() + hd.size);
+    const uint8_t* previous = nullptr;
+    uint32_t previousLength = 0;
+    uint8_t name[2 * kMaxPackedNameBytes];
+    for (uint32_t i = 0; i < hd.files; ++i) {
+      const uint32_t word = in.u32();
+      const uint32_t parentIndex = in.u32();
+      const uint32_t lengths = in.u24();
+      const uint32_t p = lengths & 0x3FF;
+      const uint32_t q = lengths >> 10 & 0x3FF;
+      const uint32_t width = lengths >> 20;
+      const uint8_t* suffix = in.bytes(q);
+      const uint8_t* extension = in.bytes(width);
+      const int64_t parent = directoryAt(parentIndex);
+      if (!in.ok() || parent < 0 || p > previousLength || p + q > kMaxPackedNameBytes) return false;
+      const uint32_t length = p + q;
+      const uint32_t code = word >> FileEntry::kWidthShift & 3;
+      if (FileEntry::widthBytes(code) != width) return false;
+      int32_t extensionIndex = -1;
+      if (width == 1) extensionIndex = extension[0];
+      if (width == 2) extensionIndex = loadU16(extension);
+      if (width == 4) extensionIndex = static_cast<int32_t>(loadU32(extension));
+      if (width == 4 && extensionIndex < 0) return false;
+      const bool longForm = (word & FileEntry::kLongFormBit) != 0;
+      const bool iconSlot = (word & FileEntry::kIconSlotBit) != 0;
+      if (longForm != (length >= FileEntry::kLongFormFrom) ||
+          iconSlot != FileEntry::hasIconSlotFor(extensionIndex)) {
+        return false;
+      }
+      if (p > 0) std::memcpy(name, previous, p);
+      std::memcpy(name + p, suffix, q);
+      if (!validName(name, length, (word & FileEntry::kNonAsciiBit) != 0)) return false;
+
+      const uint32_t size = length + 8 + (longForm ? 2 : 1) + width + (iconSlot ? 4 : 0);
+      const RecordRef ref = index_.fileArena.allocate(size);
+      if (ref == kNoRecord || !index_.files.append(ref)) return false;
+      uint8_t* record = index_.fileArena.at(ref);
+      storeU32(record, word);
+      storeU32(record + 4, refs_[parent]);
+      uint8_t* at = record + 9;
+      if (longForm) {
+        storeU16(record + 8, static_cast<uint16_t>(length));
+        ++at;
+      } else {
+        record[8] = static_cast<uint8_t>(length);
+      }
+      std::memcpy(at, name, length);
+      std::memcpy(at + length, extension, width);
+      if (iconSlot) storeU32(at + length + width, 0xFFFFFFFF);
+      previous = at;
+      previousLength = length;
+      *highestExtension = std::max<int64_t>(*highestExtension, extensionIndex);
+    }
+    return in.left() == 0;
+  }
+
+  CoreDatabaseContext& c_;
+  Index& index_;
+  const std::vector<uint8_t>& bytes_;
+  std::vector<RecordIndex> positions_;  // of the directory records, ascending
+  std::vector<RecordRef> refs_;
+};
+
+}  // namespace
+
+int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExtension) {
+  *frozen = false;
+  *highestExtension = -1;
+  ShowStatus(c.messages, -1, "正在加载数据库...");
+  uint32_t error = 0;
+  std::unique_ptr<FileReader> reader = c.files.openForRead(c.path, &error);
+  if (reader == nullptr) return 0;
+  uint64_t size = 0;
+  const bool sized = reader->size(&size, &error);
+  if (!sized || size < kCoreSmallestHeader) {
+    ShowError(c.messages, "获取文件大小失败:%d", static_cast<int>(sized ? 0 : error));
+    return 0;
+  }
+  if (size > kLargestFile) return 0;  // its size field cannot match
+  std::vector<uint8_t> bytes(size);
+  size_t got = 0;
+  if (!reader->read(bytes.data(), bytes.size(), &got, &error) || got != size) {
+    ShowError(c.messages, "读文件失败:%d", static_cast<int>(error));
+    return 0;
+  }
+  reader.reset();
+
+  ByteReader in(bytes.data(), bytes.data() + bytes.size());
+  Header hd;
+  if (!readHeader(in, size, &hd)) return 0;
+
+  // The journal of every volume must be the one the file was saved with, still holding every
+  // change made since.
+  std::array<int64_t, kVolumeCount> savedNext{};
+  bool outOfDate = false;
+  for (uint32_t v = 0; v < kVolumeCount; ++v) {
+    const uint8_t present = in.u8();
+    if (present > 1) return 0;
+    uint64_t id = 0;
+    if (present == 1) {
+      id = in.u64();
+      savedNext[v] = static_cast<int64_t>(in.u64());
+    }
+    const VolumeSlot& slot = c.slots[v];
+    if (!outOfDate && (present == 1 ? id != slot.journalId || savedNext[v] < slot.firstUsn
+                                    : slot.journalId != 0)) {
+      outOfDate = true;
+    }
+  }
+  if (!in.ok() || static_cast<size_t>(in.position() - bytes.data()) != hd.h) return 0;
+
+  if (outOfDate) {
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "当前数据库存储时间： %d年%d月%d日%d时。已经过期！\r\n您是否需要更新？\r\n\r\n"
+                  "提醒：如果选择是，需要您耐心等待...^_^\r\n"
+                  "      如果选择否，本次软件将不会监视文件系统的改变！此时，您仍然\r\n"
+                  "      可以搜索到以前保存的文件！",
+                  hd.year, hd.month, hd.day, hd.hour);
+    if (c.messages.askYesNo("友情更新提醒", text, MessageIcon::kInformation)) return 0;
+    *frozen = true;
+  }
+
+  Loader loader(c, bytes);
+  if (!loader.loadRecords(hd, highestExtension)) {
+    *frozen = false;
+    return 0;
+  }
+  if (!outOfDate) {
+    for (uint32_t v = 0; v < kVolumeCount; ++v)
+      c.slots[v].nextUsn = savedNext[v];
+  }
+  return 1;
+}
+
+}  // namespace vessiko

@@ -1,0 +1,183 @@
+#include <algorithm>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "store/byte_buffer.h"
+#include "store/core_database.h"
+#include "store/directory_positions.h"
+
+namespace vessiko {
+
+namespace {
+
+constexpr uint32_t kMaxChunksOfIndexes = 65536;  // the chunk number takes 16 bits
+constexpr uint32_t kMaxPrefix = 1023;            // the prefix length takes 10 bits
+constexpr uint32_t kRooted = 1;
+constexpr uint32_t kCutOff = 2;
+
+uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
+  const uint32_t most = std::min({aLength, bLength, kMaxPrefix});
+  uint32_t n = 0;
+  while (n < most && a[n] == b[n])
+    ++n;
+  return n;
+}
+
+// Which directories hang from a volume root: only those are written, and only the files in
+// them, so that every parent a record names is in the file. (A directory whose deletion came
+// while entries below it were still listed leaves those entries without a way to a root.)
+DirectoryPositions rootedDirectories(const Index& index) {
+  DirectoryPositions state(index.dirs.itemCount());
+  std::vector<RecordRef> path;
+  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+    const EntryList::Block& block = index.dirs.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s) {
+      path.clear();
+      RecordRef at = block.slots[s];
+      uint32_t known = 0;
+      while (!state.find(at, &known)) {
+        path.push_back(at);
+        const uint32_t parent = index.dir(at).parentLink();
+        if (parent == kNoRecord) {
+          known = kRooted;
+          break;
+        }
+        if (path.size() > kMaxDirectoryDepth) {
+          known = kCutOff;
+          break;
+        }
+        at = parent;
+      }
+      for (RecordRef walked : path)
+        state.set(walked, known);
+    }
+  }
+  return state;
+}
+
+bool isRooted(const DirectoryPositions& state, RecordRef dir) {
+  uint32_t known = 0;
+  return state.find(dir, &known) && known == kRooted;
+}
+
+}  // namespace
+
+bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
+  // Whatever keeps the file from being written is told the same way: an empty box.
+  const auto fail = [&c] {
+    c.messages.showMessage("", "", MessageIcon::kNone);
+    return false;
+  };
+  const Index& index = c.index;
+  const DirectoryPositions rooted = rootedDirectories(index);
+
+  // Where each written directory lands when the loader allocates them in list order.
+  DirectoryPositions positions(index.dirs.itemCount());
+  std::vector<std::pair<EntryKey, RecordIndex>> table;
+  table.reserve(index.dirs.itemCount());
+  RecordArena::Replay replay;
+  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+    const EntryList::Block& block = index.dirs.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s) {
+      const RecordRef ref = block.slots[s];
+      if (!isRooted(rooted, ref)) continue;
+      const DirEntry dir = index.dir(ref);
+      const RecordRef place = replay.next(dir.recordSize());
+      if ((place >> RecordArena::kChunkShift) >= kMaxChunksOfIndexes) return fail();
+      const RecordIndex position = RecordArena::indexOf(place);
+      positions.set(ref, position);
+      table.emplace_back(dir.key(), position);
+    }
+  }
+  std::sort(table.begin(), table.end());
+  for (size_t i = 1; i < table.size(); ++i) {
+    if (table[i - 1].first == table[i].first) return fail();  // one record per key, always
+  }
+
+  std::vector<uint8_t> image;
+  image.reserve(1024 +
+                16 * (static_cast<size_t>(index.dirs.itemCount()) + index.files.itemCount()));
+  ByteWriter out(image);
+  out.u32(0);  // total size, H, D and F are filled in at the end
+  out.u32(0);
+  out.u32(0);
+  out.u32(0);
+  out.u32(kCoreMagic1);
+  out.u32(kCoreMagic2);
+  out.u32(kCoreVersion);
+  out.u32(static_cast<uint32_t>(table.size()));
+  const size_t fileCountAt = out.size();
+  out.u32(0);
+  out.u16(utc.year);
+  out.u16(utc.month);
+  out.u16(utc.day);
+  out.u16(utc.hour);
+  for (uint32_t v = 0; v < kVolumeCount; ++v) {
+    const VolumeSlot& slot = c.slots[v];
+    out.u8(slot.present() ? 1 : 0);
+    if (slot.present()) {
+      out.u64(slot.journalId);
+      out.u64(static_cast<uint64_t>(slot.nextUsn));
+    }
+  }
+  out.patchU32(4, static_cast<uint32_t>(out.size()));
+  for (const auto& entry : table)
+    out.u32(entry.second);
+  out.patchU32(8, static_cast<uint32_t>(out.size()));
+
+  const uint8_t* previous = nullptr;
+  uint32_t previousLength = 0;
+  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+    const EntryList::Block& block = index.dirs.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s) {
+      if (!isRooted(rooted, block.slots[s])) continue;
+      const DirEntry dir = index.dir(block.slots[s]);
+      uint32_t parent = kNoRecordIndex;
+      if (dir.parentLink() != kNoRecord) positions.find(dir.parentLink(), &parent);
+      const uint32_t p = commonPrefix(previous, previousLength, dir.name(), dir.nameLength());
+      const uint32_t q = dir.nameLength() - p;
+      out.u32(dir.key());
+      out.u32(parent);
+      out.u24(p | q << 10 | (dir.hasNonAscii() ? 1u << 20 : 0));
+      out.bytes(dir.name() + p, q);
+      previous = dir.name();
+      previousLength = dir.nameLength();
+    }
+  }
+  out.patchU32(12, static_cast<uint32_t>(out.size()));
+
+  uint32_t files = 0;
+  previous = nullptr;
+  previousLength = 0;
+  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
+    const EntryList::Block& block = index.files.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s) {
+      const FileEntry file = index.file(block.slots[s]);
+      uint32_t parent = 0;
+      if (!positions.find(file.parentLink(), &parent)) continue;
+      const uint8_t* name;
+      const uint32_t length = file.nameBytes(&name);
+      const uint32_t width = FileEntry::widthBytes(file.widthCode());
+      const uint32_t p = commonPrefix(previous, previousLength, name, length);
+      const uint32_t q = length - p;
+      out.u32(file.recordWord());
+      out.u32(parent);
+      out.u24(p | q << 10 | width << 20);
+      out.bytes(name + p, q);
+      out.bytes(name + length, width);  // the index as stored, at its width
+      previous = name;
+      previousLength = length;
+      ++files;
+    }
+  }
+  if (image.size() > UINT32_MAX) return fail();
+  out.patchU32(0, static_cast<uint32_t>(image.size()));
+  out.patchU32(static_cast<uint32_t>(fileCountAt), files);
+
+  const std::span<const uint8_t> pieces[] = {image};
+  uint32_t error = 0;
+  return c.files.replaceWith(c.path, pieces, &error) ? true : fail();
+}
+
+}  // namespace vessiko

@@ -1,0 +1,132 @@
+#include "store/lifecycle.h"
+
+#include "store/core_database.h"
+#include "store/extension_database.h"
+#include "volume/enumeration.h"
+#include "volume/journal_reader.h"
+
+namespace vessiko {
+
+namespace {
+
+// A loaded index must be in collation order (ordered inserts and removals rely on it) and every
+// extension index its files use must have a text.
+bool consistentAfterLoad(const Index& index, int64_t highestExtension) {
+  if (highestExtension >= static_cast<int64_t>(index.extensions.count())) return false;
+  const auto ordered = [](const EntryList& list, const auto& order) {
+    RecordRef previous = kNoRecord;
+    for (uint32_t b = 0; b < list.blockCount(); ++b) {
+      const EntryList::Block& block = list.block(b);
+      for (uint32_t s = block.first; s < block.end; ++s) {
+        if (previous != kNoRecord && order(previous, block.slots[s]) > 0) return false;
+        previous = block.slots[s];
+      }
+    }
+    return true;
+  };
+  return ordered(index.dirs, index.dirOrder()) && ordered(index.files, index.fileOrder());
+}
+
+}  // namespace
+
+void Lifecycle::startInitialization() {
+  if (!starter_.joinable()) starter_ = std::thread([this] { initialize(); });
+}
+
+void Lifecycle::waitForInitialization() {
+  if (starter_.joinable()) starter_.join();
+}
+
+bool Lifecycle::loadSavedIndex() {
+  CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
+  bool frozen = false;
+  int64_t highestExtension = -1;
+  if (LoadCoreDatabase(core, &frozen, &highestExtension) == 0) return false;
+  if (LoadExtensionDatabase(p_.paths.extensions, p_.index.extensions, p_.files, p_.messages) == 0 ||
+      !consistentAfterLoad(p_.index, highestExtension)) {
+    return false;
+  }
+  frozen_ = frozen;
+  return true;
+}
+
+void Lifecycle::initialize() {
+  ShowStatus(p_.messages, -1, "初始化...");
+  DiscoverVolumes(p_.drives, p_.slots, p_.rows, p_.messages);
+  if (cancelled()) return;
+  if (!loadSavedIndex()) {
+    // Whatever a rejected load left behind goes; the build starts from fresh containers.
+    frozen_ = false;
+    p_.index.reset();
+    p_.index.extensions.seedBuiltins();
+    EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_);
+  } else if (!frozen_) {
+    catchUp();
+  }
+  if (cancelled()) return;
+  p_.ui.searchEnabled = true;
+  p_.hooks.firstSearch();
+  if (!frozen_ && !cancelled()) startMonitors();
+}
+
+void Lifecycle::catchUp() {
+  ShowStatus(p_.messages, -1, "正在更新数据库...");
+  for (uint32_t v = 0; v < kVolumeCount; ++v) {
+    VolumeSlot& slot = p_.slots[v];
+    if (!slot.present()) continue;
+    ChangeContext context{p_.index, p_.messages, p_.hooks.changeListener()};
+    JournalReader reader(v, slot);
+    for (;;) {
+      if (cancelled()) return;
+      uint32_t error = 0;
+      const JournalReader::Result result = reader.readBatch(context, nullptr, &error);
+      if (result == JournalReader::Result::kNothingNew) break;
+      if (result == JournalReader::Result::kFailed) {
+        reportJournalReadFailure(p_.messages, v, error);
+        break;
+      }
+    }
+  }
+}
+
+void Lifecycle::startMonitors() {
+  std::lock_guard lock(monitorsLock_);
+  for (uint32_t v = 0; v < kVolumeCount; ++v) {
+    if (!p_.slots[v].present()) continue;
+    monitors_.push_back(std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages,
+                                                         p_.hooks.changeListener()));
+    monitors_.back()->start();
+  }
+}
+
+void Lifecycle::stopMonitors() {
+  std::lock_guard lock(monitorsLock_);
+  for (auto& monitor : monitors_)
+    monitor->stop();
+  monitors_.clear();
+}
+
+bool Lifecycle::monitoring() const {
+  std::lock_guard lock(monitorsLock_);
+  return !monitors_.empty();
+}
+
+void Lifecycle::saveIndex() {
+  // No monitor may be half-way through a batch while the lists are written; stopped monitors
+  // leave each slot's next USN at the first change not applied.
+  stopMonitors();
+  std::lock_guard lock(p_.index.lock);
+  CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
+  SaveCoreDatabase(core, p_.clock.utcNow());
+  SaveExtensionDatabase(p_.paths.extensions, p_.index.extensions, p_.files, p_.messages);
+}
+
+void Lifecycle::close(bool save) {
+  cancel_ = true;
+  waitForInitialization();
+  stopMonitors();
+  if (save && p_.ui.searchEnabled && !frozen_) saveIndex();
+  p_.slots.closeAll();
+}
+
+}  // namespace vessiko

@@ -1,0 +1,98 @@
+// The index's life: the start-up thread that turns an empty process into a searchable,
+// self-updating index (discover the volumes, load the saved index or build it, replay the
+// changes made while the program was closed, run the first search, start one journal monitor
+// per volume), and the close that saves it and lets the volumes go.
+//
+// Start-up (the "InitializationThread"): "初始化...", discovery, the core database, the
+// extension database; when either cannot be used, a build from fresh containers; otherwise,
+// unless the user chose to keep an out-of-date index (frozen), the catch-up "正在更新数据库...".
+// Then searching is enabled, the first search runs, and the monitors start (not when frozen).
+//
+// Closing never pulls a volume from under a running thread: the start-up thread is cancelled
+// and joined, and the monitors are stopped and joined, before anything is saved or closed.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "index/index.h"
+#include "platform/clock.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/ui_state.h"
+#include "platform/user_messages.h"
+#include "store/database_paths.h"
+#include "volume/change_application.h"
+#include "volume/journal_monitor.h"
+#include "volume/volume_discovery.h"
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+// What the start-up needs from the search side.
+class LifecycleHooks {
+ public:
+  virtual ~LifecycleHooks() = default;
+  // Runs the first search once searching is enabled.
+  virtual void firstSearch() = 0;
+  // Told of every change the catch-up and the monitors apply.
+  virtual ChangeListener* changeListener() = 0;
+};
+
+struct LifecycleParts {
+  Index& index;
+  VolumeSlots& slots;
+  Drives& drives;
+  Files& files;
+  Clock& clock;
+  UserMessages& messages;
+  VolumeRows& rows;
+  UiState& ui;
+  DatabasePaths paths;
+  LifecycleHooks& hooks;
+};
+
+class Lifecycle {
+ public:
+  explicit Lifecycle(const LifecycleParts& parts) : p_(parts) {}
+  ~Lifecycle() { close(false); }
+  Lifecycle(const Lifecycle&) = delete;
+  Lifecycle& operator=(const Lifecycle&) = delete;
+
+  // Starts the start-up thread.
+  void startInitialization();
+  // The start-up on the calling thread.
+  void initialize();
+  // Waits until the start-up thread has finished.
+  void waitForInitialization();
+
+  // An out-of-date index was kept at the user's choice: no catch-up, no monitors, no save.
+  bool frozen() const { return frozen_; }
+  bool monitoring() const;
+
+  // The close: cancels the start-up, stops the monitors, saves both databases when `save` is
+  // asked, searching is enabled and the index is not frozen, and closes the volumes.
+  void close(bool save);
+
+  // Writes both database files under the index lock; the monitors are stopped first.
+  void saveIndex();
+
+ private:
+  bool loadSavedIndex();
+  void catchUp();
+  void startMonitors();
+  void stopMonitors();
+  bool cancelled() const { return cancel_; }
+
+  LifecycleParts p_;
+  std::atomic<bool> cancel_{false};
+  std::atomic<bool> frozen_{false};
+  std::thread starter_;
+  mutable std::mutex monitorsLock_;
+  std::vector<std::unique_ptr<JournalMonitor>> monitors_;
+};
+
+}  // namespace vessiko

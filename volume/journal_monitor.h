@@ -1,0 +1,54 @@
+// JournalMonitor: follows one volume's change journal while the program runs. It wakes every
+// 1000 to 1999 ms (the random part spreads the monitors' wake-ups), reads what the journal has
+// gathered and applies it batch by batch, each batch under the index lock, until nothing new is
+// left. It stops cooperatively: a stop request wakes it, and it never stops inside a batch.
+//
+// A read failing because the journal is being deleted waits for the deletion and creates the
+// journal anew (32 MiB), then goes on from its start; changes made in between are lost to the
+// index. Any other failure ends the monitor after the two error boxes: retrying would only
+// repeat the same failure every second, and the next start sees that the saved position no
+// longer fits the journal.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include "index/index.h"
+#include "volume/change_application.h"
+#include "volume/journal_reader.h"
+#include "volume/volume_slot.h"
+
+namespace vessiko {
+
+class JournalMonitor {
+ public:
+  JournalMonitor(uint32_t volume, VolumeSlot& slot, Index& index, UserMessages& messages,
+                 ChangeListener* listener);
+  ~JournalMonitor();
+  JournalMonitor(const JournalMonitor&) = delete;
+  JournalMonitor& operator=(const JournalMonitor&) = delete;
+
+  void start();
+  // Asks the monitor to stop and waits until it has.
+  void stop();
+
+ private:
+  void run();
+  // Sleeps for one polling interval; false when a stop was asked for.
+  bool waitInterval();
+
+  uint32_t volume_;
+  VolumeSlot& slot_;
+  Index& index_;
+  UserMessages& messages_;
+  ChangeContext context_;
+  JournalReader reader_;
+  std::mutex stopLock_;
+  std::condition_variable stopSignal_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace vessiko

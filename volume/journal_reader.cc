@@ -1,0 +1,69 @@
+#include "volume/journal_reader.h"
+
+#include "index/packed_name.h"
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
+#include "volume/usn_record.h"
+
+namespace vessiko {
+
+namespace r = ntfs::read_usn_journal_data;
+
+void JournalReader::restart() {
+  storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(slot_.nextUsn));
+  storeU32(request_ + r::kReasonMask, kJournalReasonMask);
+  storeU32(request_ + r::kReturnOnlyOnClose, 0);
+  storeU64(request_ + r::kTimeout, 0);
+  storeU64(request_ + r::kBytesToWaitFor, 0);  // return at once, with or without records
+  storeU64(request_ + r::kUsnJournalId, slot_.journalId);
+}
+
+JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mutex* indexLock,
+                                               uint32_t* error) {
+  uint32_t returned = 0;
+  if (!slot_.volume->control(ntfs::kReadUsnJournal, request_, r::kSize, buffer_, sizeof buffer_,
+                             &returned, error)) {
+    return Result::kFailed;
+  }
+  if (returned <= 8) return Result::kNothingNew;
+  std::unique_lock<std::mutex> lock;
+  if (indexLock != nullptr) lock = std::unique_lock(*indexLock);
+  char16_t name[kMaxNameUnits + 1];
+  forEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
+    copyUsnName(record, name);
+    ApplyChange(context, volume_, record.attributes, record.reason, record.fileReference,
+                record.parentReference, name, record.nameLength);
+  });
+  const int64_t next = loadI64(buffer_);
+  slot_.nextUsn = next;
+  storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(next));
+  return Result::kApplied;
+}
+
+void reportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error) {
+  ShowError(messages, "%c 线程 FSCTL_READ_USN_JOURNAL 错误%d", static_cast<char>('A' + volume),
+            static_cast<int>(error));
+  const char* name = "ERROR_UNKNOWN";
+  switch (error) {
+    case ntfs::kErrorInvalidFunction:
+      name = "ERROR_INVALID_FUNCTION";
+      break;
+    case ntfs::kErrorInvalidParameter:
+      name = "ERROR_INVALID_PARAMETER";
+      break;
+    case ntfs::kErrorJournalDeleteInProgress:
+      name = "ERROR_JOURNAL_DELETE_IN_PROGRESS";
+      break;
+    case ntfs::kErrorJournalNotActive:
+      name = "ERROR_JOURNAL_NOT_ACTIVE";
+      break;
+    case ntfs::kErrorJournalEntryDeleted:
+      name = "ERROR_JOURNAL_ENTRY_DELETED";
+      break;
+    default:
+      break;
+  }
+  ShowError(messages, "%s", name);
+}
+
+}  // namespace vessiko
