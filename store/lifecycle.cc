@@ -1,5 +1,7 @@
 #include "store/lifecycle.h"
 
+#include <array>
+
 #include "store/core_database.h"
 #include "store/extension_database.h"
 #include "volume/enumeration.h"
@@ -37,31 +39,33 @@ void Lifecycle::waitForInitialization() {
   if (starter_.joinable()) starter_.join();
 }
 
-bool Lifecycle::loadSavedIndex() {
-  CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
-  bool frozen = false;
+bool LoadSavedIndex(Index& index, VolumeSlots& slots, Files& files, UserMessages& messages,
+                    const DatabasePaths& paths, bool* frozen) {
+  CoreDatabaseContext core{index, slots, files, messages, paths.core};
   int64_t highestExtension = -1;
-  if (LoadCoreDatabase(core, &frozen, &highestExtension) == 0) return false;
-  if (LoadExtensionDatabase(p_.paths.extensions, p_.index.extensions, p_.files, p_.messages) == 0 ||
-      !consistentAfterLoad(p_.index, highestExtension)) {
-    return false;
-  }
-  frozen_ = frozen;
-  return true;
+  if (LoadCoreDatabase(core, frozen, &highestExtension) == 0) return false;
+  return LoadExtensionDatabase(paths.extensions, index.extensions, files, messages) != 0 &&
+         consistentAfterLoad(index, highestExtension);
 }
 
 void Lifecycle::initialize() {
   ShowStatus(p_.messages, -1, "初始化...");
   DiscoverVolumes(p_.drives, p_.slots, p_.rows, p_.messages);
   if (cancelled()) return;
-  if (!loadSavedIndex()) {
+  // A load that fails half-way may have set the journal positions it read.
+  std::array<int64_t, kVolumeCount> discovered;
+  for (uint32_t v = 0; v < kVolumeCount; ++v) discovered[v] = p_.slots[v].nextUsn;
+  bool frozen = false;
+  if (LoadSavedIndex(p_.index, p_.slots, p_.files, p_.messages, p_.paths, &frozen)) {
+    frozen_ = frozen;
+    if (!frozen) catchUp();
+  } else {
     // Whatever a rejected load left behind goes; the build starts from fresh containers.
     frozen_ = false;
+    for (uint32_t v = 0; v < kVolumeCount; ++v) p_.slots[v].nextUsn = discovered[v];
     p_.index.reset();
     p_.index.extensions.seedBuiltins();
     EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_);
-  } else if (!frozen_) {
-    catchUp();
   }
   if (cancelled()) return;
   p_.ui.searchEnabled = true;

@@ -32,6 +32,13 @@
 
 namespace vessiko {
 
+// Loads the saved index (the core database, then the extension database) into a fresh index
+// and checks it as a whole: lists in collation order, every extension index known. False when
+// it must be built by enumeration; the index may then hold a part of what was loaded.
+// *frozen tells that the user chose to keep an out-of-date index.
+bool LoadSavedIndex(Index& index, VolumeSlots& slots, Files& files, UserMessages& messages,
+                    const DatabasePaths& paths, bool* frozen);
+
 // What the start-up needs from the search side.
 class LifecycleHooks {
  public:
@@ -81,7 +88,6 @@ class Lifecycle {
   void saveIndex();
 
  private:
-  bool loadSavedIndex();
   void catchUp();
   void startMonitors();
   void stopMonitors();

@@ -1,5 +1,6 @@
 #include "volume/enumeration.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "index/packed_name.h"
@@ -77,7 +78,10 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
   uint8_t in[e::kSize];
   storeU64(in + e::kStartFileReferenceNumber, 0);
   storeU64(in + e::kLowUsn, 0);
-  storeU64(in + e::kHighUsn, static_cast<uint64_t>(slot.nextUsn));
+  // Every file in use, whatever its last USN: a file written to while the table is read (its
+  // USN then lies past the journal position of discovery) must not be left out, and the
+  // monitors, which replay the journal from that position, add nothing twice.
+  storeU64(in + e::kHighUsn, static_cast<uint64_t>(INT64_MAX));
   char16_t units[kMaxNameUnits + 1];
   uint8_t packed[kMaxPackedNameBytes];
   for (;;) {

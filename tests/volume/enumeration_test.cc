@@ -123,8 +123,8 @@ TEST_F(EnumerationTest, AVolumeWhoseFirstCallFailsGivesOnlyItsRoot) {
   EXPECT_EQ(index().files.itemCount(), 0u);
 }
 
-// A directory changed after discovery has a USN above the enumeration's bound and is not
-// listed: what lies below it has no way to a root. Here a child with a lower record number than
+// A directory gone from the table while entries below it are still listed (a damaged
+// volume) leaves them without a way to a root. Here a child with a lower record number than
 // its parent is linked to that parent before the parent turns out to be an orphan.
 TEST_F(EnumerationTest, RecordsWithoutParentAreDroppedWithEverythingBelowThem) {
   SimVolume& c = machine_.addNtfsDrive('C', u"");
@@ -132,19 +132,30 @@ TEST_F(EnumerationTest, RecordsWithoutParentAreDroppedWithEverythingBelowThem) {
   const uint64_t c1 = dir(c, 5, "c1");
   const uint64_t q = dir(c, x, "q");
   ASSERT_LT(c1 & 0xFFFFFFFF, q & 0xFFFFFFFF);
-  ASSERT_TRUE(c.rename(c1, q, u"c1"));  // x\q\c1
+  ASSERT_TRUE(c.rename(c1, q, u"c1"));  // x\\q\\c1
   file(c, c1, "f1.txt");
   file(c, q, "f2.txt");
   file(c, 5, "z.txt");
-  IgnoredRows rows;
-  DiscoverVolumes(machine_, slots_, rows, t_.messages());
-  ASSERT_TRUE(c.rename(x, 5, u"x2"));  // its USN now lies past the enumeration's bound
-  EnumerateVolumes(index(), slots_, t_.messages());
+  ASSERT_TRUE(c.remove(x));
+  enumerate();
 
   EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
   EXPECT_EQ(filePaths(), std::vector<std::string>{"C:\\z.txt"});
   const DirMapPair* dropped = index().dirMap.find(makeEntryKey(2, static_cast<uint32_t>(q)));
   EXPECT_TRUE(dropped == nullptr || dropped->dir == kNoRecord);
+}
+
+// A file written to between discovery and the reading of the table is still listed, though
+// its last USN lies past the journal position discovery read.
+TEST_F(EnumerationTest, FilesChangedDuringTheBuildAreListed) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  const uint64_t log = file(c, 5, "busy.log", 10);
+  IgnoredRows rows;
+  DiscoverVolumes(machine_, slots_, rows, t_.messages());
+  ASSERT_TRUE(c.writeData(log, 5000));
+  ASSERT_GT(c.lastUsn(log), slots_[2].nextUsn);
+  EnumerateVolumes(index(), slots_, t_.messages());
+  EXPECT_EQ(filePaths(), std::vector<std::string>{"C:\\busy.log"});
 }
 
 TEST_F(EnumerationTest, RecordNumbersBeyond27BitsAreLeftOutWithOneMessage) {
