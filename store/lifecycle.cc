@@ -75,13 +75,17 @@ void Lifecycle::initialize() {
 
 void Lifecycle::catchUp() {
   ShowStatus(p_.messages, -1, "正在更新数据库...");
+  drainJournals(p_.hooks.changeListener(), true);
+}
+
+void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
     VolumeSlot& slot = p_.slots[v];
     if (!slot.present()) continue;
-    ChangeContext context{p_.index, p_.messages, p_.hooks.changeListener()};
+    ChangeContext context{p_.index, p_.messages, listener};
     JournalReader reader(v, slot);
     for (;;) {
-      if (cancelled()) return;
+      if (stopOnCancel && cancelled()) return;
       uint32_t error = 0;
       const JournalReader::Result result = reader.readBatch(context, nullptr, &error);
       if (result == JournalReader::Result::kNothingNew) break;
@@ -120,6 +124,9 @@ void Lifecycle::saveIndex() {
   // leave each slot's next USN at the first change not applied.
   stopMonitors();
   std::lock_guard lock(p_.index.lock);
+  // What the journals gathered since the monitors' last poll goes in too, so that the saved
+  // positions are those of the volumes as they are now.
+  drainJournals(nullptr, false);
   CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
   SaveCoreDatabase(core, p_.clock.utcNow());
   SaveExtensionDatabase(p_.paths.extensions, p_.index.extensions, p_.files, p_.messages);

@@ -89,6 +89,9 @@ class Lifecycle {
 
  private:
   void catchUp();
+  // Applies everything the journals hold beyond the slots' positions; reports failed reads.
+  // The catch-up stops when the program closes; the save's last pass does not.
+  void drainJournals(ChangeListener* listener, bool stopOnCancel);
   void startMonitors();
   void stopMonitors();
   bool cancelled() const { return cancel_; }
