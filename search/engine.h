@@ -15,7 +15,9 @@
 #include "platform/files.h"
 #include "platform/ui_state.h"
 #include "platform/user_messages.h"
+#include "search/apply_filter.h"
 #include "search/live_refresh.h"
+#include "search/result_filter.h"
 #include "search/run_search.h"
 #include "search/scope_list.h"
 #include "search/search_state.h"
@@ -55,6 +57,13 @@ class Engine : private LifecycleHooks {
     RunSearch(context_);
   }
 
+  // The filter button: narrows the results by the panel's enabled groups.
+  void applyFilter(FilterPanel& panel) {
+    FilterContext context{index_,  ui_,  environment_.messages, state_, slots_, environment_.clock,
+                          filter_, panel};
+    ApplyFilter(context);
+  }
+
   // The window's close (saving when the index is live) or the exit command (never saving).
   void close(bool save) { lifecycle_.close(save); }
 
@@ -63,6 +72,7 @@ class Engine : private LifecycleHooks {
   SearchState& results() { return state_; }
   UiState& ui() { return ui_; }
   ScopeList& scope() { return scope_; }
+  ResultFilter& filter() { return filter_; }
   VolumeSlots& slots() { return slots_; }
   Lifecycle& lifecycle() { return lifecycle_; }
   SearchContext& searchContext() { return context_; }
@@ -77,6 +87,7 @@ class Engine : private LifecycleHooks {
   SearchState state_;
   Index index_;
   ScopeList scope_;
+  ResultFilter filter_;
   VolumeSlots slots_;
   UiState ui_;
   SearchContext context_;

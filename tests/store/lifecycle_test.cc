@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/ntfs_layout.h"
@@ -74,6 +78,87 @@ TEST_F(LifecycleTest, ChangesWhileRunningAppearThroughTheMonitors) {
   c_.create(simFile(docs_, u"marker.bin", 1));
   EXPECT_TRUE(f_.waitForResults("marker", Results{"F C:\\documents\\marker.bin"}));
   EXPECT_EQ(f_.search("temp"), Results{});
+}
+
+TEST_F(LifecycleTest, AJournalBeingDeletedIsCreatedAgainAndMonitoringGoesOn) {
+  f_.startRun();
+  const uint64_t before = c_.journal().id;
+  c_.beginJournalDeletion();
+  // The monitor's next read fails; it reports, waits for the deletion, creates the journal anew.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while ((c_.journal().deleting || c_.journal().id == before) &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(c_.journal().active);
+  EXPECT_NE(c_.journal().id, before);
+  EXPECT_EQ(c_.journal().maximumSize, 0x2000000u);
+  const auto errors = f_.messages.errors();
+  ASSERT_GE(errors.size(), 2u);
+  EXPECT_EQ(errors[0], "C 线程 FSCTL_READ_USN_JOURNAL 错误1178");
+  EXPECT_EQ(errors[1], "ERROR_JOURNAL_DELETE_IN_PROGRESS");
+  c_.create(simFile(docs_, u"after.txt", 1));
+  EXPECT_TRUE(f_.waitForResults("after", Results{"F C:\\docs\\after.txt"}));
+  // The save keeps the new journal, so the next start loads without a question.
+  f_.closeRun();
+  f_.messages.clear();
+  f_.startRun();
+  EXPECT_TRUE(f_.messages.questions().empty());
+  EXPECT_EQ(f_.search("after"), Results{"F C:\\docs\\after.txt"});
+}
+
+// Drives whose volumes open only once the test lets them: the start-up waits inside discovery.
+class GatedDrives : public Drives {
+ public:
+  explicit GatedDrives(Drives& drives) : drives_(drives) {}
+  uint32_t logicalDriveStrings(char16_t* buffer, uint32_t capacity) override {
+    return drives_.logicalDriveStrings(buffer, capacity);
+  }
+  uint32_t driveType(const char16_t* root) override { return drives_.driveType(root); }
+  bool volumeInformation(const char16_t* root, char16_t* label, uint32_t labelCapacity,
+                         char16_t* fileSystem, uint32_t fileSystemCapacity) override {
+    return drives_.volumeInformation(root, label, labelCapacity, fileSystem, fileSystemCapacity);
+  }
+  std::unique_ptr<Volume> openVolume(const char16_t* path, uint32_t* error) override {
+    std::unique_lock lock(mutex_);
+    waiting_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+    return drives_.openVolume(path, error);
+  }
+  void waitUntilWaiting() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return waiting_; });
+  }
+  void letOpen() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  Drives& drives_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool waiting_ = false;
+  bool open_ = false;
+};
+
+TEST_F(LifecycleTest, ClosingBeforeTheIndexIsReadySavesNothing) {
+  GatedDrives drives(f_.machine);
+  Engine engine(EngineEnvironment{drives, f_.files, f_.clock, f_.messages, f_.view, f_.folders,
+                                  DatabasePaths::inFolder("/db", '/')});
+  engine.start();
+  drives.waitUntilWaiting();
+  std::thread closer([&engine] { engine.close(true); });
+  // The close waits for the start-up thread, which goes on once the volume opens.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  drives.letOpen();
+  closer.join();
+  EXPECT_FALSE(engine.ui().searchEnabled);
+  EXPECT_FALSE(engine.lifecycle().monitoring());
+  EXPECT_EQ(f_.files.replaceCount(), 0);
+  EXPECT_FALSE(engine.slots()[2].present());  // closed after the start-up had let it go
 }
 
 TEST_F(LifecycleTest, NoNtfsVolumeGivesALiveEmptyIndex) {
