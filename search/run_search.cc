@@ -91,7 +91,8 @@ class NameTest {
     if (static_cast<int32_t>(length) < minimum_) return false;
     switch (routine_) {
       case Routine::kAutomaton:
-        return automaton_->matchesAll(bytes, length);
+        // The byte test turns most names away for a fraction of the automaton's cost.
+        return automaton_->mayMatch(bytes, length) && automaton_->matchesAll(bytes, length);
       case Routine::kPlain: {
         // A word with a unit above 127 can only occur in a name that has one.
         if (!nonAscii && query_.allAscii == 0) return false;

@@ -5,6 +5,23 @@
 
 namespace vessiko {
 
+namespace {
+
+// How rare a unit is in file names, roughly: its place in this list of the commonest, the
+// letters by their frequency in English; anything missing is rarer than all of them. Only
+// the speed of a search depends on it.
+constexpr char kCommonFirst[] = " ._-0123456789eatoinsrlcdmuphgbfywkvxzjq";
+
+uint32_t rarity(char16_t unit) {
+  if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);
+  for (uint32_t i = 0; kCommonFirst[i] != 0; ++i) {
+    if (static_cast<char16_t>(kCommonFirst[i]) == unit) return i;
+  }
+  return sizeof(kCommonFirst);
+}
+
+}  // namespace
+
 bool WordAutomaton::canBuild(const std::vector<QueryWord>& words) {
   uint32_t states = 1;
   for (const QueryWord& word : words) {
@@ -75,6 +92,40 @@ WordAutomaton::WordAutomaton(const std::vector<QueryWord>& words, bool caseSensi
         at(s, c) = at(s, c + 32);
     }
   }
+  choosePrefilter(words, caseSensitive);
+}
+
+void WordAutomaton::choosePrefilter(const std::vector<QueryWord>& words, bool caseSensitive) {
+  // Every word must occur, so the bytes of any will do: the rarest pair of adjacent units of
+  // any word, or, when every word is one unit long, the rarest unit.
+  uint32_t best = 0;
+  char16_t first = 0;
+  char16_t second = 0;
+  for (const QueryWord& word : words) {
+    for (int32_t i = 0; i + 1 < word.length; ++i) {
+      const uint32_t score = rarity(word.text[i]) + rarity(word.text[i + 1]);
+      if (pair_ && score <= best) continue;
+      pair_ = true;
+      best = score;
+      first = word.text[i];
+      second = word.text[i + 1];
+    }
+  }
+  if (!pair_) {
+    for (const QueryWord& word : words) {
+      if (first == 0 || rarity(word.text[0]) > rarity(first)) first = word.text[0];
+    }
+  }
+  // Without case the words hold no 'A'-'Z', and a name byte b folds to the letter c exactly
+  // when (b | 0x20) == c. Other units are compared as they are: folding changes no byte into
+  // one of them.
+  const auto fold = [caseSensitive](char16_t unit) {
+    return !caseSensitive && unit >= u'a' && unit <= u'z' ? 0x20 * kEveryLane : 0;
+  };
+  first_ = first * kEveryLane;
+  firstFold_ = fold(first);
+  second_ = second * kEveryLane;
+  secondFold_ = fold(second);
 }
 
 bool WordAutomaton::matchesAll(const uint8_t* name, uint32_t length) const {
