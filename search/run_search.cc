@@ -185,8 +185,19 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
   }
   const NameTest test(query, caseSensitive);
   const bool scoped = scope.count > 0;
+  // The same folders come back again and again, and each answer costs a walk up their parents
+  // through records scattered over the arena: keep the answers of one scan in a small
+  // direct-mapped table (a slot holds the folder's reference and its answer in the low bit).
+  constexpr uint32_t kMemoSlots = 8192;
+  std::vector<uint64_t> memo(scoped ? kMemoSlots : 0, ~0ULL);
   const auto inside = [&](RecordRef parent) {
-    return !scoped || inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
+    if (!scoped) return true;
+    uint64_t& slot = memo[(parent * 0x9E3779B1u) >> 19 & (kMemoSlots - 1)];
+    if (slot >> 1 == parent) return (slot & 1) != 0;
+    const bool answer =
+        inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
+    slot = static_cast<uint64_t>(parent) << 1 | (answer ? 1 : 0);
+    return answer;
   };
   // The scope test follows parent links: the directory list stays locked for the whole scan.
   std::unique_lock dirLock(index.dirs.mutex(), std::defer_lock);
