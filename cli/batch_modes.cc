@@ -1,0 +1,112 @@
+#include "cli/batch_modes.h"
+
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include "cli/face.h"
+#include "cli/tab_output.h"
+#include "platform/posix/file_name_bytes.h"
+#include "platform/posix/terminal_messages.h"
+
+namespace vessiko {
+
+namespace {
+
+// Piped: nobody can be asked, and the rebuild keeps the answers right.
+class PipedMessages final : public TerminalMessages {
+ public:
+  PipedMessages() : TerminalMessages(true) {}
+  bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override {
+    showMessage(caption, text, icon);
+    return true;
+  }
+};
+
+// Starts the face; the exit status of a failure, or 0.
+int startFace(Face& face) {
+  if (!face.acceptOptions()) return 1;
+  bool usage = false;
+  if (!face.open(&usage)) return usage ? 2 : 1;
+  face.start();
+  face.engine().waitUntilReady();
+  face.applyScope();
+  return 0;
+}
+
+// Runs the query of the two fields and appends its rows, as one consistent snapshot.
+void answer(Face& face, TerminalMessages& messages, std::string_view name,
+            std::string_view extensions, std::string* out) {
+  std::u16string name16, extensions16;
+  decodeFileName(name, &name16);
+  decodeFileName(extensions, &extensions16);
+  messages.setQueryTexts(std::move(name16), std::move(extensions16));
+  Engine& engine = face.engine();
+  face.search(engine.ui().extensionChanged);
+  if (face.filteredAway()) return;
+  std::lock_guard indexLock(engine.index().lock);
+  std::lock_guard searchLock(engine.results().lock);
+  ResultRows& rows = face.rows();
+  RowCells cells;
+  const uint32_t count = rows.count();
+  for (uint32_t row = 0; row < count; ++row) {
+    rows.describe(row, &cells);
+    appendRowLine(cells, out);
+  }
+}
+
+bool writeAll(const std::string& out) {
+  return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
+}
+
+volatile sig_atomic_t stopRequested = 0;
+
+void requestStop(int) {
+  stopRequested = 1;
+}
+
+}  // namespace
+
+int RunOneShot(const CommandLine& line) {
+  TerminalMessages messages(true);
+  Face face(line, messages);
+  if (const int status = startFace(face); status != 0) return status;
+  std::string out;
+  answer(face, messages, *line.name, line.extensions, &out);
+  writeAll(out);
+  face.close();
+  return 0;
+}
+
+int RunPipedQueries(const CommandLine& line) {
+  PipedMessages messages;
+  Face face(line, messages);
+  if (const int status = startFace(face); status != 0) return status;
+  // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save.
+  struct sigaction stop {};
+  stop.sa_handler = requestStop;
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+  char* text = nullptr;
+  size_t capacity = 0;
+  std::string out;
+  ssize_t length;
+  while (stopRequested == 0 && (length = getline(&text, &capacity, stdin)) >= 0) {
+    std::string_view query(text, static_cast<size_t>(length));
+    if (!query.empty() && query.back() == '\n') query.remove_suffix(1);
+    const size_t tab = query.find('\t');
+    out.clear();
+    answer(face, messages, query.substr(0, tab),
+           tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
+    out.push_back('\n');
+    if (!writeAll(out)) break;
+  }
+  std::free(text);
+  face.close();
+  return 0;
+}
+
+}  // namespace vessiko

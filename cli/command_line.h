@@ -1,0 +1,63 @@
+// The command line of vessiko: the drives to mirror, the database folder, the search options
+// of the window's menu, the directory scope, the filter panel's groups, and the query.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "search/filter_panel.h"
+
+namespace vessiko {
+
+struct DriveOption {
+  char letter = 'C';
+  std::string directory;  // absolute, without symbolic links
+};
+
+struct ScopeOption {
+  std::string directory;   // absolute, without symbolic links
+  bool subfolders = true;  // "是" for --scope, "否" for --scope-top
+};
+
+// The filter panel's groups as given: which are enabled, and what the panel would hold.
+struct FilterOptions {
+  bool size = false;
+  std::u16string sizeNumber;
+  int sizeOperator = 0;  // list 1030
+  int sizeUnit = 1;      // list 1041
+  bool date = false;
+  int dateKind = 0;  // list 1033
+  DateRadio dateMode = DateRadio::kAfter;
+  CalendarTime first;   // the "after" or "before" date, or the start of the interval
+  CalendarTime second;  // the end of the interval
+  bool attributes = false;
+  bool normal = false;
+  bool hidden = false;
+  bool system = false;
+
+  bool any() const { return size || date || attributes; }
+};
+
+struct CommandLine {
+  std::vector<DriveOption> drives;
+  std::string databaseFolder;
+  bool caseSensitive = false;
+  bool folders = true;
+  bool files = true;
+  std::vector<ScopeOption> scopes;
+  FilterOptions filter;
+  bool help = false;
+  std::optional<std::string> name;  // the one-shot query
+  std::string extensions;
+};
+
+// Fills *line from the arguments; false with the reason in *error for a usage error.
+// Directories are resolved here: one that does not exist is a usage error.
+bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
+
+// The text of --help.
+extern const char kHelpText[];
+
+}  // namespace vessiko

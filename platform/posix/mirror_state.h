@@ -1,0 +1,55 @@
+// The mirror's state between runs, kept in a file beside the databases: the tree as the
+// volume and the saved index know it (record numbers, names, inodes), the volume's journal
+// identifier and its next USN at close. With it the next start rebuilds the same volume, has
+// its journal go on from the same place, and only journals the differences with the real tree.
+//
+// File layout, little-endian:
+//
+//   0   8  magic "VSKMIRR\x1A"
+//   8   4  version (1)
+//  12   8  journal identifier
+//  20   8  next USN
+//  28   8  device of the root
+//  36   8  inode of the root
+//  44   8  change time of the root (ns since 1970, 0: read it again)
+//  52   4  entry count E
+//  56   2  length P of the root path, then the P bytes of the path
+//   .      E entries, each directory before its children:
+//            4 record number, 4 parent record number, 8 inode, 8 change time,
+//            1 kind (1 file, 2 directory, 3 other), 1 name length N, N name bytes
+//   .   4  CRC-32 of every byte before it
+//
+// Reading is strict: anything that does not fit (a bad magic, version or checksum, a parent
+// not yet defined or not a directory, a record number used twice or out of range, a name that
+// is empty, holds '/' or NUL, or is used twice in its folder, bytes left over) rejects the
+// whole file, and the caller starts afresh.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/posix/mirror_tree.h"
+
+namespace vessiko {
+
+// What the state holds besides the tree.
+struct MirrorStateHeader {
+  std::string rootPath;
+  uint64_t rootDevice = 0;
+  uint64_t journalId = 0;
+  int64_t nextUsn = 0;
+};
+
+// Writes the state crash-safely (a temporary file replaces the old one); false with the
+// system's error code.
+bool WriteMirrorState(Files& files, const std::string& path, const MirrorStateHeader& header,
+                      const MirrorTree& tree, uint32_t* error);
+
+// The saved tree, with *header filled in; null when there is no file or it does not pass
+// every check.
+std::unique_ptr<MirrorTree> ReadMirrorState(Files& files, const std::string& path,
+                                            MirrorStateHeader* header);
+
+}  // namespace vessiko

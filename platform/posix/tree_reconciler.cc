@@ -1,0 +1,250 @@
+#include "platform/posix/tree_reconciler.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "platform/sim/usn_journal.h"
+
+namespace vessiko {
+
+namespace {
+
+// A directory read less than this long after its last change may change again within the same
+// tick of the file system's clock without its change time moving: its time is not kept, so
+// the next start reads it again.
+constexpr uint64_t kRacyNanoseconds = 2'000'000'000;
+
+uint64_t nanoseconds(const struct statx_timestamp& t) {
+  return t.tv_sec < 0 ? 0 : static_cast<uint64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+uint64_t nowNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000 + static_cast<uint64_t>(now.tv_nsec);
+}
+
+NodeKind kindOf(unsigned char type) {
+  return type == DT_DIR   ? NodeKind::kDirectory
+         : type == DT_REG ? NodeKind::kFile
+                          : NodeKind::kOther;
+}
+
+NodeKind kindOfMode(mode_t mode) {
+  return S_ISDIR(mode) ? NodeKind::kDirectory : S_ISREG(mode) ? NodeKind::kFile : NodeKind::kOther;
+}
+
+}  // namespace
+
+void TreeReconciler::markSeen(uint32_t n) {
+  if (seen_[n] != 0) return;
+  seen_[n] = 1;
+  marked_.push_back(n);
+}
+
+void TreeReconciler::walk(uint32_t top, bool findMoves) {
+  top_ = top;
+  findMoves_ = findMoves;
+  for (const uint32_t n : marked_)
+    seen_[n] = 0;
+  marked_.clear();
+  if (seen_.size() < tree_.recordLimit()) seen_.resize(tree_.recordLimit(), 0);
+  actions_.clear();
+  names_.clear();
+  directoriesByInode_.clear();
+  directoriesIndexed_ = false;
+  markSeen(top);
+  unmet_ = 0;
+  if (!tree_.pathOf(root_, top, &path_)) return;
+  visit(Place{top, false}, top);
+  tree_.forEachBelow(top, [&](uint32_t n, const MirrorNode&) { unmet_ += !seen(n); });
+}
+
+void TreeReconciler::visit(Place self, uint32_t old) {
+  struct statx st {};
+  if (statx(AT_FDCWD, path_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_CTIME, &st) != 0 ||
+      !S_ISDIR(st.stx_mode) || makedev(st.stx_dev_major, st.stx_dev_minor) != rootDevice_) {
+    // Gone, or a mount point: nothing below it belongs to this tree.
+    if (old != kNoNode) tree_.setChangeTime(old, 0);
+    return;
+  }
+  const int32_t watch = watches_ != nullptr ? watches_->watch(path_) : -1;
+  const uint64_t changed = nanoseconds(st.stx_ctime);
+  const uint64_t keep = changed + kRacyNanoseconds < nowNanoseconds() ? changed : 0;
+  if (self.isAction) {
+    actions_[self.id].watch = watch;
+  } else if (watch >= 0 && tree_.node(old)->watch != watch) {
+    tree_.setWatch(old, watch);
+    watches_->bind(watch, old);
+  }
+  if (old != kNoNode && tree_.node(old)->changeTime != 0 &&
+      tree_.node(old)->changeTime == changed) {
+    // Unchanged since it was read: the same entries. Only the subdirectories need a visit.
+    const size_t length = path_.size();
+    for (uint32_t c = tree_.node(old)->firstChild; c != kNoNode; c = tree_.node(c)->nextSibling) {
+      markSeen(c);
+      if (tree_.node(c)->kind != NodeKind::kDirectory) continue;
+      if (path_.back() != '/') path_.push_back('/');
+      path_.append(tree_.name(c));
+      visit(Place{c, false}, c);
+      path_.resize(length);
+    }
+    return;
+  }
+  const int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    // Unreadable: what it held stays as it was known, and it is tried again next time.
+    if (old != kNoNode) {
+      keepSubtree(old);
+      tree_.setChangeTime(old, 0);
+    }
+    return;
+  }
+  readEntries(fd, self, old);
+  if (self.isAction) {
+    actions_[self.id].changeTime = keep;
+  } else {
+    tree_.setChangeTime(old, keep);
+  }
+}
+
+void TreeReconciler::readEntries(int fd, Place self, uint32_t old) {
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return;
+  }
+  const size_t length = path_.size();
+  while (const dirent* e = readdir(dir)) {
+    const std::string_view name(e->d_name);
+    if (name == "." || name == "..") continue;
+    NodeKind kind = kindOf(e->d_type);
+    if (e->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      kind = kindOfMode(st.st_mode);
+    }
+    const uint64_t inode = e->d_ino;
+    const uint32_t c = old != kNoNode ? tree_.find(old, name) : kNoNode;
+    const MirrorNode* known = c != kNoNode ? tree_.node(c) : nullptr;
+    if (path_.back() != '/') path_.push_back('/');
+    path_.append(name);
+    if (known != nullptr && !seen(c) && known->inode == inode && known->kind == kind) {
+      markSeen(c);
+      if (kind == NodeKind::kDirectory) visit(Place{c, false}, c);
+    } else if (kind == NodeKind::kDirectory) {
+      const uint32_t moved = oldDirectoryWithInode(inode);
+      if (moved != kNoNode) {
+        markSeen(moved);
+        addAction(self, name, kind, inode, true, moved);
+        visit(Place{moved, false}, moved);
+      } else {
+        addAction(self, name, kind, inode, false, kNoNode);
+        visit(Place{static_cast<uint32_t>(actions_.size() - 1), true}, kNoNode);
+      }
+    } else {
+      addAction(self, name, kind, inode, false, kNoNode);
+    }
+    path_.resize(length);
+  }
+  closedir(dir);
+}
+
+void TreeReconciler::keepSubtree(uint32_t n) {
+  tree_.forEachBelow(n, [&](uint32_t c, const MirrorNode&) { markSeen(c); });
+}
+
+uint32_t TreeReconciler::oldDirectoryWithInode(uint64_t inode) {
+  if (!findMoves_) return kNoNode;
+  if (!directoriesIndexed_) {
+    directoriesIndexed_ = true;
+    tree_.forEachBelow(kRootNode, [&](uint32_t n, const MirrorNode& node) {
+      if (node.kind == NodeKind::kDirectory) directoriesByInode_.emplace_back(node.inode, n);
+    });
+    std::sort(directoriesByInode_.begin(), directoriesByInode_.end());
+  }
+  // A directory has one name, so an unmet one with this inode is this one, moved.
+  auto it = std::lower_bound(directoriesByInode_.begin(), directoriesByInode_.end(),
+                             std::pair<uint64_t, uint32_t>(inode, 0));
+  for (; it != directoriesByInode_.end() && it->first == inode; ++it) {
+    if (!seen(it->second)) return it->second;
+  }
+  return kNoNode;
+}
+
+void TreeReconciler::addAction(Place parent, std::string_view name, NodeKind kind, uint64_t inode,
+                               bool move, uint32_t record) {
+  Action a;
+  a.inode = inode;
+  a.parent = parent.id;
+  a.parentIsAction = parent.isAction;
+  a.nameOffset = static_cast<uint32_t>(names_.size());
+  a.nameLength = static_cast<uint8_t>(name.size());
+  a.kind = kind;
+  a.move = move;
+  a.record = record;
+  names_.append(name);
+  actions_.push_back(a);
+}
+
+uint64_t TreeReconciler::journalBytes() const {
+  // A move writes at most four records (old name, new name, close, an attribute change), a
+  // creation two, a removal one; a record is at most 60 bytes and a 255-unit name.
+  return (actions_.size() * 4 + unmet_) * usnRecordLength(255);
+}
+
+uint32_t TreeReconciler::placeRecord(const Action& action) const {
+  return action.parentIsAction ? actions_[action.parent].record : action.parent;
+}
+
+void TreeReconciler::apply(MirrorEditor& editor) {
+  // What the walk did not meet, in the order of the old tree: files that may have moved, and
+  // the rest to remove once the moves are made.
+  std::vector<std::pair<uint64_t, uint32_t>> unmetFiles;
+  std::vector<uint32_t> unmet;
+  tree_.forEachBelow(top_, [&](uint32_t n, const MirrorNode& node) {
+    if (seen(n)) return;
+    unmet.push_back(n);
+    if (node.kind != NodeKind::kDirectory) unmetFiles.emplace_back(node.inode, n);
+  });
+  std::sort(unmetFiles.begin(), unmetFiles.end());
+  for (Action& a : actions_) {
+    const uint32_t parent = placeRecord(a);
+    const std::string_view name(names_.data() + a.nameOffset, a.nameLength);
+    if (parent == kNoNode) {
+      // Its directory could not be made; neither can it.
+      if (a.watch >= 0 && watches_ != nullptr) watches_->release(a.watch);
+      continue;
+    }
+    if (!a.move && a.kind != NodeKind::kDirectory) {
+      auto it = std::lower_bound(unmetFiles.begin(), unmetFiles.end(),
+                                 std::pair<uint64_t, uint32_t>(a.inode, 0));
+      for (; it != unmetFiles.end() && it->first == a.inode; ++it) {
+        if (!seen(it->second) && tree_.node(it->second)->kind == a.kind) {
+          markSeen(it->second);
+          a.move = true;
+          a.record = it->second;
+          break;
+        }
+      }
+    }
+    if (a.move) {
+      const MirrorNode& node = *tree_.node(a.record);
+      if (node.parent != parent || tree_.name(a.record) != name)
+        editor.move(a.record, parent, name);
+    } else {
+      a.record = editor.create(parent, name, a.kind, a.inode, a.changeTime, a.watch);
+    }
+  }
+  for (auto it = unmet.rbegin(); it != unmet.rend(); ++it) {
+    if (!seen(*it) && tree_.node(*it) != nullptr) editor.removeTree(*it);
+  }
+}
+
+}  // namespace vessiko

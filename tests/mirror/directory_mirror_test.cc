@@ -1,0 +1,266 @@
+// The mirror over real temporary trees, read back through the volume's own control codes:
+// enumeration for the whole tree, the change journal for what a start or the watcher wrote,
+// and the file-record control code for sizes and times.
+#include "platform/posix/directory_mirror.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <thread>
+
+#include "platform/ntfs_layout.h"
+#include "platform/posix/file_name_bytes.h"
+#include "platform/sim/memory_files.h"
+#include "platform/sim/recording_messages.h"
+#include "tests/mirror/temp_tree.h"
+#include "tests/platform/sim_test_readers.h"
+
+namespace vessiko {
+namespace {
+
+using simtest::call;
+using simtest::usnRecords;
+
+std::string bytesOf(const std::u16string& name) {
+  std::string out;
+  appendFileNameBytes(name, &out);
+  return out;
+}
+
+// Every entry of the volume from record 16 up, as the tree's walk lists them.
+std::vector<std::string> volumePaths(SimVolume& volume) {
+  const std::unique_ptr<Volume> handle = volume.open();
+  struct Entry {
+    uint64_t parent;
+    std::string name;
+    bool directory;
+  };
+  std::map<uint64_t, Entry> entries;
+  uint64_t start = 0;
+  for (;;) {
+    const simtest::Reply reply =
+        call(*handle, ntfs::kEnumUsnData, simtest::enumInput(start, 0, INT64_MAX), 65536);
+    if (!reply.ok) break;
+    for (const simtest::UsnRecord& r : usnRecords(reply.bytes)) {
+      entries[simtest::recordNumber(r.file)] = {simtest::recordNumber(r.parent), bytesOf(r.name),
+                                                (r.attributes & ntfs::kAttributeDirectory) != 0};
+    }
+    start = simtest::get64(reply.bytes.data());
+  }
+  std::vector<std::string> paths;
+  for (const auto& [n, e] : entries) {
+    if (n < 16) continue;
+    std::string path = e.name;
+    for (uint64_t at = e.parent; at != 5 && entries.count(at); at = entries[at].parent) {
+      path = entries[at].name + "/" + path;
+    }
+    paths.push_back((e.directory ? "D " : "F ") + path);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// The journal's closing records from `from` on, as "reasons name" with the reasons named.
+std::vector<std::string> journalSince(SimVolume& volume, int64_t from) {
+  const std::unique_ptr<Volume> handle = volume.open();
+  const SimJournalState journal = volume.journal();
+  const simtest::Reply reply = call(*handle, ntfs::kReadUsnJournal,
+                                    simtest::readInput(from, 0xFFFFFFFF, journal.id), 1 << 20);
+  std::vector<std::string> out;
+  for (const simtest::UsnRecord& r : usnRecords(reply.bytes)) {
+    if ((r.reason & ntfs::kReasonClose) == 0) continue;
+    std::string what;
+    if (r.reason & ntfs::kReasonFileCreate) what += "create ";
+    if (r.reason & ntfs::kReasonFileDelete) what += "delete ";
+    if (r.reason & ntfs::kReasonRenameNewName) what += "rename ";
+    out.push_back(what + bytesOf(r.name));
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+class DirectoryMirrorTest : public ::testing::Test {
+ protected:
+  // Opens a run as the face does: a fresh machine, the mirror of drive C.
+  bool openRun(bool* fit) {
+    machine = std::make_unique<SimMachine>();
+    mirror = std::make_unique<DirectoryMirror>('C', tree.root(), state.path("mirror_C.state"),
+                                               systemFiles(), systemClock(), messages);
+    return mirror->open(*machine, fit);
+  }
+  SimVolume& volume() { return machine->volume('C'); }
+  void closeRun() {
+    mirror->stopWatching();
+    ASSERT_TRUE(mirror->saveState());
+    mirror.reset();
+  }
+  // Waits until the volume lists what the tree holds, as the watcher should make it.
+  bool converges() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (volumePaths(volume()) != tree.walk()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+
+  testing::TempTree tree;
+  testing::TempTree state;
+  RecordingMessages messages;
+  std::unique_ptr<SimMachine> machine;
+  std::unique_ptr<DirectoryMirror> mirror;
+};
+
+TEST_F(DirectoryMirrorTest, FirstRunFillsTheVolumeWithoutJournaling) {
+  tree.makeDirectory("src");
+  tree.makeDirectory("src/lib");
+  tree.writeFile("src/lib/a.cc", 10);
+  tree.writeFile(".profile");
+  tree.symlink("src", "link");
+  tree.writeFile(std::string("bad\xFF\xFEname", 9));
+  bool fit = true;
+  ASSERT_TRUE(openRun(&fit));
+  EXPECT_FALSE(fit);
+  EXPECT_EQ(volumePaths(volume()), tree.walk());
+  const SimJournalState journal = volume().journal();
+  EXPECT_EQ(journal.firstUsn, journal.nextUsn);
+}
+
+TEST_F(DirectoryMirrorTest, ChangesWhileClosedAreJournaledOnceAsRenamesCreationsAndDeletions) {
+  tree.makeDirectory("projects");
+  tree.makeDirectory("projects/old");
+  for (int i = 0; i < 5; ++i)
+    tree.writeFile("projects/old/f" + std::to_string(i));
+  tree.makeDirectory("archive");
+  tree.writeFile("moved.txt");
+  tree.writeFile("renamed.txt");
+  tree.writeFile("deleted.txt");
+  tree.writeFile("a");
+  tree.writeFile("b");
+  tree.writeFile("target");
+  tree.writeFile("replacement");
+  tree.makeDirectory("gone");
+  tree.writeFile("gone/inside");
+  tree.writeFile("shape");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  uint32_t oldRecord = 0;
+  ASSERT_TRUE(mirror->folderRecord(tree.path("projects/old"), &oldRecord));
+  const int64_t savedUsn = volume().journal().nextUsn;
+  const uint64_t journalId = volume().journal().id;
+  closeRun();
+
+  // Creations first: an inode freed by a deletion and taken by a new file would read as a move.
+  tree.makeDirectory("fresh");
+  tree.writeFile("fresh/new.txt");
+  tree.remove("shape");  // a file that became a folder of the same name
+  tree.makeDirectory("shape");
+  tree.rename("projects/old", "projects/new");  // a folder with children
+  tree.rename("projects", "archive/projects");  // a folder moved into another
+  tree.rename("moved.txt", "archive/moved.txt");
+  tree.rename("renamed.txt", "renamed.md");
+  tree.remove("deleted.txt");
+  tree.remove("gone");
+  tree.rename("a", "tmp");  // a swap of two names
+  tree.rename("b", "a");
+  tree.rename("tmp", "b");
+  tree.rename("replacement", "target");  // a rename over an existing file
+
+  ASSERT_TRUE(openRun(&fit));
+  EXPECT_TRUE(fit);
+  EXPECT_EQ(volume().journal().id, journalId);
+  EXPECT_EQ(volume().journal().firstUsn, savedUsn);
+  EXPECT_EQ(volumePaths(volume()), tree.walk());
+  // Each change once, and nothing for the children that moved with their folder.
+  EXPECT_EQ(journalSince(volume(), savedUsn),
+            (std::vector<std::string>{"create fresh", "create new.txt", "create shape",
+                                      "delete deleted.txt", "delete gone", "delete inside",
+                                      "delete shape", "delete target", "rename a", "rename b",
+                                      "rename moved.txt", "rename new", "rename projects",
+                                      "rename renamed.md", "rename target"}));
+  uint32_t newRecord = 0;
+  ASSERT_TRUE(mirror->folderRecord(tree.path("archive/projects/new"), &newRecord));
+  EXPECT_EQ(newRecord, oldRecord);
+}
+
+TEST_F(DirectoryMirrorTest, AStateOfAnotherTreeIsNotUsed) {
+  tree.writeFile("one");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  const uint64_t journalId = volume().journal().id;
+  closeRun();
+  // The same state file, now for another directory.
+  testing::TempTree other;
+  other.writeFile("two");
+  machine = std::make_unique<SimMachine>();
+  mirror = std::make_unique<DirectoryMirror>('C', other.root(), state.path("mirror_C.state"),
+                                             systemFiles(), systemClock(), messages);
+  ASSERT_TRUE(mirror->open(*machine, &fit));
+  EXPECT_FALSE(fit);
+  EXPECT_NE(volume().journal().id, journalId);
+  EXPECT_EQ(volumePaths(volume()), other.walk());
+}
+
+TEST_F(DirectoryMirrorTest, TheWatcherJournalsChangesWhileRunning) {
+  testing::TempTree outside;
+  tree.makeDirectory("docs");
+  tree.writeFile("docs/a.txt");
+  outside.makeDirectory("incoming");
+  outside.writeFile("incoming/x");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  mirror->startWatching();
+  tree.writeFile("docs/b.txt");
+  tree.makeDirectory("docs/sub");
+  tree.writeFile("docs/sub/c.txt");
+  ASSERT_TRUE(converges());
+  tree.rename("docs", "papers");  // a folder with children
+  tree.rename("papers/a.txt", "papers/sub/a.txt");
+  tree.remove("papers/b.txt");
+  ASSERT_TRUE(converges());
+  // In from outside the tree, and out of it.
+  ::rename(outside.path("incoming").c_str(), tree.path("incoming").c_str());
+  ::rename(tree.path("papers/sub").c_str(), outside.path("sub").c_str());
+  ASSERT_TRUE(converges());
+  tree.writeFile("incoming/y");  // the folder that came in is watched too
+  tree.writeFile("replacement");
+  tree.rename("replacement", "incoming/x");
+  ASSERT_TRUE(converges());
+  closeRun();
+}
+
+TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
+  tree.writeFile("data.bin", 5000);
+  tree.setTimes("data.bin", 1700000000, 1600000000);
+  tree.writeFile("doomed");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  const std::unique_ptr<Volume> handle = volume().open();
+  const auto record = [&](const std::string& name) {
+    uint32_t n = 0;
+    std::string path;
+    for (uint32_t r = 16; r < 64 && n == 0; ++r) {
+      if (mirror->pathOf(r, &path) && path == tree.path(name)) n = r;
+    }
+    std::vector<uint8_t> in(8);
+    simtest::put64(in.data(), n);
+    const simtest::Reply reply = call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+    return simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+  };
+  const simtest::FileRecord data = record("data.bin");
+  ASSERT_FALSE(data.all(ntfs::attribute::kTypeFileName).empty());
+  const std::vector<uint8_t>& value = data.all(ntfs::attribute::kTypeFileName)[0]->value;
+  const uint64_t second = 10000000;
+  const uint64_t epoch = 116444736000000000ULL;
+  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kDataSize]), 5000u);
+  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kRecordChange]), epoch + 1600000000 * second);
+  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kLastAccess]), epoch + 1700000000 * second);
+  tree.remove("doomed");
+  EXPECT_EQ(record("doomed").flags & 1, 0) << "a file that has gone is no record in use";
+}
+
+}  // namespace
+}  // namespace vessiko

@@ -1,0 +1,137 @@
+#include "platform/posix/mirror_state.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/little_endian.h"
+#include "platform/sim/memory_files.h"
+
+namespace vessiko {
+namespace {
+
+constexpr char kPath[] = "/db/mirror_C.state";
+// Where the first entry starts: the header, then the root path "/data".
+constexpr size_t kFirstEntry = 58 + 5;
+
+// The checksum the file ends with, so that a test can damage the contents and still pass it.
+uint32_t crc32(const uint8_t* data, size_t n) {
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) {
+    c ^= data[i];
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+  }
+  return c ^ 0xFFFFFFFFu;
+}
+
+class MirrorStateTest : public ::testing::Test {
+ protected:
+  MirrorStateTest() : tree(1000) {
+    tree.setChangeTime(kRootNode, 77);
+    tree.add(20, kRootNode, "docs", NodeKind::kDirectory, 1001, 123456789);
+    tree.add(17, 20, "报告.txt", NodeKind::kFile, 1002, 0);
+    tree.add(31, 20, std::string("bad\xFF", 4), NodeKind::kOther, 1003, 0);
+    tree.add(16, kRootNode, ".hidden", NodeKind::kFile, 1004, 0);
+    header.rootPath = "/data";
+    header.rootDevice = 0x803;
+    header.journalId = 0x01DA000000000042;
+    header.nextUsn = 4096;
+    uint32_t error = 0;
+    EXPECT_TRUE(WriteMirrorState(files, kPath, header, tree, &error));
+    saved = files.get(kPath);
+  }
+
+  // The saved file changed by `damage`, its checksum made right again when asked.
+  bool readsAfter(const std::function<void(std::vector<uint8_t>&)>& damage, bool fixChecksum) {
+    std::vector<uint8_t> bytes = saved;
+    damage(bytes);
+    if (fixChecksum && bytes.size() >= 4) {
+      storeU32(bytes.data() + bytes.size() - 4, crc32(bytes.data(), bytes.size() - 4));
+    }
+    files.put(kPath, bytes);
+    MirrorStateHeader read;
+    return ReadMirrorState(files, kPath, &read) != nullptr;
+  }
+
+  MemoryFiles files;
+  MirrorTree tree;
+  MirrorStateHeader header;
+  std::vector<uint8_t> saved;
+};
+
+TEST_F(MirrorStateTest, ReadsBackWhatWasWritten) {
+  MirrorStateHeader read;
+  const std::unique_ptr<MirrorTree> back = ReadMirrorState(files, kPath, &read);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(read.rootPath, "/data");
+  EXPECT_EQ(read.rootDevice, 0x803u);
+  EXPECT_EQ(read.journalId, header.journalId);
+  EXPECT_EQ(read.nextUsn, 4096);
+  EXPECT_EQ(back->node(kRootNode)->inode, 1000u);
+  EXPECT_EQ(back->node(kRootNode)->changeTime, 77u);
+  EXPECT_EQ(back->entryCount(), 4u);
+  EXPECT_EQ(back->find(kRootNode, "docs"), 20u);
+  EXPECT_EQ(back->node(20)->changeTime, 123456789u);
+  EXPECT_EQ(back->find(20, "报告.txt"), 17u);
+  EXPECT_EQ(back->find(20, std::string("bad\xFF", 4)), 31u);
+  EXPECT_EQ(back->node(31)->kind, NodeKind::kOther);
+  EXPECT_EQ(back->node(17)->inode, 1002u);
+  EXPECT_EQ(back->find(kRootNode, ".hidden"), 16u);
+}
+
+TEST_F(MirrorStateTest, NoFileIsNoState) {
+  MirrorStateHeader read;
+  EXPECT_EQ(ReadMirrorState(files, "/db/none", &read), nullptr);
+}
+
+TEST_F(MirrorStateTest, AnyChangedOrMissingByteRejectsTheFile) {
+  for (size_t at = 0; at < saved.size(); ++at) {
+    ASSERT_FALSE(readsAfter([at](std::vector<uint8_t>& b) { b[at] ^= 0x10; }, false)) << at;
+  }
+  for (size_t length = 0; length < saved.size(); ++length) {
+    ASSERT_FALSE(readsAfter([length](std::vector<uint8_t>& b) { b.resize(length); }, false))
+        << length;
+  }
+}
+
+// Contents that pass the checksum but cannot be a tree.
+TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
+  // The entries in file order (children are listed last-added first): .hidden (16), docs
+  // (20), then docs' children "bad\xFF" (31) and "报告.txt" (17).
+  const size_t hidden = kFirstEntry;
+  const size_t docs = hidden + 26 + 7;
+  const size_t bad = docs + 26 + 4;
+  const size_t report = bad + 26 + 4;
+  EXPECT_TRUE(readsAfter([](std::vector<uint8_t>&) {}, true));
+  // A parent not yet defined, and a parent that is a file.
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[report + 4], 99); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[bad + 4], 16); }, true));
+  // A record number used twice, one below the first entry's, one past what a key can name.
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[docs], 16); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[hidden], 5); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[hidden], 1u << 27); }, true));
+  // An unknown kind; a name with '/', with NUL, or twice in its folder.
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 24] = 4; }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 27] = '/'; }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 27] = 0; }, true));
+  EXPECT_FALSE(readsAfter(
+      [&](std::vector<uint8_t>& b) {
+        const std::string same("bad\xFF", 4);
+        const auto name = b.begin() + static_cast<long>(report + 26);
+        b[report + 25] = 4;
+        b.erase(name, name + 10);
+        b.insert(b.begin() + static_cast<long>(report + 26), same.begin(), same.end());
+      },
+      true));
+  // More entries announced than present, or bytes after the last one.
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[52], 5); }, true));
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { b.insert(b.end() - 4, 0); }, true));
+  // Another version.
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 2); }, true));
+}
+
+}  // namespace
+}  // namespace vessiko
