@@ -65,8 +65,10 @@ void LiveFileValues::fill(uint64_t recordNumber, std::span<uint8_t> record) {
     return;
   }
   const uint64_t modification = fileTimeOf(st.stx_mtime);
-  const uint64_t creation =
-      (st.stx_mask & STATX_BTIME) != 0 ? fileTimeOf(st.stx_btime) : modification;
+  // Some file systems (overlays of images, for one) report a birth time of 0: none kept.
+  const bool hasBirth =
+      (st.stx_mask & STATX_BTIME) != 0 && (st.stx_btime.tv_sec != 0 || st.stx_btime.tv_nsec != 0);
+  const uint64_t creation = hasBirth ? fileTimeOf(st.stx_btime) : modification;
   const uint64_t size = S_ISREG(st.stx_mode) ? st.stx_size : 0;
   uint32_t offset = loadU16(record.data() + fr::kFirstAttributeOffset);
   while (offset + at::kResidentHeaderSize <= record.size()) {
