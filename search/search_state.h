@@ -2,9 +2,11 @@
 // the query being compiled, and the two result lists.
 //
 // Thread safety: searches run on the interface thread, once on the start-up thread and on the
-// journal monitors; `lock` keeps them from interleaving, and whoever reads the result lists
-// (the result view, the filter) holds it too. Lock order: the index lock, then this lock, then
-// the directory list's, then the file list's.
+// journal monitors; `lock` keeps them from interleaving. Whoever reads result rows and their
+// records (a result view, the filter) holds the index lock and then this lock: searches refill
+// the lists under this lock, and monitors change records (parent links, the arenas' chunk
+// directories) under the index lock. Lock order: the index lock, then this lock, then the
+// directory list's, then the file list's.
 #pragma once
 
 #include <mutex>

@@ -184,7 +184,10 @@ class Loader {
       if (width == 1) extensionIndex = extension[0];
       if (width == 2) extensionIndex = loadU16(extension);
       if (width == 4) extensionIndex = static_cast<int32_t>(loadU32(extension));
+      // Each index takes the narrowest width, as records are built: the journal finds a file by
+      // its record word, width included.
       if (width == 4 && extensionIndex < 0) return false;
+      if (FileEntry::widthCodeFor(extensionIndex) != code) return false;
       const bool longForm = (word & FileEntry::kLongFormBit) != 0;
       const bool iconSlot = (word & FileEntry::kIconSlotBit) != 0;
       if (longForm != (length >= FileEntry::kLongFormFrom) ||

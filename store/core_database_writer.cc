@@ -15,6 +15,7 @@ constexpr uint32_t kMaxChunksOfIndexes = 65536;  // the chunk number takes 16 bi
 constexpr uint32_t kMaxPrefix = 1023;            // the prefix length takes 10 bits
 constexpr uint32_t kRooted = 1;
 constexpr uint32_t kCutOff = 2;
+constexpr uint32_t kListed = 3;  // listed, not yet walked
 
 uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
   const uint32_t most = std::min({aLength, bLength, kMaxPrefix});
@@ -24,19 +25,30 @@ uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint
   return n;
 }
 
-// Which directories hang from a volume root: only those are written, and only the files in
-// them, so that every parent a record names is in the file. (A directory whose deletion came
-// while entries below it were still listed leaves those entries without a way to a root.)
+// Which directories hang from a volume root through listed directories only: those are
+// written, and only the files in them, so that every parent a record names is in the file. (A
+// directory taken out of the lists while entries below it were still listed, by a deletion or
+// the old half of a rename whose new half never came, leaves those entries without a way to a
+// root.)
 DirectoryPositions rootedDirectories(const Index& index) {
   DirectoryPositions state(index.dirs.itemCount());
+  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+    const EntryList::Block& block = index.dirs.block(b);
+    for (uint32_t s = block.first; s < block.end; ++s) state.set(block.slots[s], kListed);
+  }
   std::vector<RecordRef> path;
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s) {
       path.clear();
       RecordRef at = block.slots[s];
-      uint32_t known = 0;
-      while (!state.find(at, &known)) {
+      uint32_t known = kListed;
+      for (;;) {
+        if (!state.find(at, &known)) {
+          known = kCutOff;  // a parent that is not listed
+          break;
+        }
+        if (known != kListed) break;
         path.push_back(at);
         const uint32_t parent = index.dir(at).parentLink();
         if (parent == kNoRecord) {
@@ -49,8 +61,7 @@ DirectoryPositions rootedDirectories(const Index& index) {
         }
         at = parent;
       }
-      for (RecordRef walked : path)
-        state.set(walked, known);
+      for (RecordRef walked : path) state.set(walked, known);
     }
   }
   return state;

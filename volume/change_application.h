@@ -39,7 +39,8 @@ struct ChangeContext {
   UserMessages& messages;
   ChangeListener* listener = nullptr;
   // The directory most recently taken out by a rename's old name: the record whose children
-  // the new name takes over. Shared by all volumes; kNoRecord when empty.
+  // the new name takes over; kNoRecord when empty. One per volume: a rename never crosses
+  // volumes, and monitors of two volumes must not hand each other's children over.
   RecordRef pendingOldDir = kNoRecord;
   // A record number too wide for a key was met, and the user told so once.
   bool reportedWideRecord = false;

@@ -28,6 +28,7 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mute
   if (returned <= 8) return Result::kNothingNew;
   std::unique_lock<std::mutex> lock;
   if (indexLock != nullptr) lock = std::unique_lock(*indexLock);
+  context.pendingOldDir = slot_.pendingOldDir;
   char16_t name[kMaxNameUnits + 1];
   forEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
     copyUsnName(record, name);
@@ -36,6 +37,7 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mute
   });
   const int64_t next = loadI64(buffer_);
   slot_.nextUsn = next;
+  slot_.pendingOldDir = context.pendingOldDir;
   storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(next));
   return Result::kApplied;
 }

@@ -14,6 +14,7 @@
 
 #include "index/entry_key.h"
 #include "index/private_heap.h"
+#include "index/record_ref.h"
 #include "platform/volume.h"
 
 namespace vessiko {
@@ -26,6 +27,9 @@ struct VolumeSlot {
   uint64_t journalId = 0;
   int64_t firstUsn = 0;
   int64_t nextUsn = 0;
+  // The directory the volume's last rename took out by its old name, kept between batches (and
+  // from the monitor to the save's last pass) so that its new name still takes its children.
+  RecordRef pendingOldDir = kNoRecord;
   std::mutex recordLock;  // guards fileRecordBuffer
 
   bool present() const { return volume != nullptr; }

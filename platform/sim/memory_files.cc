@@ -25,7 +25,7 @@ class MemoryReader final : public FileReader {
     size_t available = bytes_.size() - position_;
     if (failRead_) available = std::min(available, readLimit_ - std::min(readLimit_, position_));
     const size_t count = std::min(n, available);
-    std::memcpy(buffer, bytes_.data() + position_, count);
+    if (count > 0) std::memcpy(buffer, bytes_.data() + position_, count);
     position_ += count;
     *got = count;
     if (failRead_ && count < n && position_ < bytes_.size()) {

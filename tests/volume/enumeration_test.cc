@@ -14,6 +14,7 @@
 #include "platform/utf.h"
 #include "tests/support/sim_entries.h"
 #include "tests/support/test_index.h"
+#include "volume/journal_reader.h"
 #include "volume/volume_discovery.h"
 
 namespace vessiko {
@@ -203,6 +204,40 @@ TEST_F(EnumerationTest, RandomTreeMatchesTheModel) {
   const FileOrder order = index().fileOrder();
   for (size_t i = 1; i < files.size(); ++i)
     EXPECT_LE(order(files[i - 1], files[i]), 0);
+}
+
+}  // namespace
+}  // namespace vessiko
+
+namespace vessiko {
+namespace {
+
+// The two halves of a folder's rename read in two batches, each applied with a context of its
+// own (a monitor that stopped between them, then the save's last pass): the new name still
+// takes the folder's children, because the volume's slot keeps the folder taken out.
+TEST_F(EnumerationTest, ARenameSplitOverTwoBatchesKeepsTheChildren) {
+  SimVolume& c = machine_.addNtfsDrive('C', u"");
+  const uint64_t docs = dir(c, 5, "docs");
+  file(c, docs, "inside.txt");
+  enumerate();
+  // 25 creations, two records of 80 bytes each, then the rename's old name (72 bytes) fill the
+  // first 4096-byte batch but for less than its new name needs.
+  for (int i = 0; i < 25; ++i) {
+    file(c, 5, "f0" + std::string(1, static_cast<char>('a' + i)) + "0.txt");
+  }
+  ASSERT_TRUE(c.rename(docs, 5, u"papers"));
+  JournalReader reader(2, slots_[2]);
+  uint32_t error = 0;
+  ChangeContext first{index(), t_.messages()};
+  ASSERT_EQ(reader.readBatch(first, nullptr, &error), JournalReader::Result::kApplied);
+  EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
+  ChangeContext second{index(), t_.messages()};
+  JournalReader::Result result;
+  while ((result = reader.readBatch(second, nullptr, &error)) == JournalReader::Result::kApplied) {
+  }
+  EXPECT_EQ(result, JournalReader::Result::kNothingNew) << error;
+  EXPECT_EQ(dirPaths(), (std::vector<std::string>{"C:", "C:\\papers"}));
+  EXPECT_EQ(filePaths().back(), "C:\\papers\\inside.txt");
 }
 
 }  // namespace

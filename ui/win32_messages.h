@@ -1,7 +1,10 @@
-// UserMessages for the Win32 dialog. Worker threads never touch a window directly: the status
-// text travels to the dialog as a posted message, which the dialog hands back to
-// deliverPostedStatus on its own thread, so a worker holding a lock can never wait for a
-// user-interface thread that waits for that lock. Boxes use the wide calls.
+// UserMessages for the Win32 dialog. The status text, the result count and the redraw reach the
+// window through the posting route (UiTasks), from whichever thread they come. Boxes use the
+// wide calls: from the interface thread a box is owned by the dialog, so that it is modal to
+// the window; from a worker it has no owner and blocks only that worker. The yes/no question
+// is owned by the dialog.
+//
+// Thread safety: every operation may be called from any thread.
 #pragma once
 
 #include <windows.h>
@@ -11,16 +14,16 @@
 #include <string>
 
 #include "platform/user_messages.h"
+#include "ui/ui_tasks.h"
 
 namespace vessiko {
 
 class Win32Messages : public UserMessages {
  public:
-  // Posted to the dialog with a heap std::wstring* in lParam.
-  static constexpr UINT kStatusMessage = WM_APP + 1;
+  explicit Win32Messages(UiTasks& tasks) : tasks_(tasks) {}
 
-  // dialog: receives kStatusMessage and owns the questions; statusBar: shows the status;
-  // resultList: the virtual list view of the results.
+  // dialog: owns the boxes and the folder browser; statusBar: shows the status; resultList:
+  // the virtual list view of the results.
   void attach(HWND dialog, HWND statusBar, HWND resultList);
 
   void showStatus(std::string_view text) override;
@@ -35,10 +38,8 @@ class Win32Messages : public UserMessages {
   // on any thread reads them without sending a message to the dialog's thread.
   void setQueryTexts(std::u16string name, std::u16string extension);
 
-  // Called by the dialog for kStatusMessage: shows and frees the posted text.
-  void deliverPostedStatus(LPARAM text);
-
  private:
+  UiTasks& tasks_;
   std::atomic<HWND> dialog_{nullptr};
   std::atomic<HWND> statusBar_{nullptr};
   std::atomic<HWND> resultList_{nullptr};
@@ -47,6 +48,7 @@ class Win32Messages : public UserMessages {
   std::u16string extension_;
 };
 
-UINT iconFlags(MessageIcon icon);
+// The MB_ICON* flag of an icon.
+UINT MessageBoxIcon(MessageIcon icon);
 
 }  // namespace vessiko

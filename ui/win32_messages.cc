@@ -1,15 +1,16 @@
-#include "platform/win32/win32_messages.h"
+#include "ui/win32_messages.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <string>
+#include <utility>
 
 #include "platform/win32/wide_path.h"
+#include "ui/scoped_win.h"
 
 namespace vessiko {
 
-UINT iconFlags(MessageIcon icon) {
+UINT MessageBoxIcon(MessageIcon icon) {
   switch (icon) {
     case MessageIcon::kInformation:
       return MB_ICONINFORMATION;
@@ -30,41 +31,36 @@ void Win32Messages::attach(HWND dialog, HWND statusBar, HWND resultList) {
 }
 
 void Win32Messages::showStatus(std::string_view text) {
-  HWND dialog = dialog_;
-  auto* wide = new std::wstring(widen(text));
-  if (dialog == nullptr ||
-      !PostMessageW(dialog, kStatusMessage, 0, reinterpret_cast<LPARAM>(wide))) {
-    OutputDebugStringW(wide->c_str());
-    delete wide;
-  }
-}
-
-void Win32Messages::deliverPostedStatus(LPARAM text) {
-  auto* wide = reinterpret_cast<std::wstring*>(text);
-  if (HWND bar = statusBar_) SetWindowTextW(bar, wide->c_str());
-  delete wide;
+  tasks_.post([bar = statusBar_.load(), wide = widen(text)] {
+    if (IsWindow(bar)) SetWindowTextW(bar, wide.c_str());
+  });
 }
 
 void Win32Messages::showMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
-  MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK | iconFlags(icon));
+  HWND owner = tasks_.onInterfaceThread() ? dialog_.load() : nullptr;
+  MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
 }
 
 bool Win32Messages::askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) {
   return MessageBoxW(dialog_, widen(text).c_str(), widen(caption).c_str(),
-                     MB_YESNO | iconFlags(icon)) == IDYES;
+                     MB_YESNO | MessageBoxIcon(icon)) == IDYES;
 }
 
 void Win32Messages::setResultCount(uint32_t rows) {
-  if (HWND list = resultList_) PostMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+  tasks_.post([list = resultList_.load(), rows] {
+    if (IsWindow(list)) SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
+  });
 }
 
 void Win32Messages::redrawResults(int first, int last) {
-  if (HWND list = resultList_) PostMessageW(list, LVM_REDRAWITEMS, first, last);
+  tasks_.post([list = resultList_.load(), first, last] {
+    if (!IsWindow(list)) return;
+    const LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    const LRESULT end = last < 0 ? count - 1 : last;
+    if (count > 0 && first <= end) SendMessageW(list, LVM_REDRAWITEMS, first, end);
+    InvalidateRect(list, nullptr, TRUE);
+  });
 }
-
-}  // namespace vessiko
-
-namespace vessiko {
 
 void Win32Messages::readQueryTexts(std::u16string* name, std::u16string* extension) {
   std::lock_guard lock(textsLock_);
@@ -79,16 +75,17 @@ void Win32Messages::setQueryTexts(std::u16string name, std::u16string extension)
 }
 
 FolderChoice Win32Messages::browseForFolder(std::u16string* path) {
+  const std::wstring title = widen("请选择目录: ");
   BROWSEINFOW info = {};
   info.hwndOwner = dialog_;
-  info.lpszTitle = L"请选择目录: ";
+  info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-  if (chosen == nullptr) return FolderChoice::kCancelled;
+  CoTaskMemPtr<ITEMIDLIST> chosen;
+  *chosen.put() = SHBrowseForFolderW(&info);
+  if (chosen.get() == nullptr) return FolderChoice::kCancelled;
+  // SHGetPathFromIDListW writes at most MAX_PATH units, terminator included.
   wchar_t buffer[MAX_PATH] = {};
-  const bool hasPath = SHGetPathFromIDListW(chosen, buffer) != FALSE;
-  CoTaskMemFree(chosen);
-  if (!hasPath) return FolderChoice::kNoPath;
+  if (!SHGetPathFromIDListW(chosen.get(), buffer)) return FolderChoice::kNoPath;
   path->assign(reinterpret_cast<const char16_t*>(buffer));
   return FolderChoice::kChosen;
 }

@@ -1,0 +1,43 @@
+// The window's user messages with the boxes and the folder browser recorded instead of shown,
+// so that no test ever waits for a click; the status bar, the result count and the query texts
+// go through the real window as in the program.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/win32_messages.h"
+
+namespace vessiko::testing {
+
+class RecordingWindowMessages final : public Win32Messages {
+ public:
+  struct Box {
+    std::string caption;
+    std::string text;
+    MessageIcon icon;
+    bool question;
+  };
+
+  using Win32Messages::Win32Messages;
+
+  void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  // Recorded and answered No.
+  bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  // The queued answers in order; cancelled when none is left.
+  FolderChoice browseForFolder(std::u16string* path) override;
+
+  void queueFolder(FolderChoice choice, std::u16string path = u"");
+  std::vector<Box> boxes() const;
+  void clearBoxes();
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Box> boxes_;
+  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
+};
+
+}  // namespace vessiko::testing
