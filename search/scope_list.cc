@@ -77,17 +77,21 @@ bool ScopeList::addFolder() {
   if (path.empty()) return false;
   char16_t drive = path[0];
   if (drive >= u'a' && drive <= u'z') drive = static_cast<char16_t>(drive - 0x20);
-  std::lock_guard lock(lock_);
   bool onVolume = false;
-  for (int i = 0; i < volumeRows_; ++i) {
-    if (static_cast<char16_t>(u'A' + volumeOf(rows_[i].key)) == drive) onVolume = true;
+  {
+    std::lock_guard lock(lock_);
+    for (int i = 0; i < volumeRows_; ++i) {
+      if (static_cast<char16_t>(u'A' + volumeOf(rows_[i].key)) == drive) onVolume = true;
+    }
   }
+  // Not under the lock: a search on another thread asks the list for its scope meanwhile.
   if (!onVolume) {
     messages_.showMessage("", "对不住，所选的不是NTFS卷，无法指定！", MessageIcon::kError);
     return false;
   }
   // A bare root such as D:\ is what the volume row stands for already.
   if (path.size() == 3) return false;
+  std::lock_guard lock(lock_);
   const int at = static_cast<int>(rows_.size());
   if (insertRow(at, path, false)) setSecondColumn(at, kYes);
   return true;

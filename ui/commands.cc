@@ -196,7 +196,8 @@ void Commands::OnFilterPanel() {
 }
 
 void Commands::OnHelp() {
-  p_.messages.showMessage("帮助提醒", "现在请登陆Vessiko官网查看帮助。", MessageIcon::kInformation);
+  p_.messages.showMessageAndWait("帮助提醒", "现在请登陆Vessiko官网查看帮助。",
+                                 MessageIcon::kInformation);
   // Without a product host in the build settings there is no page to open.
   const UpdateSite site = ConfiguredUpdateSite();
   if (!site.productHost.empty()) p_.urls.openUrl(ProductPageUrl(site));

@@ -162,6 +162,8 @@ void MainDialog::closeWindow(bool save) {
   ShowWindow(window_.dialog, SW_HIDE);
   // Stops the start-up and the journal monitors before it saves, then closes the volumes.
   engine_.close(save);
+  // A box the save asked for (a file that could not be written) shows before the dialog goes.
+  parts_.tasks.runQueued();
   DestroyWindow(window_.dialog);
 }
 

@@ -41,4 +41,11 @@ void UiTasks::runPosted(LPARAM task) {
   (*owned)();
 }
 
+void UiTasks::runQueued() {
+  MSG message;
+  while (PeekMessageW(&message, dialog_, kTaskMessage, kTaskMessage, PM_REMOVE)) {
+    runPosted(message.lParam);
+  }
+}
+
 }  // namespace vessiko

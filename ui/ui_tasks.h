@@ -31,6 +31,9 @@ class UiTasks {
 
   // The dialog's handler of kTaskMessage.
   static void runPosted(LPARAM task);
+  // Runs, on the interface thread, the tasks queued so far (the close does, before the dialog
+  // and its queue go).
+  void runQueued();
 
  private:
   std::atomic<HWND> dialog_{nullptr};

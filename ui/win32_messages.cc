@@ -37,8 +37,22 @@ void Win32Messages::showStatus(std::string_view text) {
 }
 
 void Win32Messages::showMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
-  HWND owner = tasks_.onInterfaceThread() ? dialog_.load() : nullptr;
-  MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
+  if (!tasks_.onInterfaceThread()) {
+    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
+    return;
+  }
+  // On the interface thread the caller may hold the engine's locks (a search that ran out of
+  // memory, the save at close): a box shown now would run a message loop that asks the list
+  // view for rows, which take those locks. The box waits until the handler has returned.
+  tasks_.post(
+      [dialog = dialog_.load(), wideText = widen(text), wideCaption = widen(caption), icon] {
+        MessageBoxW(dialog, wideText.c_str(), wideCaption.c_str(), MB_OK | MessageBoxIcon(icon));
+      });
+}
+
+void Win32Messages::showMessageAndWait(std::string_view caption, std::string_view text,
+                                       MessageIcon icon) {
+  MessageBoxW(dialog_, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
 }
 
 bool Win32Messages::askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) {

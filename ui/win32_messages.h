@@ -27,7 +27,13 @@ class Win32Messages : public UserMessages {
   void attach(HWND dialog, HWND statusBar, HWND resultList);
 
   void showStatus(std::string_view text) override;
+  // On the interface thread the box shows once the current handler has returned (see the
+  // definition); from other threads at once.
   void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  // A box owned by the dialog, shown at once and waited for, for a command that goes on only
+  // once it is closed (the caller holds no lock of the engine).
+  virtual void showMessageAndWait(std::string_view caption, std::string_view text,
+                                  MessageIcon icon);
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;

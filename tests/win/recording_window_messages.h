@@ -25,6 +25,10 @@ class RecordingWindowMessages final : public Win32Messages {
   using Win32Messages::Win32Messages;
 
   void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  void showMessageAndWait(std::string_view caption, std::string_view text,
+                          MessageIcon icon) override {
+    showMessage(caption, text, icon);
+  }
   // Recorded and answered No.
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   // The queued answers in order; cancelled when none is left.
