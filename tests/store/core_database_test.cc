@@ -466,7 +466,7 @@ TEST(CoreDatabaseLayout, ADirectoryThatDoesNotFitTheRestOfAChunkStartsTheNext) {
   // 20th, which would end at 4212, starts chunk 1.
   std::vector<uint64_t> dirs;
   for (int i = 0; i < 24; ++i) {
-    char prefix[8];
+    char prefix[16];
     std::snprintf(prefix, sizeof prefix, "d%02d", i);
     dirs.push_back(c.create(simDir(5, utf8ToUtf16(prefix) + std::u16string(197, u'x'))));
   }

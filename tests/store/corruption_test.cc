@@ -93,7 +93,7 @@ struct SavedDatabases {
     fillVolume(e, 300, 3);
     const uint64_t kinds = c.create(simDir(5, u"extensions"));
     for (int i = 0; i < 320; ++i) {
-      char name[24];
+      char name[40];
       std::snprintf(name, sizeof name, "file%03d.k%03d", i, i);
       c.create(simFile(kinds, utf8ToUtf16(name), 1));
     }
