@@ -6,37 +6,10 @@
 #include "index/packed_name.h"
 #include "platform/ntfs_layout.h"
 #include "platform/posix/file_name_bytes.h"
+#include "search/result_cell_text.h"
 #include "volume/file_record_reader.h"
 
 namespace vessiko {
-
-void formatSize(uint64_t bytes, std::string* out) {
-  char text[64];
-  if (bytes < 1024) {
-    std::snprintf(text, sizeof text, "%d B", static_cast<int>(bytes));
-  } else if (bytes < 1048576) {
-    std::snprintf(text, sizeof text, "%0.2f KB", static_cast<double>(bytes) / 1024.0);
-  } else if (bytes < 1073741824) {
-    std::snprintf(text, sizeof text, "%0.2f MB", static_cast<double>(bytes) / 1048576.0);
-  } else {
-    std::snprintf(text, sizeof text, "%0.2f GB", static_cast<double>(bytes) / 1073741824.0);
-  }
-  out->assign(text);
-}
-
-void formatAttributes(uint32_t flags, bool directory, std::string* out) {
-  const bool hidden = (flags & ntfs::kAttributeHidden) != 0;
-  const bool system = (flags & ntfs::kAttributeSystem) != 0;
-  if (!hidden && !system) {
-    out->assign("[普通]");
-  } else {
-    out->assign("[");
-    if (hidden) out->append("隐藏,");
-    if (system) out->append("系统,");
-    out->back() = ']';
-  }
-  out->append(directory ? "文件夹" : "文件");
-}
 
 uint32_t ResultRows::count() const {
   const SearchState& s = engine_.results();
@@ -65,14 +38,6 @@ void ResultRows::folderOf(RecordRef dir, uint32_t volume, std::string* out) {
     appendName(entry.name(), entry.nameLength(), out);
     out->push_back('/');
   }
-}
-
-void ResultRows::formatTime(uint64_t fileTime, std::string* out) {
-  const CalendarTime t = clock_.toLocal(fileTime);
-  char text[64];
-  std::snprintf(text, sizeof text, "%d年%d月%d日 %d时%d分", t.year, t.month, t.day, t.hour,
-                t.minute);
-  out->assign(text);
 }
 
 void ResultRows::describe(uint32_t row, RowCells* c) {
@@ -111,16 +76,16 @@ void ResultRows::describe(uint32_t row, RowCells* c) {
     folderOf(parent, c->volume, &c->folder);
     got = ReadFileRecord(engine_.slots(), c->volume, c->record, &creation, &lastAccess, &lastChange,
                          &size, &flags);
-    if (got & kSize) formatSize(size, &c->size);
+    if (got & kSize) c->size = SizeText(size);
   }
   c->creation.clear();
   c->lastChange.clear();
   c->lastAccess.clear();
   c->attributes.clear();
-  if (got & kCreationTime) formatTime(creation, &c->creation);
-  if (got & kRecordChangeTime) formatTime(lastChange, &c->lastChange);
-  if (got & kLastAccessTime) formatTime(lastAccess, &c->lastAccess);
-  if (got & kAttributes) formatAttributes(flags, directory, &c->attributes);
+  if (got & kCreationTime) c->creation = TimeText(clock_.toLocal(creation));
+  if (got & kRecordChangeTime) c->lastChange = TimeText(clock_.toLocal(lastChange));
+  if (got & kLastAccessTime) c->lastAccess = TimeText(clock_.toLocal(lastAccess));
+  if (got & kAttributes) c->attributes = AttributeText(flags, directory);
 }
 
 void ResultRows::joinPath(const RowCells& cells, std::string* out) {

@@ -50,7 +50,6 @@ class ResultRows {
  private:
   void folderOf(RecordRef dir, uint32_t volume, std::string* out);
   void appendName(const uint8_t* packed, uint32_t length, std::string* out);
-  void formatTime(uint64_t fileTime, std::string* out);
 
   Engine& engine_;
   Clock& clock_;
@@ -58,10 +57,5 @@ class ResultRows {
   std::vector<RecordRef> chain_;
   std::u16string units_;
 };
-
-// The size cell of a file of `bytes` bytes.
-void formatSize(uint64_t bytes, std::string* out);
-// The attribute cell: hidden (0x2) and system (0x4) flags, and the kind word.
-void formatAttributes(uint32_t flags, bool directory, std::string* out);
 
 }  // namespace vessiko

@@ -1,21 +1,23 @@
-// The texts of the result view's size, time and attribute cells.
+// The texts of the result view's size, time and attribute cells, widened for the list view.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/utf.h"
+#include "search/result_cell_text.h"
 
 namespace vessiko {
 
-// "1023 B", then two decimals in KB below 1 MiB, in MB below 1 GiB, and in GB above.
-std::u16string SizeText(uint64_t bytes);
-
-// A local time as "2024年3月5日 8时7分": no zero padding, no seconds.
-std::u16string TimeText(const CalendarTime& local);
-
-// "[普通]", "[隐藏]", "[系统]" or "[隐藏,系统]" by FILE_ATTRIBUTE_HIDDEN (2) and
-// FILE_ATTRIBUTE_SYSTEM (4), followed by the kind: "文件夹" or "文件".
-std::u16string AttributeText(uint32_t attributes, bool isDirectory);
+inline std::u16string SizeCell(uint64_t bytes) {
+  return utf8ToUtf16(SizeText(bytes));
+}
+inline std::u16string TimeCell(const CalendarTime& local) {
+  return utf8ToUtf16(TimeText(local));
+}
+inline std::u16string AttributeCell(uint32_t attributes, bool isDirectory) {
+  return utf8ToUtf16(AttributeText(attributes, isDirectory));
+}
 
 }  // namespace vessiko

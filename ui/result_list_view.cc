@@ -155,7 +155,7 @@ std::u16string ResultListView::cellText(int column) const {
   const RowCache& c = cache_;
   Clock& clock = engine_.environment().clock;
   const auto time = [&](uint32_t bit, uint64_t value) {
-    return (c.delivered & bit) != 0 ? TimeText(clock.toLocal(value)) : std::u16string();
+    return (c.delivered & bit) != 0 ? TimeCell(clock.toLocal(value)) : std::u16string();
   };
   switch (column) {
     case 0:
@@ -166,7 +166,7 @@ std::u16string ResultListView::cellText(int column) const {
       return c.description.path;
     case 3:
       if (c.entry.isDirectory || (c.delivered & kSize) == 0) return {};
-      return SizeText(c.size);
+      return SizeCell(c.size);
     case 4:
       return time(kCreationTime, c.creation);
     case 5:
@@ -175,7 +175,7 @@ std::u16string ResultListView::cellText(int column) const {
       return time(kLastAccessTime, c.lastAccess);
     case 7:
       if ((c.delivered & kAttributes) == 0) return {};
-      return AttributeText(c.attributes, c.entry.isDirectory);
+      return AttributeCell(c.attributes, c.entry.isDirectory);
     default:
       return {};
   }

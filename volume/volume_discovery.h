@@ -25,6 +25,13 @@ class VolumeRows {
   virtual void setSecondColumn(int row, std::u16string_view text) = 0;
 };
 
+// For callers that keep no scope list (tests, benchmarks): the rows are dropped.
+class DroppedVolumeRows : public VolumeRows {
+ public:
+  bool insertRow(int, std::u16string_view, bool) override { return true; }
+  void setSecondColumn(int, std::u16string_view) override {}
+};
+
 void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages);
 
 }  // namespace vessiko

@@ -36,12 +36,6 @@ using testing::simFile;
 const DatabasePaths kPaths = DatabasePaths::inFolder("/db", '/');
 const CalendarTime kSaveTime{2026, 12, 7, 9, 30, 0, 0};
 
-class NoRows : public VolumeRows {
- public:
-  bool insertRow(int, std::u16string_view, bool) override { return true; }
-  void setSecondColumn(int, std::u16string_view) override {}
-};
-
 // An index of a simulated machine as a start-up makes it: discovery first, then a build by
 // enumeration, the machine's later changes replayed as the catch-up replays them, or a load.
 class MachineIndex {
@@ -92,7 +86,7 @@ class MachineIndex {
 
   testing::TestIndex t;
   VolumeSlots slots;
-  NoRows rows;
+  DroppedVolumeRows rows;
 };
 
 std::string hex(uint32_t value) {

@@ -52,12 +52,6 @@ int roundsToRun() {
   return text != nullptr ? std::atoi(text) : 2000;
 }
 
-class NoRows : public VolumeRows {
- public:
-  bool insertRow(int, std::u16string_view, bool) override { return true; }
-  void setSecondColumn(int, std::u16string_view) override {}
-};
-
 // --- The databases to damage.
 
 // A tree of synthetic names under a volume's root.
@@ -159,7 +153,7 @@ struct SavedDatabases {
     RecordingMessages messages;
     PrivateHeap heap{messages};
     VolumeSlots slots;
-    NoRows rows;
+    DroppedVolumeRows rows;
     Index index{heap, Collation::loadCollationTable()};
   };
 

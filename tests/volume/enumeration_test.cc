@@ -20,12 +20,6 @@
 namespace vessiko {
 namespace {
 
-class IgnoredRows : public VolumeRows {
- public:
-  bool insertRow(int, std::u16string_view, bool) override { return true; }
-  void setSecondColumn(int, std::u16string_view) override {}
-};
-
 class EnumerationTest : public ::testing::Test {
  protected:
   EnumerationTest() { index().extensions.seedBuiltins(); }
@@ -38,7 +32,7 @@ class EnumerationTest : public ::testing::Test {
     return v.create(testing::simFile(parent, utf8ToUtf16(name), size));
   }
   void enumerate() {
-    IgnoredRows rows;
+    DroppedVolumeRows rows;
     DiscoverVolumes(machine_, slots_, rows, t_.messages());
     EnumerateVolumes(index(), slots_, t_.messages());
   }
@@ -151,7 +145,7 @@ TEST_F(EnumerationTest, RecordsWithoutParentAreDroppedWithEverythingBelowThem) {
 TEST_F(EnumerationTest, FilesChangedDuringTheBuildAreListed) {
   SimVolume& c = machine_.addNtfsDrive('C', u"");
   const uint64_t log = file(c, 5, "busy.log", 10);
-  IgnoredRows rows;
+  DroppedVolumeRows rows;
   DiscoverVolumes(machine_, slots_, rows, t_.messages());
   ASSERT_TRUE(c.writeData(log, 5000));
   ASSERT_GT(c.lastUsn(log), slots_[2].nextUsn);

@@ -16,12 +16,6 @@
 namespace vessiko {
 namespace {
 
-class NoRows : public VolumeRows {
- public:
-  bool insertRow(int, std::u16string_view, bool) override { return true; }
-  void setSecondColumn(int, std::u16string_view) override {}
-};
-
 constexpr uint32_t kAll = kCreationTime | kLastAccessTime | kRecordChangeTime | kSize | kAttributes;
 
 class FileRecordReaderTest : public ::testing::Test {
@@ -29,7 +23,7 @@ class FileRecordReaderTest : public ::testing::Test {
   FileRecordReaderTest() : volume_(machine_.addNtfsDrive('C', u"")) {}
 
   void discover() {
-    NoRows rows;
+    DroppedVolumeRows rows;
     DiscoverVolumes(machine_, slots_, rows, messages_);
   }
   uint64_t file(const std::u16string& name, uint64_t size, uint32_t attributes = 0) {

@@ -25,6 +25,7 @@
 #include "store/core_database.h"
 #include "store/extension_database.h"
 #include "store/lifecycle.h"
+#include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
 #include "volume/enumeration.h"
@@ -203,12 +204,6 @@ void saveAndLoad(uint32_t entries) {
 
 // --- The catch-up.
 
-class NoRows : public VolumeRows {
- public:
-  bool insertRow(int, std::u16string_view, bool) override { return true; }
-  void setSecondColumn(int, std::u16string_view) override {}
-};
-
 // Notes when the catch-up begins (its status text) and ends (the first search follows it).
 class CatchUpClock : public RecordingMessages, public LifecycleHooks {
  public:
@@ -259,7 +254,7 @@ void runOnce(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& cloc
   PrivateHeap heap(clock);
   Index index(heap, Collation::loadCollationTable());
   VolumeSlots slots(heap);
-  NoRows rows;
+  DroppedVolumeRows rows;
   UiState ui;
   Lifecycle lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock,
                                      rows, ui, paths, clock});
@@ -432,11 +427,7 @@ void catchUp() {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  std::vector<uint32_t> counts;
-  for (int i = 1; i < argc; ++i)
-    counts.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
-  if (counts.empty()) counts = {1000000, 10000000};
-  for (uint32_t n : counts)
+  for (uint32_t n : vessiko::entryCounts(argc, argv))
     vessiko::saveAndLoad(n);
   vessiko::catchUp();
   return 0;

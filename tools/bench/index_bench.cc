@@ -14,6 +14,7 @@
 #include "index/record_builder.h"
 #include "index/sort_entries.h"
 #include "platform/sim/recording_messages.h"
+#include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
 
@@ -156,11 +157,7 @@ void run(uint32_t entries) {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  std::vector<uint32_t> counts;
-  for (int i = 1; i < argc; ++i)
-    counts.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
-  if (counts.empty()) counts = {1000000, 10000000};
-  for (uint32_t n : counts)
+  for (uint32_t n : vessiko::entryCounts(argc, argv))
     vessiko::run(n);
   return 0;
 }

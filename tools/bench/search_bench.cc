@@ -28,6 +28,7 @@
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"
 #include "search/run_search.h"
+#include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
 #include "volume/parent_links.h"
@@ -399,11 +400,7 @@ void run(uint32_t entries) {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  std::vector<uint32_t> counts;
-  for (int i = 1; i < argc; ++i)
-    counts.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));
-  if (counts.empty()) counts = {1000000, 10000000};
-  for (uint32_t n : counts)
+  for (uint32_t n : vessiko::entryCounts(argc, argv))
     vessiko::run(n);
   return 0;
 }
