@@ -71,10 +71,16 @@ class Loader {
   }
 
  private:
-  // The position (list order) of the directory record at a RecordIndex, -1 for none.
+  // The position (list order) of the directory record at a RecordIndex, -1 for none. The
+  // search stays inside the record's chunk: a few neighbouring entries instead of a binary
+  // search over every directory, for each of millions of files.
   int64_t directoryAt(RecordIndex position) const {
-    const auto it = std::lower_bound(positions_.begin(), positions_.end(), position);
-    if (it == positions_.end() || *it != position) return -1;
+    const uint32_t chunk = position >> 16;
+    if (chunk + 1 >= chunkStarts_.size()) return -1;
+    const auto first = positions_.begin() + chunkStarts_[chunk];
+    const auto last = positions_.begin() + chunkStarts_[chunk + 1];
+    const auto it = std::lower_bound(first, last, position);
+    if (it == last || *it != position) return -1;
     return it - positions_.begin();
   }
 
@@ -107,6 +113,15 @@ class Loader {
       refs_.push_back(ref);
       previous = index_.dir(ref).name();
       previousLength = p + q;
+    }
+    // Where each chunk's records begin among the positions (ascending, chunk by chunk).
+    const uint32_t chunks = positions_.empty() ? 0 : (positions_.back() >> 16) + 1;
+    chunkStarts_.assign(chunks + 1, static_cast<uint32_t>(positions_.size()));
+    for (uint32_t i = static_cast<uint32_t>(positions_.size()); i-- > 0;) {
+      chunkStarts_[positions_[i] >> 16] = i;
+    }
+    for (uint32_t c = chunks; c-- > 0;) {
+      chunkStarts_[c] = std::min(chunkStarts_[c], chunkStarts_[c + 1]);
     }
     return in.left() == 0;
   }
@@ -225,6 +240,7 @@ class Loader {
   Index& index_;
   const std::vector<uint8_t>& bytes_;
   std::vector<RecordIndex> positions_;  // of the directory records, ascending
+  std::vector<uint32_t> chunkStarts_;   // per chunk, the first position in it; one more at the end
   std::vector<RecordRef> refs_;
 };
 
