@@ -57,6 +57,7 @@ class Face {
   // Closes as the window does, saving.
   void close();
 
+  bool opened() const { return engine_ != nullptr; }
   Engine& engine() { return *engine_; }
   ResultRows& rows() { return *rows_; }
   // The real path of an entry from its mirror; false when the entry has gone.

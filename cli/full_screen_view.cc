@@ -82,6 +82,7 @@ class View {
   void layout(int screenWidth);
   void handleKey(int kind, wint_t key, bool* quit, std::string* chosen);
   void edited();
+  void eraseLast();
   void toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refusable);
   bool choose(std::string* chosen);
 
@@ -133,8 +134,9 @@ void View::drawTopLine() {
     appendDisplayText(fields_[i], &text[i]);
   // A long text shows its end, where typing happens.
   const auto tail = [](const std::string& s, int w) {
+    w = std::max(w, 0);
     size_t start = 0;
-    while (displayWidth(std::string_view(s).substr(start)) > w) {
+    while (start < s.size() && displayWidth(std::string_view(s).substr(start)) > w) {
       ++start;
       while (start < s.size() && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80)
         ++start;
@@ -254,7 +256,8 @@ bool View::modal(std::string_view caption, std::string_view text, bool question)
     if (kind == ERR) continue;
     if (kind == KEY_CODE_YES && key == KEY_RESIZE) {
       clear();
-      draw();
+      // Start-up asks before the engine exists: then there is no view behind the box.
+      if (face_.opened()) draw();
       continue;
     }
     if (question && (key == 'y' || key == 'Y' || key == 'n' || key == 'N' || key == kKeyEscape)) {
@@ -273,6 +276,14 @@ void View::edited() {
   messages_.setQueryTexts(fields_[0], fields_[1]);
   selected_ = top_ = 0;
   face_.search(face_.engine().ui().extensionChanged);
+}
+
+void View::eraseLast() {
+  std::u16string& field = fields_[field_];
+  if (field.empty()) return;
+  field.pop_back();
+  if (!field.empty() && field.back() >= 0xD800 && field.back() <= 0xDBFF) field.pop_back();
+  edited();
 }
 
 void View::toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refusable) {
@@ -325,7 +336,8 @@ void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
         firstColumn_ = std::min(static_cast<int>(kColumns.size()) - 1, firstColumn_ + 1);
         return;
       case KEY_BACKSPACE:
-        break;
+        eraseLast();
+        return;
       case KEY_ENTER:
         *quit = choose(chosen);
         return;
@@ -339,15 +351,12 @@ void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
         return;
     }
   }
+  // Key codes overlap characters (KEY_BACKSPACE is U+0107), so only the key switch above sees them.
   std::u16string& field = fields_[field_];
   switch (key) {
-    case KEY_BACKSPACE:
     case 127:
     case 8:
-      if (field.empty()) return;
-      field.pop_back();
-      if (!field.empty() && field.back() >= 0xD800 && field.back() <= 0xDBFF) field.pop_back();
-      edited();
+      eraseLast();
       return;
     case kKeyCtrlU:
       field.clear();
@@ -394,8 +403,10 @@ bool View::run(std::string* chosen) {
   bool quit = false;
   while (!quit) {
     messages_.serveWaitingBox();
-    if (!scopeApplied_ && face_.engine().ui().searchEnabled) {
-      // Discovery has added the volume rows: the scope options can take effect.
+    const UiState& ui = face_.engine().ui();
+    if (!scopeApplied_ && (ui.searchEnabled || ui.filterInForce)) {
+      // The index is ready and discovery has added the volume rows: the scope options can take
+      // effect. A filter given with them may already be in force, which turns searching off.
       scopeApplied_ = true;
       if (face_.applyScope()) face_.search(face_.engine().ui().scopeChanged);
     }

@@ -48,10 +48,6 @@ uint64_t SimTreeBuilder::file(uint64_t parent, std::u16string_view name, uint64_
   return volume_.createQuietly(SimEntry{parent, std::u16string(name), attributes, size, times});
 }
 
-std::u16string SimTreeBuilder::pathOf(uint64_t folder) const {
-  return paths_.at(folder);
-}
-
 namespace {
 
 constexpr uint32_t kHidden = ntfs::kAttributeHidden;

@@ -43,8 +43,6 @@ class SimTreeBuilder {
                   std::optional<FileTimes> times = std::nullopt);
   uint64_t file(uint64_t parent, std::u16string_view name, uint64_t size, uint32_t attributes = 0,
                 std::optional<FileTimes> times = std::nullopt);
-  // "C:\a\b" for a folder made here, "C:\" for the root.
-  std::u16string pathOf(uint64_t folder) const;
 
  private:
   SimVolume& volume_;

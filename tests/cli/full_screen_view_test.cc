@@ -19,12 +19,12 @@ namespace {
 
 class TerminalRun {
  public:
-  TerminalRun(const std::vector<std::string>& args) {
+  explicit TerminalRun(const std::vector<std::string>& args, unsigned short columns = 150) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     winsize size{};
     size.ws_row = 30;
-    size.ws_col = 150;
+    size.ws_col = columns;
     pid_ = forkpty(&master_, nullptr, nullptr, &size);
     if (pid_ == 0) {
       dup2(out[1], 1);
@@ -69,6 +69,18 @@ class TerminalRun {
     }
     screen_.clear();
     return true;
+  }
+  // Whether the program writes to standard output within the time (what it draws is skipped).
+  bool printsWithin(std::chrono::milliseconds time) {
+    const auto deadline = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd fds[2] = {{out_, POLLIN, 0}, {master_, POLLIN, 0}};
+      if (poll(fds, 2, 50) <= 0) continue;
+      if (fds[0].revents != 0) return true;
+      char buffer[4096];
+      if (read(master_, buffer, sizeof buffer) <= 0) return false;
+    }
+    return false;
   }
   // Standard output to its end, and the exit status.
   std::string finish(int* status) {
@@ -116,6 +128,41 @@ TEST(FullScreenView, TypingSearchesChangesShowAndEnterPrintsThePath) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(access((database.root() + "/kavume_core.db").c_str(), F_OK), 0);
   EXPECT_EQ(access((database.root() + "/mirror_C.state").c_str(), F_OK), 0);
+}
+
+// Curses gives Backspace the code of "ć" (U+0107): typed, it is a letter, not an erase.
+TEST(FullScreenView, TypedLettersThatShareAKeyCodeAreLetters) {
+  TempTree tree;
+  TempTree database;
+  tree.writeFile("ćevapi.txt");
+  // What "ev" would find first, had "ć" erased.
+  tree.writeFile("aevapi.txt");
+  TerminalRun view({"--drive", "C=" + tree.root(), "--db-dir", database.root()});
+  ASSERT_TRUE(view.shows("个结果!"));
+  view.type("eć\x7f\x7fćev\r");
+  int status = -1;
+  EXPECT_EQ(view.finish(&status), tree.path("ćevapi.txt") + "\n");
+}
+
+// A pane narrower than the two query fields still draws and answers keys.
+TEST(FullScreenView, ATinyTerminalStillWorks) {
+  TempTree tree;
+  TempTree database;
+  tree.writeFile("beta.txt");
+  TerminalRun view({"--drive", "C=" + tree.root(), "--db-dir", database.root()}, 8);
+  ASSERT_TRUE(view.shows("区分"));
+  view.type("beta");
+  // Enter chooses nothing until the index is ready.
+  bool printed = false;
+  for (int i = 0; i < 100 && !printed; ++i) {
+    view.type("\r");
+    printed = view.printsWithin(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(printed);
+  int status = -1;
+  EXPECT_EQ(view.finish(&status), tree.path("beta.txt") + "\n");
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
