@@ -54,6 +54,8 @@ class RecordArena {
   // The record at a persistent RecordIndex; kNoRecord for kNoRecordIndex and for positions
   // past what has been allocated.
   RecordRef recordAt(RecordIndex index) const;
+  // A RecordIndex holds the chunk in 16 bits: records in later chunks have none.
+  static bool hasIndex(RecordRef ref) { return (ref >> kChunkShift) < 0x10000; }
   static RecordIndex indexOf(RecordRef ref) {
     return (ref >> kChunkShift) << 16 | (ref & (kChunkBytes - 1));
   }

@@ -106,7 +106,9 @@ class Loader {
       const bool nonAscii = (lengths & kFlagBit) != 0;
       if (!validName(name, p + q, nonAscii)) return false;
       const RecordRef ref = index_.dirArena.allocate(DirEntry::sizeFor(p + q));
-      if (ref == kNoRecord || !index_.dirs.append(ref)) return false;
+      // Names repeated by their prefixes grow far beyond the file: no more records than the
+      // saving side could have given indexes.
+      if (ref == kNoRecord || !RecordArena::hasIndex(ref) || !index_.dirs.append(ref)) return false;
       // The parent field holds the stored RecordIndex until the table resolves it.
       DirEntry::build(index_.dirArena.at(ref), key, parent, name, p + q, nonAscii);
       positions_.push_back(RecordArena::indexOf(ref));

@@ -11,8 +11,7 @@ namespace vessiko {
 
 namespace {
 
-constexpr uint32_t kMaxChunksOfIndexes = 65536;  // the chunk number takes 16 bits
-constexpr uint32_t kMaxPrefix = 1023;            // the prefix length takes 10 bits
+constexpr uint32_t kMaxPrefix = 1023;  // the prefix length takes 10 bits
 constexpr uint32_t kRooted = 1;
 constexpr uint32_t kCutOff = 2;
 constexpr uint32_t kListed = 3;  // listed, not yet walked
@@ -95,7 +94,7 @@ bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
       if (!isRooted(rooted, ref)) continue;
       const DirEntry dir = index.dir(ref);
       const RecordRef place = replay.next(dir.recordSize());
-      if ((place >> RecordArena::kChunkShift) >= kMaxChunksOfIndexes) return fail();
+      if (!RecordArena::hasIndex(place)) return fail();
       const RecordIndex position = RecordArena::indexOf(place);
       positions.set(ref, position);
       table.emplace_back(dir.key(), position);

@@ -618,6 +618,52 @@ TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
   EXPECT_FALSE(loaded.load(files, &frozen));
 }
 
+// Each stored directory may repeat the whole name before it in eleven bytes, so a small file
+// can ask for far more directory records than a RecordIndex can place (its chunk takes 16
+// bits): the loader stops there instead of wrapping the positions around.
+TEST(CoreDatabaseLoad, MoreDirectoriesThanRecordIndexesCanPlaceAreRejected) {
+  SimMachine machine;
+  SimVolume& c = machine.addNtfsDrive('C');
+  c.create(simDir(5, std::u16string(255, u'\u6587')));
+  MachineIndex built(machine);
+  ASSERT_NO_FATAL_FAILURE(built.build());
+  MemoryFiles files;
+  ASSERT_TRUE(built.save(files));
+  const std::vector<uint8_t> saved = files.get(kPaths.core);
+  const StoredCore stored = readCore(saved);
+  const StoredRecord& last = stored.dirs.back();
+  ASSERT_EQ(last.name.size(), 765u);
+
+  // 775-byte records, five to a chunk: 65536 chunks and a few records more.
+  const uint32_t dirs = 5 * 65536 + 10;
+  const auto added = dirs - static_cast<uint32_t>(stored.dirs.size());
+  std::vector<uint8_t> bytes(saved.begin(), saved.begin() + stored.h);
+  bytes.resize(bytes.size() + 4ULL * dirs);  // the table: never reached
+  const size_t d = bytes.size();
+  bytes.insert(bytes.end(), saved.begin() + stored.d, saved.begin() + stored.f);
+  uint8_t repeat[11];
+  storeU32(repeat + 4, 0);
+  const uint32_t lengths = 765 | (last.lengths & 1u << 20);  // all prefix, flag kept
+  repeat[8] = static_cast<uint8_t>(lengths);
+  repeat[9] = static_cast<uint8_t>(lengths >> 8);
+  repeat[10] = static_cast<uint8_t>(lengths >> 16);
+  for (uint32_t i = 0; i < added; ++i) {
+    storeU32(repeat, last.first + 1 + i);
+    bytes.insert(bytes.end(), repeat, repeat + sizeof repeat);
+  }
+  const size_t f = bytes.size();
+  bytes.insert(bytes.end(), saved.begin() + stored.f, saved.end());
+  storeU32(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  storeU32(bytes.data() + 8, static_cast<uint32_t>(d));
+  storeU32(bytes.data() + 12, static_cast<uint32_t>(f));
+  storeU32(bytes.data() + 28, dirs);
+  files.put(kPaths.core, bytes);
+
+  MachineIndex loaded(machine);
+  bool frozen = false;
+  EXPECT_FALSE(loaded.load(files, &frozen));
+}
+
 // --- Whole runs of the engine.
 
 class CoreDatabaseRuns : public ::testing::Test {
