@@ -1,7 +1,7 @@
 // The interface state the faces and the engine share: the search options, the panels and the
 // one-shot flags that make a search run again although the query text did not change.
-// Each flag is written by one side at a time; atomics keep those plain reads and writes
-// well-defined between threads without a lock.
+// Callers raise a one-shot flag before a search; the search takes it down as it starts.
+// Atomics keep these reads and writes well-defined between threads without a lock.
 #pragma once
 
 #include <atomic>
@@ -22,18 +22,6 @@ struct UiState {
   std::atomic<bool> filterPanelShown{false};
   std::atomic<int> folderIcon{-1};  // system image-list index, -1 until computed
   std::atomic<int> driveIcon{0};
-};
-
-// Raises a one-shot flag for the length of one call, as the callers of a search do.
-class RaisedFlag {
- public:
-  explicit RaisedFlag(std::atomic<bool>& flag) : flag_(flag) { flag_ = true; }
-  ~RaisedFlag() { flag_ = false; }
-  RaisedFlag(const RaisedFlag&) = delete;
-  RaisedFlag& operator=(const RaisedFlag&) = delete;
-
- private:
-  std::atomic<bool>& flag_;
 };
 
 }  // namespace vessiko

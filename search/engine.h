@@ -53,7 +53,7 @@ class Engine : private LifecycleHooks {
   void search() { RunSearch(context_); }
   // A search with a one-shot flag raised, as the commands run them.
   void searchWith(std::atomic<bool>& flag) {
-    RaisedFlag raised(flag);
+    flag = true;
     RunSearch(context_);
   }
 

@@ -23,7 +23,7 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
                                static_cast<int32_t>(length));
   }
   if (!matches) return;
-  RaisedFlag raised(ui.indexChanged);
+  ui.indexChanged = true;
   RunSearch(search_);
 }
 

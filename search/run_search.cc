@@ -150,8 +150,6 @@ void showNoResults(SearchContext& c) {
   ShowStatus(c.messages, 0, nullptr);
   c.messages.setResultCount(0);
   c.messages.redrawResults(0, -1);
-  c.ui.optionsChanged = false;
-  c.ui.scopeChanged = false;
 }
 
 // The checked directories of the scope, as records; a key the map no longer holds (a folder
@@ -239,6 +237,10 @@ void RunSearch(SearchContext& c) {
   if (!c.ui.searchEnabled) return;
   std::lock_guard searchLock(c.state.lock);
   if (!c.ui.searchEnabled) return;  // a filter came in while this search waited
+  // The one-shot flags are taken before anything is read, so that one raised while this search
+  // runs survives for the search waiting behind it (this one may have read the old state).
+  const bool forced = c.ui.scopeChanged.exchange(false) | c.ui.optionsChanged.exchange(false) |
+                      c.ui.indexChanged.exchange(false) | c.ui.extensionChanged.exchange(false);
   const ScopeSelection scope = selectScope(c);
 
   std::u16string nameText;
@@ -261,10 +263,7 @@ void RunSearch(SearchContext& c) {
     showNoResults(c);
     return;
   }
-  if (current.equals(previous) && !c.ui.scopeChanged && !c.ui.optionsChanged &&
-      !c.ui.indexChanged && !c.ui.extensionChanged) {
-    return;
-  }
+  if (current.equals(previous) && !forced) return;
   previous.assign(current);
   c.state.dirResults.clear();
   c.state.fileResults.clear();
@@ -273,8 +272,6 @@ void RunSearch(SearchContext& c) {
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);
   c.messages.setResultCount(total);
-  c.ui.optionsChanged = false;
-  c.ui.scopeChanged = false;
 }
 
 }  // namespace vessiko

@@ -624,11 +624,9 @@ class ReferenceSearch {
     f_.ui.searchFiles = r.files;
     applyScope(r.scope);
     f_.t.messages().setQueryTexts(r.name, r.extension);
-    {
-      // Options, extension text or scope may have changed with the request: it must run.
-      RaisedFlag raised(f_.ui.optionsChanged);
-      RunSearch(f_.context);
-    }
+    // Options, extension text or scope may have changed with the request: it must run.
+    f_.ui.optionsChanged = true;
+    RunSearch(f_.context);
     return resultsOf(f_.state);
   }
 
@@ -728,10 +726,8 @@ TEST(ReferenceSearch, WordsAtEveryPlaceOfNamesOfEveryLength) {
       r.scope.volumes = {VolumeScope::kWhole};
       f.ui.caseSensitive = caseSensitive;
       f.t.messages().setQueryTexts(text, u"");
-      {
-        RaisedFlag raised(f.ui.optionsChanged);
-        RunSearch(f.context);
-      }
+      f.ui.optionsChanged = true;
+      RunSearch(f.context);
       EXPECT_TRUE(resultsOf(f.state) == model.search(r, dirOrder, fileOrder))
           << utf16ToUtf8(text) << (caseSensitive ? ", case-sensitive" : "");
     }

@@ -92,7 +92,7 @@ class ResultFilterTest : public ::testing::Test {
   Results searchAfresh() {
     ui_.searchEnabled = true;
     ui_.filterInForce = false;
-    RaisedFlag raised(ui_.optionsChanged);
+    ui_.optionsChanged = true;
     RunSearch(search_);
     return results();
   }
@@ -439,14 +439,10 @@ TEST_F(ResultFilterTest, FilteredListsStayUntilTheNextEditAndCanBeFilteredAgain)
   // Option changes and index changes do not refresh a snapshot.
   const size_t statuses = messages().statuses().size();
   ui_.caseSensitive = true;
-  {
-    RaisedFlag raised(ui_.optionsChanged);
-    RunSearch(search_);
-  }
-  {
-    RaisedFlag raised(ui_.indexChanged);
-    RunSearch(search_);
-  }
+  ui_.optionsChanged = true;
+  RunSearch(search_);
+  ui_.indexChanged = true;
+  RunSearch(search_);
   EXPECT_EQ(results(), hidden);
   EXPECT_EQ(messages().statuses().size(), statuses);
 

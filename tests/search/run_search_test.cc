@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/search_fixture.h"
@@ -136,6 +139,62 @@ TEST_F(RunSearchTest, DeletedScopeFolderIsLeftOut) {
   f.t.index().dirMap.erase(f.t.index().dir(docs).key());
   f.searchWith(f.ui.scopeChanged);
   EXPECT_EQ(f.results(), Results{});
+}
+
+// Query texts that hold the first search reading them until released, as a search still
+// running on another thread.
+class HeldTexts : public RecordingMessages {
+ public:
+  void readQueryTexts(std::u16string* name, std::u16string* extension) override {
+    {
+      std::unique_lock lock(mutex_);
+      inside_ = true;
+      changed_.notify_all();
+      changed_.wait(lock, [this] { return released_; });
+    }
+    RecordingMessages::readQueryTexts(name, extension);
+  }
+  void waitUntilInside() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return inside_; });
+  }
+  void release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool inside_ = false;
+  bool released_ = false;
+};
+
+// A journal monitor's search has read the scope when the user unticks a volume; the user's
+// search waits for it. The flag the user raised must outlive the monitor's search, or the
+// same query is skipped and the results keep the unticked volume.
+TEST(RunSearchFlags, AFlagRaisedWhileAnotherSearchRunsSurvivesIt) {
+  testing::SearchFixture f("CD");
+  f.addFile(f.root('C'), "a1.txt");
+  f.addFile(f.root('D'), "a2.txt");
+  f.finish();
+  EXPECT_EQ(f.search("a"), (Results{"F C:\\a1.txt", "F D:\\a2.txt"}));
+
+  HeldTexts held;
+  held.setQueryTexts(u"a", u"");
+  SearchContext monitor{f.t.index(), f.ui, held, f.scope, f.state};
+  f.ui.optionsChanged = true;
+  std::thread running([&] { RunSearch(monitor); });
+  held.waitUntilInside();
+  f.view.setCheckBox(1, false);
+  f.scope.checkBoxChanged(1);
+  f.ui.scopeChanged = true;
+  std::thread waiting([&] { RunSearch(f.context); });
+  held.release();
+  running.join();
+  waiting.join();
+  EXPECT_EQ(f.results(), Results{"F C:\\a1.txt"});
 }
 
 }  // namespace

@@ -787,7 +787,7 @@ std::string searchProblem(Index& index, PrivateHeap& heap) {
       {u"e", u""}, {u"文", u""}, {u"d*t", u""}, {u"?e", u"txt;dll"}, {u"Report", u""}};
   for (const auto& [name, extension] : queries) {
     messages.setQueryTexts(name, extension);
-    RaisedFlag changed(ui.optionsChanged);
+    ui.optionsChanged = true;
     RunSearch(context);
     std::vector<RecordRef> foundDirs, foundFiles;
     for (uint32_t i = 0; i < state.dirResults.count(); ++i)

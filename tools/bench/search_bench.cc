@@ -363,7 +363,7 @@ void run(uint32_t entries) {
     messages.setQueryTexts(q.name, q.extension);
     double best = 1e300;
     for (int r = 0; r < kRuns; ++r) {
-      RaisedFlag raised(ui.indexChanged);
+      ui.indexChanged = true;
       const double start = threadMilliseconds();
       RunSearch(context);
       const double ms = threadMilliseconds() - start;
