@@ -57,7 +57,6 @@ class BlockArray {
 
   uint32_t blockCount() const { return count_; }
   Block& block(uint32_t i) const { return *dir_[i]; }
-  uint32_t directoryCapacity() const { return capacity_; }
   bool empty() const { return count_ == 0 || (count_ == 1 && dir_[0]->empty()); }
 
   // Adds e after the last element without looking at the order.

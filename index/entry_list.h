@@ -70,8 +70,6 @@ class EntryList {
   void copyTo(RecordRef* out) const;
   void copyFrom(const RecordRef* in);
 
-  void lock() { mutex_.lock(); }
-  void unlock() { mutex_.unlock(); }
   std::mutex& mutex() { return mutex_; }
 
  private:

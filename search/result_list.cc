@@ -20,6 +20,7 @@ ResultList::~ResultList() {
 
 void ResultList::clear() {
   count_ = 0;
+  full_ = false;
   current_ = 0;
   cursor_ = allocated_ > 0 ? blocks_[0] : nullptr;
   blockEnd_ = allocated_ > 0 ? blocks_[0] + kBlockItems : nullptr;
@@ -33,10 +34,13 @@ void ResultList::releaseBlocks() {
 }
 
 bool ResultList::nextBlock() {
-  if (allocated_ == 0) return false;
+  if (allocated_ == 0 || full_) return false;
   if (current_ + 1 >= allocated_) {
     auto* block = static_cast<RecordRef*>(heap_.allocate(kBlockBytes, false));
-    if (block == nullptr) return false;
+    if (block == nullptr) {
+      full_ = true;
+      return false;
+    }
     blocks_[allocated_++] = block;
     if (allocated_ == tableCapacity_) {
       auto* grown = static_cast<RecordRef**>(
@@ -44,6 +48,7 @@ bool ResultList::nextBlock() {
       if (grown == nullptr) {
         heap_.free(blocks_[--allocated_]);
         heap_.reportFailure();
+        full_ = true;
         return false;
       }
       blocks_ = grown;

@@ -23,7 +23,8 @@ class ResultList {
   ResultList(const ResultList&) = delete;
   ResultList& operator=(const ResultList&) = delete;
 
-  // False when memory for a new block ran out (the reference is not kept then).
+  // False when memory for a new block ran out (the reference is not kept then); the list then
+  // stays full until it is emptied, so that running out is told once, not once per result.
   bool append(RecordRef ref) {
     if (cursor_ == blockEnd_ && !nextBlock()) return false;
     *cursor_++ = ref;
@@ -36,7 +37,6 @@ class ResultList {
   void clear();
   // Empties the list and frees every block but the first.
   void releaseBlocks();
-  uint32_t blocksAllocated() const { return allocated_; }
 
   // Narrows the list in place, keeping in order the references for which keep(ref) holds.
   // Appends never overtake the reading position, so nothing is copied aside.
@@ -61,6 +61,7 @@ class ResultList {
   RecordRef* cursor_ = nullptr;
   RecordRef* blockEnd_ = nullptr;
   uint32_t count_ = 0;
+  bool full_ = false;
 };
 
 }  // namespace vessiko

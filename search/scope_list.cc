@@ -98,6 +98,11 @@ bool ScopeList::addFolder() {
 }
 
 void ScopeList::removeRow(int row) {
+  // An open editor knows its row by position, and the rows below move up: the edit ends.
+  if (editingRow_ != -1) {
+    view_.hideEditor();
+    editingRow_ = -1;
+  }
   rows_.erase(rows_.begin() + row);
   view_.deleteItem(row);
 }

@@ -54,9 +54,6 @@ class WordAutomaton {
   // word: they send the automaton back to its root.
   bool matchesAll(const uint8_t* name, uint32_t length) const;
 
-  int16_t cell(uint32_t state, uint32_t unit) const { return cells_[state * 128 + unit]; }
-  uint32_t stateCount() const { return static_cast<uint32_t>(cells_.size() / 128); }
-
  private:
   static_assert(std::endian::native == std::endian::little,
                 "the quick test reads eight bytes of a name as a little-endian word");

@@ -17,7 +17,6 @@ class Ipv4Address final : public Endpoint {
 
   int kind() const override { return 0; }
   const void* address() const override { return &address_; }
-  const SocketAddressIn& socketAddress() const { return address_; }
 
  private:
   SocketAddressIn address_{};

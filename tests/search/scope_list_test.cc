@@ -226,6 +226,25 @@ TEST_F(ScopeListTest, RemovingFoldersKeepsTheVolumeRows) {
   EXPECT_EQ(searchInScope(), Results{});
 }
 
+// Removing rows ends an edit in progress: the choice made for a removed row must not land on
+// the folder that moved into its place.
+TEST_F(ScopeListTest, RemovingRowsEndsTheEditInProgress) {
+  ASSERT_TRUE(addFolder("D:\\docs"));
+  ASSERT_TRUE(addFolder("D:\\music"));
+  MemoryScopeView& view = f_.view;
+  EXPECT_FALSE(scope().click(2, 1));
+  ASSERT_EQ(scope().editingRow(), 2);
+  view.select(2, true);
+  EXPECT_TRUE(scope().removeSelected());
+  EXPECT_FALSE(view.editorShown());
+  EXPECT_EQ(scope().editingRow(), -1);
+  // The next click on the second column opens a new edit rather than ending the old one.
+  view.pickInEditor(1);
+  EXPECT_FALSE(scope().click(2, 1));
+  EXPECT_EQ(view.items()[2].second, u"是");
+  EXPECT_EQ(scope().editingRow(), 2);
+}
+
 TEST_F(ScopeListTest, SwitchingSubfoldersSearchesOnlyForACheckedRow) {
   ASSERT_TRUE(addFolder("D:\\docs"));
   MemoryScopeView& view = f_.view;
