@@ -25,6 +25,12 @@ class UserMessages {
   virtual void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
   // A modal Yes/No question; true for Yes.
   virtual bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
+  // The same question in a box of its own that leaves the main window usable, for a background
+  // task whose question may come at any moment. Faces without windows ask as above.
+  virtual bool askYesNoWithoutOwner(std::string_view caption, std::string_view text,
+                                    MessageIcon icon) {
+    return askYesNo(caption, text, icon);
+  }
   // The result view now shows this many rows (LVM_SETITEMCOUNT).
   virtual void setResultCount(uint32_t rows) = 0;
   // Rows first..last of the result view are to be drawn again; last -1 means to the end.

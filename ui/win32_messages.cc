@@ -60,6 +60,12 @@ bool Win32Messages::askYesNo(std::string_view caption, std::string_view text, Me
                      MB_YESNO | MessageBoxIcon(icon)) == IDYES;
 }
 
+bool Win32Messages::askYesNoWithoutOwner(std::string_view caption, std::string_view text,
+                                         MessageIcon icon) {
+  return MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(),
+                     MB_YESNO | MessageBoxIcon(icon)) == IDYES;
+}
+
 void Win32Messages::setResultCount(uint32_t rows) {
   tasks_.post([list = resultList_.load(), rows] {
     if (IsWindow(list)) SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);

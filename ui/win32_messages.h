@@ -35,6 +35,8 @@ class Win32Messages : public UserMessages {
   virtual void showMessageAndWait(std::string_view caption, std::string_view text,
                                   MessageIcon icon);
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  bool askYesNoWithoutOwner(std::string_view caption, std::string_view text,
+                            MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;
   void readQueryTexts(std::u16string* name, std::u16string* extension) override;

@@ -15,8 +15,18 @@ void RecordingMessages::showMessage(std::string_view caption, std::string_view t
 
 bool RecordingMessages::askYesNo(std::string_view caption, std::string_view text,
                                  MessageIcon icon) {
+  return answer(caption, text, icon, true);
+}
+
+bool RecordingMessages::askYesNoWithoutOwner(std::string_view caption, std::string_view text,
+                                             MessageIcon icon) {
+  return answer(caption, text, icon, false);
+}
+
+bool RecordingMessages::answer(std::string_view caption, std::string_view text, MessageIcon icon,
+                               bool owned) {
   std::lock_guard lock(mutex_);
-  questions_.push_back({std::string(caption), std::string(text), icon});
+  questions_.push_back({std::string(caption), std::string(text), icon, owned});
   if (answers_.empty()) return defaultAnswer_;
   const bool yes = answers_.front();
   answers_.pop_front();

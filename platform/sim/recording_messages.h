@@ -18,11 +18,14 @@ class RecordingMessages : public UserMessages {
     std::string caption;
     std::string text;
     MessageIcon icon;
+    bool owned = true;  // a question shown over the main window
   };
 
   void showStatus(std::string_view text) override;
   void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
+  bool askYesNoWithoutOwner(std::string_view caption, std::string_view text,
+                            MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;
   void readQueryTexts(std::u16string* name, std::u16string* extension) override;
@@ -52,6 +55,8 @@ class RecordingMessages : public UserMessages {
   std::vector<std::string> statuses_;
   std::vector<Message> messages_;
   std::vector<Message> questions_;
+  bool answer(std::string_view caption, std::string_view text, MessageIcon icon, bool owned);
+
   std::deque<bool> answers_;
   bool defaultAnswer_ = true;
   int64_t resultCount_ = -1;

@@ -105,6 +105,7 @@ TEST_F(UpdateCheckerTest, PingsThenAsksAboutANewerVersionAndYesOpensThePage) {
   EXPECT_EQ(questions[0].caption, "新版本下载");
   EXPECT_EQ(questions[0].text, "Vessiko有新版本发布了.\n\n立即登陆" + kPageUrl + " 查看。");
   EXPECT_EQ(questions[0].icon, MessageIcon::kWarning);
+  EXPECT_FALSE(questions[0].owned);  // the main window stays usable while it waits
   EXPECT_EQ(opener_.urls(), std::vector<std::string>{kPageUrl});
 }
 
