@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "index/file_name_split.h"
 #include "search/matchers.h"
 
 namespace vessiko {
@@ -15,12 +16,15 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
       if (name[i] >= u'A' && name[i] <= u'Z') name[i] = static_cast<char16_t>(name[i] + 32);
     }
   }
+  // A file is tested by its base name, as the search tests it: an anchored pattern such as
+  // "*port" would never meet "report.txt" whole, and the list would keep a deleted file.
+  const uint32_t tested = isDirectory ? length : splitFileName(name, length).baseLength;
   bool matches;
   {
     // The query in force is rewritten by every search; read it under the search lock.
     std::lock_guard lock(search_.state.lock);
     matches = nameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
-                               static_cast<int32_t>(length));
+                               static_cast<int32_t>(tested));
   }
   if (!matches) return;
   ui.indexChanged = true;

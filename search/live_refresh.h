@@ -1,6 +1,7 @@
 // LiveRefresh: keeps the visible results current while the journal monitors change the index.
-// A change whose name (whole, with its extension) matches the query in force runs a new search
-// with indexChanged raised, so a removed entry leaves the results and an added one appears.
+// A change whose name (a file's without its extension, as the search tests it) matches the query
+// in force runs a new search with indexChanged raised, so a removed entry leaves the results and
+// an added one appears.
 // Changes of a kind not searched (folders or files switched off) run nothing.
 #pragma once
 

@@ -175,5 +175,21 @@ TEST_F(LiveRefreshTest, MatchingChangesSearchAgain) {
   EXPECT_EQ(f_.t.messages().statuses().size(), statuses);
 }
 
+// Patterns are anchored to a file's base name, so the refresh tests that, not the whole name.
+TEST_F(LiveRefreshTest, AnchoredPatternsMeetFilesByTheirBaseNames) {
+  LiveRefresh refresh(f_.context);
+  ChangeContext context{f_.t.index(), f_.t.messages(), &refresh};
+  for (const char* query : {"*port", "re?ort", "r*p?rt"}) {
+    SCOPED_TRACE(query);
+    EXPECT_EQ(f_.search(query), std::vector<std::string>{});
+    std::u16string name = u"report.txt";
+    ApplyChange(context, 2, 0, kCreate | kClose, 970, 5, name.data(), 10);
+    EXPECT_EQ(f_.results(), std::vector<std::string>{"F C:\\report.txt"});
+    name = u"report.txt";
+    ApplyChange(context, 2, 0, kDelete | kClose, 970, 5, name.data(), 10);
+    EXPECT_EQ(f_.results(), std::vector<std::string>{});
+  }
+}
+
 }  // namespace
 }  // namespace vessiko
