@@ -65,7 +65,8 @@ void Lifecycle::initialize() {
     for (uint32_t v = 0; v < kVolumeCount; ++v) p_.slots[v].nextUsn = discovered[v];
     p_.index.reset();
     p_.index.extensions.seedBuiltins();
-    EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_);
+    // Unsorted lists can be searched but neither followed nor saved: kept as they are.
+    if (EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_) != 0) frozen_ = true;
   }
   if (cancelled()) return;
   p_.ui.searchEnabled = true;

@@ -138,7 +138,7 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   const uint32_t most = index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount()
                                                                          : index.files.itemCount();
   auto* scratch = index.heap.allocateArray<RecordRef>(most == 0 ? 1 : most);
-  if (scratch == nullptr) return 0;
+  if (scratch == nullptr) return 1;
   ShowStatus(messages, -1, "正在排序文件夹，请稍候...");
   sortList(index.dirs, scratch, index.dirOrder());
   ShowStatus(messages, -1, "正在排序文件，请稍候...");

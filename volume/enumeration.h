@@ -14,8 +14,10 @@
 
 namespace vessiko {
 
-// Expects an empty index whose extension table holds the built-in extensions. Returns 0. When
-// *cancel turns true (the program closes) it stops early, leaving a partial index.
+// Expects an empty index whose extension table holds the built-in extensions. Returns 0; 1 when
+// memory for sorting ran out, leaving the lists in volume order (searchable, but not in the order
+// the journal's ordered inserts, the save and the next load rely on). When *cancel turns true
+// (the program closes) it stops early, leaving a partial index.
 int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
                      const std::atomic<bool>* cancel = nullptr);
 

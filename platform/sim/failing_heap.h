@@ -15,16 +15,21 @@ class FailingHeap : public Heap {
   // The next `count` allocations and reallocations succeed, then every one fails until
   // allowAll() (a negative count never fails).
   void failAfter(int64_t count) { budget_ = count; }
-  void allowAll() { budget_ = -1; }
+  void allowAll() {
+    budget_ = -1;
+    largest_ = SIZE_MAX;
+  }
+  // Allocations of more than `bytes` fail (the count above still applies to the others).
+  void failAbove(size_t bytes) { largest_ = bytes; }
   int64_t live() const { return live_; }
 
   void* allocate(size_t bytes, bool zeroed) override {
-    if (!spend()) return nullptr;
+    if (bytes > largest_ || !spend()) return nullptr;
     ++live_;
     return processHeap().allocate(bytes, zeroed);
   }
   void* reallocate(void* block, size_t bytes) override {
-    if (!spend()) return nullptr;
+    if (bytes > largest_ || !spend()) return nullptr;
     if (block == nullptr) ++live_;
     return processHeap().reallocate(block, bytes);
   }
@@ -44,6 +49,7 @@ class FailingHeap : public Heap {
   }
 
   std::atomic<int64_t> budget_{-1};
+  std::atomic<size_t> largest_{SIZE_MAX};
   std::atomic<int64_t> live_{0};
 };
 

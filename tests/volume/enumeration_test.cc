@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
+#include "platform/sim/failing_heap.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "tests/support/sim_entries.h"
@@ -232,6 +233,27 @@ TEST_F(EnumerationTest, ARenameSplitOverTwoBatchesKeepsTheChildren) {
   EXPECT_EQ(result, JournalReader::Result::kNothingNew) << error;
   EXPECT_EQ(dirPaths(), (std::vector<std::string>{"C:", "C:\\papers"}));
   EXPECT_EQ(filePaths().back(), "C:\\papers\\inside.txt");
+}
+
+// Without memory for sorting, the build says so once and keeps every entry, unsorted: the
+// caller must know, since the ordered inserts of the journal rely on the order.
+TEST(EnumerationMemory, NoMemoryToSortIsToldAndKeepsEveryEntry) {
+  FailingHeap system;
+  testing::TestIndex t(&system);
+  t.index().extensions.seedBuiltins();
+  SimMachine machine;
+  SimVolume& c = machine.addNtfsDrive('C');
+  // Enough files that the sort's scratch array is the one allocation above the limit.
+  constexpr int kFiles = 200000;
+  for (int i = kFiles; i-- > 0;)
+    c.createQuietly(testing::simFile(5, utf8ToUtf16("f" + std::to_string(i)), 1));
+  VolumeSlots slots(t.heap());
+  DroppedVolumeRows rows;
+  DiscoverVolumes(machine, slots, rows, t.messages());
+  system.failAbove(600000);
+  EXPECT_EQ(EnumerateVolumes(t.index(), slots, t.messages()), 1);
+  EXPECT_EQ(t.index().files.itemCount(), static_cast<uint32_t>(kFiles));
+  EXPECT_EQ(t.messages().errors().size(), 1u);
 }
 
 }  // namespace
