@@ -74,11 +74,8 @@ void FileEntry::setIconSlot(int32_t icon) {
 }
 
 uint32_t FileEntry::recordSize() const {
-  const uint32_t word = recordWord();
   const uint8_t* name;
-  const uint32_t length = nameBytes(&name);
-  return length + ((word & kLongFormBit) != 0 ? 10 : 9) + widthBytes(widthCode()) +
-         ((word & kIconSlotBit) != 0 ? 4 : 0);
+  return sizeFor(nameBytes(&name), widthCode(), (recordWord() & kIconSlotBit) != 0);
 }
 
 }  // namespace vessiko

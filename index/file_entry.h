@@ -62,13 +62,15 @@ class FileEntry {
   static constexpr bool hasIconSlotFor(int32_t extension) {
     return extension >= 0 && extension < kBuiltinExtensionCount;
   }
+  static constexpr uint32_t sizeFor(uint32_t nameLength, uint32_t widthCode, bool iconSlot) {
+    return nameLength + (nameLength >= kLongFormFrom ? 10 : 9) + widthBytes(widthCode) +
+           (iconSlot ? 4 : 0);
+  }
   static constexpr uint32_t sizeFor(uint32_t nameLength, int32_t extension) {
-    return nameLength + 9 + (nameLength >= kLongFormFrom ? 1 : 0) +
-           widthBytes(widthCodeFor(extension)) + (hasIconSlotFor(extension) ? 4 : 0);
+    return sizeFor(nameLength, widthCodeFor(extension), hasIconSlotFor(extension));
   }
   static constexpr uint32_t sizeFor(const FileEntryParts& parts) {
-    return parts.nameLength + 9 + (parts.nameLength >= kLongFormFrom ? 1 : 0) +
-           widthBytes(widthCodeFor(parts)) + (hasIconSlotFor(parts.extension) ? 4 : 0);
+    return sizeFor(parts.nameLength, widthCodeFor(parts), hasIconSlotFor(parts.extension));
   }
   static uint32_t recordWordFor(const FileEntryParts& parts);
 

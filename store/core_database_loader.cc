@@ -215,8 +215,7 @@ class Loader {
       std::memcpy(name + p, suffix, q);
       if (!validName(name, length, (word & FileEntry::kNonAsciiBit) != 0)) return false;
 
-      const uint32_t size = length + 8 + (longForm ? 2 : 1) + width + (iconSlot ? 4 : 0);
-      const RecordRef ref = index_.fileArena.allocate(size);
+      const RecordRef ref = index_.fileArena.allocate(FileEntry::sizeFor(length, code, iconSlot));
       if (ref == kNoRecord || !index_.files.append(ref)) return false;
       uint8_t* record = index_.fileArena.at(ref);
       storeU32(record, word);
