@@ -232,6 +232,21 @@ TEST_F(DirectoryMirrorTest, TheWatcherJournalsChangesWhileRunning) {
   closeRun();
 }
 
+TEST_F(DirectoryMirrorTest, TheWatcherFollowsChangesAgainAfterAStop) {
+  tree.makeDirectory("docs");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  mirror->startWatching();
+  tree.writeFile("docs/a.txt");
+  ASSERT_TRUE(converges());
+  mirror->stopWatching();
+  tree.writeFile("docs/while stopped");
+  mirror->startWatching();
+  tree.writeFile("docs/b.txt");
+  ASSERT_TRUE(converges());
+  closeRun();
+}
+
 TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   tree.writeFile("data.bin", 5000);
   tree.setTimes("data.bin", 1700000000, 1600000000);
