@@ -484,8 +484,21 @@ bool SimVolume::writeData(uint64_t file, uint64_t newSize) {
   if (s == nullptr || (s->attributes & ntfs::kAttributeDirectory)) return false;
   const uint64_t n = recordOf(file);
   const uint64_t oldSize = s->size;
+  const uint64_t oldLcn = s->lcn;
+  const uint8_t oldFlags = s->flags;
+  const uint64_t oldClustersInUse = clustersInUse_;
+  Layout* layout = s->extras ? s->extras->layout.get() : nullptr;
+  const size_t oldRuns = layout != nullptr ? layout->runs.size() : 0;
   s->size = newSize;
-  settleData(n, *s, oldSize);
+  if (!settleData(n, *s, oldSize)) {
+    // Undone; the clusters just handed out are left free.
+    s->size = oldSize;
+    s->lcn = oldLcn;
+    s->flags = oldFlags;
+    clustersInUse_ = oldClustersInUse;
+    if (layout != nullptr) layout->runs.resize(oldRuns);
+    return false;
+  }
   const uint32_t reason = newSize > oldSize   ? ntfs::kReasonDataExtend
                           : newSize < oldSize ? ntfs::kReasonDataTruncation
                                               : ntfs::kReasonDataOverwrite;

@@ -142,7 +142,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // Renames or moves the file's first name: RENAME_OLD_NAME with the old name and parent, then
   // RENAME_NEW_NAME. A DOS twin of the old name is dropped.
   bool rename(uint64_t file, uint64_t newParent, std::u16string_view newName);
-  // DATA_EXTEND, DATA_TRUNCATION or DATA_OVERWRITE as the size grows, shrinks or stays.
+  // DATA_EXTEND, DATA_TRUNCATION or DATA_OVERWRITE as the size grows, shrinks or stays. False,
+  // the file left as it was, when its records cannot hold the runs the new size needs.
   bool writeData(uint64_t file, uint64_t newSize);
   // BASIC_INFO_CHANGE. The directory bit cannot change.
   bool changeAttributes(uint64_t file, uint32_t attributes);
