@@ -277,5 +277,28 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   EXPECT_EQ(record("doomed").flags & 1, 0) << "a file that has gone is no record in use";
 }
 
+// The engine's volume handles share the volume with the machine and may outlive the mirror
+// that fills in its records.
+TEST_F(DirectoryMirrorTest, TheVolumeHandsOutRecordsAfterTheMirrorIsGone) {
+  tree.writeFile("data.bin", 5000);
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  const uint32_t n = 16;
+  std::string path;
+  ASSERT_TRUE(mirror->pathOf(n, &path));
+  ASSERT_EQ(path, tree.path("data.bin"));
+  const std::unique_ptr<Volume> handle = volume().open();
+  closeRun();
+  machine.reset();
+  std::vector<uint8_t> in(8);
+  simtest::put64(in.data(), n);
+  const simtest::Reply reply = call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+  ASSERT_TRUE(reply.ok);
+  const simtest::FileRecord record =
+      simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+  ASSERT_FALSE(record.all(ntfs::attribute::kTypeFileName).empty());
+  EXPECT_EQ(simtest::fileName(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"data.bin");
+}
+
 }  // namespace
 }  // namespace vessiko
