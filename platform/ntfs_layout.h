@@ -21,12 +21,14 @@ constexpr uint32_t kDeleteUsnJournal = 0x900F8;   // FSCTL_DELETE_USN_JOURNAL
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorAccessDenied = 5;
 constexpr uint32_t kErrorInvalidFunction = 1;
+constexpr uint32_t kErrorCrc = 23;
 constexpr uint32_t kErrorHandleEof = 38;
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorJournalDeleteInProgress = 1178;
 constexpr uint32_t kErrorJournalNotActive = 1179;
 constexpr uint32_t kErrorJournalEntryDeleted = 1181;
+constexpr uint32_t kErrorFileCorrupt = 1392;
 
 // GetDriveTypeW.
 constexpr uint32_t kDriveUnknown = 0;

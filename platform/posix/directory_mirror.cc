@@ -31,6 +31,8 @@ DirectoryMirror::DirectoryMirror(char letter, std::string root, std::string stat
 
 DirectoryMirror::~DirectoryMirror() {
   stopWatching();
+  // The volume outlives the mirror in the handles the engine holds; the rewriter reads values_.
+  if (volume_) volume_->setRecordRewriter(nullptr);
 }
 
 bool DirectoryMirror::open(SimMachine& machine, bool* stateFit) {

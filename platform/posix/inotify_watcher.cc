@@ -36,8 +36,13 @@ InotifyWatcher::~InotifyWatcher() {
 
 bool InotifyWatcher::open() {
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-  stopFd_ = eventfd(0, EFD_CLOEXEC);
-  return fd_ >= 0 && stopFd_ >= 0;
+  stopFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (fd_ >= 0 && stopFd_ >= 0) return true;
+  // The thread needs both, one to watch and one to be stopped by: with one alone, none runs.
+  if (fd_ >= 0) close(fd_);
+  if (stopFd_ >= 0) close(stopFd_);
+  fd_ = stopFd_ = -1;
+  return false;
 }
 
 int32_t InotifyWatcher::watch(const std::string& path) {
@@ -65,7 +70,10 @@ void InotifyWatcher::release(int32_t watch) {
 }
 
 void InotifyWatcher::start(MirrorEditor& editor, TreeReconciler& reconciler, std::string root) {
-  if (fd_ < 0 || thread_.joinable()) return;
+  if (fd_ < 0 || stopFd_ < 0 || thread_.joinable()) return;
+  // The last stop is still counted: left there, it would end the new thread at once.
+  uint64_t stops = 0;
+  if (read(stopFd_, &stops, sizeof stops) < 0 && errno != EAGAIN) perror("eventfd");
   editor_ = &editor;
   reconciler_ = &reconciler;
   root_ = std::move(root);

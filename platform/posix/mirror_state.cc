@@ -13,9 +13,10 @@ namespace vessiko {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'S', 'K', 'M', 'I', 'R', 'R', '\x1A'};
-constexpr uint32_t kVersion = 1;
+// Version 1 kept a name's length in one byte, too few for names counted in UTF-16 units.
+constexpr uint32_t kVersion = 2;
 constexpr size_t kHeaderBytes = 58;
-constexpr size_t kEntryFixedBytes = 26;
+constexpr size_t kEntryFixedBytes = 27;
 // Record numbers must fit an EntryKey's 27 bits.
 constexpr uint32_t kRecordLimit = 1u << 27;
 
@@ -105,7 +106,7 @@ bool WriteMirrorState(Files& files, const std::string& path, const MirrorStateHe
     putU64(out, node.changeTime);
     out.push_back(static_cast<uint8_t>(node.kind));
     const std::string_view name = tree.name(n);
-    out.push_back(static_cast<uint8_t>(name.size()));
+    putU16(out, static_cast<uint16_t>(name.size()));
     out.insert(out.end(), name.begin(), name.end());
   });
   putU32(out, crc32(out.data(), out.size()));
@@ -154,7 +155,7 @@ std::unique_ptr<MirrorTree> ReadMirrorState(Files& files, const std::string& pat
     const uint64_t inode = in.u64();
     const uint64_t changeTime = in.u64();
     const uint8_t kind = in.u8();
-    const uint8_t nameLength = in.u8();
+    const uint16_t nameLength = in.u16();
     if (!in.has(nameLength)) return nullptr;
     const std::string_view name = in.bytes(nameLength);
     const MirrorNode* parentNode = tree.node(parent);

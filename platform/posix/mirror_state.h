@@ -6,7 +6,7 @@
 // File layout, little-endian:
 //
 //   0   8  magic "VSKMIRR\x1A"
-//   8   4  version (1)
+//   8   4  version (2)
 //  12   8  journal identifier
 //  20   8  next USN
 //  28   8  device of the root
@@ -16,7 +16,7 @@
 //  56   2  length P of the root path, then the P bytes of the path
 //   .      E entries, each directory before its children:
 //            4 record number, 4 parent record number, 8 inode, 8 change time,
-//            1 kind (1 file, 2 directory, 3 other), 1 name length N, N name bytes
+//            1 kind (1 file, 2 directory, 3 other), 2 name length N, N name bytes
 //   .   4  CRC-32 of every byte before it
 //
 // Reading is strict: anything that does not fit (a bad magic, version or checksum, a parent

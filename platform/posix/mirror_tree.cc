@@ -141,7 +141,7 @@ bool MirrorTree::add(uint32_t n, uint32_t parent, std::string_view name, NodeKin
   node.changeTime = changeTime;
   node.parent = parent;
   node.nameOffset = storeName(name);
-  node.nameLength = static_cast<uint8_t>(name.size());
+  node.nameLength = static_cast<uint16_t>(name.size());
   if (!insertName(n, unique)) {
     pool_.resize(node.nameOffset);
     node = MirrorNode();
@@ -160,7 +160,7 @@ void MirrorTree::move(uint32_t n, uint32_t parent, std::string_view name) {
   if (this->name(n) != name) {
     deadBytes_ += node.nameLength;
     node.nameOffset = storeName(name);
-    node.nameLength = static_cast<uint8_t>(name.size());
+    node.nameLength = static_cast<uint16_t>(name.size());
   }
   link(n, parent);
   insertName(n, false);

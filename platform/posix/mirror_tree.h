@@ -38,9 +38,12 @@ struct MirrorNode {
   uint32_t nextSibling = kNoNode;
   uint32_t previousSibling = kNoNode;
   int32_t watch = -1;  // the directory's inotify watch
-  uint8_t nameLength = 0;
+  // In bytes: file systems that limit names to 255 UTF-16 units allow up to 765 of them.
+  uint16_t nameLength = 0;
   NodeKind kind = NodeKind::kFree;
 };
+// One per entry, millions of them in a large tree.
+static_assert(sizeof(MirrorNode) == 48);
 
 class MirrorTree {
  public:
@@ -60,7 +63,7 @@ class MirrorTree {
 
   // Makes room for this many entries at once, as a load knows them.
   void reserve(uint32_t entries);
-  // REQUIRES: n unused, parent a directory of the tree, a name of 1 to 255 bytes. With
+  // REQUIRES: n unused, parent a directory of the tree, a name of 1 to 65535 bytes. With
   // `unique`, false and nothing added when the parent has a child of that name already;
   // without, two entries may share a name for a while (a new entry made before the old one
   // of that name is removed).

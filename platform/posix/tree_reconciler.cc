@@ -185,7 +185,7 @@ void TreeReconciler::addAction(Place parent, std::string_view name, NodeKind kin
   a.parent = parent.id;
   a.parentIsAction = parent.isAction;
   a.nameOffset = static_cast<uint32_t>(names_.size());
-  a.nameLength = static_cast<uint8_t>(name.size());
+  a.nameLength = static_cast<uint16_t>(name.size());
   a.kind = kind;
   a.move = move;
   a.record = record;

@@ -52,7 +52,7 @@ class TreeReconciler {
     uint32_t nameOffset = 0;
     uint32_t record = kNoNode;  // the record moved, then the record made
     int32_t watch = -1;
-    uint8_t nameLength = 0;
+    uint16_t nameLength = 0;
     NodeKind kind = NodeKind::kFile;
     bool parentIsAction = false;
     bool move = false;

@@ -7,6 +7,8 @@ namespace vessiko {
 namespace {
 
 constexpr uint64_t kFirstDataLcn = 0x40;  // past the boot sectors and the MFT mirror
+// The name pool is compacted once its dead units pass this and outweigh the live ones.
+constexpr size_t kCompactNamesFrom = 1 << 20;
 
 // The volume's handles: each shares ownership of the model.
 class SimVolumeHandle final : public Volume {
@@ -117,11 +119,33 @@ std::u16string_view SimVolume::firstName(const Slot& s) const {
 
 void SimVolume::setFirstName(Slot& s, uint64_t parent, std::u16string_view name,
                              uint8_t nameSpace) {
+  deadNameUnits_ += s.nameLength;
+  s.nameLength = 0;
+  if (deadNameUnits_ > kCompactNamesFrom && deadNameUnits_ > namePool_.size() / 2) {
+    compactNames();
+  }
   s.parent = parent;
   s.nameOffset = static_cast<uint32_t>(namePool_.size());
   s.nameLength = static_cast<uint8_t>(name.size());
   s.nameSpace = nameSpace;
   namePool_.append(name);
+}
+
+void SimVolume::compactNames() {
+  std::u16string pool;
+  pool.reserve(namePool_.size() - deadNameUnits_);
+  for (auto& chunk : chunks_) {
+    if (!chunk) continue;
+    for (uint64_t i = 0; i < uint64_t{1} << kChunkBits; ++i) {
+      Slot& s = chunk[i];
+      if (s.nameLength == 0) continue;
+      const auto offset = static_cast<uint32_t>(pool.size());
+      pool.append(namePool_, s.nameOffset, s.nameLength);
+      s.nameOffset = offset;
+    }
+  }
+  namePool_.swap(pool);
+  deadNameUnits_ = 0;
 }
 
 std::vector<SimVolume::Name> SimVolume::names(const Slot& s) const {
@@ -176,6 +200,7 @@ void SimVolume::freeRecord(uint64_t n) {
     clustersInUse_ -= clustersFor(s.size);
   }
   open_.erase(n);
+  deadNameUnits_ += s.nameLength;
   const uint16_t sequence = static_cast<uint16_t>(s.sequence + 1 == 0x10000 ? 1 : s.sequence + 1);
   s = Slot();
   s.state = kFree;
@@ -431,16 +456,13 @@ bool SimVolume::rename(uint64_t file, uint64_t newParent, std::u16string_view ne
   const uint64_t n = recordOf(file);
   const uint64_t parent = referenceOf(recordOf(newParent), *directory);
   const uint64_t oldParent = s->parent;
-  const uint32_t oldOffset = s->nameOffset;
-  const uint8_t oldLength = s->nameLength;
+  const std::u16string oldName(firstName(*s));
   const std::u16string dosName = s->extras ? s->extras->dosName : std::u16string();
   openLocked(n);
   setFirstName(*s, parent, newName, s->nameSpace);
   if (s->extras) s->extras->dosName.clear();
   if (!settleData(n, *s, s->size)) {
-    s->parent = oldParent;
-    s->nameOffset = oldOffset;
-    s->nameLength = oldLength;
+    setFirstName(*s, oldParent, oldName, s->nameSpace);
     if (s->extras) s->extras->dosName = dosName;
     closeLocked(n);
     return false;
@@ -462,8 +484,21 @@ bool SimVolume::writeData(uint64_t file, uint64_t newSize) {
   if (s == nullptr || (s->attributes & ntfs::kAttributeDirectory)) return false;
   const uint64_t n = recordOf(file);
   const uint64_t oldSize = s->size;
+  const uint64_t oldLcn = s->lcn;
+  const uint8_t oldFlags = s->flags;
+  const uint64_t oldClustersInUse = clustersInUse_;
+  Layout* layout = s->extras ? s->extras->layout.get() : nullptr;
+  const size_t oldRuns = layout != nullptr ? layout->runs.size() : 0;
   s->size = newSize;
-  settleData(n, *s, oldSize);
+  if (!settleData(n, *s, oldSize)) {
+    // Undone; the clusters just handed out are left free.
+    s->size = oldSize;
+    s->lcn = oldLcn;
+    s->flags = oldFlags;
+    clustersInUse_ = oldClustersInUse;
+    if (layout != nullptr) layout->runs.resize(oldRuns);
+    return false;
+  }
   const uint32_t reason = newSize > oldSize   ? ntfs::kReasonDataExtend
                           : newSize < oldSize ? ntfs::kReasonDataTruncation
                                               : ntfs::kReasonDataOverwrite;
@@ -575,6 +610,11 @@ uint64_t SimVolume::userFileCount() const {
     }
   }
   return count;
+}
+
+size_t SimVolume::nameUnits() const {
+  std::lock_guard lock(mutex_);
+  return namePool_.size();
 }
 
 std::vector<uint64_t> SimVolume::extensionRecords(uint64_t file) const {

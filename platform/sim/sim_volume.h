@@ -142,7 +142,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // Renames or moves the file's first name: RENAME_OLD_NAME with the old name and parent, then
   // RENAME_NEW_NAME. A DOS twin of the old name is dropped.
   bool rename(uint64_t file, uint64_t newParent, std::u16string_view newName);
-  // DATA_EXTEND, DATA_TRUNCATION or DATA_OVERWRITE as the size grows, shrinks or stays.
+  // DATA_EXTEND, DATA_TRUNCATION or DATA_OVERWRITE as the size grows, shrinks or stays. False,
+  // the file left as it was, when its records cannot hold the runs the new size needs.
   bool writeData(uint64_t file, uint64_t newSize);
   // BASIC_INFO_CHANGE. The directory bit cannot change.
   bool changeAttributes(uint64_t file, uint32_t attributes);
@@ -161,6 +162,9 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   std::vector<uint64_t> extensionRecords(uint64_t file) const;
   // The cluster that holds a non-resident $ATTRIBUTE_LIST, or 0.
   uint64_t attributeListCluster(uint64_t file) const;
+  // The UTF-16 units the first names take, with those of renamed and freed files not yet
+  // dropped.
+  size_t nameUnits() const;
 
   // --- The journal.
   SimJournalState journal() const;
@@ -282,7 +286,9 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   Slot* liveDirectory(uint64_t reference);
   static uint64_t referenceOf(uint64_t n, const Slot& s);
   std::u16string_view firstName(const Slot& s) const;
+  // Any view of a first name is invalid afterwards: the pool may be compacted.
   void setFirstName(Slot& s, uint64_t parent, std::u16string_view name, uint8_t nameSpace);
+  void compactNames();
   std::vector<Name> names(const Slot& s) const;
   Extras& extras(Slot& s);
 
@@ -328,6 +334,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   std::condition_variable journalGrew_;
   std::vector<std::unique_ptr<Slot[]>> chunks_;
   std::u16string namePool_;
+  size_t deadNameUnits_ = 0;  // of names replaced or freed, until the pool is compacted
   std::set<uint64_t> freeRecords_;
   uint64_t firstNeverUsed_ = kFirstUserRecord;
   uint64_t highestUsed_ = kFirstUserRecord - 1;

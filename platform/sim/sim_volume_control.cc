@@ -233,6 +233,8 @@ uint32_t SimVolume::fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out,
     --n;
   }
   const std::vector<uint8_t> record = recordForCaller(n);
+  // A record the model cannot build is one Windows could not read.
+  if (record.empty()) return ntfs::kErrorFileCorrupt;
   storeU64(out + fo::kFileReferenceNumber, referenceOf(n, *slotAt(n)));
   storeU32(out + fo::kFileRecordLength, options_.recordSize);
   std::memcpy(out + fo::kFileRecordBuffer, record.data(), record.size());
@@ -274,6 +276,10 @@ bool SimVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* r
   for (uint64_t at = std::max(offset, mftBegin); at < std::min(end, mftEnd);) {
     const uint64_t n = (at - mftBegin) / options_.recordSize;
     std::vector<uint8_t> record = recordForCaller(n);
+    if (record.empty()) {
+      *error = ntfs::kErrorCrc;
+      return false;
+    }
     protectRecord(record);
     overlay(mftBegin + n * options_.recordSize, record);
     at = mftBegin + (n + 1) * options_.recordSize;

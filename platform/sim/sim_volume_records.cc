@@ -85,7 +85,12 @@ bool SimVolume::settleData(uint64_t n, Slot& s, uint64_t oldSize) {
     const uint64_t need = clustersFor(s.size);
     // Growth adds a run to the last extent; a shrinking file keeps its clusters.
     if (need > have) layout.runs.push_back({allocateClusters(need - have), need - have});
-    return baseRecordBytes(n, s) <= options_.recordSize;
+    if (baseRecordBytes(n, s) > options_.recordSize) return false;
+    // The runs added fill the last extension record, a new name the first.
+    for (uint64_t e : layout.extensions) {
+      if (buildRecord(e).empty()) return false;
+    }
+    return true;
   }
   if (s.flags & kNonResident) {
     const uint64_t had = clustersFor(oldSize);
@@ -257,7 +262,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
 
 std::vector<uint8_t> SimVolume::recordForCaller(uint64_t n) const {
   std::vector<uint8_t> record = buildRecord(n);
-  if (rewriter_) rewriter_(n, record);
+  if (rewriter_ && !record.empty()) rewriter_(n, record);
   return record;
 }
 

@@ -13,11 +13,11 @@ class Win32Heap final : public Heap {
     if (owned_) HeapDestroy(heap_);
   }
   void* allocate(size_t bytes, bool zeroed) override {
-    return HeapAlloc(heap_, zeroed ? HEAP_ZERO_MEMORY : 0, bytes);
+    return noteFailure(HeapAlloc(heap_, zeroed ? HEAP_ZERO_MEMORY : 0, bytes));
   }
   void* reallocate(void* block, size_t bytes) override {
-    if (block == nullptr) return HeapAlloc(heap_, 0, bytes);
-    return HeapReAlloc(heap_, 0, block, bytes);
+    if (block == nullptr) return noteFailure(HeapAlloc(heap_, 0, bytes));
+    return noteFailure(HeapReAlloc(heap_, 0, block, bytes));
   }
   void release(void* block) override {
     if (block != nullptr) HeapFree(heap_, 0, block);
@@ -25,6 +25,13 @@ class Win32Heap final : public Heap {
   uint32_t lastError() const override { return GetLastError(); }
 
  private:
+  // HeapAlloc and HeapReAlloc do not set the last error when they fail: without this,
+  // lastError() would tell an earlier failure.
+  static void* noteFailure(void* block) {
+    if (block == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return block;
+  }
+
   HANDLE heap_;
   bool owned_;
 };

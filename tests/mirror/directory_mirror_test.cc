@@ -232,6 +232,21 @@ TEST_F(DirectoryMirrorTest, TheWatcherJournalsChangesWhileRunning) {
   closeRun();
 }
 
+TEST_F(DirectoryMirrorTest, TheWatcherFollowsChangesAgainAfterAStop) {
+  tree.makeDirectory("docs");
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  mirror->startWatching();
+  tree.writeFile("docs/a.txt");
+  ASSERT_TRUE(converges());
+  mirror->stopWatching();
+  tree.writeFile("docs/while stopped");
+  mirror->startWatching();
+  tree.writeFile("docs/b.txt");
+  ASSERT_TRUE(converges());
+  closeRun();
+}
+
 TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   tree.writeFile("data.bin", 5000);
   tree.setTimes("data.bin", 1700000000, 1600000000);
@@ -260,6 +275,29 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kLastAccess]), epoch + 1700000000 * second);
   tree.remove("doomed");
   EXPECT_EQ(record("doomed").flags & 1, 0) << "a file that has gone is no record in use";
+}
+
+// The engine's volume handles share the volume with the machine and may outlive the mirror
+// that fills in its records.
+TEST_F(DirectoryMirrorTest, TheVolumeHandsOutRecordsAfterTheMirrorIsGone) {
+  tree.writeFile("data.bin", 5000);
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  const uint32_t n = 16;
+  std::string path;
+  ASSERT_TRUE(mirror->pathOf(n, &path));
+  ASSERT_EQ(path, tree.path("data.bin"));
+  const std::unique_ptr<Volume> handle = volume().open();
+  closeRun();
+  machine.reset();
+  std::vector<uint8_t> in(8);
+  simtest::put64(in.data(), n);
+  const simtest::Reply reply = call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+  ASSERT_TRUE(reply.ok);
+  const simtest::FileRecord record =
+      simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+  ASSERT_FALSE(record.all(ntfs::attribute::kTypeFileName).empty());
+  EXPECT_EQ(simtest::fileName(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"data.bin");
 }
 
 }  // namespace

@@ -82,6 +82,29 @@ TEST_F(MirrorStateTest, ReadsBackWhatWasWritten) {
   EXPECT_EQ(back->find(kRootNode, ".hidden"), 16u);
 }
 
+// Names of more than 255 bytes, as file systems that count UTF-16 units allow: 90 Chinese
+// characters are 270 bytes, and a name near the limit of 255 units is more than 600.
+TEST_F(MirrorStateTest, NamesOfManyBytesReadBackWhole) {
+  std::string chinese;
+  for (int i = 0; i < 45; ++i)
+    chinese += "报告";
+  const std::string long1 = std::string(300, 'x') + chinese;
+  MirrorTree many(1000);
+  many.add(16, kRootNode, chinese, NodeKind::kDirectory, 1001, 0);
+  many.add(17, 16, long1, NodeKind::kFile, 1002, 0);
+  many.add(18, kRootNode, "short", NodeKind::kFile, 1003, 0);
+  uint32_t error = 0;
+  ASSERT_TRUE(WriteMirrorState(files, "/db/many.state", header, many, &error));
+  MirrorStateHeader read;
+  const std::unique_ptr<MirrorTree> back = ReadMirrorState(files, "/db/many.state", &read);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->entryCount(), 3u);
+  EXPECT_EQ(back->find(kRootNode, chinese), 16u);
+  EXPECT_EQ(back->find(16, long1), 17u);
+  EXPECT_EQ(back->name(17).size(), 570u);
+  EXPECT_EQ(back->find(kRootNode, "short"), 18u);
+}
+
 TEST_F(MirrorStateTest, NoFileIsNoState) {
   MirrorStateHeader read;
   EXPECT_EQ(ReadMirrorState(files, "/db/none", &read), nullptr);
@@ -102,9 +125,9 @@ TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
   // The entries in file order (children are listed last-added first): .hidden (16), docs
   // (20), then docs' children "bad\xFF" (31) and "报告.txt" (17).
   const size_t hidden = kFirstEntry;
-  const size_t docs = hidden + 26 + 7;
-  const size_t bad = docs + 26 + 4;
-  const size_t report = bad + 26 + 4;
+  const size_t docs = hidden + 27 + 7;
+  const size_t bad = docs + 27 + 4;
+  const size_t report = bad + 27 + 4;
   EXPECT_TRUE(readsAfter([](std::vector<uint8_t>&) {}, true));
   // A parent not yet defined, and a parent that is a file.
   EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[report + 4], 99); }, true));
@@ -115,22 +138,26 @@ TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
   EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[hidden], 1u << 27); }, true));
   // An unknown kind; a name with '/', with NUL, or twice in its folder.
   EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 24] = 4; }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 27] = '/'; }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 27] = 0; }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 28] = '/'; }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 28] = 0; }, true));
   EXPECT_FALSE(readsAfter(
       [&](std::vector<uint8_t>& b) {
         const std::string same("bad\xFF", 4);
-        const auto name = b.begin() + static_cast<long>(report + 26);
-        b[report + 25] = 4;
+        const auto name = b.begin() + static_cast<long>(report + 27);
+        storeU16(&b[report + 25], 4);
         b.erase(name, name + 10);
-        b.insert(b.begin() + static_cast<long>(report + 26), same.begin(), same.end());
+        b.insert(b.begin() + static_cast<long>(report + 27), same.begin(), same.end());
       },
       true));
+  // A name's length reaching past the end of the entries.
+  EXPECT_FALSE(
+      readsAfter([&](std::vector<uint8_t>& b) { storeU16(&b[report + 25], 0x0100); }, true));
   // More entries announced than present, or bytes after the last one.
   EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[52], 5); }, true));
   EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { b.insert(b.end() - 4, 0); }, true));
-  // Another version.
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 2); }, true));
+  // Another version: the one before kept a name's length in one byte.
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 1); }, true));
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 3); }, true));
 }
 
 }  // namespace

@@ -117,5 +117,39 @@ TEST(MirrorTree, ManyRenamesCompactTheNamesAndKeepThem) {
   }
 }
 
+// File systems that count a name's length in UTF-16 units (ntfs3, exFAT, CIFS) allow names of
+// several hundred bytes; every byte must stay, through additions and moves.
+TEST(MirrorTree, NamesLongerThan255BytesKeepEveryByte) {
+  MirrorTree tree(2);
+  std::string chinese;
+  for (int i = 0; i < 90; ++i)
+    chinese += "文";
+  ASSERT_EQ(chinese.size(), 270u);
+  const std::string long600 = std::string(599, 'a') + "z";
+  const std::string long700 = std::string(699, 'b') + "y";
+  tree.add(16, kRootNode, chinese, NodeKind::kDirectory, 16, 0);
+  tree.add(17, 16, long600, NodeKind::kFile, 17, 0);
+  // Names that agree in their first 255 bytes (or in their lengths modulo 256) are different.
+  tree.add(18, 16, std::string(599, 'a') + "q", NodeKind::kFile, 18, 0);
+  tree.add(19, 16, long600.substr(0, 344), NodeKind::kFile, 19, 0);
+  EXPECT_EQ(tree.name(16), chinese);
+  EXPECT_EQ(tree.name(17), long600);
+  EXPECT_EQ(tree.find(kRootNode, chinese), 16u);
+  EXPECT_EQ(tree.find(16, long600), 17u);
+  EXPECT_EQ(tree.find(16, long600.substr(0, 255)), kNoNode);
+  EXPECT_EQ(tree.find(16, long600.substr(0, 344)), 19u);
+  std::string path;
+  ASSERT_TRUE(tree.pathOf("/top", 17, &path));
+  EXPECT_EQ(path, "/top/" + chinese + "/" + long600);
+
+  tree.move(17, kRootNode, long700);
+  EXPECT_EQ(tree.name(17), long700);
+  EXPECT_EQ(tree.find(kRootNode, long700), 17u);
+  EXPECT_EQ(tree.find(16, long600), kNoNode);
+  EXPECT_EQ(tree.find(16, std::string(599, 'a') + "q"), 18u);
+  ASSERT_TRUE(tree.pathOf("/top", 17, &path));
+  EXPECT_EQ(path, "/top/" + long700);
+}
+
 }  // namespace
 }  // namespace vessiko

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <string>
 
 #include "platform/ntfs_layout.h"
 #include "platform/sim/sim_volume.h"
@@ -199,6 +201,61 @@ TEST_F(SimEnumerationTest, FreedRecordIsReusedWithTheNextSequence) {
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[0].file, c);
   EXPECT_EQ(all[0].name, u"c");
+}
+
+std::u16string number16(int n) {
+  const std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// The Linux face keeps one volume for days of renames, creations and deletions: the names of
+// the past must not pile up, and the names of the present must stay as they are.
+TEST(SimNamePool, ChurnKeepsTheNamesBoundedAndRight) {
+  const auto model = std::make_shared<SimVolume>(SimVolumeOptions{.journal = false});
+  std::map<uint64_t, std::u16string> names;
+  for (int i = 0; i < 100; ++i) {
+    const std::u16string name = u"file" + number16(i);
+    names[model->createQuietly({.name = name})] = name;
+  }
+  size_t written = 0;
+  for (int round = 0; round < 30000; ++round) {
+    auto it = names.begin();
+    std::advance(it, round * 7 % names.size());
+    std::u16string name(200, static_cast<char16_t>(u'a' + round % 26));
+    name += number16(round);
+    if (round % 10 == 0) {
+      ASSERT_TRUE(model->remove(it->first));
+      names.erase(it);
+      const uint64_t made = model->create({.name = name});
+      ASSERT_NE(made, 0u);
+      names[made] = name;
+    } else {
+      ASSERT_TRUE(model->rename(it->first, SimVolume::kRootDirectory, name));
+      it->second = name;
+    }
+    written += name.size();
+  }
+  EXPECT_LT(model->nameUnits(), written / 4);
+  const std::unique_ptr<Volume> volume = model->open();
+  std::map<uint64_t, std::u16string> listed;
+  uint64_t start = 0;
+  for (;;) {
+    const auto reply = call(*volume, ntfs::kEnumUsnData, enumInput(start, 0, INT64_MAX), 65536);
+    if (!reply.ok) break;
+    for (const simtest::UsnRecord& r : usnRecords(reply.bytes))
+      listed[r.file] = r.name;
+    start = get64(reply.bytes.data());
+  }
+  EXPECT_EQ(listed, names);
+  // The metafiles' names, made first, moved with every compaction too.
+  std::vector<uint8_t> in(8);
+  simtest::put64(in.data(), 4);
+  const auto reply = call(*volume, ntfs::kGetNtfsFileRecord, in, 4096);
+  ASSERT_TRUE(reply.ok);
+  const simtest::FileRecord record =
+      simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+  ASSERT_EQ(record.all(ntfs::attribute::kTypeFileName).size(), 1u);
+  EXPECT_EQ(simtest::fileName(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"$AttrDef");
 }
 
 TEST_F(SimEnumerationTest, ChildrenNeedALiveParentDirectory) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "platform/ntfs_layout.h"
@@ -372,6 +374,48 @@ TEST_F(SimFileRecordTest, ResidentAttributeListPointsAtExtensionRecordsHoldingTh
   // Deleting the file frees its extension records too.
   ASSERT_TRUE(model_->remove(file));
   EXPECT_EQ(simtest::recordNumber(fetch(extensions[2]).reference), 11u);
+}
+
+// Each growth of a fragmented file adds a run to its last extent. Once the extension record
+// holding that extent is full, a growth is refused and the records stay whole, through the
+// control code and on disk.
+TEST_F(SimFileRecordTest, GrowthThatOverfillsAnExtensionRecordIsRefused) {
+  uint64_t size = 16 * 4096;
+  const uint64_t file = model_->createQuietly({.name = u"growing.log", .size = size});
+  ASSERT_TRUE(model_->fragment(file, {.runs = 4, .extensionRecords = 2}));
+  const std::vector<uint64_t> extensions = model_->extensionRecords(file);
+  ASSERT_EQ(extensions.size(), 2u);
+  int grown = 0;
+  while (grown < 2000 && model_->writeData(file, size + 4096)) {
+    size += 4096;
+    ++grown;
+  }
+  ASSERT_LT(grown, 2000) << "the last extension record never filled up";
+  EXPECT_GT(grown, 100);
+  // Refused again, and the file as it was: each extent's runs, the sizes in the first.
+  EXPECT_FALSE(model_->writeData(file, size + 100 * 4096));
+  uint64_t clusters = 0;
+  for (const uint64_t e : extensions) {
+    const FileRecord r = fetch(e).record;
+    expectWellFormed(r, 1024);
+    ASSERT_EQ(r.all(kData).size(), 1u);
+    const Attribute& data = *r.all(kData)[0];
+    EXPECT_EQ(data.lowestVcn, clusters);
+    clusters += clustersOf(simtest::decodeRuns(data.mappingPairs));
+    EXPECT_EQ(data.highestVcn + 1, clusters);
+    if (e == extensions.front()) {
+      EXPECT_EQ(data.dataSize, size);
+    }
+  }
+  EXPECT_EQ(clusters, size / 4096);
+  expectWellFormed(fetch(file).record, 1024);
+  const uint64_t last = std::max(extensions.back(), simtest::recordNumber(file));
+  const std::vector<uint8_t> raw = readRaw(mftOffset(0), static_cast<uint32_t>((last + 1) * 1024));
+  for (const uint64_t e : extensions)
+    EXPECT_EQ(std::memcmp(&raw[e * 1024], "FILE", 4), 0);
+  // What fits still does: the same size again, and less.
+  EXPECT_TRUE(model_->writeData(file, size));
+  EXPECT_TRUE(model_->writeData(file, size - 4096));
 }
 
 TEST_F(SimFileRecordTest, NonResidentListLivesInAClusterAndTheOnlyNameCanMoveOut) {

@@ -1,0 +1,47 @@
+#include "platform/posix/inotify_watcher.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "platform/posix/mirror_editor.h"
+#include "platform/posix/mirror_tree.h"
+#include "platform/posix/tree_reconciler.h"
+#include "platform/sim/recording_messages.h"
+#include "platform/sim/sim_volume.h"
+#include "tests/mirror/temp_tree.h"
+
+namespace vessiko {
+namespace {
+
+// inotify granted but the stop signal refused: the watcher must not watch, for a thread it
+// started could never be stopped.
+TEST(InotifyWatcher, HalfOpenedWatchesNothingAndStopsAtOnce) {
+  testing::TempTree tree;
+  RecordingMessages messages;
+  InotifyWatcher watcher(messages);
+  // A descriptor limit that leaves exactly one free: inotify takes it, the eventfd finds none.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int next = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(next, 0);
+  close(next);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(next) + 1;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  const bool opened = watcher.open();
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  EXPECT_FALSE(opened);
+  ASSERT_LT(watcher.watch(tree.root()), 0);
+
+  SimVolume volume;
+  MirrorTree mirror(1);
+  MirrorEditor editor(volume, mirror, &watcher);
+  TreeReconciler reconciler(mirror, tree.root(), 0, &watcher);
+  watcher.start(editor, reconciler, tree.root());
+  watcher.stop();
+}
+
+}  // namespace
+}  // namespace vessiko
