@@ -192,8 +192,7 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
     if (!scoped) return true;
     uint64_t& slot = memo[(parent * 0x9E3779B1u) >> 19 & (kMemoSlots - 1)];
     if (slot >> 1 == parent) return (slot & 1) != 0;
-    const bool answer =
-        inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
+    const bool answer = inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
     slot = static_cast<uint64_t>(parent) << 1 | (answer ? 1 : 0);
     return answer;
   };

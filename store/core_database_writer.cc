@@ -33,7 +33,8 @@ DirectoryPositions rootedDirectories(const Index& index) {
   DirectoryPositions state(index.dirs.itemCount());
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) state.set(block.slots[s], kListed);
+    for (uint32_t s = block.first; s < block.end; ++s)
+      state.set(block.slots[s], kListed);
   }
   std::vector<RecordRef> path;
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
@@ -60,7 +61,8 @@ DirectoryPositions rootedDirectories(const Index& index) {
         }
         at = parent;
       }
-      for (RecordRef walked : path) state.set(walked, known);
+      for (RecordRef walked : path)
+        state.set(walked, known);
     }
   }
   return state;

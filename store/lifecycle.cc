@@ -54,7 +54,8 @@ void Lifecycle::initialize() {
   if (cancelled()) return;
   // A load that fails half-way may have set the journal positions it read.
   std::array<int64_t, kVolumeCount> discovered;
-  for (uint32_t v = 0; v < kVolumeCount; ++v) discovered[v] = p_.slots[v].nextUsn;
+  for (uint32_t v = 0; v < kVolumeCount; ++v)
+    discovered[v] = p_.slots[v].nextUsn;
   bool frozen = false;
   if (LoadSavedIndex(p_.index, p_.slots, p_.files, p_.messages, p_.paths, &frozen)) {
     frozen_ = frozen;
@@ -62,7 +63,8 @@ void Lifecycle::initialize() {
   } else {
     // Whatever a rejected load left behind goes; the build starts from fresh containers.
     frozen_ = false;
-    for (uint32_t v = 0; v < kVolumeCount; ++v) p_.slots[v].nextUsn = discovered[v];
+    for (uint32_t v = 0; v < kVolumeCount; ++v)
+      p_.slots[v].nextUsn = discovered[v];
     p_.index.reset();
     p_.index.extensions.seedBuiltins();
     // Unsorted lists can be searched but neither followed nor saved: kept as they are.

@@ -43,7 +43,8 @@ void UpdateChecker::run() {
 
   const std::string url = ProductPageUrl(site_);
   const std::string question = "Vessiko有新版本发布了.\n\n立即登陆" + url + " 查看。";
-  if (messages_.askYesNoWithoutOwner("新版本下载", question, MessageIcon::kWarning)) opener_.openUrl(url);
+  if (messages_.askYesNoWithoutOwner("新版本下载", question, MessageIcon::kWarning))
+    opener_.openUrl(url);
 }
 
 std::thread StartUpdateCheck(UpdateChecker checker) {
