@@ -104,9 +104,19 @@ SimVolume::Slot* SimVolume::userFile(uint64_t file) {
   return recordOf(file) >= kFirstUserRecord ? live(file) : nullptr;
 }
 
+SimVolume::Slot* SimVolume::changeable(uint64_t file) {
+  Slot* s = userFile(file);
+  if (s == nullptr) return nullptr;
+  const auto it = open_.find(recordOf(file));
+  return it != open_.end() && it->second.deletePending ? nullptr : s;
+}
+
 SimVolume::Slot* SimVolume::liveDirectory(uint64_t reference) {
   Slot* s = live(reference);
-  return s != nullptr && (s->attributes & ntfs::kAttributeDirectory) != 0 ? s : nullptr;
+  if (s == nullptr || (s->attributes & ntfs::kAttributeDirectory) == 0) return nullptr;
+  // Nothing enters a folder whose deletion is pending.
+  const auto it = open_.find(recordOf(reference));
+  return it != open_.end() && it->second.deletePending ? nullptr : s;
 }
 
 uint64_t SimVolume::referenceOf(uint64_t n, const Slot& s) {
@@ -286,6 +296,43 @@ void SimVolume::change(uint64_t n, uint32_t reason) {
   log(n, *slotAt(n), f.reasons, f.parent, f.name);
 }
 
+// A change made through one name of the file: its record names it even when the reason is not
+// new (each link added or removed has its own), and the records after it name it too.
+void SimVolume::changeName(uint64_t n, uint32_t reason, uint64_t parent, std::u16string_view name) {
+  OpenFile& f = open_[n];
+  f.parent = parent;
+  f.name = name;
+  f.reasons |= reason;
+  log(n, *slotAt(n), f.reasons, f.parent, f.name);
+}
+
+// Takes one name off the file (0: the first, then the links in order). The last name leaves the
+// file delete-pending, named by it until the last close.
+void SimVolume::removeName(uint64_t n, Slot& s, size_t index) {
+  std::vector<Name>* links = s.extras ? &s.extras->links : nullptr;
+  openLocked(n);
+  if (links == nullptr || links->empty()) {
+    OpenFile& f = open_[n];
+    f.parent = s.parent;
+    f.name = firstName(s);
+    f.deletePending = true;
+  } else {
+    const auto link = links->begin() + static_cast<ptrdiff_t>(index == 0 ? 0 : index - 1);
+    if (index == 0) {
+      // The next name becomes the first; the old first leaves the list in its place.
+      Name first{s.parent, std::u16string(firstName(s)), s.nameSpace};
+      setFirstName(s, link->parent, link->name, link->nameSpace);
+      s.extras->dosName.clear();
+      *link = std::move(first);
+    }
+    const Name removed = std::move(*link);
+    links->erase(link);
+    changeName(n, ntfs::kReasonHardLinkChange, removed.parent, removed.name);
+    s.times.recordChange = clock_;
+  }
+  closeLocked(n);
+}
+
 // --- Building the MFT ---
 
 uint64_t SimVolume::createLocked(const SimEntry& entry, bool journaled, bool leaveOpen) {
@@ -422,7 +469,7 @@ bool SimVolume::fragment(uint64_t file, const SimFragmentation& f) {
 
 bool SimVolume::openFile(uint64_t file) {
   std::lock_guard lock(mutex_);
-  if (userFile(file) == nullptr) return false;
+  if (changeable(file) == nullptr) return false;
   openLocked(recordOf(file));
   return true;
 }
@@ -438,17 +485,15 @@ bool SimVolume::closeFile(uint64_t file) {
 
 bool SimVolume::remove(uint64_t file) {
   std::lock_guard lock(mutex_);
-  if (userFile(file) == nullptr) return false;
-  const uint64_t n = recordOf(file);
-  openLocked(n);
-  open_[n].deletePending = true;
-  closeLocked(n);
+  Slot* s = changeable(file);
+  if (s == nullptr) return false;
+  removeName(recordOf(file), *s, 0);
   return true;
 }
 
 bool SimVolume::rename(uint64_t file, uint64_t newParent, std::u16string_view newName) {
   std::lock_guard lock(mutex_);
-  Slot* s = userFile(file);
+  Slot* s = changeable(file);
   Slot* directory = liveDirectory(newParent);
   if (s == nullptr || directory == nullptr || newName.empty() || newName.size() > 255) {
     return false;
@@ -467,12 +512,10 @@ bool SimVolume::rename(uint64_t file, uint64_t newParent, std::u16string_view ne
     closeLocked(n);
     return false;
   }
-  OpenFile& f = open_[n];
-  log(n, *s, f.reasons | ntfs::kReasonRenameOldName, f.parent, f.name);
-  f.parent = parent;
-  f.name = newName;
-  f.reasons |= ntfs::kReasonRenameNewName;
-  log(n, *s, f.reasons, f.parent, f.name);
+  // The old name is the one renamed, whatever was named last; RENAME_OLD_NAME is the one reason
+  // later records do not carry.
+  log(n, *s, open_[n].reasons | ntfs::kReasonRenameOldName, oldParent, oldName);
+  changeName(n, ntfs::kReasonRenameNewName, parent, newName);
   s->times.recordChange = clock_;
   closeLocked(n);
   return true;
@@ -480,7 +523,7 @@ bool SimVolume::rename(uint64_t file, uint64_t newParent, std::u16string_view ne
 
 bool SimVolume::writeData(uint64_t file, uint64_t newSize) {
   std::lock_guard lock(mutex_);
-  Slot* s = userFile(file);
+  Slot* s = changeable(file);
   if (s == nullptr || (s->attributes & ntfs::kAttributeDirectory)) return false;
   const uint64_t n = recordOf(file);
   const uint64_t oldSize = s->size;
@@ -511,7 +554,7 @@ bool SimVolume::writeData(uint64_t file, uint64_t newSize) {
 
 bool SimVolume::changeAttributes(uint64_t file, uint32_t attributes) {
   std::lock_guard lock(mutex_);
-  Slot* s = userFile(file);
+  Slot* s = changeable(file);
   if (s == nullptr) return false;
   const uint64_t n = recordOf(file);
   s->attributes =
@@ -525,7 +568,7 @@ bool SimVolume::changeAttributes(uint64_t file, uint32_t attributes) {
 
 bool SimVolume::addHardLink(uint64_t file, uint64_t parent, std::u16string_view name) {
   std::lock_guard lock(mutex_);
-  Slot* s = userFile(file);
+  Slot* s = changeable(file);
   Slot* directory = liveDirectory(parent);
   if (s == nullptr || directory == nullptr || name.empty() || name.size() > 255 ||
       (s->attributes & ntfs::kAttributeDirectory) ||
@@ -541,10 +584,7 @@ bool SimVolume::addHardLink(uint64_t file, uint64_t parent, std::u16string_view 
     return false;
   }
   openLocked(n);
-  OpenFile& f = open_[n];
-  f.parent = parentReference;
-  f.name = name;
-  change(n, ntfs::kReasonHardLinkChange);
+  changeName(n, ntfs::kReasonHardLinkChange, parentReference, name);
   s->times.recordChange = clock_;
   closeLocked(n);
   return true;
@@ -552,35 +592,21 @@ bool SimVolume::addHardLink(uint64_t file, uint64_t parent, std::u16string_view 
 
 bool SimVolume::removeHardLink(uint64_t file, uint64_t parent, std::u16string_view name) {
   std::lock_guard lock(mutex_);
-  Slot* s = userFile(file);
+  Slot* s = changeable(file);
   if (s == nullptr) return false;
-  const uint64_t n = recordOf(file);
-  const bool first = recordOf(s->parent) == recordOf(parent) && firstName(*s) == name;
-  std::vector<Name>* links = s->extras ? &s->extras->links : nullptr;
-  auto link = links == nullptr ? std::vector<Name>::iterator()
-                               : std::find_if(links->begin(), links->end(), [&](const Name& l) {
-                                   return recordOf(l.parent) == recordOf(parent) && l.name == name;
-                                 });
-  if (!first && (links == nullptr || link == links->end())) return false;
-  openLocked(n);
-  OpenFile& f = open_[n];
-  f.parent = first ? s->parent : link->parent;
-  f.name = name;
-  if (links == nullptr || links->empty()) {
-    f.deletePending = true;
-  } else {
-    if (first) {
-      const Name promoted = links->front();
-      links->erase(links->begin());
-      setFirstName(*s, promoted.parent, promoted.name, promoted.nameSpace);
-      s->extras->dosName.clear();
-    } else {
-      links->erase(link);
-    }
-    change(n, ntfs::kReasonHardLinkChange);
-    s->times.recordChange = clock_;
+  auto named = [&](uint64_t p, std::u16string_view l) {
+    return recordOf(p) == recordOf(parent) && l == name;
+  };
+  size_t index = 0;
+  if (!named(s->parent, firstName(*s))) {
+    if (!s->extras) return false;
+    const std::vector<Name>& links = s->extras->links;
+    const auto link = std::find_if(links.begin(), links.end(),
+                                   [&](const Name& l) { return named(l.parent, l.name); });
+    if (link == links.end()) return false;
+    index = 1 + static_cast<size_t>(link - links.begin());
   }
-  closeLocked(n);
+  removeName(recordOf(file), *s, index);
   return true;
 }
 
@@ -732,10 +758,16 @@ void SimVolume::setRecordRewriter(RecordRewriter rewriter) {
   rewriter_ = std::move(rewriter);
 }
 
+void SimVolume::setControlHook(ControlHook hook) {
+  std::lock_guard lock(mutex_);
+  controlHook_ = std::move(hook);
+}
+
 void SimVolume::clearFaults() {
   std::lock_guard lock(mutex_);
   faults_.clear();
   rewriter_ = nullptr;
+  controlHook_ = nullptr;
 }
 
 uint64_t SimVolume::callCount(uint32_t key) const {

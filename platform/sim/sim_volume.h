@@ -11,11 +11,16 @@
 // Files are named by their reference (record number | sequence << 48, as in USN records); a
 // reference whose sequence is 0 names the record whatever its sequence.
 //
+// Enumeration gives one record per name of a file, hard links included but not DOS twins: the
+// first name, then the links in order, all with the file's reference, last USN and attributes.
+// A file's records never straddle two calls.
+//
 // Where Microsoft's documentation is silent the model chooses: an output buffer too small for the
-// fixed part or for the first record fails with ERROR_INSUFFICIENT_BUFFER; enumeration's first
-// 8 bytes are the record number to start the next call from; a journal read with BytesToWaitFor
-// waits until that many bytes follow StartUsn, for at most Timeout seconds (0: until they come);
-// raw reads take whole sectors and stop at the end of the volume.
+// fixed part or for the first record (the first file's records, in enumeration) fails with
+// ERROR_INSUFFICIENT_BUFFER; enumeration's first 8 bytes are the record number to start the next
+// call from; a journal read with BytesToWaitFor waits until that many bytes follow StartUsn, for
+// at most Timeout seconds (0: until they come); raw reads take whole sectors and stop at the end
+// of the volume.
 #pragma once
 
 #include <condition_variable>
@@ -57,6 +62,9 @@ struct SimVolumeOptions {
   int64_t journalStartUsn = 0;
   // Journal identifiers are this value plus the number of journals made before.
   uint64_t journalIdBase = 0x01DA'3C5F'1E00'0000;
+  // At most this many files (each with all its names) per FSCTL_ENUM_USN_DATA call; 0: as many
+  // as fit. Windows may return fewer than fit, and a test may change the volume in between.
+  uint32_t enumerationRecordsPerCall = 0;
 };
 
 // A new directory or file.
@@ -132,23 +140,30 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // fragmented, fewer clusters than runs, or a layout that does not fit the records.
   bool fragment(uint64_t file, const SimFragmentation& layout);
 
-  // --- Changes, journaled as Windows journals them. Reasons accumulate while a file is open:
-  // a record is written whenever a new reason appears, and the last close writes one more with
-  // CLOSE. A change to a file that is not open opens and closes it around the change.
+  // --- Changes, journaled as Windows journals them. Reasons accumulate per file, whatever the
+  // handle, from the first change until the last handle closes: a record is written whenever a
+  // new reason appears, carrying all reasons so far, and the last close writes one more with
+  // CLOSE naming the name last named. A change to a file that is not open opens and closes it
+  // around the change. A file whose deletion is pending refuses every change and openFile() (as
+  // Windows refuses to open it); closeFile() still works. Directories open like files.
   bool openFile(uint64_t file);
   bool closeFile(uint64_t file);
-  // FILE_DELETE; the file goes at its last close (FILE_DELETE | CLOSE).
+  // What DeleteFile of one of its paths does. A file with one name is delete-pending: it stays,
+  // named and enumerated, until its last close writes FILE_DELETE | CLOSE and frees the record.
+  // A file with more names loses its first name only, as removeHardLink() of that name.
   bool remove(uint64_t file);
   // Renames or moves the file's first name: RENAME_OLD_NAME with the old name and parent, then
-  // RENAME_NEW_NAME. A DOS twin of the old name is dropped.
+  // RENAME_NEW_NAME, which later records carry. A DOS twin of the old name is dropped.
   bool rename(uint64_t file, uint64_t newParent, std::u16string_view newName);
   // DATA_EXTEND, DATA_TRUNCATION or DATA_OVERWRITE as the size grows, shrinks or stays. False,
   // the file left as it was, when its records cannot hold the runs the new size needs.
   bool writeData(uint64_t file, uint64_t newSize);
   // BASIC_INFO_CHANGE. The directory bit cannot change.
   bool changeAttributes(uint64_t file, uint32_t attributes);
-  // HARD_LINK_CHANGE with the link's name. No links to directories, nor to a fragmented file
-  // whose list or name lives outside its base record. Removing the last name deletes the file.
+  // HARD_LINK_CHANGE naming the link, written for every link even when the reason is not new.
+  // No links to directories, nor to a fragmented file whose list or name lives outside its base
+  // record. Removing the first name makes the next one first; removing the last name leaves the
+  // file delete-pending, as remove() does.
   bool addHardLink(uint64_t file, uint64_t parent, std::u16string_view name);
   bool removeHardLink(uint64_t file, uint64_t parent, std::u16string_view name);
 
@@ -156,7 +171,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // The reference of the base record in use at this record number, or 0.
   uint64_t reference(uint64_t recordNumber) const;
   int64_t lastUsn(uint64_t file) const;
-  // Base records in use from 16 up: what enumeration returns with an open USN range.
+  // Base records in use from 16 up: the files enumeration returns with an open USN range.
   uint64_t userFileCount() const;
   // The extension records of a fragmented file, in $ATTRIBUTE_LIST order.
   std::vector<uint64_t> extensionRecords(uint64_t file) const;
@@ -196,6 +211,12 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // it must not call the volume.
   using RecordRewriter = std::function<void(uint64_t recordNumber, std::span<uint8_t> record)>;
   void setRecordRewriter(RecordRewriter rewriter);
+  // Called at the start of every control() with its code, before the model's lock is taken, so
+  // it may change the volume (create, rename, ...) between two calls; the control() calls it
+  // makes run it too. An empty function clears it.
+  using ControlHook = std::function<void(uint32_t code)>;
+  void setControlHook(ControlHook hook);
+  // Clears the planned failures and truncations, the record rewriter and the control hook.
   void clearFaults();
   uint64_t callCount(uint32_t key) const;
 
@@ -282,8 +303,9 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   Slot& slotFor(uint64_t n);
   Slot* live(uint64_t file);
   const Slot* live(uint64_t file) const;
-  Slot* userFile(uint64_t file);  // live, and not a metafile
-  Slot* liveDirectory(uint64_t reference);
+  Slot* userFile(uint64_t file);    // live, and not a metafile
+  Slot* changeable(uint64_t file);  // a user file whose deletion is not pending
+  Slot* liveDirectory(uint64_t reference);  // in use and not delete-pending
   static uint64_t referenceOf(uint64_t n, const Slot& s);
   std::u16string_view firstName(const Slot& s) const;
   // Any view of a first name is invalid afterwards: the pool may be compacted.
@@ -312,6 +334,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   void openLocked(uint64_t n);
   void closeLocked(uint64_t n);
   void change(uint64_t n, uint32_t reason);
+  void changeName(uint64_t n, uint32_t reason, uint64_t parent, std::u16string_view name);
+  void removeName(uint64_t n, Slot& s, size_t index);
   uint64_t createLocked(const SimEntry& entry, bool journaled, bool leaveOpen);
   bool createJournalLocked(uint64_t maximumSize, uint64_t allocationDelta,
                            std::optional<int64_t> startUsn);
@@ -350,6 +374,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   uint64_t clock_;
   SimFaults faults_;
   RecordRewriter rewriter_;
+  ControlHook controlHook_;
   std::map<uint32_t, uint64_t> calls_;
 };
 

@@ -18,6 +18,13 @@ constexpr int64_t kMaxUsn = 0x7FFFFFFFFFFF0000LL;
 
 bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                         uint32_t* returned, uint32_t* error) {
+  ControlHook hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = controlHook_;
+  }
+  // Unlocked: the hook may change the volume.
+  if (hook) hook(code);
   std::unique_lock lock(mutex_);
   ++calls_[code];
   *returned = 0;
@@ -93,10 +100,20 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
   const int64_t low = loadI64(in + me::kLowUsn);
   const int64_t high = loadI64(in + me::kHighUsn);
   uint64_t n = std::max(recordOf(loadU64(in + me::kStartFileReferenceNumber)), kFirstUserRecord);
+  // The names a file is listed under: the first, then its hard links. A DOS twin is kept apart
+  // from them, and never listed.
+  auto forEachName = [this](const Slot& s, auto&& visit) {
+    visit(s.parent, firstName(s));
+    if (!s.extras) return;
+    for (const Name& link : s.extras->links)
+      visit(link.parent, std::u16string_view(link.name));
+  };
+  const uint32_t filesPerCall = options_.enumerationRecordsPerCall;
+  uint32_t files = 0;
   uint32_t used = 8;
-  bool full = false;
+  bool stopped = false;
   const uint64_t chunkSize = uint64_t{1} << kChunkBits;
-  while (!full && n <= highestUsed_) {
+  while (!stopped && n <= highestUsed_) {
     const uint64_t chunk = n >> kChunkBits;
     if (!chunks_[chunk]) {
       n = (chunk + 1) << kChunkBits;
@@ -109,22 +126,28 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
       if (s.state != kInUse || (s.flags & kExtension) != 0 || s.lastUsn < low || s.lastUsn > high) {
         continue;
       }
-      const uint32_t length = usnRecordLength(s.nameLength);
-      if (used + length > outSize) {
-        full = true;
+      // A file's records go out together, or wait for the next call.
+      uint32_t length = 0;
+      forEachName(
+          s, [&](uint64_t, std::u16string_view name) { length += usnRecordLength(name.size()); });
+      if (used + length > outSize || (filesPerCall != 0 && files == filesPerCall)) {
+        stopped = true;
         break;
       }
       UsnRecordFields fields;
       fields.fileReference = referenceOf(n, s);
-      fields.parentReference = s.parent;
       fields.usn = s.lastUsn;
       fields.attributes = s.attributes;
-      fields.name = firstName(s);
-      writeUsnRecord(out + used, fields);
-      used += length;
+      forEachName(s, [&](uint64_t parent, std::u16string_view name) {
+        fields.parentReference = parent;
+        fields.name = name;
+        writeUsnRecord(out + used, fields);
+        used += usnRecordLength(name.size());
+      });
+      ++files;
     }
   }
-  if (used == 8) return full ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;
+  if (used == 8) return stopped ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;
   storeU64(out, n);
   *returned = used;
   return 0;

@@ -17,6 +17,8 @@ using simtest::get32;
 using simtest::get64;
 using simtest::usnRecords;
 
+constexpr uint64_t kRootReference = 5 | 5ULL << 48;
+
 class SimEnumerationTest : public ::testing::Test {
  protected:
   std::shared_ptr<SimVolume> model_ = std::make_shared<SimVolume>();
@@ -168,23 +170,76 @@ TEST_F(SimEnumerationTest, UsnRangeSelectsFilesByTheirLastUsn) {
   EXPECT_EQ(files(usnB + 1, INT64_MAX), std::vector<uint64_t>{});
 }
 
-TEST_F(SimEnumerationTest, HardLinksAndDosNamesGiveOneRecordWithTheFirstName) {
+TEST_F(SimEnumerationTest, EveryNameButTheDosTwinGivesARecordAndAFileIsNeverSplit) {
   const uint64_t dir =
       model_->createQuietly({.name = u"d", .attributes = ntfs::kAttributeDirectory});
-  const uint64_t file = model_->createQuietly({.name = u"Long file name.txt"});
+  const uint64_t file =
+      model_->createQuietly({.name = u"Long file name.txt", .attributes = ntfs::kAttributeArchive});
   ASSERT_TRUE(model_->setDosName(file, u"LONGFI~1.TXT"));
   ASSERT_TRUE(model_->addHardLink(file, dir, u"link.txt"));
+  ASSERT_TRUE(model_->addHardLink(file, SimVolume::kRootDirectory, u"b.txt"));
+  model_->createQuietly({.name = u"z"});
   const auto all = enumerateAll(65536);
-  ASSERT_EQ(all.size(), 2u);
-  EXPECT_EQ(all[1].file, file);
-  EXPECT_EQ(all[1].name, u"Long file name.txt");
-  EXPECT_EQ(all[1].parent, 5u | 5ULL << 48);
-  // Once the first name is gone the next one stands for the file.
+  ASSERT_EQ(all.size(), 5u);
+  const std::pair<uint64_t, std::u16string> names[] = {
+      {kRootReference, u"Long file name.txt"}, {dir, u"link.txt"}, {kRootReference, u"b.txt"}};
+  for (size_t i = 0; i < 3; ++i) {
+    const auto& r = all[1 + i];
+    EXPECT_EQ(r.file, file);
+    EXPECT_EQ(r.usn, model_->lastUsn(file));
+    EXPECT_EQ(r.attributes, ntfs::kAttributeArchive);
+    EXPECT_EQ(r.parent, names[i].first);
+    EXPECT_EQ(r.name, names[i].second);
+  }
+  EXPECT_GT(all[1].usn, 0);
+  EXPECT_EQ(all[4].name, u"z");
+  // The file's records take 96 + 80 + 72 bytes: a buffer one byte short of the directory's record
+  // and all three stops before the file, and one short of the three alone fails.
+  const auto first = enumerate(0, 8 + 64 + 248 - 1);
+  ASSERT_TRUE(first.ok);
+  EXPECT_EQ(usnRecords(first.bytes).size(), 1u);
+  EXPECT_EQ(get64(first.bytes.data()), simtest::recordNumber(file));
+  EXPECT_EQ(enumerate(simtest::recordNumber(file), 8 + 248 - 1).error,
+            ntfs::kErrorInsufficientBuffer);
+  EXPECT_EQ(usnRecords(enumerate(simtest::recordNumber(file), 8 + 248).bytes).size(), 3u);
+  // Once the first name is gone the next one comes first.
   ASSERT_TRUE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"Long file name.txt"));
   const auto after = enumerateAll(65536);
-  ASSERT_EQ(after.size(), 2u);
+  ASSERT_EQ(after.size(), 4u);
   EXPECT_EQ(after[1].name, u"link.txt");
   EXPECT_EQ(after[1].parent, dir);
+  EXPECT_EQ(after[2].name, u"b.txt");
+}
+
+// What lets a test of the engine change the volume between two enumeration calls.
+TEST(SimEnumerationControl, FilesPerCallAndTheControlHook) {
+  const auto model = std::make_shared<SimVolume>(SimVolumeOptions{.enumerationRecordsPerCall = 2});
+  const auto volume = model->open();
+  model->createQuietly({.name = u"a"});
+  const uint64_t b = model->createQuietly({.name = u"b"});
+  ASSERT_TRUE(model->addHardLink(b, SimVolume::kRootDirectory, u"b2"));
+  model->createQuietly({.name = u"c"});
+  std::vector<uint32_t> codes;
+  model->setControlHook([&](uint32_t code) {
+    codes.push_back(code);
+    // Between the calls, under no lock of the model's.
+    if (codes.size() == 2) model->create({.name = u"late"});
+  });
+  auto names = [](const simtest::Reply& reply) {
+    std::vector<std::u16string> found;
+    for (const auto& r : usnRecords(reply.bytes))
+      found.push_back(r.name);
+    return found;
+  };
+  const auto first = call(*volume, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
+  EXPECT_EQ(names(first), (std::vector<std::u16string>{u"a", u"b", u"b2"}));
+  const auto second =
+      call(*volume, ntfs::kEnumUsnData, enumInput(get64(first.bytes.data()), 0, INT64_MAX), 65536);
+  EXPECT_EQ(names(second), (std::vector<std::u16string>{u"c", u"late"}));
+  EXPECT_EQ(codes, (std::vector<uint32_t>{ntfs::kEnumUsnData, ntfs::kEnumUsnData}));
+  model->clearFaults();
+  call(*volume, ntfs::kQueryUsnJournal, {}, 56);
+  EXPECT_EQ(codes.size(), 2u);
 }
 
 TEST_F(SimEnumerationTest, FreedRecordIsReusedWithTheNextSequence) {

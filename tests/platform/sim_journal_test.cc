@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "platform/ntfs_layout.h"
 #include "platform/sim/sim_volume.h"
@@ -62,6 +63,13 @@ class SimJournalTest : public ::testing::Test {
     std::vector<uint32_t> found;
     for (const auto& r : records(mask))
       found.push_back(r.reason);
+    return found;
+  }
+  using Named = std::tuple<uint32_t, uint64_t, std::u16string>;  // reason, parent, name
+  std::vector<Named> named() {
+    std::vector<Named> found;
+    for (const auto& r : records())
+      found.emplace_back(r.reason, r.parent, r.name);
     return found;
   }
 };
@@ -146,10 +154,24 @@ TEST_F(SimJournalTest, RenameAndMoveWriteOldNameThenNewName) {
   EXPECT_EQ(all[2].parent, dir);
 }
 
-TEST_F(SimJournalTest, FileCreatedAndDeletedBeforeClosingEndsInOneRecord) {
+TEST_F(SimJournalTest, FileDeletedWhileOpenIsPendingUntilTheLastCloseAndEndsInOneRecord) {
   const uint64_t file = model_->createOpen({.name = u"temp.tmp"});
+  ASSERT_TRUE(model_->openFile(file));
   ASSERT_TRUE(model_->remove(file));
-  // Still there while open.
+  // Still in the MFT, named and enumerated, but nothing opens or changes it.
+  EXPECT_EQ(model_->reference(16), file);
+  const auto listed = usnRecords(
+      call(*volume_, ntfs::kEnumUsnData, simtest::enumInput(0, 0, INT64_MAX), 4096).bytes);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].name, u"temp.tmp");
+  EXPECT_FALSE(model_->openFile(file));
+  EXPECT_FALSE(model_->rename(file, SimVolume::kRootDirectory, u"kept.tmp"));
+  EXPECT_FALSE(model_->writeData(file, 1));
+  EXPECT_FALSE(model_->changeAttributes(file, ntfs::kAttributeHidden));
+  EXPECT_FALSE(model_->addHardLink(file, SimVolume::kRootDirectory, u"link.tmp"));
+  EXPECT_FALSE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"temp.tmp"));
+  EXPECT_FALSE(model_->remove(file));
+  ASSERT_TRUE(model_->closeFile(file));
   EXPECT_EQ(model_->reference(16), file);
   EXPECT_EQ(reasons(), (std::vector<uint32_t>{kCreate}));
   ASSERT_TRUE(model_->closeFile(file));
@@ -157,19 +179,47 @@ TEST_F(SimJournalTest, FileCreatedAndDeletedBeforeClosingEndsInOneRecord) {
   EXPECT_EQ(model_->reference(16), 0u);
 }
 
-TEST_F(SimJournalTest, ReasonsAccumulateWhileOpenAndRepeatsWriteNothing) {
+TEST_F(SimJournalTest, ReasonsAccumulatePerFileUntilTheLastHandleClosesAndRepeatsWriteNothing) {
   const uint64_t file = model_->createQuietly({.name = u"grow.bin"});
-  ASSERT_TRUE(model_->openFile(file));
+  ASSERT_TRUE(model_->openFile(file));  // an editor
+  ASSERT_TRUE(model_->openFile(file));  // a virus scanner
   ASSERT_TRUE(model_->writeData(file, 100));
   ASSERT_TRUE(model_->writeData(file, 200));
   ASSERT_TRUE(model_->changeAttributes(file, ntfs::kAttributeHidden));
+  ASSERT_TRUE(model_->closeFile(file));
   ASSERT_TRUE(model_->rename(file, SimVolume::kRootDirectory, u"grown.bin"));
   ASSERT_TRUE(model_->closeFile(file));
+  // Past the last close the reasons start again.
+  ASSERT_TRUE(model_->writeData(file, 300));
   const uint32_t basic = ntfs::kReasonBasicInfoChange;
-  EXPECT_EQ(reasons(),
-            (std::vector<uint32_t>{kExtend, kExtend | basic, kExtend | basic | kOld,
-                                   kExtend | basic | kNew, kExtend | basic | kNew | kClose}));
+  EXPECT_EQ(reasons(), (std::vector<uint32_t>{
+                           kExtend, kExtend | basic, kExtend | basic | kOld, kExtend | basic | kNew,
+                           kExtend | basic | kNew | kClose, kExtend, kExtend | kClose}));
   EXPECT_FALSE(model_->closeFile(file));
+}
+
+TEST_F(SimJournalTest, RenamesUnderAHeldHandleCarryTheNewNameIntoLaterRecords) {
+  // A folder a console stands in, renamed twice.
+  const uint64_t dir =
+      model_->createQuietly({.name = u"a", .attributes = ntfs::kAttributeDirectory});
+  ASSERT_TRUE(model_->openFile(dir));
+  ASSERT_TRUE(model_->rename(dir, SimVolume::kRootDirectory, u"b"));
+  ASSERT_TRUE(model_->rename(dir, SimVolume::kRootDirectory, u"c"));
+  ASSERT_TRUE(model_->closeFile(dir));
+  // A document renamed, then deleted, under an editor's handle.
+  const uint64_t file = model_->createQuietly({.parent = dir, .name = u"draft"});
+  ASSERT_TRUE(model_->openFile(file));
+  ASSERT_TRUE(model_->rename(file, dir, u"final"));
+  ASSERT_TRUE(model_->remove(file));
+  ASSERT_TRUE(model_->closeFile(file));
+  EXPECT_EQ(named(), (std::vector<Named>{{kOld, kRootReference, u"a"},
+                                         {kNew, kRootReference, u"b"},
+                                         {kOld | kNew, kRootReference, u"b"},
+                                         {kNew, kRootReference, u"c"},
+                                         {kNew | kClose, kRootReference, u"c"},
+                                         {kOld, dir, u"draft"},
+                                         {kNew, dir, u"final"},
+                                         {kNew | kDelete | kClose, dir, u"final"}}));
 }
 
 TEST_F(SimJournalTest, DataChangesAreFilteredOutByTheReasonMask) {
@@ -198,7 +248,8 @@ TEST_F(SimJournalTest, HardLinkChangesAndRemovingTheLastLinkDeletes) {
       model_->createQuietly({.name = u"d", .attributes = ntfs::kAttributeDirectory});
   const uint64_t file = model_->createQuietly({.name = u"one"});
   ASSERT_TRUE(model_->addHardLink(file, dir, u"two"));
-  ASSERT_TRUE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"one"));
+  // Deleting a file of two names deletes one path: its first name.
+  ASSERT_TRUE(model_->remove(file));
   ASSERT_TRUE(model_->removeHardLink(file, dir, u"two"));
   EXPECT_FALSE(model_->removeHardLink(file, dir, u"two"));
   const auto all = records();
@@ -216,6 +267,28 @@ TEST_F(SimJournalTest, HardLinkChangesAndRemovingTheLastLinkDeletes) {
   EXPECT_EQ(all[4].parent, dir);
   // Directories take no hard links.
   EXPECT_FALSE(model_->addHardLink(dir, SimVolume::kRootDirectory, u"d2"));
+}
+
+TEST_F(SimJournalTest, EveryLinkChangeUnderAHeldHandleWritesARecordNamingTheLink) {
+  const uint64_t dir =
+      model_->createQuietly({.name = u"d", .attributes = ntfs::kAttributeDirectory});
+  const uint64_t file = model_->createQuietly({.name = u"one"});
+  ASSERT_TRUE(model_->openFile(file));
+  ASSERT_TRUE(model_->addHardLink(file, dir, u"two"));
+  ASSERT_TRUE(model_->addHardLink(file, SimVolume::kRootDirectory, u"three"));
+  ASSERT_TRUE(model_->removeHardLink(file, dir, u"two"));
+  ASSERT_TRUE(model_->rename(file, dir, u"uno"));
+  ASSERT_TRUE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"three"));
+  ASSERT_TRUE(model_->closeFile(file));
+  // The old name of a rename is the name renamed, whatever was named last; the close names the
+  // name named last.
+  EXPECT_EQ(named(), (std::vector<Named>{{kLink, dir, u"two"},
+                                         {kLink, kRootReference, u"three"},
+                                         {kLink, dir, u"two"},
+                                         {kLink | kOld, kRootReference, u"one"},
+                                         {kLink | kNew, dir, u"uno"},
+                                         {kLink | kNew, kRootReference, u"three"},
+                                         {kLink | kNew | kClose, kRootReference, u"three"}}));
 }
 
 TEST_F(SimJournalTest, ReadsPageByTheContinueUsn) {
