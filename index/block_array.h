@@ -284,6 +284,19 @@ class BlockArray {
     return static_cast<uint32_t>(lo);
   }
 
+  // Removes the element at a place findMatching gave.
+  void removeAt(uint32_t bi, uint32_t pos) {
+    Block& b = *dir_[bi];
+    if (kCap - b.end > b.first) {
+      move(b, b.first + 1, b.first, pos - b.first);
+      ++b.first;
+    } else {
+      move(b, pos, pos + 1, b.end - pos - 1);
+      --b.end;
+    }
+    if (b.empty() && count_ > 1) releaseBlock(bi);
+  }
+
  private:
   Block& tail() const { return *dir_[count_ - 1]; }
 
@@ -374,18 +387,6 @@ class BlockArray {
       pushBack(*n, x);
     }
     return true;
-  }
-
-  void removeAt(uint32_t bi, uint32_t pos) {
-    Block& b = *dir_[bi];
-    if (kCap - b.end > b.first) {
-      move(b, b.first + 1, b.first, pos - b.first);
-      ++b.first;
-    } else {
-      move(b, pos, pos + 1, b.end - pos - 1);
-      --b.end;
-    }
-    if (b.empty() && count_ > 1) releaseBlock(bi);
   }
 
   void releaseBlock(uint32_t bi) {

@@ -53,7 +53,9 @@ int Collation::compareNames(const uint8_t* a, const uint8_t* aEnd, const uint8_t
     if (ua != ub) {
       const bool cjkA = isCjk(ua);
       const bool cjkB = isCjk(ub);
-      if (cjkA && cjkB) return rank(ua) - rank(ub);  // equal ranks end the comparison as equal
+      // Only the characters without a reading share a rank: their code units order them, so
+      // that two names are equal only when they are the same name.
+      if (cjkA && cjkB) return rank(ua) != rank(ub) ? rank(ua) - rank(ub) : ua - ub;
       if (cjkA) return -1;
       if (cjkB) return 1;
       return ua - ub;

@@ -55,6 +55,19 @@ class EntryList {
     uint32_t slot;
     return array_.findMatching(probe, order, match, &block, &slot);
   }
+  // Finds the record that collates equal to the probe and satisfies match(ref); its place goes
+  // to *block and *slot, for removeAt.
+  template <class Order, class Match>
+  bool findMatching(const uint8_t* probe, const Order& order, Match&& match, uint32_t* block,
+                    uint32_t* slot) const {
+    return array_.findMatching(probe, order, match, block, slot);
+  }
+  // Removes the record at a place findMatching gave, the list unchanged since.
+  bool removeAt(uint32_t block, uint32_t slot) {
+    array_.removeAt(block, slot);
+    --itemCount_;
+    return true;
+  }
   // Keeps the records for which keep(ref) holds, in order (see BlockArray::retainIf).
   template <class Keep>
   void retainIf(Keep&& keep) {

@@ -2,9 +2,18 @@
 
 namespace vessiko {
 
+namespace {
+
+int compareNumbers(uint32_t x, uint32_t y) {
+  return x < y ? -1 : x > y ? 1 : 0;
+}
+
+}  // namespace
+
 int compareDirEntries(const Collation& collation, DirEntry x, DirEntry y) {
-  return collation.compareNames(x.name(), x.name() + x.nameLength(), y.name(),
-                                y.name() + y.nameLength());
+  const int r = collation.compareNames(x.name(), x.name() + x.nameLength(), y.name(),
+                                       y.name() + y.nameLength());
+  return r != 0 ? r : compareNumbers(x.key(), y.key());
 }
 
 int compareFileEntries(const Collation& collation, const ExtensionTable& extensions, FileEntry x,
@@ -17,10 +26,13 @@ int compareFileEntries(const Collation& collation, const ExtensionTable& extensi
   if (r != 0) return r;
   const int32_t xExtension = x.extensionIndex(xName + xLength);
   const int32_t yExtension = y.extensionIndex(yName + yLength);
-  if (xExtension == yExtension) return 0;
-  if (xExtension < 0) return 1;
-  if (yExtension < 0) return -1;
-  return extensions.compareTexts(xExtension, yExtension);
+  if (xExtension != yExtension) {
+    if (xExtension < 0) return 1;
+    if (yExtension < 0) return -1;
+    const int texts = extensions.compareTexts(xExtension, yExtension);
+    if (texts != 0) return texts;
+  }
+  return compareNumbers(x.recordNumber(), y.recordNumber());
 }
 
 }  // namespace vessiko

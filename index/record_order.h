@@ -1,7 +1,10 @@
-// The orders of the two entry lists. Directories compare by name; files by base name, then by
-// extension: a file without one after every file with one, otherwise by the lowered extension
-// texts. Each order also gives the first word of a record (a directory's key, a file's record
-// word), which tells apart records that collate equal.
+// The orders of the two entry lists. Directories compare by name, then by key; files by base
+// name, then by extension (a file without one after every file with one, otherwise by the
+// lowered extension texts), then by record number. Names alone leave many records equal (a
+// hundred thousand index.js in as many folders); the numbers make every directory and every
+// file but the hard links of one name distinct, so that placing, finding and removing one is a
+// binary search, not a walk along its equals. Each order also gives the first word of a record
+// (a directory's key, a file's record word).
 //
 // Records are named by RecordRef in the lists; a probe built outside the arena (to remove an
 // entry) is compared by its bytes.
