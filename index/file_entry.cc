@@ -6,7 +6,7 @@ namespace vessiko {
 
 uint32_t FileEntry::recordWordFor(const FileEntryParts& parts) {
   uint32_t word = parts.recordNumber & 0x7FFFFFF;
-  word |= widthCodeFor(parts) << kWidthShift;
+  word |= widthCodeFor(parts.extension) << kWidthShift;
   if (hasIconSlotFor(parts.extension)) word |= kIconSlotBit;
   if (parts.nameLength >= kLongFormFrom) word |= kLongFormBit;
   if (parts.nonAscii) word |= kNonAsciiBit;
@@ -28,7 +28,7 @@ void FileEntry::build(uint8_t* out, const FileEntryParts& parts) {
   std::memcpy(p, parts.name, parts.nameLength);
   p += parts.nameLength;
   const auto index = static_cast<uint32_t>(parts.extension);
-  switch (widthCodeFor(parts)) {
+  switch (widthCodeFor(parts.extension)) {
     case 1:
       *p++ = static_cast<uint8_t>(index);
       break;

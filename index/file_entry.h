@@ -33,9 +33,9 @@ struct FileEntryParts {
   uint32_t nameLength = 0;
   bool nonAscii = false;
   int32_t extension = -1;  // ExtensionTable index, -1 for none
-  // A removal probe whose extension the table does not hold: it keeps the one-byte width of
-  // an extension (the byte 0xFF), so that it never takes a file without extension for itself.
-  bool unknownExtension = false;
+  // The name has an extension that the table does not hold (a look-up: no file of the index
+  // has it) or could not take (memory ran out): no record may be built from these parts.
+  bool extensionUnavailable = false;
 };
 
 class FileEntry {
@@ -55,9 +55,6 @@ class FileEntry {
     if (extension < 65536) return 2;
     return 3;
   }
-  static constexpr uint32_t widthCodeFor(const FileEntryParts& parts) {
-    return parts.unknownExtension ? 1 : widthCodeFor(parts.extension);
-  }
   static constexpr uint32_t widthBytes(uint32_t code) { return code == 3 ? 4 : code; }
   static constexpr bool hasIconSlotFor(int32_t extension) {
     return extension >= 0 && extension < kBuiltinExtensionCount;
@@ -70,7 +67,7 @@ class FileEntry {
     return sizeFor(nameLength, widthCodeFor(extension), hasIconSlotFor(extension));
   }
   static constexpr uint32_t sizeFor(const FileEntryParts& parts) {
-    return sizeFor(parts.nameLength, widthCodeFor(parts), hasIconSlotFor(parts.extension));
+    return sizeFor(parts.nameLength, parts.extension);
   }
   static uint32_t recordWordFor(const FileEntryParts& parts);
 

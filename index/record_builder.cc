@@ -16,8 +16,8 @@ FileEntryParts packFileName(ExtensionTable& extensions, char16_t* name, uint32_t
       parts.extension = extensions.intern(extension, split.extensionLength);
     } else {
       parts.extension = extensions.lookup(extension, split.extensionLength);
-      parts.unknownExtension = parts.extension < 0;
     }
+    parts.extensionUnavailable = parts.extension < 0;
   }
   parts.nameLength = encodePackedName(scratch, name, split.baseLength);
   parts.name = scratch;

@@ -16,9 +16,9 @@ namespace vessiko {
 enum class ExtensionUse { kIntern, kLookUp };
 
 // Fills parts (all but recordNumber and parentLink) from a file name of `length` units, with
-// the packed base name in scratch (room for kMaxPackedNameBytes). A looked-up extension that
-// the table does not hold keeps the one-byte width of an extension, so the probe's record word
-// is not that of a file without one.
+// the packed base name in scratch (room for kMaxPackedNameBytes). An extension that the table
+// does not hold, or cannot take, sets extensionUnavailable: no record may then be built, since
+// one without the extension would name another file.
 FileEntryParts packFileName(ExtensionTable& extensions, char16_t* name, uint32_t length,
                             ExtensionUse use, uint8_t* scratch);
 

@@ -26,8 +26,12 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
     matches = nameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
                                static_cast<int32_t>(tested));
   }
-  if (!matches) return;
-  ui.indexChanged = true;
+  if (matches) matched_ = true;
+}
+
+void LiveRefresh::changesSettled() {
+  if (!matched_.exchange(false)) return;
+  search_.ui.indexChanged = true;
   RunSearch(search_);
 }
 

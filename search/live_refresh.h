@@ -1,9 +1,12 @@
 // LiveRefresh: keeps the visible results current while the journal monitors change the index.
-// A change whose name (a file's without its extension, as the search tests it) matches the query
-// in force runs a new search with indexChanged raised, so a removed entry leaves the results and
-// an added one appears.
+// When a change's name (a file's without its extension, as the search tests it) matches the query
+// in force, a new search runs with indexChanged raised once the batch of changes is settled (one
+// search for the whole batch, over children already under their renamed folders), so a removed
+// entry leaves the results and an added one appears.
 // Changes of a kind not searched (folders or files switched off) run nothing.
 #pragma once
+
+#include <atomic>
 
 #include "search/run_search.h"
 #include "volume/change_application.h"
@@ -14,9 +17,12 @@ class LiveRefresh : public ChangeListener {
  public:
   explicit LiveRefresh(SearchContext& search) : search_(search) {}
   void changeApplied(bool isDirectory, char16_t* name, uint32_t length) override;
+  void changesSettled() override;
 
  private:
   SearchContext& search_;
+  // A change matched since the last search; the monitors' batches never overlap (index lock).
+  std::atomic<bool> matched_{false};
 };
 
 }  // namespace vessiko

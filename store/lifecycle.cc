@@ -4,6 +4,7 @@
 
 #include "store/core_database.h"
 #include "store/extension_database.h"
+#include "volume/journal_control.h"
 #include "volume/enumeration.h"
 #include "volume/journal_reader.h"
 
@@ -65,15 +66,37 @@ void Lifecycle::initialize() {
     frozen_ = false;
     for (uint32_t v = 0; v < kVolumeCount; ++v)
       p_.slots[v].nextUsn = discovered[v];
-    p_.index.reset();
-    p_.index.extensions.seedBuiltins();
-    // Unsorted lists can be searched but neither followed nor saved: kept as they are.
-    if (EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_) != 0) frozen_ = true;
+    build();
   }
   if (cancelled()) return;
   p_.ui.searchEnabled = true;
   p_.hooks.firstSearch();
   if (!frozen_ && !cancelled()) startMonitors();
+}
+
+void Lifecycle::build() {
+  // A journal that loses the changes made while the table is read leaves the index unsure:
+  // built again from the journal as it is now, a few times at most.
+  constexpr int kBuilds = 3;
+  for (int attempt = 1;; ++attempt) {
+    p_.index.reset();
+    p_.index.extensions.seedBuiltins();
+    const int built = EnumerateVolumes(p_.index, p_.slots, p_.messages, &cancel_);
+    // Unsorted lists can be searched but neither followed nor saved: kept as they are.
+    if (built == 1) frozen_ = true;
+    if (built != 2 || attempt == kBuilds || cancelled()) return;
+    for (uint32_t v = 0; v < kVolumeCount; ++v) {
+      VolumeSlot& slot = p_.slots[v];
+      if (!slot.present()) continue;
+      JournalState journal;
+      uint32_t error = 0;
+      queryJournal(*slot.volume, &journal, &error);
+      slot.journalId = journal.id;
+      slot.firstUsn = journal.firstUsn;
+      slot.nextUsn = journal.nextUsn;
+      slot.pendingRenames.clear();
+    }
+  }
 }
 
 void Lifecycle::catchUp() {
@@ -83,19 +106,10 @@ void Lifecycle::catchUp() {
 
 void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
-    VolumeSlot& slot = p_.slots[v];
-    if (!slot.present()) continue;
-    ChangeContext context{p_.index, p_.messages, listener};
-    JournalReader reader(v, slot);
-    for (;;) {
-      if (stopOnCancel && cancelled()) return;
-      uint32_t error = 0;
-      const JournalReader::Result result = reader.readBatch(context, nullptr, &error);
-      if (result == JournalReader::Result::kNothingNew) break;
-      if (result == JournalReader::Result::kFailed) {
-        reportJournalReadFailure(p_.messages, v, error);
-        break;
-      }
+    if (stopOnCancel && cancelled()) return;
+    if (p_.slots[v].present()) {
+      DrainJournal(v, p_.slots[v], p_.index, p_.messages, listener,
+                   stopOnCancel ? &cancel_ : nullptr);
     }
   }
 }
@@ -106,8 +120,14 @@ void Lifecycle::startMonitors() {
     if (!p_.slots[v].present()) continue;
     monitors_.push_back(std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages,
                                                          p_.hooks.changeListener()));
-    monitors_.back()->start();
+    if (p_.monitorThreads) monitors_.back()->start();
   }
+}
+
+void Lifecycle::pollMonitors() {
+  std::lock_guard lock(monitorsLock_);
+  for (auto& monitor : monitors_)
+    monitor->poll();
 }
 
 void Lifecycle::stopMonitors() {

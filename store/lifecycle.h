@@ -60,6 +60,8 @@ struct LifecycleParts {
   UiState& ui;
   DatabasePaths paths;
   LifecycleHooks& hooks;
+  // Whether each monitor runs on a thread of its own; without, pollMonitors does their work.
+  bool monitorThreads = true;
 };
 
 class Lifecycle {
@@ -79,6 +81,8 @@ class Lifecycle {
   // An out-of-date index was kept at the user's choice: no catch-up, no monitors, no save.
   bool frozen() const { return frozen_; }
   bool monitoring() const;
+  // One pass of every monitor on the calling thread (monitors without threads of their own).
+  void pollMonitors();
 
   // The close: cancels the start-up, stops the monitors, saves both databases when `save` is
   // asked, searching is enabled and the index is not frozen, and closes the volumes.
@@ -88,6 +92,7 @@ class Lifecycle {
   void saveIndex();
 
  private:
+  void build();
   void catchUp();
   // Applies everything the journals hold beyond the slots' positions; reports failed reads.
   // The catch-up stops when the program closes; the save's last pass does not.

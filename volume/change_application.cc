@@ -1,11 +1,13 @@
 #include "volume/change_application.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "platform/ntfs_layout.h"
+#include "volume/file_record_reader.h"
 
 namespace vessiko {
 
@@ -20,14 +22,34 @@ RecordRef liveDir(const Index& index, EntryKey key) {
   return pair == nullptr ? kNoRecord : pair->dir;
 }
 
-bool sameName(const Index& index, RecordRef dir, const uint8_t* name, uint32_t length) {
-  const DirEntry entry = index.dir(dir);
+// The key of the folder a record's parent link names. A renamed folder's old record keeps its
+// key, so a child not yet re-pointed still names the right folder.
+EntryKey parentKeyOf(const Index& index, uint32_t link) {
+  return index.dir(link).key();
+}
+
+bool sameName(DirEntry entry, const uint8_t* name, uint32_t length) {
   return entry.nameLength() == length && std::memcmp(entry.name(), name, length) == 0;
 }
 
-// Hands the children of one directory record to another. Holds the directory list's lock
-// already; takes the file list's.
-void reparentChildren(Index& index, RecordRef from, RecordRef to) {
+// Takes a directory record out of the directory list by its own bytes. Holds the list's lock.
+void removeDirRecord(Index& index, RecordRef dir) {
+  const DirEntry entry = index.dir(dir);
+  index.dirs.removeMatchingIf(entry.bytes(), index.dirOrder(),
+                              [dir](RecordRef candidate) { return candidate == dir; });
+}
+
+void takePending(ChangeContext& c, EntryKey key, RecordRef* old) {
+  const auto it = std::find_if(c.pending.begin(), c.pending.end(),
+                               [key](const PendingRename& p) { return p.key == key; });
+  if (it == c.pending.end()) return;
+  *old = it->old;
+  c.pending.erase(it);
+}
+
+// Hands the children of one directory record to another at once. Holds the directory list's
+// lock already; takes the file list's.
+void repointChildren(Index& index, RecordRef from, RecordRef to) {
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s) {
@@ -45,128 +67,130 @@ void reparentChildren(Index& index, RecordRef from, RecordRef to) {
   }
 }
 
-// Takes a directory record out of the directory list by its own bytes. Holds the list's lock.
-void removeDirRecord(Index& index, RecordRef dir) {
-  const DirEntry entry = index.dir(dir);
-  index.dirs.removeMatchingIf(entry.bytes(), index.dirOrder(),
-                              [dir](RecordRef candidate) { return candidate == dir; });
+// The children of `from` belong to `to` from now on: at once, or at the next settling.
+void moveChildren(ChangeContext& c, RecordRef from, RecordRef to) {
+  if (c.deferSettling) {
+    c.moved.emplace_back(from, to);
+  } else {
+    repointChildren(c.index, from, to);
+    c.messages.redrawResults(0, 100);
+  }
 }
 
-// Puts a directory under its key: a new record in the list and the map. When the map holds a
-// live record for the key already (a replayed change, or a deletion that was never seen), an
-// identical one stays as it is; another is replaced, its children moving to the new record.
-// Returns the record that now stands for the key, kNoRecord when none could be made.
-RecordRef placeDirectory(Index& index, EntryKey key, RecordRef parent, const char16_t* name,
-                         uint32_t length) {
+// The directory is there under its key, in its parent, with its name: an identical record
+// stays; another is replaced by a new one, which takes over the children of the record it
+// replaces and of a record taken out by the old name of a rename. False when nothing changed.
+bool placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
+                    uint32_t length) {
+  Index& index = c.index;
+  std::lock_guard lock(index.dirs.mutex());
+  const RecordRef parent = liveDir(index, parentKey);
+  if (parent == kNoRecord) return false;
   uint8_t packed[kMaxPackedNameBytes];
   bool nonAscii;
   const uint32_t packedLength = packDirName(name, length, packed, &nonAscii);
   const RecordRef existing = liveDir(index, key);
-  if (existing != kNoRecord && index.dir(existing).parentLink() == parent &&
-      sameName(index, existing, packed, packedLength)) {
-    return existing;
+  RecordRef renamed = kNoRecord;
+  takePending(c, key, &renamed);
+  if (existing != kNoRecord && parentKeyOf(index, index.dir(existing).parentLink()) == parentKey &&
+      sameName(index.dir(existing), packed, packedLength)) {
+    if (renamed != kNoRecord && renamed != existing) moveChildren(c, renamed, existing);
+    return false;
   }
   const RecordRef dir = index.dirArena.allocate(DirEntry::sizeFor(packedLength));
-  if (dir == kNoRecord) return kNoRecord;
+  if (dir == kNoRecord) return false;
   DirEntry::build(index.dirArena.at(dir), key, parent, packed, packedLength, nonAscii);
-  if (!index.dirMap.insert(key, dir) || !index.dirs.insertSorted(dir, index.dirOrder())) {
-    return kNoRecord;
+  if (!index.dirMap.insert(key, dir)) return false;
+  if (!index.dirs.insertSorted(dir, index.dirOrder())) {
+    // The map must not name a record the list lacks.
+    if (existing != kNoRecord) {
+      index.dirMap.insert(key, existing);
+    } else {
+      index.dirMap.erase(key);
+    }
+    return false;
   }
   if (existing != kNoRecord) {
     removeDirRecord(index, existing);
-    reparentChildren(index, existing, dir);
+    moveChildren(c, existing, dir);
   }
-  return dir;
+  if (renamed != kNoRecord) moveChildren(c, renamed, dir);
+  return true;
 }
 
-void addDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
-                  uint32_t length) {
+// Takes the directory of the key out of the map and the list. The map's record is the one to
+// remove: the journal's name may be older than the index's. Returns it, or kNoRecord.
+RecordRef removeDirectory(ChangeContext& c, EntryKey key) {
   Index& index = c.index;
-  std::lock_guard lock(index.dirs.mutex());
-  const RecordRef parent = liveDir(index, parentKey);
-  if (parent == kNoRecord) return;
-  placeDirectory(index, key, parent, name, length);
-}
-
-// Takes the directory out of the map and the list and returns the record the map held. The
-// map's record is the one to remove: the journal's name may be older than the index's.
-RecordRef removeDirectory(ChangeContext& c, EntryKey key, const char16_t* name, uint32_t length) {
-  Index& index = c.index;
-  uint8_t probe[DirEntry::sizeFor(kMaxPackedNameBytes)];
-  uint8_t packed[kMaxPackedNameBytes];
-  bool nonAscii;
-  const uint32_t packedLength = packDirName(name, length, packed, &nonAscii);
-  DirEntry::build(probe, key, 0, packed, packedLength, nonAscii);
   std::lock_guard lock(index.dirs.mutex());
   const RecordRef old = index.dirMap.erase(key);
-  if (old != kNoRecord) {
-    removeDirRecord(index, old);
-  } else {
-    index.dirs.removeMatching(probe, index.dirOrder());
-  }
+  if (old != kNoRecord) removeDirRecord(index, old);
   return old;
 }
 
-void renameDirectoryIn(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
-                       uint32_t length) {
-  Index& index = c.index;
-  {
-    std::lock_guard lock(index.dirs.mutex());
-    const RecordRef parent = liveDir(index, parentKey);
-    if (parent == kNoRecord) return;
-    const RecordRef dir = placeDirectory(index, key, parent, name, length);
-    if (dir == kNoRecord) return;
-    if (c.pendingOldDir != kNoRecord && c.pendingOldDir != dir) {
-      reparentChildren(index, c.pendingOldDir, dir);
-    }
-  }
-  // The visible paths below the directory show its new name.
-  c.messages.redrawResults(0, 100);
+bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
+  const RecordRef old = removeDirectory(c, key);
+  if (old == kNoRecord) return false;
+  c.pending.erase(std::remove_if(c.pending.begin(), c.pending.end(),
+                                 [key](const PendingRename& p) { return p.key == key; }),
+                  c.pending.end());
+  if (!c.replayingBuild && c.pending.size() >= kMaxPendingRenames) c.pending.erase(c.pending.begin());
+  c.pending.push_back({key, old});
+  return true;
 }
 
-void addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+// Whether the file list holds this name of this file in the folder of parentKey; its place goes
+// to *block, *slot. A folder that is not in the index matches any folder.
+bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, uint32_t* block,
+              uint32_t* slot) {
+  const uint32_t word = loadU32(probe);
+  const bool anyFolder = liveDir(index, parentKey) == kNoRecord;
+  const auto match = [&](RecordRef ref) {
+    const FileEntry file = index.file(ref);
+    return file.recordWord() == word &&
+           (anyFolder || parentKeyOf(index, file.parentLink()) == parentKey);
+  };
+  return index.files.findMatching(probe, index.fileOrder(), match, block, slot);
+}
+
+bool addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
              uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
       packFileName(index.extensions, name, length, ExtensionUse::kIntern, packed);
+  // Stored without its extension, the file would be another file.
+  if (parts.extensionUnavailable) return false;
   parts.recordNumber = recordNumber;
   std::lock_guard lock(index.files.mutex());
   const RecordRef parent = liveDir(index, parentKey);
-  if (parent == kNoRecord) return;
+  if (parent == kNoRecord) return false;
   parts.parentLink = parent;
-  // The same name of the same file in the same folder is there already.
   uint8_t probe[kProbeBytes];
   FileEntry::build(probe, parts);
-  const uint32_t word = loadU32(probe);
-  const FileOrder order = index.fileOrder();
-  if (index.files.containsMatching(probe, order, [&](RecordRef ref) {
-        const FileEntry file = index.file(ref);
-        return file.recordWord() == word && file.parentLink() == parent;
-      })) {
-    return;
-  }
+  uint32_t block;
+  uint32_t slot;
+  if (findFile(index, probe, parentKey, &block, &slot)) return false;
   const RecordRef file = newFileRecord(index.fileArena, parts);
-  if (file != kNoRecord) index.files.insertSorted(file, order);
+  return file != kNoRecord && index.files.insertSorted(file, index.fileOrder());
 }
 
-void removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+bool removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
                 uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
       packFileName(index.extensions, name, length, ExtensionUse::kLookUp, packed);
+  // No file of the index has an extension the table does not hold.
+  if (parts.extensionUnavailable) return false;
   parts.recordNumber = recordNumber;
   uint8_t probe[kProbeBytes];
   FileEntry::build(probe, parts);
-  const uint32_t word = loadU32(probe);
   std::lock_guard lock(index.files.mutex());
-  // Of two hard links with the same name, the one in the journal's folder goes.
-  const RecordRef parent = liveDir(index, parentKey);
-  index.files.removeMatchingIf(probe, index.fileOrder(), [&](RecordRef ref) {
-    const FileEntry file = index.file(ref);
-    return file.recordWord() == word && (parent == kNoRecord || file.parentLink() == parent);
-  });
+  uint32_t block;
+  uint32_t slot;
+  if (!findFile(index, probe, parentKey, &block, &slot)) return false;
+  return index.files.removeAt(block, slot);
 }
 
 }  // namespace
@@ -188,42 +212,87 @@ void ApplyChange(ChangeContext& c, uint32_t volume, uint32_t attributes, uint32_
   const EntryKey key = makeEntryKey(volume, static_cast<uint32_t>(recordNumber));
   const EntryKey parentKey = makeEntryKey(volume, static_cast<uint32_t>(parentNumber));
   const bool isDirectory = (attributes & ntfs::kAttributeDirectory) != 0;
-  const bool created = (reason & ntfs::kReasonFileCreate) != 0;
-  const bool deleted = (reason & ntfs::kReasonFileDelete) != 0;
-  const bool closed = (reason & ntfs::kReasonClose) != 0;
   const auto number = static_cast<uint32_t>(recordNumber);
 
-  if (created && deleted) return;
-  if (created && closed) {
-    if (isDirectory) {
-      addDirectory(c, key, parentKey, name, length);
-    } else {
-      addFile(c, number, parentKey, name, length);
-    }
-  } else if ((reason & ntfs::kReasonRenameNewName) != 0 && closed) {
-    if (isDirectory) {
-      renameDirectoryIn(c, key, parentKey, name, length);
-    } else {
-      addFile(c, number, parentKey, name, length);
-    }
-  } else if ((reason & ntfs::kReasonRenameOldName) != 0) {
-    if (created) return;
-    if (isDirectory) {
-      c.pendingOldDir = removeDirectory(c, key, name, length);
-      c.index.dirArena.release(c.pendingOldDir, 0);
-    } else {
-      removeFile(c, number, parentKey, name, length);
-    }
-  } else if (deleted && closed) {
-    if (isDirectory) {
-      removeDirectory(c, key, name, length);
-    } else {
-      removeFile(c, number, parentKey, name, length);
-    }
+  bool there;
+  if ((reason & (ntfs::kReasonRenameOldName | ntfs::kReasonFileDelete)) != 0) {
+    there = false;
+  } else if ((reason & ntfs::kReasonHardLinkChange) != 0 && !isDirectory) {
+    if (c.slot == nullptr) return;
+    const NamePresence presence =
+        FileHasName(*c.slot, c.index.heap, fileReference, parentNumber, name, length);
+    if (presence == NamePresence::kUnknown) return;
+    there = presence == NamePresence::kPresent;
+  } else if ((reason & (ntfs::kReasonFileCreate | ntfs::kReasonRenameNewName)) != 0) {
+    there = true;
   } else {
     return;
   }
-  if (c.listener != nullptr) c.listener->changeApplied(isDirectory, name, length);
+
+  bool changed;
+  if (isDirectory) {
+    if (there) {
+      changed = placeDirectory(c, key, parentKey, name, length);
+    } else if ((reason & ntfs::kReasonRenameOldName) != 0 || c.replayingBuild) {
+      changed = renameDirectoryOut(c, key);
+    } else {
+      changed = removeDirectory(c, key) != kNoRecord;
+    }
+  } else {
+    changed = there ? addFile(c, number, parentKey, name, length)
+                    : removeFile(c, number, parentKey, name, length);
+  }
+  if (changed && c.listener != nullptr) c.listener->changeApplied(isDirectory, name, length);
+  if (!c.deferSettling && c.listener != nullptr) c.listener->changesSettled();
+}
+
+void SettleRenamedDirectories(ChangeContext& c) {
+  if (!c.moved.empty()) {
+    // A directory renamed twice hands its children on twice: each old record goes to the last
+    // record of its chain.
+    std::vector<std::pair<RecordRef, RecordRef>>& moved = c.moved;
+    std::sort(moved.begin(), moved.end());
+    const auto target = [&moved](RecordRef at) {
+      for (size_t steps = 0; steps <= moved.size(); ++steps) {
+        const auto it = std::lower_bound(moved.begin(), moved.end(),
+                                         std::make_pair(at, RecordRef{0}));
+        if (it == moved.end() || it->first != at) break;
+        at = it->second;
+      }
+      return at;
+    };
+    for (auto& [from, to] : moved)
+      to = target(to);
+    const auto repoint = [&moved](uint32_t link, uint32_t* out) {
+      const auto it =
+          std::lower_bound(moved.begin(), moved.end(), std::make_pair(link, RecordRef{0}));
+      if (it == moved.end() || it->first != link) return false;
+      *out = it->second;
+      return true;
+    };
+    Index& index = c.index;
+    std::lock_guard dirLock(index.dirs.mutex());
+    std::lock_guard fileLock(index.files.mutex());
+    uint32_t to;
+    for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+      const EntryList::Block& block = index.dirs.block(b);
+      for (uint32_t s = block.first; s < block.end; ++s) {
+        DirEntry child = index.dir(block.slots[s]);
+        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+      }
+    }
+    for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
+      const EntryList::Block& block = index.files.block(b);
+      for (uint32_t s = block.first; s < block.end; ++s) {
+        FileEntry child = index.file(block.slots[s]);
+        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+      }
+    }
+    moved.clear();
+    // The visible paths below the directories show their new names.
+    c.messages.redrawResults(0, 100);
+  }
+  if (c.listener != nullptr) c.listener->changesSettled();
 }
 
 }  // namespace vessiko

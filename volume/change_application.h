@@ -1,52 +1,86 @@
 // ApplyChange: one record of a volume's change journal applied to the index. Only names and
-// parent links are followed: creations, deletions and renames (a move is a rename to another
-// folder). A directory that is renamed or moved keeps its children, which move to its new
-// record; a file that is renamed or moved is removed and added again.
+// parent links are followed: creations, deletions, renames (a move is a rename to another
+// folder) and hard links.
 //
-// The five cases, in order, by the record's reasons:
-//   FILE_CREATE and FILE_DELETE          nothing (created and deleted before it was closed)
-//   FILE_CREATE and CLOSE                add directory / add file
-//   RENAME_NEW_NAME and CLOSE            rename directory in / add file
-//   RENAME_OLD_NAME (without CREATE)     rename directory out / remove file
-//   FILE_DELETE and CLOSE                remove directory / remove file
+// A record tells the state of one name of one file at the moment it was written. NTFS gathers
+// a file's reasons from its first change until its last handle closes, and every record written
+// meanwhile carries all of them, so the reasons tell what happened since the file was opened,
+// not only what happened now (under an editor's handle a rename then a delete closes with
+// RENAME_NEW_NAME | FILE_DELETE | CLOSE). The handler follows from the reasons, in this order:
 //
-// Journal records may be applied to an index that has seen some of them already (the index of
-// a build is read while the volume goes on changing, and the monitors replay the journal from
-// before the build): adding what is there already changes nothing, and a directory leaves the
-// lists as the record the directory map holds for its key, whatever name the journal gives.
+//   RENAME_OLD_NAME          the name is gone: the first half of a rename, never carried into
+//                            later records. A directory's record waits for the new name, which
+//                            takes over its children.
+//   FILE_DELETE              the name is gone (written at the last close, when the file goes)
+//   HARD_LINK_CHANGE         a name was added or removed: the file record tells whether this one
+//                            is there now (without the volume's slot nothing is done)
+//   FILE_CREATE or
+//   RENAME_NEW_NAME          the name is there, from the first record on, not only at the close
 //
-// Callers: the journal monitors, each batch under the index lock, and the catch-up at start-up
-// before any other thread uses the index.
+// Anything else changes nothing. Adding a name that is there and removing one that is not change
+// nothing, and an entry is told apart from its namesakes by its record number (a directory by
+// its key), so every handler is a binary search.
+//
+// A renamed directory gets a new record; its children still name the old one (which keeps its
+// key and name) until SettleRenamedDirectories re-points them all in one walk of the lists, and
+// the handlers compare parents by key meanwhile. Callers that apply many records settle once at
+// the end of each batch, before anyone else reads the lists.
+//
+// Callers: the journal monitors, each batch under the index lock; the catch-up at start-up and
+// the replay after a build, before any other thread uses the index; the save's last pass.
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "index/index.h"
 #include "platform/user_messages.h"
+#include "volume/volume_slot.h"
 
 namespace vessiko {
 
-// Told of every change a handler applied, with the changed name (its extension already
-// lowered), so that live results can follow.
+// Told of every change that altered the index, with the changed name (its extension already
+// lowered), so that live results can follow; then told once the changes of a batch are settled.
 class ChangeListener {
  public:
   virtual ~ChangeListener() = default;
   virtual void changeApplied(bool isDirectory, char16_t* name, uint32_t length) = 0;
+  virtual void changesSettled() {}
 };
+
+// Pending renames whose new name never came (its folder is not in the index) are forgotten
+// beyond this many.
+constexpr size_t kMaxPendingRenames = 64;
 
 struct ChangeContext {
   Index& index;
   UserMessages& messages;
   ChangeListener* listener = nullptr;
-  // The directory most recently taken out by a rename's old name: the record whose children
-  // the new name takes over; kNoRecord when empty. One per volume: a rename never crosses
-  // volumes, and monitors of two volumes must not hand each other's children over.
-  RecordRef pendingOldDir = kNoRecord;
+  // The volume's slot: the names of a hard-link change are read from its file record.
+  VolumeSlot* slot = nullptr;
+  // Whether the children of renamed directories wait for SettleRenamedDirectories (a batch of
+  // records) or are re-pointed at once (a single record).
+  bool deferSettling = false;
+  // The records replay the changes made while the index was read from the table. A folder read
+  // before it was deleted and made anew under the same record number then holds entries read
+  // after: its deletion hands them on, as a rename's old name does, to the record made anew.
+  bool replayingBuild = false;
+  // Directories taken out by a rename's old name whose new name has not come yet. A rename
+  // never crosses volumes, so each volume keeps its own (in its slot between batches).
+  std::vector<PendingRename> pending = {};
+  // Renamed directories whose children still name the old record: (old, new).
+  std::vector<std::pair<RecordRef, RecordRef>> moved = {};
   // A record number too wide for a key was met, and the user told so once.
   bool reportedWideRecord = false;
 };
 
 void ApplyChange(ChangeContext& context, uint32_t volume, uint32_t attributes, uint32_t reason,
                  uint64_t fileReference, uint64_t parentReference, char16_t* name, uint32_t length);
+
+// Re-points the children of the directories renamed since the last call at their new records
+// (one walk of both lists), asks the result view to redraw the paths, and tells the listener
+// that the changes are settled.
+void SettleRenamedDirectories(ChangeContext& context);
 
 }  // namespace vessiko

@@ -1,5 +1,7 @@
 #include "volume/enumeration.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
 #include "index/sort_entries.h"
+#include "volume/journal_reader.h"
 #include "volume/parent_links.h"
 #include "volume/usn_record.h"
 
@@ -20,6 +23,9 @@ struct ScanState {
   Index& index;
   uint32_t volume;
   EntryKey lastDirKey;
+  // The journal position of discovery: records changed since were read after those changes.
+  int64_t discoveredUsn;
+  JournalReader::SeenRecords& seen;
   bool reportedWideRecord = false;
 };
 
@@ -59,6 +65,8 @@ void addFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t*
   Index& index = scan.index;
   FileEntryParts parts =
       packFileName(index.extensions, units, record.nameLength, ExtensionUse::kIntern, packed);
+  // Stored without its extension, the file would be another file.
+  if (parts.extensionUnavailable) return;
   parts.recordNumber = static_cast<uint32_t>(record.recordNumber());
   parts.parentLink = makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber()));
   const RecordRef ref = newFileRecord(index.fileArena, parts);
@@ -66,7 +74,8 @@ void addFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t*
 }
 
 void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output,
-                UserMessages& messages, const std::atomic<bool>* cancel) {
+                UserMessages& messages, const std::atomic<bool>* cancel,
+                JournalReader::SeenRecords& seen) {
   namespace e = ntfs::mft_enum_data;
   const RecordRef rootRef = index.dirArena.allocate(DirEntry::kRootBytes);
   if (rootRef == kNoRecord) return;
@@ -74,13 +83,13 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
   index.dirs.append(rootRef);
   index.dirMap.append(rootKey(volume), rootRef);
 
-  ScanState scan{index, volume, rootKey(volume)};
+  ScanState scan{index, volume, rootKey(volume), slot.nextUsn, seen};
   uint8_t in[e::kSize];
   storeU64(in + e::kStartFileReferenceNumber, 0);
   storeU64(in + e::kLowUsn, 0);
   // Every file in use, whatever its last USN: a file written to while the table is read (its
-  // USN then lies past the journal position of discovery) must not be left out, and the
-  // monitors, which replay the journal from that position, add nothing twice.
+  // USN then lies past the journal position of discovery) must not be left out. The journal is
+  // replayed from that position afterwards, skipping what the table showed already.
   storeU64(in + e::kHighUsn, static_cast<uint64_t>(INT64_MAX));
   char16_t units[kMaxNameUnits + 1];
   uint8_t packed[kMaxPackedNameBytes];
@@ -95,6 +104,10 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
       return;
     }
     const uint32_t records = forEachUsnRecord(output, returned, [&](const UsnRecord& record) {
+      if (record.usn >= scan.discoveredUsn &&
+          (seen.empty() || seen.back().first != record.recordNumber())) {
+        seen.emplace_back(record.recordNumber(), record.usn);
+      }
       if (!fitsKeys(scan, record, messages)) return;
       copyUsnName(record, units);
       if (record.isDirectory()) {
@@ -123,17 +136,20 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
                      const std::atomic<bool>* cancel) {
   auto* output = static_cast<uint8_t*>(index.heap.allocate(kEnumOutputBytes, false));
   if (output == nullptr) return 0;
+  std::array<JournalReader::SeenRecords, kVolumeCount> seen;
   for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
     VolumeSlot& slot = slots[volume];
     if (!slot.present()) continue;
     ShowStatus(messages, -1, "正在扫描(%c)盘，请稍候...", static_cast<char>('A' + volume));
-    scanVolume(index, slot, volume, output, messages, cancel);
+    scanVolume(index, slot, volume, output, messages, cancel, seen[volume]);
+    // The replay looks records up by number; the table comes in record-number order already.
+    std::sort(seen[volume].begin(), seen[volume].end());
   }
   index.heap.free(output);
   if (cancel != nullptr && *cancel) return 0;
 
   ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
-  linkParents(index);
+  linkParents(index, slots);
 
   const uint32_t most = index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount()
                                                                          : index.files.itemCount();
@@ -144,8 +160,21 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   ShowStatus(messages, -1, "正在排序文件，请稍候...");
   sortList(index.files, scratch, index.fileOrder());
   index.heap.free(scratch);
+
+  // The changes made since discovery, but those the table showed already, so that the index is
+  // the volumes as they are now; then whatever still hangs from no root goes.
+  bool lost = false;
+  for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
+    if (slots[volume].present()) {
+      lost = DrainJournal(volume, slots[volume], index, messages, nullptr, cancel,
+                          &seen[volume]) == ntfs::kErrorJournalEntryDeleted ||
+             lost;
+    }
+  }
+  if (cancel != nullptr && *cancel) return 0;
+  if (!dropUnrooted(index)) return 1;
   compactRecords(index);
-  return 0;
+  return lost ? 2 : 0;
 }
 
 }  // namespace vessiko

@@ -11,9 +11,11 @@ namespace fn = ntfs::file_name;
 namespace le = ntfs::attribute_list_entry;
 namespace out = ntfs::file_record_output;
 
-// Reads record `number` into the slot's buffer. False unless the volume hands out exactly that
-// record, in use.
-bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
+enum class Fetched { kRecord, kNotInUse, kFailed };
+
+// Reads record `number` into the slot's buffer. kNotInUse when the volume hands out another
+// record (the nearest lower one in use) or one not in use.
+Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
   uint8_t in[out::kInputSize];
   storeU64(in, number);
   uint32_t returned = 0;
@@ -22,15 +24,21 @@ bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
   if (!slot.volume->control(ntfs::kGetNtfsFileRecord, in, sizeof in, buffer,
                             slot.fileRecordBufferSize, &returned, &error) ||
       returned <= out::kFileRecordBuffer || returned > slot.fileRecordBufferSize) {
-    return false;
+    return Fetched::kFailed;
   }
   if ((loadU64(buffer + out::kFileReferenceNumber) & ntfs::kRecordNumberMask48) != number) {
-    return false;
+    return Fetched::kNotInUse;
   }
   uint32_t length = loadU32(buffer + out::kFileRecordLength);
   if (length > returned - out::kFileRecordBuffer) length = returned - out::kFileRecordBuffer;
   *record = FileRecordView(buffer + out::kFileRecordBuffer, length);
-  return record->inUse();
+  return record->inUse() ? Fetched::kRecord : Fetched::kNotInUse;
+}
+
+// Reads record `number` into the slot's buffer. False unless the volume hands out exactly that
+// record, in use.
+bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
+  return fetch(slot, number, record) == Fetched::kRecord;
 }
 
 // The record number of the first attribute-list entry of `type`, from a list held as bytes.
@@ -131,7 +139,62 @@ bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& rec
   return at != 0 && dataAttributeSize(other.attributeAt(at), size);
 }
 
+// Whether one of the record's $FILE_NAME attributes is the name in the folder.
+bool recordHasName(const FileRecordView& record, uint64_t parentNumber, const char16_t* name,
+                   uint32_t length, bool* hasNames) {
+  for (uint32_t at = record.find(record.firstAttribute(), a::kTypeFileName); at != 0;
+       at = record.find(record.next(at, record.attributeAt(at)), a::kTypeFileName)) {
+    const uint8_t* value;
+    uint32_t valueLength;
+    if (!residentValue(record.attributeAt(at), &value, &valueLength) ||
+        valueLength < fn::kName) {
+      continue;
+    }
+    *hasNames = true;
+    const uint32_t units = value[fn::kNameLength];
+    if (units != length || fn::kName + 2 * units > valueLength ||
+        (loadU64(value + fn::kParent) & ntfs::kRecordNumberMask48) != parentNumber) {
+      continue;
+    }
+    uint32_t i = 0;
+    while (i < length && loadU16(value + fn::kName + 2 * i) == name[i])
+      ++i;
+    if (i == length) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileReference,
+                         uint64_t parentNumber, const char16_t* name, uint32_t length) {
+  if (!slot.present() || slot.fileRecordBuffer == nullptr) return NamePresence::kUnknown;
+  std::lock_guard lock(slot.recordLock);
+  const uint64_t number = fileReference & ntfs::kRecordNumberMask48;
+  const auto sequence = static_cast<uint16_t>(fileReference >> ntfs::kSequenceShift);
+  FileRecordView record;
+  switch (fetch(slot, number, &record)) {
+    case Fetched::kFailed:
+      return NamePresence::kUnknown;
+    case Fetched::kNotInUse:
+      return NamePresence::kAbsent;
+    case Fetched::kRecord:
+      break;
+  }
+  if (sequence != 0 && record.sequenceNumber() != sequence) return NamePresence::kAbsent;
+  bool hasNames = false;
+  if (recordHasName(record, parentNumber, name, length, &hasNames)) return NamePresence::kPresent;
+  if (hasNames) return NamePresence::kAbsent;
+  // A heavily fragmented file keeps its name in an extension record.
+  uint64_t extension;
+  FileRecordView other;
+  if (!findInAttributeList(slot, heap, record, a::kTypeFileName, &extension) ||
+      !fetchRecord(slot, extension & ntfs::kRecordNumberMask48, &other)) {
+    return NamePresence::kUnknown;
+  }
+  return recordHasName(other, parentNumber, name, length, &hasNames) ? NamePresence::kPresent
+                                                                       : NamePresence::kAbsent;
+}
 
 uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
                         uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,

@@ -36,4 +36,14 @@ uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumb
                         uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,
                         uint64_t* size, uint32_t* attributes);
 
+enum class NamePresence { kPresent, kAbsent, kUnknown };
+
+// Whether the file named by the reference (record number and sequence number) has, now, the name
+// `name` in the folder of record `parentNumber`: kAbsent when the record is not in use or holds
+// another file (its sequence number moved on), kUnknown when the record cannot be read. The names
+// are those of the base record, or of the extension record its attribute list names when the
+// base record has none.
+NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileReference,
+                         uint64_t parentNumber, const char16_t* name, uint32_t length);
+
 }  // namespace vessiko

@@ -43,27 +43,31 @@ bool JournalMonitor::waitInterval() {
 
 void JournalMonitor::run() {
   while (waitInterval()) {
-    for (;;) {
-      uint32_t error = 0;
-      const JournalReader::Result result = reader_.readBatch(context_, &index_.lock, &error);
-      if (result == JournalReader::Result::kNothingNew) break;
-      if (result == JournalReader::Result::kFailed) {
-        reportJournalReadFailure(messages_, volume_, error);
-        if (error != ntfs::kErrorJournalDeleteInProgress) return;
-        JournalState journal;
-        recreateJournal(*slot_.volume, &journal);
-        {
-          std::lock_guard lock(index_.lock);
-          slot_.journalId = journal.id;
-          slot_.firstUsn = journal.firstUsn;
-          slot_.nextUsn = journal.nextUsn;
-        }
-        reader_.restart();
-        break;
+    if (!poll()) return;
+  }
+}
+
+bool JournalMonitor::poll() {
+  for (;;) {
+    uint32_t error = 0;
+    const JournalReader::Result result = reader_.readBatch(context_, &index_.lock, &error);
+    if (result == JournalReader::Result::kNothingNew) return true;
+    if (result == JournalReader::Result::kFailed) {
+      reportJournalReadFailure(messages_, volume_, error);
+      if (error != ntfs::kErrorJournalDeleteInProgress) return false;
+      JournalState journal;
+      recreateJournal(*slot_.volume, &journal);
+      {
+        std::lock_guard lock(index_.lock);
+        slot_.journalId = journal.id;
+        slot_.firstUsn = journal.firstUsn;
+        slot_.nextUsn = journal.nextUsn;
       }
-      std::lock_guard lock(stopLock_);
-      if (stopping_) return;
+      reader_.restart();
+      return true;
     }
+    std::lock_guard lock(stopLock_);
+    if (stopping_) return true;
   }
 }
 

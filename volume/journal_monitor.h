@@ -33,6 +33,10 @@ class JournalMonitor {
   void start();
   // Asks the monitor to stop and waits until it has.
   void stop();
+  // One wake-up's work on the calling thread: reads and applies until nothing new is left.
+  // False when the monitor gives up (a failure other than a journal being deleted). For a
+  // monitor whose thread was not started (a face, or a test, that polls by itself).
+  bool poll();
 
  private:
   void run();

@@ -1,5 +1,7 @@
 #include "volume/journal_reader.h"
 
+#include <algorithm>
+
 #include "index/packed_name.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
@@ -28,18 +30,59 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mute
   if (returned <= 8) return Result::kNothingNew;
   std::unique_lock<std::mutex> lock;
   if (indexLock != nullptr) lock = std::unique_lock(*indexLock);
-  context.pendingOldDir = slot_.pendingOldDir;
+  context.slot = &slot_;
+  context.deferSettling = true;
+  context.replayingBuild = seen_ != nullptr;
+  context.pending.swap(slot_.pendingRenames);
   char16_t name[kMaxNameUnits + 1];
   forEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
+    if (seen(record.recordNumber(), record.usn)) return;
     copyUsnName(record, name);
     ApplyChange(context, volume_, record.attributes, record.reason, record.fileReference,
                 record.parentReference, name, record.nameLength);
   });
+  if (indexLock != nullptr) SettleRenamedDirectories(context);
   const int64_t next = loadI64(buffer_);
   slot_.nextUsn = next;
-  slot_.pendingOldDir = context.pendingOldDir;
+  context.pending.swap(slot_.pendingRenames);
   storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(next));
   return Result::kApplied;
+}
+
+bool JournalReader::seen(uint64_t recordNumber, int64_t usn) const {
+  if (seen_ == nullptr) return false;
+  const auto it = std::lower_bound(seen_->begin(), seen_->end(), recordNumber,
+                                   [](const std::pair<uint64_t, int64_t>& entry, uint64_t number) {
+                                     return entry.first < number;
+                                   });
+  return it != seen_->end() && it->first == recordNumber && usn <= it->second;
+}
+
+uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessages& messages,
+                  ChangeListener* listener, const std::atomic<bool>* cancel,
+                  const JournalReader::SeenRecords* seen) {
+  ChangeContext context{index, messages, listener};
+  JournalReader reader(volume, slot);
+  reader.skipSeen(seen);
+  uint32_t failure = 0;
+  while (cancel == nullptr || !*cancel) {
+    uint32_t error = 0;
+    const JournalReader::Result result = reader.readBatch(context, nullptr, &error);
+    if (result == JournalReader::Result::kNothingNew) break;
+    if (result == JournalReader::Result::kFailed) {
+      reportJournalReadFailure(messages, volume, error);
+      failure = error;
+      break;
+    }
+  }
+  SettleRenamedDirectories(context);
+  // Folders the replay of a build took out and nothing made anew are gone for good.
+  std::vector<PendingRename>& pending = slot.pendingRenames;
+  if (pending.size() > kMaxPendingRenames) {
+    pending.erase(pending.begin(),
+                  pending.end() - static_cast<std::ptrdiff_t>(kMaxPendingRenames));
+  }
+  return failure;
 }
 
 void reportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error) {

@@ -1,66 +1,53 @@
 #include "volume/parent_links.h"
 
+#include <map>
+
+#include "index/rooted_directories.h"
+
 namespace vessiko {
 
-namespace {
-
-// Marks a dropped directory for the walks below. No record has this handle either: the arena
-// never makes chunk 0xFFFFF.
-constexpr uint32_t kOrphanLink = kNoRecord - 1;
-
-// Whether the chain above dir ends at a volume root. A chain that meets a dropped directory, or
-// runs longer than any real path (a cycle), does not; its records are marked on the way so the
-// next walk through them stops at once.
-bool isRooted(Index& index, RecordRef dir) {
-  RecordRef at = dir;
-  for (uint32_t depth = 0; depth <= kMaxDirectoryDepth; ++depth) {
-    const uint32_t link = index.dir(at).parentLink();
-    if (link == kNoRecord) return true;
-    if (link == kOrphanLink) break;
-    at = link;
-  }
-  RecordRef mark = dir;
-  for (uint32_t depth = 0; depth <= kMaxDirectoryDepth; ++depth) {
-    DirEntry entry = index.dir(mark);
-    const uint32_t next = entry.parentLink();
-    if (next == kOrphanLink) break;
-    entry.setParentLink(kOrphanLink);
-    DirMapPair* pair = index.dirMap.find(entry.key());
-    if (pair != nullptr && pair->dir == mark) pair->dir = kNoRecord;
-    mark = next;
-  }
-  return false;
+void linkParents(Index& index, VolumeSlots& slots) {
+  // One placeholder per missing parent key, its own parent so that no chain through it ends at
+  // a root; it waits in the volume's slot, as a folder taken out by a rename waits for its new
+  // record, for the replay to make the folder, which then takes over its children.
+  std::map<EntryKey, RecordRef> placeholders;
+  const auto placeholderFor = [&](EntryKey key) {
+    const auto [at, made] = placeholders.emplace(key, kNoRecord);
+    if (!made) return at->second;
+    const RecordRef placeholder = index.dirArena.allocate(DirEntry::sizeFor(0));
+    if (placeholder == kNoRecord) return kNoRecord;
+    const uint8_t noName = 0;
+    DirEntry::build(index.dirArena.at(placeholder), key, placeholder, &noName, 0, false);
+    slots[volumeOf(key)].pendingRenames.push_back({key, placeholder});
+    return at->second = placeholder;
+  };
+  // Without a placeholder (memory ran out) a record whose parent is missing goes at once.
+  const auto link = [&](auto entry) {
+    const DirMapPair* parent = index.dirMap.find(entry.parentLink());
+    const RecordRef to = parent != nullptr && parent->dir != kNoRecord
+                             ? parent->dir
+                             : placeholderFor(entry.parentLink());
+    entry.setParentLink(to);
+    return to != kNoRecord;
+  };
+  index.dirs.retainIf([&](RecordRef ref) {
+    const DirEntry dir = index.dir(ref);
+    return dir.parentLink() == kNoRecord || link(dir);  // a volume root has no parent
+  });
+  index.files.retainIf([&](RecordRef ref) { return link(index.file(ref)); });
 }
 
-}  // namespace
-
-void linkParents(Index& index) {
-  bool dropped = false;
+bool dropUnrooted(Index& index) {
+  const RootedDirectories rooted(index);
+  if (!rooted.ok()) return false;
   index.dirs.retainIf([&](RecordRef ref) {
-    DirEntry dir = index.dir(ref);
-    const uint32_t link = dir.parentLink();
-    if (link == kNoRecord) return true;  // a volume root
-    const DirMapPair* parent = index.dirMap.find(link);
-    if (parent != nullptr && parent->dir != kNoRecord) {
-      dir.setParentLink(parent->dir);
-      return true;
-    }
-    DirMapPair* own = index.dirMap.find(dir.key());
+    if (rooted.rooted(ref)) return true;
+    DirMapPair* own = index.dirMap.find(index.dir(ref).key());
     if (own != nullptr && own->dir == ref) own->dir = kNoRecord;
-    dir.setParentLink(kOrphanLink);
-    dropped = true;
     return false;
   });
-  // Children may have been linked to a directory dropped after them.
-  if (dropped) index.dirs.retainIf([&](RecordRef ref) { return isRooted(index, ref); });
-
-  index.files.retainIf([&](RecordRef ref) {
-    FileEntry file = index.file(ref);
-    const DirMapPair* parent = index.dirMap.find(file.parentLink());
-    if (parent == nullptr || parent->dir == kNoRecord) return false;
-    file.setParentLink(parent->dir);
-    return true;
-  });
+  index.files.retainIf([&](RecordRef ref) { return rooted.rooted(index.file(ref).parentLink()); });
+  return true;
 }
 
 }  // namespace vessiko

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "index/entry_key.h"
 #include "index/private_heap.h"
@@ -18,6 +19,13 @@
 #include "platform/volume.h"
 
 namespace vessiko {
+
+// A directory taken out by the old name of a rename, waiting for the new name that takes over
+// its children.
+struct PendingRename {
+  EntryKey key;
+  RecordRef old;
+};
 
 struct VolumeSlot {
   std::unique_ptr<Volume> volume;
@@ -27,9 +35,9 @@ struct VolumeSlot {
   uint64_t journalId = 0;
   int64_t firstUsn = 0;
   int64_t nextUsn = 0;
-  // The directory the volume's last rename took out by its old name, kept between batches (and
-  // from the monitor to the save's last pass) so that its new name still takes its children.
-  RecordRef pendingOldDir = kNoRecord;
+  // Directories the volume's renames took out by their old names, kept between batches (and
+  // from the monitor to the save's last pass) so that their new names still take the children.
+  std::vector<PendingRename> pendingRenames;
   std::mutex recordLock;  // guards fileRecordBuffer
 
   bool present() const { return volume != nullptr; }

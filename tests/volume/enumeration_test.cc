@@ -231,6 +231,7 @@ TEST_F(EnumerationTest, ARenameSplitOverTwoBatchesKeepsTheChildren) {
   while ((result = reader.readBatch(second, nullptr, &error)) == JournalReader::Result::kApplied) {
   }
   EXPECT_EQ(result, JournalReader::Result::kNothingNew) << error;
+  SettleRenamedDirectories(second);
   EXPECT_EQ(dirPaths(), (std::vector<std::string>{"C:", "C:\\papers"}));
   EXPECT_EQ(filePaths().back(), "C:\\papers\\inside.txt");
 }

@@ -107,7 +107,8 @@ BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
   }
   if (std::fclose(out) != 0) fail("names file");
 
-  linkParents(index);
+  VolumeSlots slots(index.heap);
+  linkParents(index, slots);
   if (index.dirs.itemCount() + index.files.itemCount() != entries + 1) fail("linking");
   std::vector<RecordRef> scratch(index.files.itemCount());
   index.dirs.copyTo(scratch.data());
