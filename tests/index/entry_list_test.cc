@@ -63,6 +63,34 @@ TEST_F(EntryListTest, RemovalFindsTheRecordWordAmongEqualNames) {
   EXPECT_TRUE(removeFile(500, "OTHER.TXT"));
 }
 
+// A hundred thousand index.js under node_modules: the record number tells namesakes apart, so
+// one is found by a binary search, not by a walk along all of them.
+TEST_F(EntryListTest, NamesakesAreFoundByABinarySearch) {
+  std::vector<RecordRef> refs;
+  for (uint32_t r = 0; r < 20000; ++r)
+    refs.push_back(t_.makeFile(100 + (r * 7919) % 20000, rootKey(2), "index.js"));
+  std::sort(refs.begin(), refs.end(), [&](RecordRef x, RecordRef y) {
+    return index().fileOrder()(x, y) < 0;
+  });
+  for (RecordRef ref : refs)
+    index().files.append(ref);
+  struct CountingOrder {
+    FileOrder order;
+    mutable int comparisons = 0;
+    int compare(const uint8_t* x, RecordRef y) const {
+      ++comparisons;
+      return order.compare(x, y);
+    }
+  } counting{index().fileOrder()};
+  const std::vector<uint8_t> probe = t_.fileProbe(12345, "index.js");
+  uint32_t block;
+  uint32_t slot;
+  ASSERT_TRUE(index().files.findMatching(probe.data(), counting, [](RecordRef) { return true; },
+                                         &block, &slot));
+  EXPECT_EQ(index().file(index().files.block(block).slots[slot]).recordNumber(), 12345u);
+  EXPECT_LE(counting.comparisons, 40);
+}
+
 TEST_F(EntryListTest, DirectoriesByNameAndKey) {
   const RecordRef a = t_.makeDir(makeEntryKey(2, 40), rootKey(2), "Docs");
   const RecordRef b = t_.makeDir(makeEntryKey(3, 40), rootKey(3), "docs");

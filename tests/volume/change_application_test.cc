@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
+#include "platform/sim/failing_heap.h"
 #include "platform/utf.h"
 #include "search/live_refresh.h"
 #include "tests/support/search_fixture.h"
+#include "tests/support/test_index.h"
 
 namespace vessiko {
 namespace {
@@ -146,11 +148,47 @@ TEST_F(ChangeApplicationTest, HardLinkInAnotherFolderStays) {
   EXPECT_EQ(std::find(all.begin(), all.end(), "F C:\\y\\same.txt"), all.end());
 }
 
+// Once 256 extensions exist, 255 is a real index: a removal whose extension the table does not
+// hold matches nothing, rather than a namesake with the extension of index 255.
+TEST_F(ChangeApplicationTest, AnUnknownExtensionRemovesNothing) {
+  std::string ext255;
+  for (int i = 0; ext255.empty(); ++i) {
+    std::u16string text = utf8ToUtf16("e" + std::to_string(i));
+    if (f_.t.index().extensions.intern(text.data(), static_cast<uint32_t>(text.size())) == 255) {
+      ext255 = utf16ToUtf8(text);
+    }
+  }
+  apply(kCreate | kClose, 0, 990, numberOf(docs_), "x." + ext255);
+  apply(kDelete | kClose, 0, 990, numberOf(docs_), "x.neverseen");
+  const auto all = everything();
+  EXPECT_NE(std::find(all.begin(), all.end(), "F C:\\docs\\x." + ext255), all.end());
+}
+
 TEST_F(ChangeApplicationTest, WideRecordNumbersAreLeftOutWithOneMessage) {
   apply(kCreate | kClose, 0, 0x8000005, 5, "alias.txt");
   apply(kCreate | kClose, 0, 0x8000006, 5, "alias2.txt");
   EXPECT_EQ(everything().size(), 3u);
   EXPECT_EQ(f_.t.messages().messages().size(), 1u);
+}
+
+// Out of memory for a new extension: the file is left out, not stored as another file without
+// its extension.
+TEST(ChangeApplicationMemory, AnExtensionThatCannotBeInternedRefusesTheFile) {
+  FailingHeap system;
+  testing::TestIndex t(&system);
+  Index& index = t.index();
+  index.extensions.seedBuiltins();
+  const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
+  DirEntry::initRoot(index.dirArena.at(root), 2);
+  ASSERT_TRUE(index.dirs.append(root) && index.dirMap.append(rootKey(2), root));
+  ChangeContext context{index, t.messages()};
+  std::u16string first = u"first.txt";
+  ApplyChange(context, 2, 0, kCreate | kClose, 900, 5, first.data(), 9);
+  system.failAfter(0);
+  std::u16string name = u"x.brandnew";
+  ApplyChange(context, 2, 0, kCreate | kClose, 901, 5, name.data(), 10);
+  system.allowAll();
+  EXPECT_EQ(index.files.itemCount(), 1u);
 }
 
 // Live results: a change that matches the query in force searches again.

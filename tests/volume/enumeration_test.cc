@@ -1,5 +1,6 @@
 // Building the index from the master file tables of simulated volumes.
 #include "volume/enumeration.h"
+#include "volume/parent_links.h"
 
 #include <gtest/gtest.h>
 
@@ -234,6 +235,34 @@ TEST_F(EnumerationTest, ARenameSplitOverTwoBatchesKeepsTheChildren) {
   SettleRenamedDirectories(second);
   EXPECT_EQ(dirPaths(), (std::vector<std::string>{"C:", "C:\\papers"}));
   EXPECT_EQ(filePaths().back(), "C:\\papers\\inside.txt");
+}
+
+// Folders read while they move can name each other as parents. Nothing is dropped while
+// linking (the journal's replay may still move them), but a circle left after it never reaches
+// a root and goes, with what is below it.
+TEST(ParentLinks, ACircleOfFoldersIsDroppedEvenWhenNothingElseIs) {
+  testing::TestIndex t;
+  Index& index = t.index();
+  const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
+  DirEntry::initRoot(index.dirArena.at(root), 2);
+  const EntryKey a = makeEntryKey(2, 20);
+  const EntryKey b = makeEntryKey(2, 21);
+  const EntryKey d = makeEntryKey(2, 22);
+  const RecordRef dirs[] = {root, t.makeDir(a, b, "a"), t.makeDir(b, a, "b"),
+                            t.makeDir(d, rootKey(2), "d")};
+  const EntryKey keys[] = {rootKey(2), a, b, d};
+  for (int i = 0; i < 4; ++i)
+    ASSERT_TRUE(index.dirs.append(dirs[i]) && index.dirMap.append(keys[i], dirs[i]));
+  ASSERT_TRUE(index.files.append(t.makeFile(30, a, "in-a.txt")));
+  ASSERT_TRUE(index.files.append(t.makeFile(31, d, "in-d.txt")));
+  VolumeSlots slots(t.heap());
+  linkParents(index, slots);
+  EXPECT_EQ(index.dirs.itemCount(), 4u);
+  ASSERT_TRUE(dropUnrooted(index));
+  EXPECT_EQ(t.dirsInOrder(), (std::vector<RecordRef>{root, dirs[3]}));
+  ASSERT_EQ(index.files.itemCount(), 1u);
+  EXPECT_EQ(t.filePath(t.filesInOrder()[0]), "C:\\d\\in-d.txt");
+  EXPECT_EQ(index.dirMap.find(a)->dir, kNoRecord);
 }
 
 // Without memory for sorting, the build says so once and keeps every entry, unsorted: the
