@@ -74,18 +74,36 @@ class BlockArray {
   template <class Order>
   bool insertSorted(const E& x, const Order& order) {
     if (count_ == 0) return false;
-    const int64_t target = targetBlock(x, order);
-    if (target < 0) return insertAfterAll(x);
-    const auto ti = static_cast<uint32_t>(target);
-    Block& t = *dir_[ti];
-    bool equal = false;
-    const uint32_t pos = searchBlock(t, x, order, &equal, nullptr);
-    if constexpr (Order::kReplacesEqual) {
-      if (equal) {
-        t.slots[pos] = x;
-        return true;
+    Place place;
+    place.block = targetBlock(x, order);
+    if (place.block >= 0) {
+      bool equal = false;
+      place.slot = searchBlock(*dir_[place.block], x, order, &equal, nullptr);
+      if constexpr (Order::kReplacesEqual) {
+        if (equal) {
+          dir_[place.block]->slots[place.slot] = x;
+          return true;
+        }
       }
     }
+    return insertAt(place, x);
+  }
+
+  // Where an element goes: before slot `slot` of block `block`, or after everything when block
+  // is -1.
+  struct Place {
+    int64_t block = -1;
+    uint32_t slot = 0;
+  };
+
+  // Inserts x at a place findMatching gave, the array unchanged since. False only when memory
+  // ran out (nothing changed then).
+  bool insertAt(const Place& place, const E& x) {
+    if (count_ == 0) return false;
+    if (place.block < 0) return insertAfterAll(x);
+    const auto ti = static_cast<uint32_t>(place.block);
+    const uint32_t pos = place.slot;
+    Block& t = *dir_[ti];
     if (!t.full()) {
       insertAt(t, pos, x);
       return true;
@@ -157,15 +175,21 @@ class BlockArray {
 
   // Finds, as removeMatchingIf does, the element that collates equal to probe and satisfies
   // match; its block and slot go to *bi and *slot.
+  // When there is none and `place` is given, it gets where an element that compares as the
+  // probe goes.
   template <class Probe, class Order, class Match>
   bool findMatching(const Probe& probe, const Order& order, Match&& match, uint32_t* bi,
-                    uint32_t* slot) const {
-    if (empty()) return false;
+                    uint32_t* slot, Place* place = nullptr) const {
+    if (empty()) {
+      if (place != nullptr) *place = Place{};
+      return false;
+    }
     const int64_t target = targetBlock(probe, order);
     const uint32_t ti = target < 0 ? count_ - 1 : static_cast<uint32_t>(target);
     uint32_t m = 0;
     bool equal = false;
-    searchBlock(*dir_[ti], probe, order, &equal, &m);
+    const uint32_t at = searchBlock(*dir_[ti], probe, order, &equal, &m);
+    if (place != nullptr) *place = target < 0 ? Place{} : Place{target, at};
     // Only an element that collates equal is the probe's: a neighbour that happens to share the
     // first word (another hard link of the same file) is not.
     if (equal && match(dir_[ti]->slots[m])) {

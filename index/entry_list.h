@@ -55,12 +55,20 @@ class EntryList {
     uint32_t slot;
     return array_.findMatching(probe, order, match, &block, &slot);
   }
+  using Place = Array::Place;
   // Finds the record that collates equal to the probe and satisfies match(ref); its place goes
-  // to *block and *slot, for removeAt.
+  // to *block and *slot, for removeAt. When there is none, *place (if given) gets where a
+  // record that compares as the probe goes, for insertAt.
   template <class Order, class Match>
   bool findMatching(const uint8_t* probe, const Order& order, Match&& match, uint32_t* block,
-                    uint32_t* slot) const {
-    return array_.findMatching(probe, order, match, block, slot);
+                    uint32_t* slot, Place* place = nullptr) const {
+    return array_.findMatching(probe, order, match, block, slot, place);
+  }
+  // Inserts a record at a place findMatching gave, the list unchanged since.
+  bool insertAt(const Place& place, RecordRef record) {
+    if (!array_.insertAt(place, record)) return false;
+    ++itemCount_;
+    return true;
   }
   // Removes the record at a place findMatching gave, the list unchanged since.
   bool removeAt(uint32_t block, uint32_t slot) {

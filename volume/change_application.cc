@@ -17,6 +17,14 @@ namespace {
 // four-byte extension index and an icon slot.
 constexpr uint32_t kProbeBytes = FileEntry::sizeFor(kMaxPackedNameBytes, 65536) + 4;
 
+// What a handler made of a record: the index changed, it held the state already, or the state
+// could not be had (the folder is not in the index, memory ran out).
+enum class Outcome { kChanged, kAlready, kNotDone };
+
+Outcome outcomeOf(bool changed) {
+  return changed ? Outcome::kChanged : Outcome::kAlready;
+}
+
 RecordRef liveDir(const Index& index, EntryKey key) {
   const DirMapPair* pair = index.dirMap.find(key);
   return pair == nullptr ? kNoRecord : pair->dir;
@@ -79,13 +87,13 @@ void moveChildren(ChangeContext& c, RecordRef from, RecordRef to) {
 
 // The directory is there under its key, in its parent, with its name: an identical record
 // stays; another is replaced by a new one, which takes over the children of the record it
-// replaces and of a record taken out by the old name of a rename. False when nothing changed.
-bool placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
+// replaces and of a record taken out by the old name of a rename.
+Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
                     uint32_t length) {
   Index& index = c.index;
   std::lock_guard lock(index.dirs.mutex());
   const RecordRef parent = liveDir(index, parentKey);
-  if (parent == kNoRecord) return false;
+  if (parent == kNoRecord) return Outcome::kNotDone;
   uint8_t packed[kMaxPackedNameBytes];
   bool nonAscii;
   const uint32_t packedLength = packDirName(name, length, packed, &nonAscii);
@@ -95,12 +103,12 @@ bool placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const ch
   if (existing != kNoRecord && parentKeyOf(index, index.dir(existing).parentLink()) == parentKey &&
       sameName(index.dir(existing), packed, packedLength)) {
     if (renamed != kNoRecord && renamed != existing) moveChildren(c, renamed, existing);
-    return false;
+    return Outcome::kAlready;
   }
   const RecordRef dir = index.dirArena.allocate(DirEntry::sizeFor(packedLength));
-  if (dir == kNoRecord) return false;
+  if (dir == kNoRecord) return Outcome::kNotDone;
   DirEntry::build(index.dirArena.at(dir), key, parent, packed, packedLength, nonAscii);
-  if (!index.dirMap.insert(key, dir)) return false;
+  if (!index.dirMap.insert(key, dir)) return Outcome::kNotDone;
   if (!index.dirs.insertSorted(dir, index.dirOrder())) {
     // The map must not name a record the list lacks.
     if (existing != kNoRecord) {
@@ -108,14 +116,14 @@ bool placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const ch
     } else {
       index.dirMap.erase(key);
     }
-    return false;
+    return Outcome::kNotDone;
   }
   if (existing != kNoRecord) {
     removeDirRecord(index, existing);
     moveChildren(c, existing, dir);
   }
   if (renamed != kNoRecord) moveChildren(c, renamed, dir);
-  return true;
+  return Outcome::kChanged;
 }
 
 // Takes the directory of the key out of the map and the list. The map's record is the one to
@@ -140,9 +148,10 @@ bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
 }
 
 // Whether the file list holds this name of this file in the folder of parentKey; its place goes
-// to *block, *slot. A folder that is not in the index matches any folder.
+// to *block, *slot, or where it would go to *place. A folder that is not in the index matches
+// any folder.
 bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, uint32_t* block,
-              uint32_t* slot) {
+              uint32_t* slot, EntryList::Place* place = nullptr) {
   const uint32_t word = loadU32(probe);
   const bool anyFolder = liveDir(index, parentKey) == kNoRecord;
   const auto match = [&](RecordRef ref) {
@@ -150,47 +159,50 @@ bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, uint
     return file.recordWord() == word &&
            (anyFolder || parentKeyOf(index, file.parentLink()) == parentKey);
   };
-  return index.files.findMatching(probe, index.fileOrder(), match, block, slot);
+  return index.files.findMatching(probe, index.fileOrder(), match, block, slot, place);
 }
 
-bool addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
              uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
       packFileName(index.extensions, name, length, ExtensionUse::kIntern, packed);
   // Stored without its extension, the file would be another file.
-  if (parts.extensionUnavailable) return false;
+  if (parts.extensionUnavailable) return Outcome::kNotDone;
   parts.recordNumber = recordNumber;
   std::lock_guard lock(index.files.mutex());
   const RecordRef parent = liveDir(index, parentKey);
-  if (parent == kNoRecord) return false;
+  if (parent == kNoRecord) return Outcome::kNotDone;
   parts.parentLink = parent;
   uint8_t probe[kProbeBytes];
   FileEntry::build(probe, parts);
   uint32_t block;
   uint32_t slot;
-  if (findFile(index, probe, parentKey, &block, &slot)) return false;
+  EntryList::Place place;
+  if (findFile(index, probe, parentKey, &block, &slot, &place)) return Outcome::kAlready;
   const RecordRef file = newFileRecord(index.fileArena, parts);
-  return file != kNoRecord && index.files.insertSorted(file, index.fileOrder());
+  return file != kNoRecord && index.files.insertAt(place, file) ? Outcome::kChanged
+                                                                : Outcome::kNotDone;
 }
 
-bool removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
                 uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
       packFileName(index.extensions, name, length, ExtensionUse::kLookUp, packed);
   // No file of the index has an extension the table does not hold.
-  if (parts.extensionUnavailable) return false;
+  if (parts.extensionUnavailable) return Outcome::kAlready;
   parts.recordNumber = recordNumber;
   uint8_t probe[kProbeBytes];
   FileEntry::build(probe, parts);
   std::lock_guard lock(index.files.mutex());
   uint32_t block;
   uint32_t slot;
-  if (!findFile(index, probe, parentKey, &block, &slot)) return false;
-  return index.files.removeAt(block, slot);
+  if (!findFile(index, probe, parentKey, &block, &slot)) return Outcome::kAlready;
+  index.files.removeAt(block, slot);
+  return Outcome::kChanged;
 }
 
 }  // namespace
@@ -229,20 +241,36 @@ void ApplyChange(ChangeContext& c, uint32_t volume, uint32_t attributes, uint32_
     return;
   }
 
-  bool changed;
+  // NTFS writes a file's records one after another for one change (the change, then the
+  // close): a record that repeats the one just applied, which left this state, has nothing to do.
+  ChangeContext::Applied& last = c.lastApplied;
+  if (last.fileReference == fileReference && last.parentReference == parentReference &&
+      last.there == there && last.length == length &&
+      std::equal(name, name + length, last.name)) {
+    return;
+  }
+  // The handlers lower the extension in place; the journal's next record has it as it is.
+  std::copy(name, name + length, last.name);
+  Outcome outcome;
   if (isDirectory) {
     if (there) {
-      changed = placeDirectory(c, key, parentKey, name, length);
+      outcome = placeDirectory(c, key, parentKey, name, length);
     } else if ((reason & ntfs::kReasonRenameOldName) != 0 || c.replayingBuild) {
-      changed = renameDirectoryOut(c, key);
+      outcome = outcomeOf(renameDirectoryOut(c, key));
     } else {
-      changed = removeDirectory(c, key) != kNoRecord;
+      outcome = outcomeOf(removeDirectory(c, key) != kNoRecord);
     }
   } else {
-    changed = there ? addFile(c, number, parentKey, name, length)
+    outcome = there ? addFile(c, number, parentKey, name, length)
                     : removeFile(c, number, parentKey, name, length);
   }
-  if (changed && c.listener != nullptr) c.listener->changeApplied(isDirectory, name, length);
+  last.fileReference = outcome == Outcome::kNotDone ? 0 : fileReference;
+  last.parentReference = parentReference;
+  last.there = there;
+  last.length = length;
+  if (outcome == Outcome::kChanged && c.listener != nullptr) {
+    c.listener->changeApplied(isDirectory, name, length);
+  }
   if (!c.deferSettling && c.listener != nullptr) c.listener->changesSettled();
 }
 

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "index/index.h"
+#include "index/packed_name.h"
 #include "platform/user_messages.h"
 #include "volume/volume_slot.h"
 
@@ -71,6 +72,14 @@ struct ChangeContext {
   std::vector<PendingRename> pending = {};
   // Renamed directories whose children still name the old record: (old, new).
   std::vector<std::pair<RecordRef, RecordRef>> moved = {};
+  // The state the last record applied left: the next record, when it tells the same, is skipped.
+  struct Applied {
+    uint64_t fileReference = 0;  // 0: none
+    uint64_t parentReference = 0;
+    bool there = false;
+    uint32_t length = 0;
+    char16_t name[kMaxNameUnits];
+  } lastApplied = {};
   // A record number too wide for a key was met, and the user told so once.
   bool reportedWideRecord = false;
 };
