@@ -299,21 +299,23 @@ void SettleRenamedDirectories(ChangeContext& c) {
       return true;
     };
     Index& index = c.index;
-    std::lock_guard dirLock(index.dirs.mutex());
-    std::lock_guard fileLock(index.files.mutex());
-    uint32_t to;
-    for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-      const EntryList::Block& block = index.dirs.block(b);
-      for (uint32_t s = block.first; s < block.end; ++s) {
-        DirEntry child = index.dir(block.slots[s]);
-        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+    {
+      std::lock_guard dirLock(index.dirs.mutex());
+      std::lock_guard fileLock(index.files.mutex());
+      uint32_t to;
+      for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
+        const EntryList::Block& block = index.dirs.block(b);
+        for (uint32_t s = block.first; s < block.end; ++s) {
+          DirEntry child = index.dir(block.slots[s]);
+          if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+        }
       }
-    }
-    for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-      const EntryList::Block& block = index.files.block(b);
-      for (uint32_t s = block.first; s < block.end; ++s) {
-        FileEntry child = index.file(block.slots[s]);
-        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+      for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
+        const EntryList::Block& block = index.files.block(b);
+        for (uint32_t s = block.first; s < block.end; ++s) {
+          FileEntry child = index.file(block.slots[s]);
+          if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+        }
       }
     }
     moved.clear();
