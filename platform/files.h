@@ -27,6 +27,15 @@ class Files {
   // only when every byte was written and flushed; on failure path keeps what it held before.
   virtual bool replaceWith(const std::string& path,
                            std::span<const std::span<const uint8_t>> pieces, uint32_t* error) = 0;
+  // Writes the pieces, in order, to path (made, or emptied first) and flushes them to the disk.
+  // Not crash-safe by itself: for a temporary file that moveReplacing then puts in place. On
+  // failure path may hold a part of the bytes.
+  virtual bool writeWhole(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
+                          uint32_t* error) = 0;
+  // Renames `from` to `to` in the same folder, replacing what `to` held, in one step, and makes
+  // the rename last before returning, so that moves made one after another reach the disk in
+  // that order. False with the system error when `from` did not move.
+  virtual bool moveReplacing(const std::string& from, const std::string& to, uint32_t* error) = 0;
   virtual bool exists(const std::string& path) = 0;
   virtual bool remove(const std::string& path) = 0;
 };

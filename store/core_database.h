@@ -35,6 +35,8 @@
 
 namespace vessiko {
 
+class ByteWriter;
+
 constexpr uint32_t kCoreMagic1 = 0xD0DBC7E0;
 constexpr uint32_t kCoreMagic2 = 0xC7E0D0DB;
 constexpr uint32_t kCoreVersion = 0x01000001;
@@ -54,13 +56,25 @@ struct CoreDatabaseContext {
 // replaces the old one only once it is whole. The index is read, not changed. The caller holds
 // the index lock and has stopped the journal monitors. A failure shows an empty message box;
 // an index too large for the format (directory records past 65536 chunks) is not written.
+// Memory that runs out is told as the index's heap tells it ("申请内存失败:%d"), and nothing is
+// written. (SaveDatabases writes this file together with the extension database.)
 bool SaveCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow);
+
+// The bytes SaveCoreDatabase writes, appended to image (its buffer from the index's heap), with
+// the same failures told the same way; false for any of them.
+bool EncodeCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow,
+                        ByteWriter& image);
+
+// The empty message box that tells a core database that could not be written.
+void ShowCoreSaveFailure(UserMessages& messages);
 
 // Loads the index into the context's fresh, empty index. 1 when it is loaded (*frozen set when
 // the user chose to keep an out-of-date one), 0 when it must be built by enumeration. Every
 // record is checked; the first inconsistency rejects the whole file, and the caller then
-// starts the build from fresh containers. *highestExtension gets the largest extension index
-// a file record uses (-1 for none), to be checked against the extension database.
+// starts the build from fresh containers. The file's bytes and the loader's tables come from
+// the index's heap: memory that runs out ("申请内存失败:%d") rejects the file too.
+// *highestExtension gets the largest extension index a file record uses (-1 for none), to be
+// checked against the extension database.
 int LoadCoreDatabase(CoreDatabaseContext& context, bool* frozen, int64_t* highestExtension);
 
 }  // namespace vessiko

@@ -2,11 +2,11 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "index/packed_name.h"
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
+#include "store/heap_array.h"
 
 namespace vessiko {
 
@@ -61,11 +61,21 @@ bool validName(const uint8_t* name, uint32_t length, bool nonAscii) {
 
 class Loader {
  public:
-  Loader(CoreDatabaseContext& c, const std::vector<uint8_t>& bytes)
-      : c_(c), index_(c.index), bytes_(bytes) {}
+  // A directory takes four bytes of the table, so the tables are no larger than the file.
+  Loader(CoreDatabaseContext& c, const uint8_t* bytes, const Header& hd)
+      : index_(c.index),
+        bytes_(bytes),
+        positions_(c.index.heap, hd.dirs),
+        chunkStarts_(c.index.heap, hd.dirs + 1ULL),
+        refs_(c.index.heap, hd.dirs) {}
 
-  // The records after the header; false on the first inconsistency.
+  // The records after the header; false on the first inconsistency, or when memory ran out
+  // (told).
   bool loadRecords(const Header& hd, int64_t* highestExtension) {
+    if (!positions_.ok() || !chunkStarts_.ok() || !refs_.ok()) {
+      index_.heap.reportFailure();
+      return false;
+    }
     return loadDirectories(hd) && loadTable(hd) && everyDirectoryReachesARoot() &&
            loadFiles(hd, highestExtension);
   }
@@ -76,21 +86,19 @@ class Loader {
   // search over every directory, for each of millions of files.
   int64_t directoryAt(RecordIndex position) const {
     const uint32_t chunk = position >> 16;
-    if (chunk + 1 >= chunkStarts_.size()) return -1;
-    const auto first = positions_.begin() + chunkStarts_[chunk];
-    const auto last = positions_.begin() + chunkStarts_[chunk + 1];
+    if (chunk >= chunks_) return -1;
+    const RecordIndex* first = positions_.begin() + chunkStarts_[chunk];
+    const RecordIndex* last = positions_.begin() + chunkStarts_[chunk + 1];
     const auto it = std::lower_bound(first, last, position);
     if (it == last || *it != position) return -1;
     return it - positions_.begin();
   }
 
   bool loadDirectories(const Header& hd) {
-    ByteReader in(bytes_.data() + hd.d, bytes_.data() + hd.f);
+    ByteReader in(bytes_ + hd.d, bytes_ + hd.f);
     const uint8_t* previous = nullptr;
     uint32_t previousLength = 0;
     uint8_t name[2 * kMaxPackedNameBytes];
-    positions_.reserve(hd.dirs);
-    refs_.reserve(hd.dirs);
     for (uint32_t i = 0; i < hd.dirs; ++i) {
       const EntryKey key = in.u32();
       const uint32_t parent = in.u32();
@@ -111,25 +119,27 @@ class Loader {
       if (ref == kNoRecord || !RecordArena::hasIndex(ref) || !index_.dirs.append(ref)) return false;
       // The parent field holds the stored RecordIndex until the table resolves it.
       DirEntry::build(index_.dirArena.at(ref), key, parent, name, p + q, nonAscii);
-      positions_.push_back(RecordArena::indexOf(ref));
-      refs_.push_back(ref);
+      positions_[i] = RecordArena::indexOf(ref);
+      refs_[i] = ref;
       previous = index_.dir(ref).name();
       previousLength = p + q;
     }
-    // Where each chunk's records begin among the positions (ascending, chunk by chunk).
-    const uint32_t chunks = positions_.empty() ? 0 : (positions_.back() >> 16) + 1;
-    chunkStarts_.assign(chunks + 1, static_cast<uint32_t>(positions_.size()));
-    for (uint32_t i = static_cast<uint32_t>(positions_.size()); i-- > 0;) {
+    // Where each chunk's records begin among the positions (ascending, chunk by chunk). In a
+    // fresh arena every chunk holds a record, so there are no more chunks than directories.
+    chunks_ = hd.dirs == 0 ? 0 : (positions_[hd.dirs - 1] >> 16) + 1;
+    if (chunks_ >= chunkStarts_.size()) return false;
+    std::fill(chunkStarts_.begin(), chunkStarts_.begin() + chunks_ + 1, hd.dirs);
+    for (uint32_t i = hd.dirs; i-- > 0;) {
       chunkStarts_[positions_[i] >> 16] = i;
     }
-    for (uint32_t c = chunks; c-- > 0;) {
+    for (uint32_t c = chunks_; c-- > 0;) {
       chunkStarts_[c] = std::min(chunkStarts_[c], chunkStarts_[c + 1]);
     }
     return in.left() == 0;
   }
 
   bool loadTable(const Header& hd) {
-    ByteReader in(bytes_.data() + hd.h, bytes_.data() + hd.d);
+    ByteReader in(bytes_ + hd.h, bytes_ + hd.d);
     bool first = true;
     EntryKey previousKey = 0;
     for (uint32_t j = 0; j < hd.dirs; ++j) {
@@ -159,27 +169,34 @@ class Loader {
 
   // No chain of parents runs in a circle: each ends at a volume root.
   bool everyDirectoryReachesARoot() const {
-    std::vector<uint8_t> state(refs_.size(), 0);  // 0 unknown, 1 on the walk, 2 reaches a root
-    std::vector<uint32_t> walk;
-    for (uint32_t i = 0; i < refs_.size(); ++i) {
-      walk.clear();
+    const uint32_t count = static_cast<uint32_t>(refs_.size());
+    // 0 unknown, 1 on the walk, 2 reaches a root. A walk meets each directory once at most.
+    HeapArray<uint8_t> state(index_.heap, count);
+    HeapArray<uint32_t> walk(index_.heap, count);
+    if (!state.ok() || !walk.ok()) {
+      index_.heap.reportFailure();
+      return false;
+    }
+    std::fill(state.begin(), state.end(), 0);
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t length = 0;
       uint32_t at = i;
       while (state[at] == 0) {
         state[at] = 1;
-        walk.push_back(at);
+        walk[length++] = at;
         const uint32_t parent = index_.dir(refs_[at]).parentLink();
         if (parent == kNoRecord) break;
         at = static_cast<uint32_t>(directoryAt(RecordArena::indexOf(parent)));
       }
       if (state[at] == 1 && index_.dir(refs_[at]).parentLink() != kNoRecord) return false;
-      for (uint32_t w : walk)
-        state[w] = 2;
+      for (uint32_t w = 0; w < length; ++w)
+        state[walk[w]] = 2;
     }
     return true;
   }
 
   bool loadFiles(const Header& hd, int64_t* highestExtension) {
-    ByteReader in(bytes_.data() + hd.f, bytes_.data() + hd.size);
+    ByteReader in(bytes_ + hd.f, bytes_ + hd.size);
     const uint8_t* previous = nullptr;
     uint32_t previousLength = 0;
     uint8_t name[2 * kMaxPackedNameBytes];
@@ -237,12 +254,12 @@ class Loader {
     return in.left() == 0;
   }
 
-  CoreDatabaseContext& c_;
   Index& index_;
-  const std::vector<uint8_t>& bytes_;
-  std::vector<RecordIndex> positions_;  // of the directory records, ascending
-  std::vector<uint32_t> chunkStarts_;   // per chunk, the first position in it; one more at the end
-  std::vector<RecordRef> refs_;
+  const uint8_t* bytes_;
+  HeapArray<RecordIndex> positions_;  // of the directory records, ascending
+  HeapArray<uint32_t> chunkStarts_;   // per chunk, the first position in it; one more at the end
+  uint32_t chunks_ = 0;
+  HeapArray<RecordRef> refs_;
 };
 
 }  // namespace
@@ -261,15 +278,19 @@ int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExten
     return 0;
   }
   if (size > kLargestFile) return 0;  // its size field cannot match
-  std::vector<uint8_t> bytes(size);
+  HeapArray<uint8_t> bytes(c.index.heap, size);
+  if (!bytes.ok()) {
+    c.index.heap.reportFailure();
+    return 0;
+  }
   size_t got = 0;
-  if (!reader->read(bytes.data(), bytes.size(), &got, &error) || got != size) {
+  if (!reader->read(bytes.begin(), bytes.size(), &got, &error) || got != size) {
     ShowError(c.messages, "读文件失败:%d", static_cast<int>(error));
     return 0;
   }
   reader.reset();
 
-  ByteReader in(bytes.data(), bytes.data() + bytes.size());
+  ByteReader in(bytes.begin(), bytes.end());
   Header hd;
   if (!readHeader(in, size, &hd)) return 0;
 
@@ -291,7 +312,7 @@ int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExten
       outOfDate = true;
     }
   }
-  if (!in.ok() || static_cast<size_t>(in.position() - bytes.data()) != hd.h) return 0;
+  if (!in.ok() || static_cast<size_t>(in.position() - bytes.begin()) != hd.h) return 0;
 
   if (outOfDate) {
     char text[1024];
@@ -305,7 +326,7 @@ int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExten
     *frozen = true;
   }
 
-  Loader loader(c, bytes);
+  Loader loader(c, bytes.begin(), hd);
   if (!loader.loadRecords(hd, highestExtension)) {
     *frozen = false;
     return 0;

@@ -1,11 +1,10 @@
 #include <algorithm>
 #include <span>
-#include <utility>
-#include <vector>
 
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
 #include "store/directory_positions.h"
+#include "store/heap_array.h"
 
 namespace vessiko {
 
@@ -28,19 +27,19 @@ uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint
 // written, and only the files in them, so that every parent a record names is in the file. (A
 // directory taken out of the lists while entries below it were still listed, by a deletion or
 // the old half of a rename whose new half never came, leaves those entries without a way to a
-// root.)
-DirectoryPositions rootedDirectories(const Index& index) {
-  DirectoryPositions state(index.dirs.itemCount());
+// root.) A walk up keeps its directories in `path`, which has room for one more than the deepest
+// path: a walk that goes on past that is a circle and stops there.
+void findRootedDirectories(const Index& index, DirectoryPositions& state,
+                           HeapArray<RecordRef>& path) {
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s)
       state.set(block.slots[s], kListed);
   }
-  std::vector<RecordRef> path;
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s) {
-      path.clear();
+      uint32_t length = 0;
       RecordRef at = block.slots[s];
       uint32_t known = kListed;
       for (;;) {
@@ -49,24 +48,30 @@ DirectoryPositions rootedDirectories(const Index& index) {
           break;
         }
         if (known != kListed) break;
-        path.push_back(at);
+        path[length++] = at;
         const uint32_t parent = index.dir(at).parentLink();
         if (parent == kNoRecord) {
           known = kRooted;
           break;
         }
-        if (path.size() > kMaxDirectoryDepth) {
+        if (length > kMaxDirectoryDepth) {
           known = kCutOff;
           break;
         }
         at = parent;
       }
-      for (RecordRef walked : path)
-        state.set(walked, known);
+      for (uint32_t i = 0; i < length; ++i)
+        state.set(path[i], known);
     }
   }
-  return state;
 }
+
+// The directory index table's entries, sorted by key.
+struct TableEntry {
+  EntryKey key;
+  RecordIndex position;
+  bool operator<(const TableEntry& other) const { return key < other.key; }
+};
 
 bool isRooted(const DirectoryPositions& state, RecordRef dir) {
   uint32_t known = 0;
@@ -75,19 +80,29 @@ bool isRooted(const DirectoryPositions& state, RecordRef dir) {
 
 }  // namespace
 
-bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
-  // Whatever keeps the file from being written is told the same way: an empty box.
+void ShowCoreSaveFailure(UserMessages& messages) {
+  messages.showMessage("", "", MessageIcon::kNone);
+}
+
+bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWriter& out) {
+  // Whatever keeps the file from being made, memory aside, is told the same way.
   const auto fail = [&c] {
-    c.messages.showMessage("", "", MessageIcon::kNone);
+    ShowCoreSaveFailure(c.messages);
     return false;
   };
   const Index& index = c.index;
-  const DirectoryPositions rooted = rootedDirectories(index);
-
+  DirectoryPositions rooted(index.heap, index.dirs.itemCount());
+  HeapArray<RecordRef> path(index.heap, kMaxDirectoryDepth + 1);
   // Where each written directory lands when the loader allocates them in list order.
-  DirectoryPositions positions(index.dirs.itemCount());
-  std::vector<std::pair<EntryKey, RecordIndex>> table;
-  table.reserve(index.dirs.itemCount());
+  DirectoryPositions positions(index.heap, index.dirs.itemCount());
+  HeapArray<TableEntry> table(index.heap, index.dirs.itemCount());
+  if (!rooted.ok() || !path.ok() || !positions.ok() || !table.ok()) {
+    index.heap.reportFailure();
+    return false;
+  }
+  findRootedDirectories(index, rooted, path);
+
+  size_t written = 0;
   RecordArena::Replay replay;
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
@@ -99,18 +114,15 @@ bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
       if (!RecordArena::hasIndex(place)) return fail();
       const RecordIndex position = RecordArena::indexOf(place);
       positions.set(ref, position);
-      table.emplace_back(dir.key(), position);
+      table[written++] = {dir.key(), position};
     }
   }
-  std::sort(table.begin(), table.end());
-  for (size_t i = 1; i < table.size(); ++i) {
-    if (table[i - 1].first == table[i].first) return fail();  // one record per key, always
+  std::sort(table.begin(), table.begin() + written);
+  for (size_t i = 1; i < written; ++i) {
+    if (table[i - 1].key == table[i].key) return fail();  // one record per key, always
   }
 
-  std::vector<uint8_t> image;
-  image.reserve(1024 +
-                16 * (static_cast<size_t>(index.dirs.itemCount()) + index.files.itemCount()));
-  ByteWriter out(image);
+  out.reserve(1024 + 16 * (static_cast<size_t>(index.dirs.itemCount()) + index.files.itemCount()));
   out.u32(0);  // total size, H, D and F are filled in at the end
   out.u32(0);
   out.u32(0);
@@ -118,7 +130,7 @@ bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
   out.u32(kCoreMagic1);
   out.u32(kCoreMagic2);
   out.u32(kCoreVersion);
-  out.u32(static_cast<uint32_t>(table.size()));
+  out.u32(static_cast<uint32_t>(written));
   const size_t fileCountAt = out.size();
   out.u32(0);
   out.u16(utc.year);
@@ -134,8 +146,8 @@ bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
     }
   }
   out.patchU32(4, static_cast<uint32_t>(out.size()));
-  for (const auto& entry : table)
-    out.u32(entry.second);
+  for (size_t i = 0; i < written; ++i)
+    out.u32(table[i].position);
   out.patchU32(8, static_cast<uint32_t>(out.size()));
 
   const uint8_t* previous = nullptr;
@@ -183,13 +195,21 @@ bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
       ++files;
     }
   }
-  if (image.size() > UINT32_MAX) return fail();
-  out.patchU32(0, static_cast<uint32_t>(image.size()));
+  if (!out.ok()) return false;
+  if (out.size() > UINT32_MAX) return fail();
+  out.patchU32(0, static_cast<uint32_t>(out.size()));
   out.patchU32(static_cast<uint32_t>(fileCountAt), files);
+  return true;
+}
 
-  const std::span<const uint8_t> pieces[] = {image};
+bool SaveCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc) {
+  ByteWriter image(c.index.heap);
+  if (!EncodeCoreDatabase(c, utc, image)) return false;
+  const std::span<const uint8_t> pieces[] = {image.written()};
   uint32_t error = 0;
-  return c.files.replaceWith(c.path, pieces, &error) ? true : fail();
+  if (c.files.replaceWith(c.path, pieces, &error)) return true;
+  ShowCoreSaveFailure(c.messages);
+  return false;
 }
 
 }  // namespace vessiko

@@ -1,25 +1,27 @@
 // A map from directory records to numbers (their RecordIndex in a database being written, or
 // their state in a walk), open addressing over a power-of-two table. Written once for the
-// save; no allocation per lookup.
+// save; no allocation per lookup. The table comes from the index's heap; one that cannot be had
+// is not ok(), and the failure is left to the caller to tell, as with HeapArray.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <vector>
 
 #include "index/record_ref.h"
+#include "store/heap_array.h"
 
 namespace vessiko {
 
 class DirectoryPositions {
  public:
-  explicit DirectoryPositions(size_t expected) {
-    size_t capacity = 16;
-    while (capacity < 2 * expected)
-      capacity *= 2;
-    slots_.assign(capacity, kEmpty);
-    mask_ = capacity - 1;
+  DirectoryPositions(PrivateHeap& heap, size_t expected)
+      : slots_(heap, capacityFor(expected)), mask_(slots_.size() - 1) {
+    std::fill(slots_.begin(), slots_.end(), kEmpty);
   }
 
+  bool ok() const { return slots_.ok(); }
+
+  // REQUIRES (set and find): ok().
   void set(RecordRef ref, uint32_t value) {
     size_t at = hash(ref);
     while (slots_[at] != kEmpty && static_cast<RecordRef>(slots_[at] >> 32) != ref)
@@ -41,12 +43,19 @@ class DirectoryPositions {
   // kNoRecord is never a key, so its slot pattern marks an empty slot.
   static constexpr uint64_t kEmpty = ~0ULL;
 
+  static size_t capacityFor(size_t expected) {
+    size_t capacity = 16;
+    while (capacity < 2 * expected)
+      capacity *= 2;
+    return capacity;
+  }
+
   size_t hash(RecordRef ref) const {
     return static_cast<size_t>((static_cast<uint64_t>(ref) * 0x9E3779B97F4A7C15ULL) >> 20) & mask_;
   }
 
-  std::vector<uint64_t> slots_;
-  size_t mask_ = 0;
+  HeapArray<uint64_t> slots_;
+  size_t mask_;
 };
 
 }  // namespace vessiko

@@ -9,6 +9,7 @@
 // Little-endian; no header besides N. Icons are never saved: each is looked up again.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "index/extension_table.h"
@@ -17,13 +18,23 @@
 
 namespace vessiko {
 
+class ByteWriter;
+
 // Writes the table the crash-safe way (a temporary file replaces the old one only once it is
-// whole). A failure says "写入扩展名文件失败:%d".
+// whole). A failure says "写入扩展名文件失败:%d"; memory that runs out, "申请内存失败:%d", and
+// nothing is written. (SaveDatabases writes this file together with the core database.)
 void SaveExtensionDatabase(const std::string& path, const ExtensionTable& table, Files& files,
                            UserMessages& messages);
 
-// Fills a fresh, empty table. 0 when the file cannot be opened or read ("读扩展名文件失败:%d")
-// or does not hold a consistent table (silently: the start-up then rebuilds), 1 otherwise.
+// The bytes SaveExtensionDatabase writes, appended to image; false when memory ran out (told).
+bool EncodeExtensionDatabase(const ExtensionTable& table, ByteWriter& image);
+
+// "写入扩展名文件失败:%d" with the system error.
+void ShowExtensionSaveFailure(UserMessages& messages, uint32_t error);
+
+// Fills a fresh, empty table. 0 when the file cannot be opened or read ("读扩展名文件失败:%d"),
+// when memory runs out ("申请内存失败:%d"), or when it does not hold a consistent table
+// (silently: the start-up then rebuilds), 1 otherwise.
 int LoadExtensionDatabase(const std::string& path, ExtensionTable& table, Files& files,
                           UserMessages& messages);
 

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "store/core_database.h"
+#include "store/database_pair.h"
 #include "store/extension_database.h"
 #include "volume/journal_control.h"
 #include "volume/enumeration.h"
@@ -151,8 +152,7 @@ void Lifecycle::saveIndex() {
   // positions are those of the volumes as they are now.
   drainJournals(nullptr, false);
   CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
-  SaveCoreDatabase(core, p_.clock.utcNow());
-  SaveExtensionDatabase(p_.paths.extensions, p_.index.extensions, p_.files, p_.messages);
+  SaveDatabases(core, p_.paths.extensions, p_.clock.utcNow());
 }
 
 void Lifecycle::close(bool save) {

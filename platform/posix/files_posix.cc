@@ -82,7 +82,14 @@ class PosixFiles final : public Files {
   bool replaceWith(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
                    uint32_t* error) override {
     const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (writeWhole(temp, pieces, error) && moveReplacing(temp, path, error)) return true;
+    ::unlink(temp.c_str());
+    return false;
+  }
+
+  bool writeWhole(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
+                  uint32_t* error) override {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
       *error = static_cast<uint32_t>(errno);
       return false;
@@ -95,16 +102,22 @@ class PosixFiles final : public Files {
       }
     }
     if (ok && ::fsync(fd) != 0) ok = false;
-    const int savedErrno = errno;
-    if (::close(fd) != 0 && ok) ok = false;
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-    if (!ok) {
-      *error = static_cast<uint32_t>(errno != 0 ? errno : savedErrno);
-      ::unlink(temp.c_str());
+    if (!ok) *error = static_cast<uint32_t>(errno);
+    if (::close(fd) != 0 && ok) {
+      *error = static_cast<uint32_t>(errno);
+      ok = false;
+    }
+    return ok;
+  }
+
+  bool moveReplacing(const std::string& from, const std::string& to, uint32_t* error) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+      *error = static_cast<uint32_t>(errno);
       return false;
     }
-    // The rename itself becomes durable with the folder.
-    const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // The rename lasts once the folder is on the disk. A folder that cannot be flushed still
+    // has the file moved, which is what the answer tells.
+    const int dir = ::open(folderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
       ::fsync(dir);
       ::close(dir);

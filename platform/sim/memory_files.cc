@@ -64,14 +64,56 @@ std::unique_ptr<FileReader> MemoryFiles::openForRead(const std::string& path, ui
 bool MemoryFiles::replaceWith(const std::string& path,
                               std::span<const std::span<const uint8_t>> pieces, uint32_t* error) {
   std::lock_guard lock(mutex_);
+  return write(path, pieces, false, error);
+}
+
+bool MemoryFiles::writeWhole(const std::string& path,
+                             std::span<const std::span<const uint8_t>> pieces, uint32_t* error) {
+  std::lock_guard lock(mutex_);
+  return write(path, pieces, true, error);
+}
+
+bool MemoryFiles::write(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
+                        bool inPlace, uint32_t* error) {
+  if (crashed(error)) return false;
+  const auto failures = failures_.find(path);
+  if (failures != failures_.end() && failures->second.writeError != 0) {
+    *error = failures->second.writeError;
+    return false;
+  }
   std::vector<uint8_t> written;
-  for (const auto& piece : pieces) written.insert(written.end(), piece.begin(), piece.end());
+  for (const auto& piece : pieces)
+    written.insert(written.end(), piece.begin(), piece.end());
   if (failWrite_ && written.size() > writeLimit_) {
-    *error = kErrorDiskFull;  // the temporary file is dropped; the old file stays
+    *error = kErrorDiskFull;
+    // A replacement drops its temporary file and the old file stays; a file written in place
+    // keeps what fitted.
+    if (inPlace) files_[path].assign(written.begin(), written.begin() + writeLimit_);
     return false;
   }
   files_[path] = std::move(written);
   ++replaces_;
+  changed();
+  return true;
+}
+
+bool MemoryFiles::moveReplacing(const std::string& from, const std::string& to, uint32_t* error) {
+  std::lock_guard lock(mutex_);
+  if (crashed(error)) return false;
+  const auto failures = failures_.find(from);
+  if (failures != failures_.end() && failures->second.moveError != 0) {
+    *error = failures->second.moveError;
+    return false;
+  }
+  auto it = files_.find(from);
+  if (it == files_.end()) {
+    *error = kErrorFileNotFound;
+    return false;
+  }
+  std::vector<uint8_t> bytes = std::move(it->second);
+  files_.erase(it);
+  files_[to] = std::move(bytes);
+  changed();
   return true;
 }
 
@@ -82,7 +124,20 @@ bool MemoryFiles::exists(const std::string& path) {
 
 bool MemoryFiles::remove(const std::string& path) {
   std::lock_guard lock(mutex_);
-  return files_.erase(path) != 0;
+  uint32_t error = 0;
+  if (crashed(&error) || files_.erase(path) == 0) return false;
+  changed();
+  return true;
+}
+
+bool MemoryFiles::crashed(uint32_t* error) const {
+  if (changesLeft_ != 0) return false;
+  *error = kErrorNotReady;
+  return true;
+}
+
+void MemoryFiles::changed() {
+  if (changesLeft_ > 0) --changesLeft_;
 }
 
 void MemoryFiles::put(const std::string& path, std::vector<uint8_t> bytes) {
@@ -94,6 +149,14 @@ std::vector<uint8_t> MemoryFiles::get(const std::string& path) const {
   std::lock_guard lock(mutex_);
   auto it = files_.find(path);
   return it == files_.end() ? std::vector<uint8_t>() : it->second;
+}
+
+std::vector<std::string> MemoryFiles::paths() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> out;
+  for (const auto& file : files_)
+    out.push_back(file.first);
+  return out;
 }
 
 void MemoryFiles::failOpen(const std::string& path, uint32_t error) {
@@ -118,10 +181,26 @@ void MemoryFiles::failWriteAfter(size_t bytes) {
   writeLimit_ = bytes;
 }
 
+void MemoryFiles::failWrite(const std::string& path, uint32_t error) {
+  std::lock_guard lock(mutex_);
+  failures_[path].writeError = error;
+}
+
+void MemoryFiles::failMove(const std::string& from, uint32_t error) {
+  std::lock_guard lock(mutex_);
+  failures_[from].moveError = error;
+}
+
+void MemoryFiles::crashAfter(int changes) {
+  std::lock_guard lock(mutex_);
+  changesLeft_ = changes;
+}
+
 void MemoryFiles::clearFailures() {
   std::lock_guard lock(mutex_);
   failures_.clear();
   failWrite_ = false;
+  changesLeft_ = -1;
 }
 
 int MemoryFiles::replaceCount() const {

@@ -60,11 +60,17 @@ class Win32Files final : public Files {
 
   bool replaceWith(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
                    uint32_t* error) override {
-    const std::wstring target = widen(path);
-    const std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
-    HANDLE file =
-        CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const std::string temp = path + ".tmp" + std::to_string(GetCurrentProcessId());
+    if (writeWhole(temp, pieces, error) && moveReplacing(temp, path, error)) return true;
+    DeleteFileW(widen(temp).c_str());
+    return false;
+  }
+
+  bool writeWhole(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
+                  uint32_t* error) override {
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
       return false;
@@ -83,18 +89,19 @@ class Win32Files final : public Files {
       if (!ok) break;
     }
     if (ok && !FlushFileBuffers(file)) ok = false;
-    DWORD code = ok ? 0 : GetLastError();
+    if (!ok) *error = GetLastError();
     CloseHandle(file);
-    if (ok && !MoveFileExW(temp.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      ok = false;
-      code = GetLastError();
-    }
-    if (!ok) {
-      DeleteFileW(temp.c_str());
-      *error = code;
-    }
     return ok;
+  }
+
+  bool moveReplacing(const std::string& from, const std::string& to, uint32_t* error) override {
+    // Write-through: the call returns once the move is on the disk.
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return true;
+    }
+    *error = GetLastError();
+    return false;
   }
 
   bool exists(const std::string& path) override {

@@ -50,6 +50,28 @@ TEST(Files, ReplaceWritesEveryPieceInOrder) {
   EXPECT_FALSE(systemFiles().exists(path));
 }
 
+TEST(Files, AMoveReplacesItsTargetAndAWholeWriteEmptiesItFirst) {
+  const std::string from = tempPath("from");
+  const std::string to = tempPath("to");
+  const std::vector<uint8_t> a = {1, 2, 3};
+  const std::vector<uint8_t> b(10000, 7);
+  const std::span<const uint8_t> small[] = {a};
+  const std::span<const uint8_t> large[] = {b};
+  uint32_t error = 0;
+  ASSERT_TRUE(systemFiles().writeWhole(to, small, &error));
+  ASSERT_TRUE(systemFiles().writeWhole(from, large, &error));
+  ASSERT_TRUE(systemFiles().moveReplacing(from, to, &error));
+  EXPECT_EQ(readAll(to), b);
+  EXPECT_FALSE(systemFiles().exists(from));
+  ASSERT_TRUE(systemFiles().writeWhole(to, small, &error));
+  EXPECT_EQ(readAll(to), a);
+  // Nothing to move: the target stays.
+  EXPECT_FALSE(systemFiles().moveReplacing(from, to, &error));
+  EXPECT_NE(error, 0u);
+  EXPECT_EQ(readAll(to), a);
+  EXPECT_TRUE(systemFiles().remove(to));
+}
+
 TEST(Files, FailuresCarryTheSystemCode) {
   uint32_t error = 0;
   EXPECT_EQ(systemFiles().openForRead(tempPath("missing"), &error), nullptr);
@@ -58,6 +80,9 @@ TEST(Files, FailuresCarryTheSystemCode) {
   const std::vector<uint8_t> a = {1};
   const std::span<const uint8_t> pieces[] = {a};
   EXPECT_FALSE(systemFiles().replaceWith(tempPath("no/such/folder/") + "x", pieces, &error));
+  EXPECT_NE(error, 0u);
+  error = 0;
+  EXPECT_FALSE(systemFiles().writeWhole(tempPath("no/such/folder/") + "x", pieces, &error));
   EXPECT_NE(error, 0u);
 }
 
@@ -77,6 +102,30 @@ TEST(MemoryFiles, FailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(files.replaceWith("db", pieces, &error));
   EXPECT_EQ(error, MemoryFiles::kErrorDiskFull);
   EXPECT_EQ(files.get("db"), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+TEST(MemoryFiles, InjectedFailuresAndACrashChangeNothing) {
+  MemoryFiles files;
+  files.put("db", {1, 2, 3});
+  files.failWrite("db.new", MemoryFiles::kErrorDiskFull);
+  files.failMove("db", 5);
+  const std::vector<uint8_t> bytes = {9};
+  const std::span<const uint8_t> pieces[] = {bytes};
+  uint32_t error = 0;
+  EXPECT_FALSE(files.writeWhole("db.new", pieces, &error));
+  EXPECT_EQ(error, MemoryFiles::kErrorDiskFull);
+  EXPECT_FALSE(files.moveReplacing("db", "db.old", &error));
+  EXPECT_EQ(error, 5u);
+  EXPECT_EQ(files.paths(), std::vector<std::string>{"db"});
+
+  files.clearFailures();
+  files.crashAfter(1);
+  EXPECT_TRUE(files.moveReplacing("db", "db.old", &error));
+  EXPECT_FALSE(files.writeWhole("db.new", pieces, &error));
+  EXPECT_EQ(error, MemoryFiles::kErrorNotReady);
+  EXPECT_FALSE(files.remove("db.old"));
+  EXPECT_EQ(files.paths(), std::vector<std::string>{"db.old"});
+  EXPECT_EQ(files.get("db.old"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 TEST(MemoryFiles, ShortReadFailsWithACode) {

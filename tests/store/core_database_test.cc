@@ -1,6 +1,7 @@
 // The core database: what a save writes (header, record indexes, front-compressed names, packed
-// lengths), what a load rebuilds from it, and how whole runs react to out-of-date journals and
-// to files that cannot be read or written.
+// lengths), what a load rebuilds from it, how whole runs react to out-of-date journals and to
+// files that cannot be read or written, and how the two database files are saved as a pair that
+// no failure, crash or lack of memory leaves mismatched.
 #include "store/core_database.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,11 @@
 
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
+#include "platform/sim/failing_heap.h"
 #include "platform/sim/memory_files.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
-#include "store/extension_database.h"
+#include "store/database_pair.h"
 #include "store/lifecycle.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/sim_entries.h"
@@ -40,7 +42,7 @@ const CalendarTime kSaveTime{2026, 12, 7, 9, 30, 0, 0};
 // enumeration, the machine's later changes replayed as the catch-up replays them, or a load.
 class MachineIndex {
  public:
-  explicit MachineIndex(SimMachine& machine) : slots(t.heap()) {
+  explicit MachineIndex(SimMachine& machine, Heap* heap = nullptr) : t(heap), slots(t.heap()) {
     DiscoverVolumes(machine, slots, rows, t.messages());
   }
 
@@ -62,22 +64,13 @@ class MachineIndex {
   void catchUp() {
     for (uint32_t v = 0; v < kVolumeCount; ++v) {
       if (!slots[v].present()) continue;
-      ChangeContext context{t.index(), t.messages(), nullptr};
-      JournalReader reader(v, slots[v]);
-      uint32_t error = 0;
-      JournalReader::Result result;
-      while ((result = reader.readBatch(context, nullptr, &error)) ==
-             JournalReader::Result::kApplied) {
-      }
-      ASSERT_EQ(result, JournalReader::Result::kNothingNew) << "error " << error;
+      ASSERT_EQ(DrainJournal(v, slots[v], t.index(), t.messages(), nullptr, nullptr), 0u);
     }
   }
 
   bool save(MemoryFiles& files) {
     CoreDatabaseContext core{t.index(), slots, files, t.messages(), kPaths.core};
-    const bool saved = SaveCoreDatabase(core, kSaveTime);
-    SaveExtensionDatabase(kPaths.extensions, t.index().extensions, files, t.messages());
-    return saved;
+    return SaveDatabases(core, kPaths.extensions, kSaveTime);
   }
 
   bool load(MemoryFiles& files, bool* frozen) {
@@ -898,25 +891,252 @@ TEST_F(CoreDatabaseRuns, AFailedSaveShowsAnEmptyBoxAndKeepsTheOldFile) {
   EXPECT_EQ(f_.search("between"), Results{"F C:\\docs\\between.txt"});
 }
 
-TEST(CoreDatabaseRun, AFailedExtensionSaveIsReported) {
-  testing::EngineFixture run;
-  SimVolume& c = run.machine.addNtfsDrive('C');
-  c.create(simFile(5, u"a." + std::u16string(200, u'x'), 1));
-  run.startRun();
-  run.files.failWriteAfter(300);  // the core file (116 bytes) fits, the extension file not
-  run.closeRun();
-  EXPECT_EQ(run.messages.errors(), Results{"写入扩展名文件失败:112"});
-  EXPECT_EQ(run.files.get(kPaths.core).size(), 116u);
-  EXPECT_TRUE(run.files.get(kPaths.extensions).empty());
+// --- The pair of files.
 
-  // A core file without its extension file is never used.
-  run.files.clearFailures();
-  run.messages.clear();
-  run.startRun();
-  const auto statuses = run.messages.statuses();
-  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "正在扫描(C)盘，请稍候..."),
-            statuses.end());
-  EXPECT_EQ(run.messages.errors(), Results{"读扩展名文件失败:2"});
+// Two saves of one machine, a file apart, whose extension tables give the same texts other
+// indexes: the newer core file beside the older extension file loads with the wrong extensions.
+struct PairMachine {
+  PairMachine() : c(machine.addNtfsDrive('C')) {
+    docs = c.create(simDir(5, u"docs"));
+    for (const char16_t* name : {u"a.zip", u"b.mp3", u"c.txt", u"d"})
+      c.create(simFile(docs, name, 1));
+  }
+  SimMachine machine;
+  SimVolume& c;
+  uint64_t docs = 0;
+};
+
+class DatabasePair : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NO_FATAL_FAILURE(old_.build(2));
+    ASSERT_TRUE(old_.save(files_));
+    oldPair_ = pairOnDisk();
+    m_.c.create(simFile(m_.docs, u"e.zip", 1));
+    fresh_ = std::make_unique<MachineIndex>(machine_);
+    ASSERT_NO_FATAL_FAILURE(fresh_->build());
+    MemoryFiles other;
+    ASSERT_TRUE(fresh_->save(other));
+    newPair_ = {other.get(kPaths.core), other.get(kPaths.extensions)};
+    fresh_->t.messages().clear();
+  }
+
+  using Pair = std::pair<std::vector<uint8_t>, std::vector<uint8_t>>;
+  Pair pairOnDisk() const { return {files_.get(kPaths.core), files_.get(kPaths.extensions)}; }
+
+  // What a start-up loads from the files: the old index, the new one, or nothing (a rebuild).
+  enum class Loaded { kOld, kNew, kNothing, kMismatched };
+  Loaded load(MemoryFiles& files) {
+    MachineIndex loaded(machine_);
+    bool frozen = false;
+    if (!loaded.load(files, &frozen)) return Loaded::kNothing;
+    const Snapshot s = snapshotOf(loaded.t);
+    const auto same = [&s](MachineIndex& built) {
+      const Snapshot b = snapshotOf(built.t);
+      return s.dirs == b.dirs && s.files == b.files;
+    };
+    return same(old_) ? Loaded::kOld : same(*fresh_) ? Loaded::kNew : Loaded::kMismatched;
+  }
+
+  PairMachine m_;
+  SimMachine& machine_ = m_.machine;
+  MachineIndex old_{machine_};
+  std::unique_ptr<MachineIndex> fresh_;
+  MemoryFiles files_;
+  Pair oldPair_;
+  Pair newPair_;
+};
+
+// What the pair save keeps from happening, and how these tests tell each pair.
+TEST_F(DatabasePair, TheNewCoreBesideTheOldExtensionsLoadsMismatched) {
+  MemoryFiles files;
+  files.put(kPaths.core, newPair_.first);
+  files.put(kPaths.extensions, oldPair_.second);
+  EXPECT_EQ(load(files), Loaded::kMismatched);
+  files.put(kPaths.extensions, newPair_.second);
+  EXPECT_EQ(load(files), Loaded::kNew);
+  EXPECT_EQ(load(files_), Loaded::kOld);
+}
+
+// A step of the save that fails, what the user is told ("" for the empty box), and what a start-up
+// then loads.
+struct FailedStep {
+  const char* name;
+  void (*fail)(MemoryFiles&);
+  const char* told;
+  bool overAnOldPair;
+  bool oldPairStays;  // otherwise no core file is left, and a start-up rebuilds
+};
+
+const std::string kNewCore = kPaths.core + ".new";
+const std::string kNewExtensions = kPaths.extensions + ".new";
+const std::string kOldCore = kPaths.core + ".old";
+const std::string kOldExtensions = kPaths.extensions + ".old";
+constexpr uint32_t kDenied = 5;  // ERROR_ACCESS_DENIED
+
+const FailedStep kFailedSteps[] = {
+    {"WritingTheCore", [](MemoryFiles& f) { f.failWrite(kNewCore, 112); }, "", true, true},
+    {"ADiskThatFillsUp", [](MemoryFiles& f) { f.failWriteAfter(100); }, "", true, true},
+    {"WritingTheExtensions", [](MemoryFiles& f) { f.failWrite(kNewExtensions, 112); },
+     "写入扩展名文件失败:112", true, true},
+    {"TheExtensionsOfAFirstSave", [](MemoryFiles& f) { f.failWrite(kNewExtensions, 112); },
+     "写入扩展名文件失败:112", false, true},
+    {"MovingTheOldCoreAside", [](MemoryFiles& f) { f.failMove(kPaths.core, kDenied); }, "", true,
+     true},
+    {"MovingTheOldExtensionsAside", [](MemoryFiles& f) { f.failMove(kPaths.extensions, kDenied); },
+     "写入扩展名文件失败:5", true, true},
+    {"PlacingTheExtensions", [](MemoryFiles& f) { f.failMove(kNewExtensions, kDenied); },
+     "写入扩展名文件失败:5", true, true},
+    {"PlacingTheExtensionsOfAFirstSave",
+     [](MemoryFiles& f) { f.failMove(kNewExtensions, kDenied); }, "写入扩展名文件失败:5", false,
+     true},
+    {"PlacingTheCore", [](MemoryFiles& f) { f.failMove(kNewCore, kDenied); }, "", true, true},
+    {"PlacingTheCoreOfAFirstSave", [](MemoryFiles& f) { f.failMove(kNewCore, kDenied); }, "", false,
+     true},
+    {"PlacingTheCoreAndPuttingBackTheOldExtensions",
+     [](MemoryFiles& f) {
+       f.failMove(kNewCore, kDenied);
+       f.failMove(kOldExtensions, kDenied);
+     },
+     "", true, false},
+    {"PlacingTheCoreAndPuttingBackTheOldCore",
+     [](MemoryFiles& f) {
+       f.failMove(kNewCore, kDenied);
+       f.failMove(kOldCore, kDenied);
+     },
+     "", true, false},
+};
+
+class FailedPairSave : public DatabasePair, public ::testing::WithParamInterface<FailedStep> {};
+
+TEST_P(FailedPairSave, IsToldAndLeavesTheOldPairOrNoCore) {
+  const FailedStep& step = GetParam();
+  if (!step.overAnOldPair) {
+    ASSERT_TRUE(files_.remove(kPaths.core));
+    ASSERT_TRUE(files_.remove(kPaths.extensions));
+  }
+  const Pair before = pairOnDisk();
+  step.fail(files_);
+  EXPECT_FALSE(fresh_->save(files_));
+  const auto told = fresh_->t.messages().messages();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].text, step.told);
+  EXPECT_EQ(told[0].caption, *step.told == '\0' ? "" : "错误");
+
+  files_.clearFailures();
+  if (step.oldPairStays) {
+    EXPECT_EQ(pairOnDisk(), before);
+    // No temporary file stays behind.
+    std::vector<std::string> left;
+    if (step.overAnOldPair) left = {kPaths.core, kPaths.extensions};
+    EXPECT_EQ(files_.paths(), left);
+  } else {
+    EXPECT_FALSE(files_.exists(kPaths.core));
+  }
+  EXPECT_EQ(load(files_),
+            step.overAnOldPair && step.oldPairStays ? Loaded::kOld : Loaded::kNothing);
+
+  // The next save puts the new pair in place over whatever was left.
+  EXPECT_TRUE(fresh_->save(files_));
+  EXPECT_EQ(pairOnDisk(), newPair_);
+  EXPECT_EQ(files_.paths(), (std::vector<std::string>{kPaths.core, kPaths.extensions}));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, FailedPairSave, ::testing::ValuesIn(kFailedSteps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The machine stops after any number of the save's changes (every change lasting when made):
+// what is left loads as the old pair or the new one, or not at all.
+TEST_F(DatabasePair, ACrashAtAnyMomentLeavesNothingMismatched) {
+  for (int changes = 0;; ++changes) {
+    SCOPED_TRACE(changes);
+    MemoryFiles files;
+    files.put(kPaths.core, oldPair_.first);
+    files.put(kPaths.extensions, oldPair_.second);
+    files.crashAfter(changes);
+    const bool saved = fresh_->save(files);
+    files.clearFailures();
+    const Pair left{files.get(kPaths.core), files.get(kPaths.extensions)};
+    const Loaded loaded = load(files);
+    if (left == oldPair_) {
+      EXPECT_EQ(loaded, Loaded::kOld);
+    } else if (left == newPair_) {
+      EXPECT_EQ(loaded, Loaded::kNew);
+    } else {
+      EXPECT_TRUE(left.first.empty());
+      EXPECT_EQ(loaded, Loaded::kNothing);
+    }
+    if (saved) {
+      EXPECT_EQ(left, newPair_);
+      break;
+    }
+    ASSERT_LT(changes, 20);
+  }
+}
+
+// Every allocation of the save, in turn, is refused: the memory message, nothing kept of the
+// save's memory, and the old pair.
+TEST_F(DatabasePair, ASaveThatRunsOutOfMemoryWritesNothing) {
+  FailingHeap heap;
+  MachineIndex fresh(machine_, &heap);
+  ASSERT_NO_FATAL_FAILURE(fresh.build());
+  const int64_t live = heap.live();
+  int64_t allowed = 0;
+  for (;; ++allowed) {
+    SCOPED_TRACE(allowed);
+    fresh.t.messages().clear();
+    heap.failAfter(allowed);
+    const bool saved = fresh.save(files_);
+    heap.allowAll();
+    EXPECT_EQ(heap.live(), live);
+    if (saved) {
+      EXPECT_EQ(pairOnDisk(), newPair_);
+      break;
+    }
+    EXPECT_EQ(fresh.t.messages().errors(), Results{"申请内存失败:8"});
+    EXPECT_EQ(fresh.t.messages().messages().size(), 1u);
+    EXPECT_EQ(pairOnDisk(), oldPair_);
+    EXPECT_EQ(files_.paths(), (std::vector<std::string>{kPaths.core, kPaths.extensions}));
+    ASSERT_LT(allowed, 50);
+  }
+  EXPECT_GT(allowed, 0);  // the save's buffers come from the index's heap
+}
+
+// Every allocation of the core file's load, in turn, is refused: the memory message, and a
+// rejected load (the start-up then rebuilds). A file larger than the memory left is refused the
+// same way.
+TEST_F(DatabasePair, ALoadThatRunsOutOfMemoryIsRejected) {
+  for (int64_t allowed = 0;; ++allowed) {
+    SCOPED_TRACE(allowed);
+    FailingHeap heap;
+    MachineIndex loaded(machine_, &heap);
+    CoreDatabaseContext core{loaded.t.index(), loaded.slots, files_, loaded.t.messages(),
+                             kPaths.core};
+    bool frozen = false;
+    int64_t highestExtension = -1;
+    heap.failAfter(allowed);
+    const int result = LoadCoreDatabase(core, &frozen, &highestExtension);
+    heap.allowAll();
+    if (result == 1) {
+      EXPECT_EQ(loaded.t.index().files.itemCount(), old_.t.index().files.itemCount());
+      break;
+    }
+    EXPECT_EQ(loaded.t.messages().errors(), Results{"申请内存失败:8"});
+    ASSERT_LT(allowed, 200);
+  }
+
+  for (int i = 0; i < 3000; ++i)
+    m_.c.create(simFile(m_.docs, u"many" + utf8ToUtf16(std::to_string(i)) + u".txt", 1));
+  MachineIndex large(machine_);
+  ASSERT_NO_FATAL_FAILURE(large.build());
+  MemoryFiles files;
+  ASSERT_TRUE(large.save(files));
+  FailingHeap heap;
+  MachineIndex loaded(machine_, &heap);
+  heap.failAbove(files.get(kPaths.core).size() - 1);
+  bool frozen = false;
+  EXPECT_FALSE(loaded.load(files, &frozen));
+  EXPECT_EQ(loaded.t.messages().errors(), Results{"申请内存失败:8"});
 }
 
 }  // namespace

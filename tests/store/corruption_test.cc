@@ -129,11 +129,8 @@ struct SavedDatabases {
       }
     }
     for (uint32_t v = 0; v < kVolumeCount; ++v) {
-      if (!built.slots[v].present()) continue;
-      ChangeContext context{built.index, built.messages, nullptr};
-      JournalReader reader(v, built.slots[v]);
-      uint32_t error = 0;
-      while (reader.readBatch(context, nullptr, &error) == JournalReader::Result::kApplied) {
+      if (built.slots[v].present()) {
+        DrainJournal(v, built.slots[v], built.index, built.messages, nullptr, nullptr);
       }
     }
     CoreDatabaseContext context{built.index, built.slots, files, built.messages, kPaths.core};

@@ -229,6 +229,12 @@ TEST_F(ExtensionDatabaseTest, EveryInconsistentFileIsRejectedSilently) {
          r[5] = record(4, u"mp3");
          return fileOf(6, r);
        }},
+      {"a text longer than a file name",
+       [] {
+         auto r = sixRecords();
+         r[5] = record(4, std::u16string(256, u'z'));
+         return fileOf(6, r);
+       }},
       {"an upper-case letter",
        [] {
          auto r = sixRecords();
