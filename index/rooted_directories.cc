@@ -13,12 +13,14 @@ RootedDirectories::RootedDirectories(const Index& index) : index_(index) {
   uint64_t capacity = 16;
   while (capacity < 2 * static_cast<uint64_t>(index.dirs.itemCount()))
     capacity *= 2;
-  auto* path = index.heap.allocateArray<RecordRef>(kMaxDirectoryDepth + 1);
-  slots_ = index.heap.allocateArray<uint64_t>(capacity);
+  auto* path =
+      static_cast<RecordRef*>(index.heap.allocateRaw((kMaxDirectoryDepth + 1) * sizeof(RecordRef)));
+  slots_ = static_cast<uint64_t*>(index.heap.allocateRaw(capacity * sizeof(uint64_t)));
   if (slots_ == nullptr || path == nullptr) {
     index.heap.free(slots_);
     index.heap.free(path);
     slots_ = nullptr;
+    index.heap.reportFailure();
     return;
   }
   mask_ = capacity - 1;

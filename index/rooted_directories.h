@@ -16,7 +16,7 @@ namespace vessiko {
 class RootedDirectories {
  public:
   // Walks the directory list as it stands. ok() is false when memory for the answers ran out
-  // (reported by the heap).
+  // (told once, as the heap tells it).
   explicit RootedDirectories(const Index& index);
   ~RootedDirectories();
   RootedDirectories(const RootedDirectories&) = delete;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "index/packed_name.h"
+#include "index/rooted_directories.h"
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
 #include "store/heap_array.h"
@@ -169,28 +170,10 @@ class Loader {
 
   // No chain of parents runs in a circle: each ends at a volume root.
   bool everyDirectoryReachesARoot() const {
-    const uint32_t count = static_cast<uint32_t>(refs_.size());
-    // 0 unknown, 1 on the walk, 2 reaches a root. A walk meets each directory once at most.
-    HeapArray<uint8_t> state(index_.heap, count);
-    HeapArray<uint32_t> walk(index_.heap, count);
-    if (!state.ok() || !walk.ok()) {
-      index_.heap.reportFailure();
-      return false;
-    }
-    std::fill(state.begin(), state.end(), 0);
-    for (uint32_t i = 0; i < count; ++i) {
-      uint32_t length = 0;
-      uint32_t at = i;
-      while (state[at] == 0) {
-        state[at] = 1;
-        walk[length++] = at;
-        const uint32_t parent = index_.dir(refs_[at]).parentLink();
-        if (parent == kNoRecord) break;
-        at = static_cast<uint32_t>(directoryAt(RecordArena::indexOf(parent)));
-      }
-      if (state[at] == 1 && index_.dir(refs_[at]).parentLink() != kNoRecord) return false;
-      for (uint32_t w = 0; w < length; ++w)
-        state[walk[w]] = 2;
+    const RootedDirectories rooted(index_);
+    if (!rooted.ok()) return false;
+    for (RecordRef ref : refs_) {
+      if (!rooted.rooted(ref)) return false;
     }
     return true;
   }

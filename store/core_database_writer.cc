@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <span>
 
+#include "index/rooted_directories.h"
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
 #include "store/directory_positions.h"
@@ -11,9 +12,6 @@ namespace vessiko {
 namespace {
 
 constexpr uint32_t kMaxPrefix = 1023;  // the prefix length takes 10 bits
-constexpr uint32_t kRooted = 1;
-constexpr uint32_t kCutOff = 2;
-constexpr uint32_t kListed = 3;  // listed, not yet walked
 
 uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
   const uint32_t most = std::min({aLength, bLength, kMaxPrefix});
@@ -23,60 +21,12 @@ uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint
   return n;
 }
 
-// Which directories hang from a volume root through listed directories only: those are
-// written, and only the files in them, so that every parent a record names is in the file. (A
-// directory taken out of the lists while entries below it were still listed, by a deletion or
-// the old half of a rename whose new half never came, leaves those entries without a way to a
-// root.) A walk up keeps its directories in `path`, which has room for one more than the deepest
-// path: a walk that goes on past that is a circle and stops there.
-void findRootedDirectories(const Index& index, DirectoryPositions& state,
-                           HeapArray<RecordRef>& path) {
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      state.set(block.slots[s], kListed);
-  }
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      uint32_t length = 0;
-      RecordRef at = block.slots[s];
-      uint32_t known = kListed;
-      for (;;) {
-        if (!state.find(at, &known)) {
-          known = kCutOff;  // a parent that is not listed
-          break;
-        }
-        if (known != kListed) break;
-        path[length++] = at;
-        const uint32_t parent = index.dir(at).parentLink();
-        if (parent == kNoRecord) {
-          known = kRooted;
-          break;
-        }
-        if (length > kMaxDirectoryDepth) {
-          known = kCutOff;
-          break;
-        }
-        at = parent;
-      }
-      for (uint32_t i = 0; i < length; ++i)
-        state.set(path[i], known);
-    }
-  }
-}
-
 // The directory index table's entries, sorted by key.
 struct TableEntry {
   EntryKey key;
   RecordIndex position;
   bool operator<(const TableEntry& other) const { return key < other.key; }
 };
-
-bool isRooted(const DirectoryPositions& state, RecordRef dir) {
-  uint32_t known = 0;
-  return state.find(dir, &known) && known == kRooted;
-}
 
 }  // namespace
 
@@ -91,16 +41,19 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
     return false;
   };
   const Index& index = c.index;
-  DirectoryPositions rooted(index.heap, index.dirs.itemCount());
-  HeapArray<RecordRef> path(index.heap, kMaxDirectoryDepth + 1);
+  // Only what hangs from a volume root through listed directories is written, so that every
+  // parent a record names is in the file: a directory taken out of the lists while entries
+  // below it were still listed (a deletion, or the old half of a rename whose new half never
+  // came) leaves those entries without a way to a root.
+  const RootedDirectories rooted(index);
+  if (!rooted.ok()) return false;
   // Where each written directory lands when the loader allocates them in list order.
   DirectoryPositions positions(index.heap, index.dirs.itemCount());
   HeapArray<TableEntry> table(index.heap, index.dirs.itemCount());
-  if (!rooted.ok() || !path.ok() || !positions.ok() || !table.ok()) {
+  if (!positions.ok() || !table.ok()) {
     index.heap.reportFailure();
     return false;
   }
-  findRootedDirectories(index, rooted, path);
 
   size_t written = 0;
   RecordArena::Replay replay;
@@ -108,7 +61,7 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s) {
       const RecordRef ref = block.slots[s];
-      if (!isRooted(rooted, ref)) continue;
+      if (!rooted.rooted(ref)) continue;
       const DirEntry dir = index.dir(ref);
       const RecordRef place = replay.next(dir.recordSize());
       if (!RecordArena::hasIndex(place)) return fail();
@@ -155,7 +108,7 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
   for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
     const EntryList::Block& block = index.dirs.block(b);
     for (uint32_t s = block.first; s < block.end; ++s) {
-      if (!isRooted(rooted, block.slots[s])) continue;
+      if (!rooted.rooted(block.slots[s])) continue;
       const DirEntry dir = index.dir(block.slots[s]);
       uint32_t parent = kNoRecordIndex;
       if (dir.parentLink() != kNoRecord) positions.find(dir.parentLink(), &parent);
