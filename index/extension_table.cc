@@ -222,7 +222,7 @@ bool ExtensionTable::restore(uint32_t position, int32_t index, const char16_t* t
   for (uint32_t i = 0; i < length; ++i) {
     if (text[i] == 0 || (text[i] >= u'A' && text[i] <= u'Z')) return false;
   }
-  auto* owned = static_cast<char16_t*>(heap_.allocateRaw(2 * length + 2));
+  auto* owned = static_cast<char16_t*>(heap_.allocate(2 * length + 2, false));
   if (owned == nullptr) return false;
   std::memcpy(owned, text, 2 * length);
   owned[length] = 0;
