@@ -104,7 +104,8 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
       return;
     }
     const uint32_t records = forEachUsnRecord(output, returned, [&](const UsnRecord& record) {
-      if (record.usn >= scan.discoveredUsn &&
+      // USN 0: the file has not changed since the journal began.
+      if (record.usn >= scan.discoveredUsn && record.usn != 0 &&
           (seen.empty() || seen.back().first != record.recordNumber())) {
         seen.emplace_back(record.recordNumber(), record.usn);
       }
