@@ -94,7 +94,7 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
     const VolumeSlot& slot = c.slots[v];
     out.u8(slot.present() ? 1 : 0);
     if (slot.present()) {
-      out.u64(slot.journalId);
+      out.u64(slot.journalLost ? 0 : slot.journalId);
       out.u64(static_cast<uint64_t>(slot.nextUsn));
     }
   }

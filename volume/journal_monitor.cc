@@ -62,6 +62,7 @@ bool JournalMonitor::poll() {
         slot_.journalId = journal.id;
         slot_.firstUsn = journal.firstUsn;
         slot_.nextUsn = journal.nextUsn;
+        slot_.journalLost = true;
       }
       reader_.restart();
       return true;

@@ -38,6 +38,10 @@ struct VolumeSlot {
   // Directories the volume's renames took out by their old names, kept between batches (and
   // from the monitor to the save's last pass) so that their new names still take the children.
   std::vector<PendingRename> pendingRenames;
+  // The journal was deleted while the program ran and made anew: what changed in between never
+  // reached the index, so the save leaves a journal identifier no journal has (0), and the next
+  // start finds the database out of date instead of loading it as current.
+  bool journalLost = false;
   std::mutex recordLock;  // guards fileRecordBuffer
 
   bool present() const { return volume != nullptr; }

@@ -455,9 +455,16 @@ void runSeed(uint32_t seed, uint32_t steps) {
       for (uint32_t n = random() % 12; n > 0; --n)
         log.push_back(changes.one());
       if (random() % 8 == 0) {
-        // The journal lost: wrapped past the saved position, or made anew.
-        for (int i = 0; i < 1500; ++i)
-          volume.remove(volume.create(simFile(5, u"churn.tmp")));
+        // The journal lost: wrapped past the saved position, or deleted and made anew.
+        if (random() % 2 == 0) {
+          for (int i = 0; i < 1500; ++i)
+            volume.remove(volume.create(simFile(5, u"churn.tmp")));
+        } else {
+          volume.beginJournalDeletion();
+          log.push_back(changes.one());
+          volume.finishJournalDeletion();
+          volume.createJournal(256 << 10, 64 << 10);
+        }
       }
       program.start();
       ASSERT_TRUE(matches(program, volume, "start after " + std::to_string(log.size()) + " changes"));
