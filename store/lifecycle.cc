@@ -5,8 +5,8 @@
 #include "store/core_database.h"
 #include "store/database_pair.h"
 #include "store/extension_database.h"
-#include "volume/journal_control.h"
 #include "volume/enumeration.h"
+#include "volume/journal_control.h"
 #include "volume/journal_reader.h"
 
 namespace vessiko {

@@ -191,9 +191,44 @@ TEST_F(FileRecordReaderTest, RandomlyDamagedRecordsAreReadWithinBounds) {
   });
   discover();
   for (int round = 0; round < 200; ++round) {
-    for (uint64_t f : files)
+    for (uint64_t f : files) {
       read(f);
+      FileHasName(slots_[2], heap_, f, 5, u"fa", 2);
+    }
   }
+}
+
+// Whether a file has a name now, as a hard-link change is checked: every $FILE_NAME of the
+// base record, or the one in an extension record; another file in a reused record has none.
+TEST_F(FileRecordReaderTest, FileHasNameLooksAtTheNamesTheFileHasNow) {
+  const uint64_t linked = file(u"one.txt", 10);
+  const uint64_t folder = volume_.create(testing::simDir(5, u"folder"));
+  ASSERT_TRUE(volume_.addHardLink(linked, folder, u"two.txt"));
+  const uint64_t fragmented = file(u"frag.bin", 5'000'000);
+  SimFragmentation layout;
+  layout.runs = 10;
+  layout.extensionRecords = 1;
+  layout.fileNameInExtension = true;
+  ASSERT_TRUE(volume_.fragment(fragmented, layout));
+  const uint64_t gone = file(u"gone.txt", 1);
+  ASSERT_TRUE(volume_.remove(gone));
+  discover();
+  const auto has = [&](uint64_t f, uint64_t parent, std::u16string_view name) {
+    return FileHasName(slots_[2], heap_, f, parent & 0xFFFFFFFFFFFF, name.data(),
+                       static_cast<uint32_t>(name.size()));
+  };
+  EXPECT_EQ(has(linked, 5, u"one.txt"), NamePresence::kPresent);
+  EXPECT_EQ(has(linked, folder, u"two.txt"), NamePresence::kPresent);
+  EXPECT_EQ(has(linked, 5, u"two.txt"), NamePresence::kAbsent);
+  EXPECT_EQ(has(linked, 5, u"ONE.TXT"), NamePresence::kAbsent);
+  EXPECT_EQ(has(fragmented, 5, u"frag.bin"), NamePresence::kPresent);
+  EXPECT_EQ(has(gone, 5, u"gone.txt"), NamePresence::kAbsent);
+  const uint64_t reused = file(u"gone.txt", 1);
+  ASSERT_EQ(reused & 0xFFFFFFFFFFFF, gone & 0xFFFFFFFFFFFF);
+  EXPECT_EQ(has(gone, 5, u"gone.txt"), NamePresence::kAbsent);  // another file's name now
+  EXPECT_EQ(has(reused, 5, u"gone.txt"), NamePresence::kPresent);
+  volume_.failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
+  EXPECT_EQ(has(linked, 5, u"one.txt"), NamePresence::kUnknown);
 }
 
 TEST_F(FileRecordReaderTest, FailingAndCutControlCallsDeliverNothing) {
