@@ -89,7 +89,7 @@ void moveChildren(ChangeContext& c, RecordRef from, RecordRef to) {
 // stays; another is replaced by a new one, which takes over the children of the record it
 // replaces and of a record taken out by the old name of a rename.
 Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
-                    uint32_t length) {
+                       uint32_t length) {
   Index& index = c.index;
   std::lock_guard lock(index.dirs.mutex());
   const RecordRef parent = liveDir(index, parentKey);
@@ -142,7 +142,8 @@ bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
   c.pending.erase(std::remove_if(c.pending.begin(), c.pending.end(),
                                  [key](const PendingRename& p) { return p.key == key; }),
                   c.pending.end());
-  if (!c.replayingBuild && c.pending.size() >= kMaxPendingRenames) c.pending.erase(c.pending.begin());
+  if (!c.replayingBuild && c.pending.size() >= kMaxPendingRenames)
+    c.pending.erase(c.pending.begin());
   c.pending.push_back({key, old});
   return true;
 }
@@ -163,7 +164,7 @@ bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, uint
 }
 
 Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
-             uint32_t length) {
+                uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
@@ -187,7 +188,7 @@ Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, cha
 }
 
 Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
-                uint32_t length) {
+                   uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
@@ -245,8 +246,7 @@ void ApplyChange(ChangeContext& c, uint32_t volume, uint32_t attributes, uint32_
   // close): a record that repeats the one just applied, which left this state, has nothing to do.
   ChangeContext::Applied& last = c.lastApplied;
   if (last.fileReference == fileReference && last.parentReference == parentReference &&
-      last.there == there && last.length == length &&
-      std::equal(name, name + length, last.name)) {
+      last.there == there && last.length == length && std::equal(name, name + length, last.name)) {
     return;
   }
   // The handlers lower the extension in place; the journal's next record has it as it is.
@@ -282,8 +282,8 @@ void SettleRenamedDirectories(ChangeContext& c) {
     std::sort(moved.begin(), moved.end());
     const auto target = [&moved](RecordRef at) {
       for (size_t steps = 0; steps <= moved.size(); ++steps) {
-        const auto it = std::lower_bound(moved.begin(), moved.end(),
-                                         std::make_pair(at, RecordRef{0}));
+        const auto it =
+            std::lower_bound(moved.begin(), moved.end(), std::make_pair(at, RecordRef{0}));
         if (it == moved.end() || it->first != at) break;
         at = it->second;
       }

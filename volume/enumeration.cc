@@ -167,8 +167,8 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   bool lost = false;
   for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
     if (slots[volume].present()) {
-      lost = DrainJournal(volume, slots[volume], index, messages, nullptr, cancel,
-                          &seen[volume]) == ntfs::kErrorJournalEntryDeleted ||
+      lost = DrainJournal(volume, slots[volume], index, messages, nullptr, cancel, &seen[volume]) ==
+                 ntfs::kErrorJournalEntryDeleted ||
              lost;
     }
   }

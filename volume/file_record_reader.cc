@@ -146,8 +146,7 @@ bool recordHasName(const FileRecordView& record, uint64_t parentNumber, const ch
        at = record.find(record.next(at, record.attributeAt(at)), a::kTypeFileName)) {
     const uint8_t* value;
     uint32_t valueLength;
-    if (!residentValue(record.attributeAt(at), &value, &valueLength) ||
-        valueLength < fn::kName) {
+    if (!residentValue(record.attributeAt(at), &value, &valueLength) || valueLength < fn::kName) {
       continue;
     }
     *hasNames = true;
@@ -193,7 +192,7 @@ NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileRefer
     return NamePresence::kUnknown;
   }
   return recordHasName(other, parentNumber, name, length, &hasNames) ? NamePresence::kPresent
-                                                                       : NamePresence::kAbsent;
+                                                                     : NamePresence::kAbsent;
 }
 
 uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,

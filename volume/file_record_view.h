@@ -27,9 +27,7 @@ class FileRecordView {
 
   // A FILE record in use whose first attribute lies inside it.
   bool inUse() const;
-  uint16_t sequenceNumber() const {
-    return loadU16(bytes_ + ntfs::file_record::kSequenceNumber);
-  }
+  uint16_t sequenceNumber() const { return loadU16(bytes_ + ntfs::file_record::kSequenceNumber); }
   uint32_t firstAttribute() const {
     return loadU16(bytes_ + ntfs::file_record::kFirstAttributeOffset);
   }

@@ -5,9 +5,9 @@
 //
 // A read failing because the journal is being deleted waits for the deletion and creates the
 // journal anew (32 MiB), then goes on from its start; changes made in between are lost to the
-// index, so the slot is marked for the save, and the next start rebuilds. Any other failure ends the monitor after the two error boxes: retrying would only
-// repeat the same failure every second, and the next start sees that the saved position no
-// longer fits the journal.
+// index, so the slot is marked for the save, and the next start rebuilds. Any other failure ends
+// the monitor after the two error boxes: retrying would only repeat the same failure every second,
+// and the next start sees that the saved position no longer fits the journal.
 #pragma once
 
 #include <condition_variable>

@@ -59,8 +59,8 @@ bool JournalReader::seen(uint64_t recordNumber, int64_t usn) const {
 }
 
 uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessages& messages,
-                  ChangeListener* listener, const std::atomic<bool>* cancel,
-                  const JournalReader::SeenRecords* seen) {
+                      ChangeListener* listener, const std::atomic<bool>* cancel,
+                      const JournalReader::SeenRecords* seen) {
   ChangeContext context{index, messages, listener};
   JournalReader reader(volume, slot);
   reader.skipSeen(seen);
@@ -79,8 +79,7 @@ uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessa
   // Folders the replay of a build took out and nothing made anew are gone for good.
   std::vector<PendingRename>& pending = slot.pendingRenames;
   if (pending.size() > kMaxPendingRenames) {
-    pending.erase(pending.begin(),
-                  pending.end() - static_cast<std::ptrdiff_t>(kMaxPendingRenames));
+    pending.erase(pending.begin(), pending.end() - static_cast<std::ptrdiff_t>(kMaxPendingRenames));
   }
   return failure;
 }

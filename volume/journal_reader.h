@@ -56,8 +56,8 @@ class JournalReader {
 // failed read is reported and ends the volume's reading (its system code is returned, else 0);
 // so does *cancel turning true.
 uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessages& messages,
-                  ChangeListener* listener, const std::atomic<bool>* cancel,
-                  const JournalReader::SeenRecords* seen = nullptr);
+                      ChangeListener* listener, const std::atomic<bool>* cancel,
+                      const JournalReader::SeenRecords* seen = nullptr);
 
 // The two error boxes of a failed read: "%c 线程 FSCTL_READ_USN_JOURNAL 错误%d", then the name of
 // the error.

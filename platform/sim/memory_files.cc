@@ -10,7 +10,10 @@ namespace {
 class MemoryReader final : public FileReader {
  public:
   MemoryReader(std::vector<uint8_t> bytes, uint32_t sizeError, bool failRead, size_t readLimit)
-      : bytes_(std::move(bytes)), sizeError_(sizeError), failRead_(failRead), readLimit_(readLimit) {}
+      : bytes_(std::move(bytes)),
+        sizeError_(sizeError),
+        failRead_(failRead),
+        readLimit_(readLimit) {}
 
   bool size(uint64_t* bytes, uint32_t* error) override {
     if (sizeError_ != 0) {

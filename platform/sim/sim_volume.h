@@ -303,8 +303,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   Slot& slotFor(uint64_t n);
   Slot* live(uint64_t file);
   const Slot* live(uint64_t file) const;
-  Slot* userFile(uint64_t file);    // live, and not a metafile
-  Slot* changeable(uint64_t file);  // a user file whose deletion is not pending
+  Slot* userFile(uint64_t file);            // live, and not a metafile
+  Slot* changeable(uint64_t file);          // a user file whose deletion is not pending
   Slot* liveDirectory(uint64_t reference);  // in use and not delete-pending
   static uint64_t referenceOf(uint64_t n, const Slot& s);
   std::u16string_view firstName(const Slot& s) const;

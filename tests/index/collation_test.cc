@@ -123,7 +123,9 @@ TEST(RecordOrder, FilesByBaseNameThenExtension) {
   EXPECT_GT(order.compare(upper, txt), 0);
   EXPECT_EQ(order.compare(upper, t.makeFile(25, rootKey(3), "report.txt")), 0);
   const DirOrder dirs = index.dirOrder();
-  EXPECT_LT(dirs.compare(t.makeDir(rootKey(2) + 9, parent, "Docs"), t.makeDir(rootKey(2) + 10, parent, "docs")), 0);
+  EXPECT_LT(dirs.compare(t.makeDir(rootKey(2) + 9, parent, "Docs"),
+                         t.makeDir(rootKey(2) + 10, parent, "docs")),
+            0);
 }
 
 }  // namespace

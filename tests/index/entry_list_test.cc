@@ -69,9 +69,8 @@ TEST_F(EntryListTest, NamesakesAreFoundByABinarySearch) {
   std::vector<RecordRef> refs;
   for (uint32_t r = 0; r < 20000; ++r)
     refs.push_back(t_.makeFile(100 + (r * 7919) % 20000, rootKey(2), "index.js"));
-  std::sort(refs.begin(), refs.end(), [&](RecordRef x, RecordRef y) {
-    return index().fileOrder()(x, y) < 0;
-  });
+  std::sort(refs.begin(), refs.end(),
+            [&](RecordRef x, RecordRef y) { return index().fileOrder()(x, y) < 0; });
   for (RecordRef ref : refs)
     index().files.append(ref);
   struct CountingOrder {
@@ -85,8 +84,8 @@ TEST_F(EntryListTest, NamesakesAreFoundByABinarySearch) {
   const std::vector<uint8_t> probe = t_.fileProbe(12345, "index.js");
   uint32_t block;
   uint32_t slot;
-  ASSERT_TRUE(index().files.findMatching(probe.data(), counting, [](RecordRef) { return true; },
-                                         &block, &slot));
+  ASSERT_TRUE(index().files.findMatching(
+      probe.data(), counting, [](RecordRef) { return true; }, &block, &slot));
   EXPECT_EQ(index().file(index().files.block(block).slots[slot]).recordNumber(), 12345u);
   EXPECT_LE(counting.comparisons, 40);
 }

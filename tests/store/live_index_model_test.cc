@@ -89,8 +89,8 @@ Tree volumeTree(SimVolume& volume, char drive) {
   };
   Tree tree;
   for (const Name& n : names) {
-    tree.push_back(numbered((n.directory ? "D " : "F ") + path(n.parent) + "\\" + utf16ToUtf8(n.name),
-                            n.reference));
+    tree.push_back(numbered(
+        (n.directory ? "D " : "F ") + path(n.parent) + "\\" + utf16ToUtf8(n.name), n.reference));
   }
   tree.push_back(numbered(std::string("D ") + drive + ":", SimVolume::kRootDirectory));
   std::sort(tree.begin(), tree.end());
@@ -338,8 +338,9 @@ class Changes {
   // A name the folder does not hold (letters compared without case): common names in many
   // folders, Chinese ones, and the characters without a reading, which sort by code.
   std::u16string freshName(const std::vector<Name>& names, uint64_t folder, bool directory) {
-    static const char16_t* const kBases[] = {u"index", u"README", u"a", u"為a", u"為a0", u"為b",
-                                             u"馗z",   u"中文",   u"x y", u"report", u".profile"};
+    static const char16_t* const kBases[] = {u"index", u"README", u"a",       u"為a",
+                                             u"為a0",  u"為b",    u"馗z",     u"中文",
+                                             u"x y",   u"report", u".profile"};
     static const char16_t* const kExtensions[] = {u"", u".js", u".txt", u".tar.gz", u".tmp"};
     for (;;) {
       std::u16string name = kBases[random_() % std::size(kBases)];
@@ -392,7 +393,8 @@ class Changes {
   std::string deleteFolder(const std::vector<Name>& names, const std::vector<const Name*>& dirs) {
     for (const Name* dir : dirs) {
       const uint64_t number = dir->reference & 0xFFFFFFFFFFFF;
-      if (std::none_of(names.begin(), names.end(), [&](const Name& n) { return n.parent == number; })) {
+      if (std::none_of(names.begin(), names.end(),
+                       [&](const Name& n) { return n.parent == number; })) {
         volume_.remove(dir->reference);
         return "rmdir " + utf16ToUtf8(dir->name);
       }
@@ -434,7 +436,7 @@ void runSeed(uint32_t seed, uint32_t steps) {
   SimMachine machine;
   SimVolumeOptions options;
   options.journalMaximumSize = 256 << 10;  // small enough that a long close loses the journal
-  options.enumerationRecordsPerCall = 7;    // so that a build reads the table in many calls
+  options.enumerationRecordsPerCall = 7;   // so that a build reads the table in many calls
   SimVolume& volume = machine.addNtfsDrive('C', u"", options);
   Changes changes(volume, seed);
   std::mt19937 random(seed * 7919 + 1);
@@ -448,7 +450,8 @@ void runSeed(uint32_t seed, uint32_t steps) {
     const uint32_t roll = random() % 100;
     if (roll < 10) {
       program.poll();
-      ASSERT_TRUE(matches(program, volume, "monitor pass after " + (log.empty() ? "" : log.back())));
+      ASSERT_TRUE(
+          matches(program, volume, "monitor pass after " + (log.empty() ? "" : log.back())));
       log.clear();
     } else if (roll < 13) {
       program.stop(true);
@@ -467,7 +470,8 @@ void runSeed(uint32_t seed, uint32_t steps) {
         }
       }
       program.start();
-      ASSERT_TRUE(matches(program, volume, "start after " + std::to_string(log.size()) + " changes"));
+      ASSERT_TRUE(
+          matches(program, volume, "start after " + std::to_string(log.size()) + " changes"));
     } else if (roll < 15) {
       // A build (no database) while the volume changes: between discovery and the scan, and
       // between the scan's calls.
@@ -513,7 +517,6 @@ TEST(LiveIndexModel, RandomChangesKeepTheIndexEqualToTheVolume) {
     if (HasFatalFailure()) return;
   }
 }
-
 
 // --- Journal patterns that once left the index wrong, each checked the same way.
 
