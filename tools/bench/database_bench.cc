@@ -248,19 +248,30 @@ std::vector<std::string> entriesOf(const Index& index) {
   return out;
 }
 
+// One run of the program on the machine, its monitors on threads of their own or not.
+struct ProgramRun {
+  ProgramRun(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& clock,
+             bool monitorThreads)
+      : heap(clock),
+        index(heap, Collation::loadCollationTable()),
+        slots(heap),
+        lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock, rows,
+                                 ui, paths, clock, monitorThreads}) {}
+  PrivateHeap heap;
+  Index index;
+  VolumeSlots slots;
+  DroppedVolumeRows rows;
+  UiState ui;
+  Lifecycle lifecycle;
+};
+
 // One run of the program on the machine: the start-up, then a close that saves or not.
 void runOnce(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& clock, bool save,
              std::vector<std::string>* entries = nullptr) {
-  PrivateHeap heap(clock);
-  Index index(heap, Collation::loadCollationTable());
-  VolumeSlots slots(heap);
-  DroppedVolumeRows rows;
-  UiState ui;
-  Lifecycle lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock,
-                                     rows, ui, paths, clock});
-  lifecycle.initialize();
-  if (entries != nullptr) *entries = entriesOf(index);
-  lifecycle.close(save);
+  ProgramRun run(machine, paths, clock, true);
+  run.lifecycle.initialize();
+  if (entries != nullptr) *entries = entriesOf(run.index);
+  run.lifecycle.close(save);
 }
 
 // The folders and files of a simulated volume as the changes see them.
@@ -439,24 +450,18 @@ void burst() {
   }
   TempFolder folder;
   CatchUpClock clock;
-  PrivateHeap heap(clock);
-  Index index(heap, Collation::loadCollationTable());
-  VolumeSlots slots(heap);
-  DroppedVolumeRows rows;
-  UiState ui;
-  Lifecycle lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock,
-                                     rows, ui, folder.paths(), clock, false});
-  lifecycle.initialize();
+  ProgramRun run(machine, folder.paths(), clock, false);
+  run.lifecycle.initialize();
   uint32_t made = 0;
   for (size_t i = 0; made < kChanges; ++i) {
     if (i == tree.folders.size()) fail("too few folders for the burst");
     if (volume.create({tree.folders[i].reference, u"index.js"}) != 0) ++made;
   }
   Stopwatch pass;
-  lifecycle.pollMonitors();
+  run.lifecycle.pollMonitors();
   const double passMs = pass.milliseconds();
-  std::vector<std::string> applied = entriesOf(index);
-  lifecycle.close(false);
+  std::vector<std::string> applied = entriesOf(run.index);
+  run.lifecycle.close(false);
   CatchUpClock rebuilt;
   std::vector<std::string> enumerated;
   runOnce(machine, folder.paths(), rebuilt, false, &enumerated);
