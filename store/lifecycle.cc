@@ -95,7 +95,6 @@ void Lifecycle::build() {
       slot.journalId = journal.id;
       slot.firstUsn = journal.firstUsn;
       slot.nextUsn = journal.nextUsn;
-      slot.pendingRenames.clear();
     }
   }
 }

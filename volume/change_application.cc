@@ -17,6 +17,10 @@ namespace {
 // four-byte extension index and an icon slot.
 constexpr uint32_t kProbeBytes = FileEntry::sizeFor(kMaxPackedNameBytes, 65536) + 4;
 
+// Pending renames whose new name never came (its folder is not in the index) are forgotten
+// beyond this many, but while a build is replayed.
+constexpr size_t kMaxPendingRenames = 64;
+
 // What a handler made of a record: the index changed, it held the state already, or the state
 // could not be had (the folder is not in the index, memory ran out).
 enum class Outcome { kChanged, kAlready, kNotDone };

@@ -50,10 +50,6 @@ class ChangeListener {
   virtual void changesSettled() {}
 };
 
-// Pending renames whose new name never came (its folder is not in the index) are forgotten
-// beyond this many.
-constexpr size_t kMaxPendingRenames = 64;
-
 struct ChangeContext {
   Index& index;
   UserMessages& messages;

@@ -172,6 +172,10 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
              lost;
     }
   }
+  // Folders the replay took out and nothing made anew are gone, and the records are about to
+  // move: nothing may wait for a new name any longer.
+  for (uint32_t volume = 0; volume < kVolumeCount; ++volume)
+    slots[volume].pendingRenames.clear();
   if (cancel != nullptr && *cancel) return 0;
   if (!dropUnrooted(index)) return 1;
   compactRecords(index);

@@ -76,11 +76,6 @@ uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessa
     }
   }
   SettleRenamedDirectories(context);
-  // Folders the replay of a build took out and nothing made anew are gone for good.
-  std::vector<PendingRename>& pending = slot.pendingRenames;
-  if (pending.size() > kMaxPendingRenames) {
-    pending.erase(pending.begin(), pending.end() - static_cast<std::ptrdiff_t>(kMaxPendingRenames));
-  }
   return failure;
 }
 
