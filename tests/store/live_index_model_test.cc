@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
@@ -247,10 +248,12 @@ class Program : public LifecycleHooks {
 
 class Changes {
  public:
-  Changes(SimVolume& volume, uint32_t seed) : volume_(volume), random_(seed) {}
+  Changes(SimVolume& volume, uint32_t seed, uint64_t* counter)
+      : volume_(volume), random_(seed), counter_(counter) {}
 
   // One random change; returns its description.
   std::string one() {
+    ++*counter_;
     const std::vector<Name> names = volumeNames(volume_);
     std::vector<const Name*> dirs;
     std::vector<const Name*> files;
@@ -423,6 +426,7 @@ class Changes {
   SimVolume& volume_;
   std::mt19937 random_;
   std::vector<uint64_t> held_;
+  uint64_t* counter_;
 };
 
 uint32_t fromEnvironment(const char* name, uint32_t fallback) {
@@ -430,28 +434,42 @@ uint32_t fromEnvironment(const char* name, uint32_t fallback) {
   return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : fallback;
 }
 
+// What the runs did, for the long run's report.
+struct Tally {
+  uint64_t changes = 0;
+  uint64_t checks = 0;
+  uint64_t starts = 0;
+};
+
 // One seed: a volume and a program run after run, checked after each pass and each start.
-void runSeed(uint32_t seed, uint32_t steps) {
+void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
   SCOPED_TRACE("seed " + std::to_string(seed));
   SimMachine machine;
   SimVolumeOptions options;
   options.journalMaximumSize = 256 << 10;  // small enough that a long close loses the journal
   options.enumerationRecordsPerCall = 7;   // so that a build reads the table in many calls
   SimVolume& volume = machine.addNtfsDrive('C', u"", options);
-  Changes changes(volume, seed);
+  Changes changes(volume, seed, &tally.changes);
   std::mt19937 random(seed * 7919 + 1);
   std::vector<std::string> log;
   for (int i = 0; i < 30; ++i)
     changes.one();
   Program program(machine);
-  program.start();
-  ASSERT_TRUE(matches(program, volume, "first build"));
+  const auto check = [&](const std::string& when) {
+    ++tally.checks;
+    return matches(program, volume, when);
+  };
+  const auto start = [&] {
+    ++tally.starts;
+    program.start();
+  };
+  start();
+  ASSERT_TRUE(check("first build"));
   for (uint32_t step = 0; step < steps; ++step) {
     const uint32_t roll = random() % 100;
     if (roll < 10) {
       program.poll();
-      ASSERT_TRUE(
-          matches(program, volume, "monitor pass after " + (log.empty() ? "" : log.back())));
+      ASSERT_TRUE(check("monitor pass after " + (log.empty() ? "" : log.back())));
       log.clear();
     } else if (roll < 13) {
       program.stop(true);
@@ -469,9 +487,8 @@ void runSeed(uint32_t seed, uint32_t steps) {
           volume.createJournal(256 << 10, 64 << 10);
         }
       }
-      program.start();
-      ASSERT_TRUE(
-          matches(program, volume, "start after " + std::to_string(log.size()) + " changes"));
+      start();
+      ASSERT_TRUE(check("start after " + std::to_string(log.size()) + " changes"));
     } else if (roll < 15) {
       // A build (no database) while the volume changes: between discovery and the scan, and
       // between the scan's calls.
@@ -490,32 +507,42 @@ void runSeed(uint32_t seed, uint32_t steps) {
         log.push_back(changes.one());
         changing = false;
       });
-      program.start();
+      start();
       volume.setControlHook(nullptr);
       program.messages.onStatus = nullptr;
-      ASSERT_TRUE(matches(program, volume, "build"));
+      ASSERT_TRUE(check("build"));
     } else {
       log.push_back(changes.one());
     }
   }
   program.poll();
-  ASSERT_TRUE(matches(program, volume, "last pass"));
+  ASSERT_TRUE(check("last pass"));
   changes.closeAll();
   program.poll();
-  ASSERT_TRUE(matches(program, volume, "every handle closed"));
+  ASSERT_TRUE(check("every handle closed"));
   program.stop(true);
-  program.start();
-  ASSERT_TRUE(matches(program, volume, "last start"));
+  start();
+  ASSERT_TRUE(check("last start"));
 }
 
 TEST(LiveIndexModel, RandomChangesKeepTheIndexEqualToTheVolume) {
   const uint32_t seeds = fromEnvironment("VESSIKO_MODEL_SEEDS", 4);
   const uint32_t steps = fromEnvironment("VESSIKO_MODEL_STEPS", 300);
   const uint32_t first = fromEnvironment("VESSIKO_MODEL_FIRST_SEED", 1);
+  Tally total;
   for (uint32_t seed = first; seed < first + seeds; ++seed) {
-    runSeed(seed, steps);
+    Tally tally;
+    runSeed(seed, steps, tally);
+    total.changes += tally.changes;
+    total.checks += tally.checks;
+    total.starts += tally.starts;
     if (HasFatalFailure()) return;
   }
+  std::printf(
+      "%u seeds of %u steps: %llu changes, %llu checks of the whole index (%llu after a "
+      "start)\n",
+      seeds, steps, static_cast<unsigned long long>(total.changes),
+      static_cast<unsigned long long>(total.checks), static_cast<unsigned long long>(total.starts));
 }
 
 // --- Journal patterns that once left the index wrong, each checked the same way.
