@@ -145,7 +145,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // new reason appears, carrying all reasons so far, and the last close writes one more with
   // CLOSE naming the name last named. A change to a file that is not open opens and closes it
   // around the change. A file whose deletion is pending refuses every change and openFile() (as
-  // Windows refuses to open it); closeFile() still works. Directories open like files.
+  // Windows refuses to open it), and nothing is created, moved or linked into such a folder;
+  // closeFile() still works. Directories open like files.
   bool openFile(uint64_t file);
   bool closeFile(uint64_t file);
   // What DeleteFile of one of its paths does. A file with one name is delete-pending: it stays,
