@@ -153,16 +153,15 @@ bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
 }
 
 // Whether the file list holds this name of this file in the folder of parentKey; its place goes
-// to *block, *slot, or where it would go to *place. A folder that is not in the index matches
-// any folder.
-bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, uint32_t* block,
-              uint32_t* slot, EntryList::Place* place = nullptr) {
+// to *block, *slot, or where it would go to *place. `parent` is the folder's live record: when
+// the folder is not in the index (kNoRecord), any folder matches.
+bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, RecordRef parent,
+              uint32_t* block, uint32_t* slot, EntryList::Place* place = nullptr) {
   const uint32_t word = loadU32(probe);
-  const bool anyFolder = liveDir(index, parentKey) == kNoRecord;
   const auto match = [&](RecordRef ref) {
     const FileEntry file = index.file(ref);
     return file.recordWord() == word &&
-           (anyFolder || parentKeyOf(index, file.parentLink()) == parentKey);
+           (parent == kNoRecord || parentKeyOf(index, file.parentLink()) == parentKey);
   };
   return index.files.findMatching(probe, index.fileOrder(), match, block, slot, place);
 }
@@ -185,7 +184,7 @@ Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, cha
   uint32_t block;
   uint32_t slot;
   EntryList::Place place;
-  if (findFile(index, probe, parentKey, &block, &slot, &place)) return Outcome::kAlready;
+  if (findFile(index, probe, parentKey, parent, &block, &slot, &place)) return Outcome::kAlready;
   const RecordRef file = newFileRecord(index.fileArena, parts);
   return file != kNoRecord && index.files.insertAt(place, file) ? Outcome::kChanged
                                                                 : Outcome::kNotDone;
@@ -205,7 +204,9 @@ Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, 
   std::lock_guard lock(index.files.mutex());
   uint32_t block;
   uint32_t slot;
-  if (!findFile(index, probe, parentKey, &block, &slot)) return Outcome::kAlready;
+  if (!findFile(index, probe, parentKey, liveDir(index, parentKey), &block, &slot)) {
+    return Outcome::kAlready;
+  }
   index.files.removeAt(block, slot);
   return Outcome::kChanged;
 }
