@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "index/directory_positions.h"
+#include "index/heap_array.h"
 #include "index/index.h"
 
 namespace vessiko {
@@ -18,12 +20,12 @@ class RootedDirectories {
   // Walks the directory list as it stands. ok() is false when memory for the answers ran out
   // (told once, as the heap tells it).
   explicit RootedDirectories(const Index& index);
-  ~RootedDirectories();
-  RootedDirectories(const RootedDirectories&) = delete;
-  RootedDirectories& operator=(const RootedDirectories&) = delete;
 
-  bool ok() const { return slots_ != nullptr; }
-  bool rooted(RecordRef dir) const { return state(dir) == kRooted; }
+  bool ok() const { return ok_; }
+  bool rooted(RecordRef dir) const {
+    uint32_t state = 0;
+    return ok_ && states_.find(dir, &state) && state == kRooted;
+  }
 
  private:
   static constexpr uint32_t kListed = 1;  // listed, not walked yet
@@ -31,13 +33,11 @@ class RootedDirectories {
   static constexpr uint32_t kCutOff = 3;
   static constexpr uint32_t kOnWalk = 4;
 
-  uint32_t state(RecordRef dir) const;
-  void set(RecordRef dir, uint32_t value);
-  void walk(RecordRef dir, RecordRef* path);
+  void walk(RecordRef dir, HeapArray<RecordRef>& path);
 
   const Index& index_;
-  uint64_t* slots_ = nullptr;  // ref << 32 | state, open addressing
-  uint64_t mask_ = 0;
+  DirectoryPositions states_;  // of every listed directory
+  bool ok_ = false;
 };
 
 }  // namespace vessiko

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "index/heap_array.h"
 #include "index/packed_name.h"
 #include "index/rooted_directories.h"
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
-#include "store/heap_array.h"
 
 namespace vessiko {
 

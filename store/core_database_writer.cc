@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <span>
 
+#include "index/directory_positions.h"
+#include "index/heap_array.h"
 #include "index/rooted_directories.h"
 #include "store/byte_buffer.h"
 #include "store/core_database.h"
-#include "store/directory_positions.h"
-#include "store/heap_array.h"
 
 namespace vessiko {
 

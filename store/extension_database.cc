@@ -2,9 +2,9 @@
 
 #include <span>
 
+#include "index/heap_array.h"
 #include "index/packed_name.h"
 #include "store/byte_buffer.h"
-#include "store/heap_array.h"
 
 namespace vessiko {
 

@@ -59,36 +59,6 @@ void takePending(ChangeContext& c, EntryKey key, RecordRef* old) {
   c.pending.erase(it);
 }
 
-// Hands the children of one directory record to another at once. Holds the directory list's
-// lock already; takes the file list's.
-void repointChildren(Index& index, RecordRef from, RecordRef to) {
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      DirEntry child = index.dir(block.slots[s]);
-      if (child.parentLink() == from) child.setParentLink(to);
-    }
-  }
-  std::lock_guard fileLock(index.files.mutex());
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    const EntryList::Block& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      FileEntry child = index.file(block.slots[s]);
-      if (child.parentLink() == from) child.setParentLink(to);
-    }
-  }
-}
-
-// The children of `from` belong to `to` from now on: at once, or at the next settling.
-void moveChildren(ChangeContext& c, RecordRef from, RecordRef to) {
-  if (c.deferSettling) {
-    c.moved.emplace_back(from, to);
-  } else {
-    repointChildren(c.index, from, to);
-    c.messages.redrawResults(0, 100);
-  }
-}
-
 // The directory is there under its key, in its parent, with its name: an identical record
 // stays; another is replaced by a new one, which takes over the children of the record it
 // replaces and of a record taken out by the old name of a rename.
@@ -106,7 +76,7 @@ Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const
   takePending(c, key, &renamed);
   if (existing != kNoRecord && parentKeyOf(index, index.dir(existing).parentLink()) == parentKey &&
       sameName(index.dir(existing), packed, packedLength)) {
-    if (renamed != kNoRecord && renamed != existing) moveChildren(c, renamed, existing);
+    if (renamed != kNoRecord && renamed != existing) c.moved.emplace_back(renamed, existing);
     return Outcome::kAlready;
   }
   const RecordRef dir = index.dirArena.allocate(DirEntry::sizeFor(packedLength));
@@ -124,9 +94,9 @@ Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const
   }
   if (existing != kNoRecord) {
     removeDirRecord(index, existing);
-    moveChildren(c, existing, dir);
+    c.moved.emplace_back(existing, dir);
   }
-  if (renamed != kNoRecord) moveChildren(c, renamed, dir);
+  if (renamed != kNoRecord) c.moved.emplace_back(renamed, dir);
   return Outcome::kChanged;
 }
 
@@ -276,7 +246,7 @@ void ApplyChange(ChangeContext& c, uint32_t volume, uint32_t attributes, uint32_
   if (outcome == Outcome::kChanged && c.listener != nullptr) {
     c.listener->changeApplied(isDirectory, name, length);
   }
-  if (!c.deferSettling && c.listener != nullptr) c.listener->changesSettled();
+  if (!c.deferSettling) SettleRenamedDirectories(c);
 }
 
 void SettleRenamedDirectories(ChangeContext& c) {

@@ -57,7 +57,7 @@ struct ChangeContext {
   // The volume's slot: the names of a hard-link change are read from its file record.
   VolumeSlot* slot = nullptr;
   // Whether the children of renamed directories wait for SettleRenamedDirectories (a batch of
-  // records) or are re-pointed at once (a single record).
+  // records) or each ApplyChange settles before it returns (a single record).
   bool deferSettling = false;
   // The records replay the changes made while the index was read from the table. A folder read
   // before it was deleted and made anew under the same record number then holds entries read

@@ -1,5 +1,5 @@
 // A fixed number of values taken from the index's private heap, for the big buffers of the
-// database files, and freed with the array. A failed allocation tells nothing and leaves the
+// database files and of walks over the whole index, and freed with the array. A failed allocation tells nothing and leaves the
 // array not ok(): a caller that takes several arrays checks them together and tells one failure
 // (PrivateHeap::reportFailure, "申请内存失败:%d"). The values start undefined.
 #pragma once

@@ -1,6 +1,6 @@
 // A map from directory records to numbers (their RecordIndex in a database being written, or
-// their state in a walk), open addressing over a power-of-two table. Written once for the
-// save; no allocation per lookup. The table comes from the index's heap; one that cannot be had
+// their state in a walk up the parents), open addressing over a power-of-two table. No
+// allocation per lookup. The table comes from the index's heap; one that cannot be had
 // is not ok(), and the failure is left to the caller to tell, as with HeapArray.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "index/record_ref.h"
-#include "store/heap_array.h"
+#include "index/heap_array.h"
 
 namespace vessiko {
 
