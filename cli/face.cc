@@ -176,12 +176,6 @@ void Face::close() {
     mirror->stopWatching();
   for (const auto& mirror : mirrors_)
     mirror->forgetState();
-  UiState& ui = engine_->ui();
-  // A filtered snapshot must not keep the index from being saved, as an edit would allow it.
-  if (ui.filterInForce) {
-    ui.filterInForce = false;
-    ui.searchEnabled = true;
-  }
   engine_->close(true);
   for (const auto& mirror : mirrors_)
     mirror->saveState();

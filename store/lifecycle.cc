@@ -70,6 +70,7 @@ void Lifecycle::initialize() {
     build();
   }
   if (cancelled()) return;
+  ready_ = true;
   p_.ui.searchEnabled = true;
   p_.hooks.firstSearch();
   if (!frozen_ && !cancelled()) startMonitors();
@@ -158,7 +159,8 @@ void Lifecycle::close(bool save) {
   cancel_ = true;
   waitForInitialization();
   stopMonitors();
-  if (save && p_.ui.searchEnabled && !frozen_) saveIndex();
+  // A filter in force narrows only the results: the index under it is whole and is saved.
+  if (save && ready_ && !frozen_) saveIndex();
   p_.slots.closeAll();
 }
 

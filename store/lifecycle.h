@@ -85,7 +85,7 @@ class Lifecycle {
   void pollMonitors();
 
   // The close: cancels the start-up, stops the monitors, saves both databases when `save` is
-  // asked, searching is enabled and the index is not frozen, and closes the volumes.
+  // asked, the start-up has finished and the index is not frozen, and closes the volumes.
   void close(bool save);
 
   // Writes both database files under the index lock; the monitors are stopped first.
@@ -104,6 +104,7 @@ class Lifecycle {
   LifecycleParts p_;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> frozen_{false};
+  std::atomic<bool> ready_{false};  // the start-up has finished
   std::thread starter_;
   mutable std::mutex monitorsLock_;
   std::vector<std::unique_ptr<JournalMonitor>> monitors_;

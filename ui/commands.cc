@@ -22,7 +22,7 @@ std::u16string WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(
       static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return std::u16string(text.begin(), text.end());
+  return fromWide(text);
 }
 
 }  // namespace

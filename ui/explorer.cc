@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/win32/wide_path.h"
 #include "ui/scoped_win.h"
 
 namespace vessiko {
@@ -17,7 +18,7 @@ void RevealInExplorer(std::u16string_view path) {
   const std::wstring program = std::wstring(windows, length) + L"\\explorer.exe";
   // Built to the path's length: a path of any length fits.
   std::wstring parameters = L"  /n,/e,/select,  \"";
-  parameters.append(path.begin(), path.end());
+  parameters += toWide(path);
   parameters += L'"';
 
   SHELLEXECUTEINFOW info = {};

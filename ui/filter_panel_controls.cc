@@ -8,6 +8,7 @@
 
 #include "platform/win32/wide_path.h"
 #include "ui/resource_ids.h"
+#include "ui/window_geometry.h"
 
 namespace vessiko {
 
@@ -43,23 +44,14 @@ void FilterPanelControls::reset() {
   }
 }
 
-RECT FilterPanelControls::clientRect(HWND control) const {
-  RECT rect;
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);
-  return rect;
-}
-
-void FilterPanelControls::layout(int clientWidth) {
-  const RECT button = clientRect(GetDlgItem(dialog_, IDC_FILTER_BUTTON));
+void FilterPanelControls::layout(int clientWidth, WindowMoves& moves) {
+  const RECT button = RectInClient(dialog_, GetDlgItem(dialog_, IDC_FILTER_BUTTON));
   const int dx = ((clientWidth - (button.right - button.left)) >> 1) - button.left;
   for (HWND control : controls_) {
-    const RECT rect = clientRect(control);
+    const RECT rect = RectInClient(dialog_, control);
     // SWP_NOSIZE keeps each size as it is; a drop-down list's window is taller than what
     // GetWindowRect reports while it is closed.
-    SetWindowPos(control, nullptr, rect.left + dx, rect.top, 0, 0,
-                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
-    ShowWindow(control, SW_SHOW);
+    moves.move(control, rect.left + dx, rect.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
   }
 }
 
@@ -71,7 +63,7 @@ void FilterPanelControls::hide() {
 int FilterPanelControls::bottom() const {
   int lowest = 0;
   for (HWND control : controls_)
-    lowest = std::max(lowest, static_cast<int>(clientRect(control).bottom));
+    lowest = std::max(lowest, static_cast<int>(RectInClient(dialog_, control).bottom));
   return lowest;
 }
 

@@ -12,6 +12,7 @@
 #include <array>
 
 #include "search/filter_panel.h"
+#include "ui/window_geometry.h"
 
 namespace vessiko {
 
@@ -27,7 +28,8 @@ class FilterPanelControls : public FilterPanel {
   void attach(HWND dialog);
   // Shows the panel moved sideways as one block, so that the filter button (1027) is centred in
   // the client width; every control keeps its height and its place relative to the others.
-  void layout(int clientWidth);
+  // Sideways only: the panel's bottom is the same before and after the moves are made.
+  void layout(int clientWidth, WindowMoves& moves);
   void hide();
   // The lowest edge of the panel in client coordinates.
   int bottom() const;
@@ -42,7 +44,6 @@ class FilterPanelControls : public FilterPanel {
 
  private:
   void reset();
-  RECT clientRect(HWND control) const;
   int selection(int id) const;
 
   HWND dialog_ = nullptr;

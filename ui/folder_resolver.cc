@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/win32/wide_path.h"
 #include "ui/scoped_win.h"
 
 namespace vessiko {
@@ -14,7 +15,7 @@ bool Win32FolderResolver::folderKey(std::u16string_view path, EntryKey* key) {
   if (drive >= u'a' && drive <= u'z') drive = static_cast<char16_t>(drive - u'a' + u'A');
   if (drive < u'A' || drive > u'Z') return false;
 
-  const std::wstring wide(path.begin(), path.end());
+  const std::wstring wide = toWide(path);
   const ScopedHandle folder(CreateFileW(wide.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));

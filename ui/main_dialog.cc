@@ -1,6 +1,11 @@
 #include "ui/main_dialog.h"
 
+#include <utility>
+
 #include "platform/win32/wide_path.h"
+#include "ui/dpi.h"
+#include "ui/failure_report.h"
+#include "ui/list_columns.h"
 #include "ui/resource_ids.h"
 #include "ui/system_icons.h"
 
@@ -38,12 +43,27 @@ HWND MainDialog::create(HINSTANCE instance) {
 INT_PTR CALLBACK MainDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    reinterpret_cast<MainDialog*>(lParam)->OnInitDialog(dialog);
+    auto* self = reinterpret_cast<MainDialog*>(lParam);
+    self->guarded([&] { self->OnInitDialog(dialog); });
     return FALSE;
   }
   // Messages that come while the window is created, before WM_INITDIALOG, get the defaults.
   auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  return self != nullptr ? self->handle(message, wParam, lParam) : FALSE;
+  if (self == nullptr) return FALSE;
+  INT_PTR result = FALSE;
+  self->guarded([&] { result = self->handle(message, wParam, lParam); });
+  return result;
+}
+
+template <class Handler>
+void MainDialog::guarded(Handler&& handler) noexcept {
+  // An exception must never unwind through the dialog manager's frames: the message's handling
+  // ends here and the user is told.
+  try {
+    handler();
+  } catch (...) {
+    ReportFailure(parts_.messages);
+  }
 }
 
 INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -54,8 +74,18 @@ INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO:
       OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lParam));
       return FALSE;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return FALSE;  // the dialog manager rescales the template's controls and their font
     case WM_CLOSE:
       OnClose();
+      return TRUE;
+    case WM_QUERYENDSESSION:
+      SetWindowLongPtrW(window_.dialog, DWLP_MSGRESULT, TRUE);  // the session may end
+      return TRUE;
+    case WM_ENDSESSION:
+      // The process may be ended as soon as this returns: save now, as the close does.
+      if (wParam != FALSE) closeWindow(true);
       return TRUE;
     case WM_DESTROY:
       OnDestroy();
@@ -83,6 +113,9 @@ void MainDialog::OnInitDialog(HWND dialog) {
   window_.resultList = GetDlgItem(dialog, IDC_RESULT_LIST);
   window_.nameEdit = GetDlgItem(dialog, IDC_NAME_EDIT);
   window_.extensionEdit = GetDlgItem(dialog, IDC_EXTENSION_EDIT);
+  window_.dpi = WindowDpi(dialog);
+  // The bar's own font is the system's, of the main monitor's DPI, which may not be the window's.
+  setStatusFont();
   parts_.tasks.attach(dialog);
   parts_.messages.attach(dialog, window_.statusBar, window_.resultList);
   layout();
@@ -100,7 +133,23 @@ void MainDialog::OnInitDialog(HWND dialog) {
 }
 
 void MainDialog::OnGetMinMaxInfo(MINMAXINFO& info) {
-  info.ptMinTrackSize = {kMinimumWidth, kMinimumHeight};
+  info.ptMinTrackSize = {Scaled(kMinimumWidth, window_.dpi), Scaled(kMinimumHeight, window_.dpi)};
+}
+
+void MainDialog::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  const UINT old = std::exchange(window_.dpi, dpi);
+  RescaleListColumns(window_.resultList, old, dpi);
+  RescaleListColumns(GetDlgItem(window_.dialog, IDC_SCOPE_LIST), old, dpi);
+  SetWindowPos(window_.dialog, nullptr, suggested.left, suggested.top,
+               suggested.right - suggested.left, suggested.bottom - suggested.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  // The dialog manager gives the template's controls their new sizes and font once this
+  // returns; the controls made here follow them, and the layout has the last word.
+  parts_.tasks.post([this] {
+    setStatusFont();
+    scopeView_.listFontChanged();
+    layout();
+  });
 }
 
 void MainDialog::OnClose() {
@@ -108,6 +157,12 @@ void MainDialog::OnClose() {
 }
 
 void MainDialog::OnDestroy() {
+  // The window's icons were loaded for it alone.
+  for (const WPARAM size : {ICON_SMALL, ICON_BIG}) {
+    const auto icon =
+        reinterpret_cast<HICON>(SendMessageW(window_.dialog, WM_SETICON, size, 0));
+    if (icon != nullptr) DestroyIcon(icon);
+  }
   parts_.tasks.detach();
   PostQuitMessage(0);
 }
@@ -155,11 +210,20 @@ void MainDialog::OnScopeListNotify(const NMHDR& header) {
 }
 
 void MainDialog::layout() {
-  LayoutMainWindow(window_, engine_.ui(), engine_.scope(), filterPanel_);
+  LayoutMainWindow(window_, engine_.ui(), engine_.scope(), scopeView_, filterPanel_);
+}
+
+void MainDialog::setStatusFont() {
+  HFONT font = CreateStatusFont(window_.dpi);
+  if (font == nullptr) return;  // the bar keeps the font it has
+  SendMessageW(window_.statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  statusFont_.reset(font);  // after the bar has let go of the old one
 }
 
 void MainDialog::closeWindow(bool save) {
   ShowWindow(window_.dialog, SW_HIDE);
+  // The start-up may be waiting for the answer to a question that is still to be shown.
+  parts_.messages.endQuestions();
   // Stops the start-up and the journal monitors before it saves, then closes the volumes.
   engine_.close(save);
   // A box the save asked for (a file that could not be written) shows before the dialog goes.

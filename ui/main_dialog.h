@@ -21,6 +21,7 @@
 #include "ui/main_layout.h"
 #include "ui/result_list_view.h"
 #include "ui/scope_list_control.h"
+#include "ui/scoped_win.h"
 #include "ui/shell_actions.h"
 #include "ui/ui_tasks.h"
 #include "ui/win32_messages.h"
@@ -57,9 +58,12 @@ class MainDialog : private WindowActions {
  private:
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR handle(UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Handler>
+  void guarded(Handler&& handler) noexcept;
 
   void OnInitDialog(HWND dialog);
   void OnGetMinMaxInfo(MINMAXINFO& info);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnClose();
   void OnDestroy();
   LRESULT OnNotify(const NMHDR& header);
@@ -67,6 +71,7 @@ class MainDialog : private WindowActions {
 
   void layout() override;
   void closeWindow(bool save) override;
+  void setStatusFont();
 
   ProgramParts parts_;
   ScopeListControl scopeView_;
@@ -74,6 +79,7 @@ class MainDialog : private WindowActions {
   FilterPanelControls filterPanel_;
   ResultListView results_;
   MainWindow window_;
+  ScopedFont statusFont_;  // the status bar's, at window_.dpi
   Commands commands_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "platform/win32/wide_path.h"
 #include "ui/cell_text.h"
+#include "ui/list_columns.h"
 #include "ui/system_icons.h"
 #include "volume/file_record_reader.h"
 
@@ -12,15 +13,7 @@ namespace vessiko {
 
 namespace {
 
-// The system image list's icon of a file without an extension.
-constexpr int kPlainFileIcon = 3;
-
-struct Column {
-  const char* header;
-  int width;
-  int format;
-};
-constexpr Column kColumns[] = {
+constexpr ListColumn kColumns[] = {
     {"文件名", 200, LVCFMT_LEFT},         {"扩展名", 60, LVCFMT_LEFT},
     {"所在目录", 500, LVCFMT_LEFT},       {"文件大小", 80, LVCFMT_RIGHT},
     {"创建时间", 150, LVCFMT_CENTER},     {"最近修改时间", 150, LVCFMT_CENTER},
@@ -52,15 +45,7 @@ void ResultListView::attach(HWND list) {
   ui.driveIcon = DriveIconIndex();
   if (ui.folderIcon == -1) ui.folderIcon = FolderIconIndex();
 
-  for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-    std::wstring header = widen(kColumns[i].header);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = kColumns[i].format;
-    column.cx = kColumns[i].width;
-    column.pszText = header.data();
-    SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-  }
+  InsertListColumns(list, kColumns);
 }
 
 LRESULT ResultListView::onNotify(const NMHDR& header) {
@@ -74,6 +59,9 @@ LRESULT ResultListView::onNotify(const NMHDR& header) {
     case NM_RCLICK:
       OnRightClick(reinterpret_cast<const NMITEMACTIVATE&>(header));
       break;
+    case LVN_ODFINDITEMW:
+      // The rows are not searched by their first letters: typing in the list stays where it is.
+      return -1;
     default:
       break;
   }
@@ -127,17 +115,18 @@ bool ResultListView::cacheRow(uint32_t row) {
 int ResultListView::iconOf(const ResultRow& entry, const RowDescription& d) {
   const UiState& ui = engine_.ui();
   if (entry.isDirectory) return d.path.empty() ? ui.driveIcon.load() : ui.folderIcon.load();
-  if (d.extensionIndex < 0) return kPlainFileIcon;
+  if (d.extensionIndex < 0) return PlainFileIconIndex();
   Index& index = engine_.index();
   // The shell is asked without a lock held: it may take its time.
   if (d.extensionIndex < kBuiltinExtensionCount) {
-    // Shortcuts, programs, icons and cursors carry icons of their own, kept in the record.
+    // Shortcuts, programs, icons and cursors carry icons of their own: read from the file once
+    // and kept in the record.
     {
       std::lock_guard lock(index.lock);
       const FileEntry file = index.file(entry.ref);
       if (file.hasIconSlot() && file.iconSlot() != -1) return file.iconSlot();
     }
-    const int icon = FileIconIndex(d.path + d.name);
+    const int icon = OwnIconIndex(d.path + d.name);
     std::lock_guard lock(index.lock);
     FileEntry file = index.file(entry.ref);
     if (file.hasIconSlot()) file.setIconSlot(icon);

@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "platform/win32/wide_path.h"
+#include "ui/dpi.h"
+#include "ui/list_columns.h"
 #include "ui/resource_ids.h"
 #include "ui/scoped_win.h"
 
@@ -17,10 +19,6 @@ constexpr UINT kChecked = 2 << 12;
 constexpr UINT kUnchecked = 1 << 12;
 constexpr int kButtons[] = {IDC_REMOVE_ALL_FOLDERS, IDC_CHECK_ALL_VOLUMES, IDC_ADD_FOLDER,
                             IDC_REMOVE_FOLDER};
-
-std::wstring Wide(std::u16string_view text) {
-  return std::wstring(text.begin(), text.end());
-}
 
 }  // namespace
 
@@ -48,22 +46,15 @@ void ScopeListControl::attach(HWND dialog, HWND list, HIMAGELIST images, int vol
   SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kExtended, kExtended);
   SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
 
-  const std::pair<const char*, int> columns[] = {{"所在目录", 300}, {"搜子目录吗？", 100}};
-  for (int i = 0; i < 2; ++i) {
-    std::wstring header = widen(columns[i].first);
-    LVCOLUMNW column = {};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
-    column.fmt = LVCFMT_LEFT;
-    column.cx = columns[i].second;
-    column.pszText = header.data();
-    SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-  }
+  constexpr ListColumn kColumns[] = {{"所在目录", 300, LVCFMT_LEFT},
+                                     {"搜子目录吗？", 100, LVCFMT_LEFT}};
+  InsertListColumns(list, kColumns);
 
   editor_ = CreateWindowExW(
       0, L"COMBOBOX", nullptr,
       WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST, 0, 0, 1, 1,
       list, nullptr, GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(editor_, WM_SETFONT, SendMessageW(list, WM_GETFONT, 0, 0), FALSE);
+  listFontChanged();
   ShowWindow(editor_, SW_HIDE);
   for (const char* item : {"是", "否"})
     SendMessageW(editor_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
@@ -71,8 +62,12 @@ void ScopeListControl::attach(HWND dialog, HWND list, HIMAGELIST images, int vol
   SendMessageW(editor_, CB_SETMINVISIBLE, 2, 0);
 }
 
+void ScopeListControl::listFontChanged() {
+  SendMessageW(editor_, WM_SETFONT, SendMessageW(list_, WM_GETFONT, 0, 0), FALSE);
+}
+
 void ScopeListControl::insertItem(int position, std::u16string_view text, bool volumeImage) {
-  change([this, position, text = Wide(text), volumeImage]() mutable {
+  change([this, position, text = toWide(text), volumeImage]() mutable {
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = position;
@@ -87,7 +82,7 @@ void ScopeListControl::deleteItem(int row) {
 }
 
 void ScopeListControl::setSecondColumnText(int row, std::u16string_view text) {
-  change([this, row, text = Wide(text)]() mutable {
+  change([this, row, text = toWide(text)]() mutable {
     LVITEMW item = {};
     item.iSubItem = 1;
     item.pszText = text.data();
@@ -166,14 +161,14 @@ void ScopeListControl::showButtons(int command) {
     ShowWindow(GetDlgItem(dialog_, id), command);
 }
 
-void ScopeListControl::show(int clientWidth) {
-  RECT rect;
-  GetWindowRect(list_, &rect);
-  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);
-  SetWindowPos(list_, nullptr, rect.left, 3, clientWidth - 25 - rect.left, rect.bottom - rect.top,
-               SWP_NOZORDER | SWP_NOACTIVATE);
-  ShowWindow(list_, SW_SHOW);
+int ScopeListControl::layout(int clientWidth, UINT dpi, WindowMoves& moves) {
+  const RECT rect = RectInClient(dialog_, list_);
+  const int top = Scaled(3, dpi);
+  const int height = rect.bottom - rect.top;
+  moves.move(list_, rect.left, top, clientWidth - Scaled(25, dpi) - rect.left, height,
+             SWP_SHOWWINDOW);
   showButtons(SW_SHOW);
+  return top + height;
 }
 
 void ScopeListControl::hide() {

@@ -17,6 +17,7 @@
 
 #include "search/scope_list.h"
 #include "ui/ui_tasks.h"
+#include "ui/window_geometry.h"
 
 namespace vessiko {
 
@@ -29,6 +30,11 @@ class ScopeListControl : public ScopeListView {
   void attach(HWND dialog, HWND list, HIMAGELIST images, int volumeImage, int folderImage);
   // The control is changing itself (its notifications are not the user's).
   bool applying() const { return applying_ > 0; }
+  // Shows the panel with the list's top at 3 and its right edge 25 from the client's (at 96
+  // DPI); the list keeps its left edge and height. Returns the list's bottom once moved.
+  int layout(int clientWidth, UINT dpi, WindowMoves& moves);
+  // The list has a new font (a new DPI): the editor, which sits on its cells, takes it too.
+  void listFontChanged();
 
   void insertItem(int position, std::u16string_view text, bool volumeImage) override;
   void deleteItem(int row) override;
@@ -43,7 +49,6 @@ class ScopeListControl : public ScopeListView {
   int editorSelection() override;
   void hideEditor() override;
   int trackMenu() override;
-  void show(int clientWidth) override;
   void hide() override;
 
  private:

@@ -88,6 +88,24 @@ class ScopedMenu {
   HMENU menu_;
 };
 
+// A GDI font; whoever was given it must have let go of it before it is replaced or goes.
+class ScopedFont {
+ public:
+  ScopedFont() = default;
+  ~ScopedFont() { reset(nullptr); }
+  ScopedFont(const ScopedFont&) = delete;
+  ScopedFont& operator=(const ScopedFont&) = delete;
+
+  HFONT get() const { return font_; }
+  void reset(HFONT font) {
+    if (font_ != nullptr) DeleteObject(font_);
+    font_ = font;
+  }
+
+ private:
+  HFONT font_ = nullptr;
+};
+
 // COM for the calling thread, for as long as it lives.
 class ComInitialization {
  public:

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/win32/wide_path.h"
 #include "ui/scoped_win.h"
 
 namespace vessiko {
@@ -48,9 +49,9 @@ void ShowItemContextMenu(HWND owner, std::u16string_view folder, std::u16string_
   ComPtr<IShellFolder> desktop;
   if (FAILED(SHGetDesktopFolder(desktop.put()))) return;
   CoTaskMemPtr<ITEMIDLIST> parent;
-  std::wstring child(name.begin(), name.end());
+  std::wstring child = toWide(name);
   if (!folder.empty()) {
-    std::wstring folderPath(folder.begin(), folder.end());
+    std::wstring folderPath = toWide(folder);
     if (FAILED(desktop->ParseDisplayName(owner, nullptr, folderPath.data(), nullptr, parent.put(),
                                          nullptr))) {
       return;

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "platform/win32/wide_path.h"
+
 namespace vessiko {
 
 namespace {
@@ -42,8 +44,23 @@ int FolderIconIndex() {
 int FileIconIndex(std::u16string_view path) {
   // Only the name counts; a path too long for the shell's buffers is given by its name alone.
   if (path.size() >= MAX_PATH) path = path.substr(path.find_last_of(u'\\') + 1);
-  const std::wstring wide(path.begin(), path.end());
+  const std::wstring wide = toWide(path);
   return IconIndex(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+int PlainFileIconIndex() {
+  static const int icon = IconIndex(L"file", FILE_ATTRIBUTE_NORMAL);
+  return icon;
+}
+
+int OwnIconIndex(std::u16string_view path) {
+  if (path.size() < MAX_PATH) {
+    const std::wstring wide = toWide(path);
+    SHFILEINFOW info = {};
+    if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+      return info.iIcon;
+  }
+  return FileIconIndex(path);
 }
 
 }  // namespace vessiko

@@ -20,12 +20,13 @@ void UiTasks::detach() {
     delete reinterpret_cast<Task*>(message.lParam);
 }
 
-void UiTasks::post(Task task) {
+bool UiTasks::post(Task task) {
   HWND dialog = dialog_;
-  if (dialog == nullptr) return;
+  if (dialog == nullptr) return false;
   auto queued = std::make_unique<Task>(std::move(task));
-  if (PostMessageW(dialog, kTaskMessage, 0, reinterpret_cast<LPARAM>(queued.get())))
-    queued.release();  // the dialog's queue owns it now
+  if (!PostMessageW(dialog, kTaskMessage, 0, reinterpret_cast<LPARAM>(queued.get()))) return false;
+  queued.release();  // the dialog's queue owns it now
+  return true;
 }
 
 void UiTasks::run(Task task) {

@@ -24,8 +24,8 @@ class UiTasks {
   void detach();
 
   bool onInterfaceThread() const { return GetCurrentThreadId() == thread_; }
-  // Queues the task for the interface thread; dropped when no dialog is attached.
-  void post(std::function<void()> task);
+  // Queues the task for the interface thread; false when it was dropped (no dialog attached).
+  bool post(std::function<void()> task);
   // Runs the task at once on the interface thread; from any other thread it is posted.
   void run(std::function<void()> task);
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <memory>
 #include <utility>
 
 #include "platform/win32/wide_path.h"
@@ -28,6 +29,15 @@ void Win32Messages::attach(HWND dialog, HWND statusBar, HWND resultList) {
   dialog_ = dialog;
   statusBar_ = statusBar;
   resultList_ = resultList;
+  std::lock_guard lock(questionLock_);
+  questionsEnded_ = false;
+}
+
+int Win32Messages::box(HWND owner, std::string_view caption, std::string_view text,
+                       UINT flags) const {
+  const std::wstring wideCaption = widen(caption);
+  return MessageBoxW(owner, widen(text).c_str(), caption.empty() ? nullptr : wideCaption.c_str(),
+                     flags);
 }
 
 void Win32Messages::showStatus(std::string_view text) {
@@ -38,32 +48,58 @@ void Win32Messages::showStatus(std::string_view text) {
 
 void Win32Messages::showMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
   if (!tasks_.onInterfaceThread()) {
-    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
+    box(nullptr, caption, text, MB_OK | MessageBoxIcon(icon));
     return;
   }
   // On the interface thread the caller may hold the engine's locks (a search that ran out of
   // memory, the save at close): a box shown now would run a message loop that asks the list
   // view for rows, which take those locks. The box waits until the handler has returned.
-  tasks_.post(
-      [dialog = dialog_.load(), wideText = widen(text), wideCaption = widen(caption), icon] {
-        MessageBoxW(dialog, wideText.c_str(), wideCaption.c_str(), MB_OK | MessageBoxIcon(icon));
-      });
+  tasks_.post([this, dialog = dialog_.load(), caption = std::string(caption),
+                text = std::string(text), icon] {
+    box(dialog, caption, text, MB_OK | MessageBoxIcon(icon));
+  });
 }
 
 void Win32Messages::showMessageAndWait(std::string_view caption, std::string_view text,
                                        MessageIcon icon) {
-  MessageBoxW(dialog_, widen(text).c_str(), widen(caption).c_str(), MB_OK | MessageBoxIcon(icon));
+  box(dialog_, caption, text, MB_OK | MessageBoxIcon(icon));
 }
 
 bool Win32Messages::askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) {
-  return MessageBoxW(dialog_, widen(text).c_str(), widen(caption).c_str(),
-                     MB_YESNO | MessageBoxIcon(icon)) == IDYES;
+  const UINT flags = MB_YESNO | MessageBoxIcon(icon);
+  if (tasks_.onInterfaceThread()) return box(dialog_, caption, text, flags) == IDYES;
+  struct Answer {
+    bool given = false;
+    bool yes = false;
+  };
+  const auto answer = std::make_shared<Answer>();
+  const bool posted = tasks_.post([this, answer, caption = std::string(caption),
+                                   text = std::string(text), flags] {
+    {
+      std::lock_guard lock(questionLock_);
+      if (questionsEnded_) return;  // the close has begun: the question is not shown
+    }
+    const bool yes = box(dialog_, caption, text, flags) == IDYES;
+    std::lock_guard lock(questionLock_);
+    answer->given = true;
+    answer->yes = yes;
+    answered_.notify_all();
+  });
+  if (!posted) return false;
+  std::unique_lock lock(questionLock_);
+  answered_.wait(lock, [&] { return answer->given || questionsEnded_; });
+  return answer->given && answer->yes;
 }
 
 bool Win32Messages::askYesNoWithoutOwner(std::string_view caption, std::string_view text,
                                          MessageIcon icon) {
-  return MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(),
-                     MB_YESNO | MessageBoxIcon(icon)) == IDYES;
+  return box(nullptr, caption, text, MB_YESNO | MessageBoxIcon(icon)) == IDYES;
+}
+
+void Win32Messages::endQuestions() {
+  std::lock_guard lock(questionLock_);
+  questionsEnded_ = true;
+  answered_.notify_all();
 }
 
 void Win32Messages::setResultCount(uint32_t rows) {

@@ -1,8 +1,13 @@
 // UserMessages for the Win32 dialog. The status text, the result count and the redraw reach the
 // window through the posting route (UiTasks), from whichever thread they come. Boxes use the
 // wide calls: from the interface thread a box is owned by the dialog, so that it is modal to
-// the window; from a worker it has no owner and blocks only that worker. The yes/no question
-// is owned by the dialog.
+// the window; from a worker it has no owner and blocks only that worker. An empty caption is
+// the system's default one.
+//
+// The yes/no question is owned by the dialog and always shown by the interface thread: a
+// worker that asks (the start-up, about an out-of-date database) waits for the answer, and
+// the close, which waits for that worker, first ends every question with "否" (endQuestions),
+// so the close never waits for a box nobody can answer.
 //
 // Thread safety: every operation may be called from any thread.
 #pragma once
@@ -10,6 +15,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -46,8 +52,17 @@ class Win32Messages : public UserMessages {
   // on any thread reads them without sending a message to the dialog's thread.
   void setQueryTexts(std::u16string name, std::u16string extension);
 
+  // The window is closing: every question asked from now on, or waiting for its answer, is
+  // answered "否".
+  void endQuestions();
+
  private:
+  int box(HWND owner, std::string_view caption, std::string_view text, UINT flags) const;
+
   UiTasks& tasks_;
+  std::mutex questionLock_;
+  std::condition_variable answered_;
+  bool questionsEnded_ = false;
   std::atomic<HWND> dialog_{nullptr};
   std::atomic<HWND> statusBar_{nullptr};
   std::atomic<HWND> resultList_{nullptr};

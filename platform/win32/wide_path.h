@@ -8,9 +8,20 @@
 
 namespace vessiko {
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 texts pass to the W calls as they are");
+
+// The UTF-16 text as the W calls take it.
+inline std::wstring toWide(std::u16string_view text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+// The W calls' text as the engine keeps it.
+inline std::u16string fromWide(std::wstring_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
 inline std::wstring widen(std::string_view utf8) {
-  const std::u16string u16 = utf8ToUtf16(utf8);
-  return std::wstring(u16.begin(), u16.end());
+  return toWide(utf8ToUtf16(utf8));
 }
 
 inline std::string narrow(std::wstring_view wide) {

@@ -191,6 +191,24 @@ LRESULT MainWindowTest::notify(int control, UINT code, int row, int subItem) {
   return result;
 }
 
+std::wstring MainWindowTest::boxCaption() {
+  std::wstring caption;
+  EnumThreadWindows(
+      GetWindowThreadProcessId(dialog, nullptr),
+      [](HWND window, LPARAM found) -> BOOL {
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (std::wstring_view(className) != L"#32770" || GetWindow(window, GW_OWNER) == nullptr)
+          return TRUE;
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        *reinterpret_cast<std::wstring*>(found) = text;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&caption));
+  return caption;
+}
+
 std::string MainWindowTest::barCaption(UINT position) {
   wchar_t text[64] = {};
   GetMenuStringW(GetMenu(dialog), position, text, 64, MF_BYPOSITION);

@@ -67,6 +67,8 @@ class MainWindowTest : public ::testing::Test {
   LRESULT notify(int control, UINT code, int item, int subItem);
 
   std::string barCaption(UINT position);
+  // The caption of the box the dialog's thread shows, empty when none; from any thread.
+  std::wstring boxCaption();
   bool searchOptionChecked(UINT position);
   HWND item(int id) const { return GetDlgItem(dialog, id); }
   static bool shown(HWND window);

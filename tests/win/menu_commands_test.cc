@@ -1,9 +1,15 @@
 // The menu bar's commands: the search options and their refusal, the two panels and their
-// captions, help, exit without saving and close with saving.
+// captions, help, exit without saving, and the ends of the window: the close, the session's
+// end, a close during the start-up's question, a failure inside a handler.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include <atomic>
+#include <new>
+#include <thread>
+
+#include "platform/win32/wide_path.h"
 #include "tests/win/main_window_fixture.h"
 #include "ui/resource_ids.h"
 
@@ -125,7 +131,7 @@ TEST_F(MainWindowTest, CloseSavesTheIndex) {
   EXPECT_TRUE(files.exists(kExtensions));
 }
 
-TEST_F(MainWindowTest, CloseWhileAFilterIsInForceSavesNothing) {
+TEST_F(MainWindowTest, CloseWhileAFilterIsInForceSavesTheIndex) {
   search("sizeprobe");
   command(IDM_FILTER_PANEL);
   SendMessageW(item(IDC_SIZE_CHECK), BM_CLICK, 0, 0);
@@ -133,7 +139,58 @@ TEST_F(MainWindowTest, CloseWhileAFilterIsInForceSavesNothing) {
   pump();
   SendMessageW(dialog, WM_CLOSE, 0, 0);
   EXPECT_FALSE(IsWindow(dialog));
+  EXPECT_TRUE(files.exists(kCore));
+  EXPECT_TRUE(files.exists(kExtensions));
+}
+
+TEST_F(MainWindowTest, SessionEndSavesTheIndex) {
+  EXPECT_EQ(SendMessageW(dialog, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  SendMessageW(dialog, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);  // another program said no
+  EXPECT_TRUE(IsWindow(dialog));
   EXPECT_FALSE(files.exists(kCore));
+  SendMessageW(dialog, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_TRUE(files.exists(kCore));
+  EXPECT_TRUE(files.exists(kExtensions));
+}
+
+TEST_F(MainWindowTest, CloseDuringTheOutOfDateQuestionEndsAtOnce) {
+  SendMessageW(dialog, WM_CLOSE, 0, 0);
+  pump();
+  SimVolume& c = machine.volume('C');  // a new journal: the saved index is out of date
+  ASSERT_TRUE(c.beginJournalDeletion());
+  c.finishJournalDeletion();
+  ASSERT_TRUE(c.createJournal(32ULL << 20, 8ULL << 20));
+  const std::vector<uint8_t> saved = files.get(kCore);
+
+  // The start-up asks in a real box; the window is closed while the box waits for its answer.
+  messages.realQuestions = true;
+  main = std::make_unique<MainDialog>(ProgramParts{machine, files, clock, folders, tasks, messages,
+                                                   shell, urls,
+                                                   DatabasePaths::inFolder("C:\\db", '\\')});
+  dialog = main->create(GetModuleHandleW(nullptr));
+  ASSERT_NE(dialog, nullptr);
+  std::atomic<bool> asked{false};
+  std::thread user([&] {
+    for (int i = 0; i < 1000 && !asked; ++i) {
+      asked = utf8(boxCaption()) == "友情更新提醒";
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+  });
+  const bool closed = pumpUntil([this] { return !IsWindow(dialog); }, std::chrono::seconds(20));
+  user.join();
+  EXPECT_TRUE(asked);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(files.get(kCore), saved);  // the question was never answered yes: nothing saved
+}
+
+TEST_F(MainWindowTest, AFailureInAHandlerIsToldAndTheWindowLivesOn) {
+  tasks.post([] { throw std::bad_alloc(); });
+  pump();
+  ASSERT_EQ(messages.boxes().size(), 1u);
+  EXPECT_EQ(messages.boxes()[0].text, "申请内存失败:8");
+  search("qzx");
+  EXPECT_EQ(rows(), 2);
 }
 
 }  // namespace

@@ -10,9 +10,11 @@ void RecordingWindowMessages::showMessage(std::string_view caption, std::string_
 
 bool RecordingWindowMessages::askYesNo(std::string_view caption, std::string_view text,
                                        MessageIcon icon) {
-  std::lock_guard lock(mutex_);
-  boxes_.push_back({std::string(caption), std::string(text), icon, true});
-  return false;
+  {
+    std::lock_guard lock(mutex_);
+    boxes_.push_back({std::string(caption), std::string(text), icon, true});
+  }
+  return realQuestions && Win32Messages::askYesNo(caption, text, icon);
 }
 
 FolderChoice RecordingWindowMessages::browseForFolder(std::u16string* path) {

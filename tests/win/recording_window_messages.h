@@ -3,6 +3,7 @@
 // go through the real window as in the program.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -29,7 +30,7 @@ class RecordingWindowMessages final : public Win32Messages {
                           MessageIcon icon) override {
     showMessage(caption, text, icon);
   }
-  // Recorded and answered No.
+  // Recorded and answered No; with realQuestions, recorded and asked in a real box.
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   // The queued answers in order; cancelled when none is left.
   FolderChoice browseForFolder(std::u16string* path) override;
@@ -37,6 +38,8 @@ class RecordingWindowMessages final : public Win32Messages {
   void queueFolder(FolderChoice choice, std::u16string path = u"");
   std::vector<Box> boxes() const;
   void clearBoxes();
+
+  std::atomic<bool> realQuestions{false};
 
  private:
   mutable std::mutex mutex_;

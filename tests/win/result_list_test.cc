@@ -46,12 +46,23 @@ TEST_F(MainWindowTest, NameExtensionAndFolderColumns) {
   EXPECT_EQ(cell(0, 2), "C:\\测试\\");
   EXPECT_EQ(cell(1, 0), "qzxnoext");
   EXPECT_EQ(cell(1, 1), "");
-  EXPECT_EQ(image(1), 3);  // the system image list's plain file
+  EXPECT_EQ(image(1), PlainFileIconIndex());
+  EXPECT_NE(image(1), FolderIconIndex());
 
   search("测试");
   EXPECT_EQ(cell(0, 0), "测试");
   EXPECT_EQ(cell(0, 2), "C:\\");
   EXPECT_EQ(image(0), FolderIconIndex());
+}
+
+TEST_F(MainWindowTest, TypingInTheListFindsNoRow) {
+  search("qzx");
+  LVFINDINFOW find = {};
+  find.flags = LVFI_STRING | LVFI_PARTIAL;
+  find.psz = L"qzxnoext";
+  EXPECT_EQ(SendMessageW(item(IDC_RESULT_LIST), LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                         reinterpret_cast<LPARAM>(&find)),
+            -1);
 }
 
 TEST_F(MainWindowTest, VolumeRootRow) {
