@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "platform/win32/wide_path.h"
 #include "ui/resource_ids.h"
@@ -49,10 +50,14 @@ DatabasePaths DatabasePathsBesideProgram() {
 }
 
 void ShowMainWindow(HWND dialog, HINSTANCE instance) {
-  const auto icon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VESSIKO),
-                                                  IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                  GetSystemMetrics(SM_CYSMICON), 0));
-  SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  // The caption's icon and the one of the task switcher; the dialog destroys them as it goes.
+  const std::pair<WPARAM, int> icons[] = {{ICON_SMALL, SM_CXSMICON}, {ICON_BIG, SM_CXICON}};
+  for (const auto& [which, metric] : icons) {
+    const int size = GetSystemMetrics(metric);
+    const auto icon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(IDI_VESSIKO), IMAGE_ICON, size, size, 0));
+    SendMessageW(dialog, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
   // The template is lower than the minimum tracking size, which the frame enforces as soon as
   // the window is moved: centre the window at the size it will have.
   MINMAXINFO limits = {};

@@ -1,5 +1,7 @@
 #include "ui/shell_context_menu.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "platform/win32/wide_path.h"
@@ -9,16 +11,17 @@ namespace vessiko {
 
 namespace {
 
-// The menu being tracked: set only for the length of TrackPopupMenu.
+// The menu being tracked: the owner is subclassed with it only for the length of
+// TrackPopupMenu.
 struct TrackedMenu {
   IContextMenu2* menu2 = nullptr;
   IContextMenu3* menu3 = nullptr;
-  WNDPROC previous = nullptr;
 };
-TrackedMenu* tracked = nullptr;
+constexpr UINT_PTR kTrackedMenuSubclass = 1;
 
-LRESULT CALLBACK TrackedMenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  TrackedMenu& menu = *tracked;
+LRESULT CALLBACK TrackedMenuOwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR data) {
+  const auto& menu = *reinterpret_cast<const TrackedMenu*>(data);
   IContextMenu2* handler = menu.menu2 != nullptr ? menu.menu2 : menu.menu3;
   switch (message) {
     case WM_MENUCHAR:
@@ -40,7 +43,7 @@ LRESULT CALLBACK TrackedMenuOwnerProc(HWND window, UINT message, WPARAM wParam, 
     default:
       break;
   }
-  return CallWindowProcW(menu.previous, window, message, wParam, lParam);
+  return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -87,21 +90,15 @@ void ShowShellContextMenu(HWND owner, IShellFolder* folder, PCUITEMID_CHILD chil
   if (popup.get() == nullptr) return;
   if (FAILED(menu->QueryContextMenu(popup.get(), 0, 1, 0x7FFF, CMF_EXPLORE))) return;
 
-  TrackedMenu state{menu2.get(), menu3.get(), nullptr};
-  const bool subclassed = menu2 || menu3;
-  if (subclassed) {
-    tracked = &state;
-    state.previous = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TrackedMenuOwnerProc)));
-  }
+  TrackedMenu state{menu2.get(), menu3.get()};
+  const bool subclassed =
+      (menu2 || menu3) && SetWindowSubclass(owner, &TrackedMenuOwnerProc, kTrackedMenuSubclass,
+                                            reinterpret_cast<DWORD_PTR>(&state));
   POINT at;
   GetCursorPos(&at);
   const UINT command = static_cast<UINT>(
       TrackPopupMenu(popup.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
-  if (subclassed) {
-    SetWindowLongPtrW(owner, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.previous));
-    tracked = nullptr;
-  }
+  if (subclassed) RemoveWindowSubclass(owner, &TrackedMenuOwnerProc, kTrackedMenuSubclass);
   if (command == 0) return;
 
   CMINVOKECOMMANDINFO invoke = {};

@@ -51,6 +51,8 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
   const uint32_t written = drives.logicalDriveStrings(roots, kDriveStringUnits);
   if (written == 0 || written >= kDriveStringUnits) return;
   int volumeRows = 0;
+  // Volumes refused for want of an administrator's token: one message names them all.
+  std::string refused;
   for (uint32_t at = 0; at + 4 <= kDriveStringUnits && roots[at] != 0; at += 4) {
     char16_t* root = roots + at;
     if (root[0] >= u'a') root[0] = static_cast<char16_t>(root[0] - 0x20);
@@ -77,8 +79,14 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     uint32_t error = 0;
     std::unique_ptr<Volume> handle = drives.openVolume(devicePath, &error);
     if (handle == nullptr) {
-      ShowError(messages, "创建卷%c失败 代码%d", static_cast<char>(root[0]),
-                static_cast<int>(error));
+      if (error == ntfs::kErrorAccessDenied) {
+        refused += refused.empty() ? "" : " ";
+        refused += static_cast<char>(root[0]);
+        refused += ':';
+      } else {
+        ShowError(messages, "创建卷%c失败 代码%d", static_cast<char>(root[0]),
+                  static_cast<int>(error));
+      }
       continue;
     }
     VolumeSlot& slot = slots[volume];
@@ -89,6 +97,10 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     slot.journalId = journal.id;
     slot.firstUsn = journal.firstUsn;
     slot.nextUsn = journal.nextUsn;
+  }
+  if (!refused.empty()) {
+    ShowError(messages, "没有管理员权限，无法读取卷 %s。请右击 Vessiko，选择“以管理员身份运行”。",
+              refused.c_str());
   }
 }
 

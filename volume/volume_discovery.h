@@ -2,7 +2,9 @@
 // change journal exists, and fills the volume slots with what the enumeration, the journal
 // monitors, the file-record reader and the database check need. Each NTFS volume also gets a
 // row in the directory scope list, added before the volume is opened, so a volume that fails
-// to open still has its row.
+// to open still has its row. A volume that cannot be opened says so in a box of its own, except
+// for want of an administrator's token (error 5): those are named together in one box, since
+// then every volume fails alike.
 //
 // Runs once, on the start-up thread, before the index exists.
 #pragma once

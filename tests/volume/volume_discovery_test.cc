@@ -97,12 +97,25 @@ TEST_F(DiscoveryTest, FileSystemNamesStartingWithNtfsAreAccepted) {
 TEST_F(DiscoveryTest, AVolumeThatFailsToOpenKeepsItsRowAndSaysSoOnce) {
   machine_.addNtfsDrive('C', u"System");
   machine_.addNtfsDrive('D', u"Data");
-  machine_.setOpenError('D', 5);
+  machine_.setOpenError('D', 21);  // ERROR_NOT_READY
   discover();
   EXPECT_TRUE(slots_[2].present());
   EXPECT_FALSE(slots_[3].present());
   EXPECT_EQ(rows_.rows.size(), 2u);
-  EXPECT_EQ(messages_.errors(), std::vector<std::string>{"创建卷D失败 代码5"});
+  EXPECT_EQ(messages_.errors(), std::vector<std::string>{"创建卷D失败 代码21"});
+}
+
+TEST_F(DiscoveryTest, WithoutAnAdministratorsTokenOneMessageNamesEveryVolume) {
+  for (const char letter : {'C', 'D', 'E'}) {
+    machine_.addNtfsDrive(letter, u"Disk");
+    machine_.setOpenError(letter, ntfs::kErrorAccessDenied);
+  }
+  discover();
+  EXPECT_FALSE(slots_[2].present());
+  EXPECT_EQ(rows_.rows.size(), 3u);
+  EXPECT_EQ(messages_.errors(),
+            std::vector<std::string>{
+                "没有管理员权限，无法读取卷 C: D: E:。请右击 Vessiko，选择“以管理员身份运行”。"});
 }
 
 TEST_F(DiscoveryTest, UnreadableVolumeInformationSkipsTheRoot) {

@@ -27,6 +27,7 @@ TEST_F(MainWindowTest, AppearsCentredWithItsIcon) {
   ShowMainWindow(dialog, GetModuleHandleW(nullptr));
   EXPECT_TRUE(IsWindowVisible(dialog));
   EXPECT_NE(SendMessageW(dialog, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_NE(SendMessageW(dialog, WM_GETICON, ICON_BIG, 0), 0);
   RECT window;
   GetWindowRect(dialog, &window);
   // No smaller than the minimum size: the template's height is below it.
