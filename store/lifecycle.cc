@@ -52,7 +52,7 @@ bool LoadSavedIndex(Index& index, VolumeSlots& slots, Files& files, UserMessages
 
 void Lifecycle::initialize() {
   ShowStatus(p_.messages, -1, "初始化...");
-  DiscoverVolumes(p_.drives, p_.slots, p_.rows, p_.messages);
+  DiscoverVolumes(p_.drives, p_.slots, p_.rows, p_.messages, &cancel_);
   if (cancelled()) return;
   // A load that fails half-way may have set the journal positions it read.
   std::array<int64_t, kVolumeCount> discovered;

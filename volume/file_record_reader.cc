@@ -1,5 +1,7 @@
 #include "volume/file_record_reader.h"
 
+#include <memory>
+
 #include "volume/file_record_view.h"
 
 namespace vessiko {
@@ -82,8 +84,13 @@ bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordVi
       !dataAttributeSize(list, &listSize)) {
     return false;
   }
-  auto* buffer = static_cast<uint8_t*>(heap.allocate(clusterBytes, false));
-  if (buffer == nullptr) return false;
+  // The read is unbuffered and the heap aligns less than a sector: the buffer is aligned within
+  // a larger block.
+  size_t space = size_t{clusterBytes} + kRawReadAlignment - 1;
+  void* block = heap.allocate(space, false);
+  if (block == nullptr) return false;
+  void* aligned = block;
+  auto* buffer = static_cast<uint8_t*>(std::align(kRawReadAlignment, clusterBytes, aligned, space));
   uint32_t read = 0;
   uint32_t error = 0;
   bool found = false;
@@ -93,7 +100,7 @@ bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordVi
     const uint32_t length = listSize < read ? static_cast<uint32_t>(listSize) : read;
     found = findListEntry(buffer, length, type, number);
   }
-  heap.free(buffer);
+  heap.free(block);
   return found;
 }
 

@@ -1,5 +1,11 @@
 #include "volume/journal_control.h"
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <system_error>
+#include <thread>
+
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 
@@ -33,7 +39,9 @@ bool createJournal(Volume& volume, uint64_t maximumSize, uint64_t allocationDelt
   return volume.control(ntfs::kCreateUsnJournal, in, sizeof in, nullptr, 0, &returned, &error);
 }
 
-bool waitForJournalDeletion(Volume& volume) {
+namespace {
+
+bool notifyOnDeletion(Volume& volume) {
   namespace d = ntfs::delete_usn_journal_data;
   uint8_t in[d::kSize] = {};
   storeU32(in + d::kDeleteFlags, d::kFlagNotify);  // the identifier does not matter with it
@@ -42,18 +50,45 @@ bool waitForJournalDeletion(Volume& volume) {
   return volume.control(ntfs::kDeleteUsnJournal, in, sizeof in, nullptr, 0, &returned, &error);
 }
 
-void recreateJournal(Volume& volume, JournalState* state) {
-  waitForJournalDeletion(volume);
+}  // namespace
+
+bool waitForJournalDeletion(Volume& volume, const std::atomic<bool>* cancel) {
+  // The wait can last minutes; on the shared handle it would hold up the record reads of the
+  // list view, so it gets a handle of its own when the volume opens again.
+  std::unique_ptr<Volume> own = volume.reopen();
+  if (own == nullptr) return notifyOnDeletion(volume);
+  if (cancel == nullptr) return notifyOnDeletion(*own);
+  // The waiting thread owns its handle and its promise: it may outlive this call.
+  auto ended = std::make_shared<std::promise<bool>>();
+  std::future<bool> result = ended->get_future();
+  try {
+    std::thread([waiting = std::move(own), ended] {
+      ended->set_value(notifyOnDeletion(*waiting));
+    }).detach();
+  } catch (const std::system_error&) {
+    return notifyOnDeletion(volume);  // no thread to spare: the wait holds up this handle
+  }
+  constexpr auto kCancelCheck = std::chrono::milliseconds(50);
+  while (result.wait_for(kCancelCheck) == std::future_status::timeout) {
+    if (cancel->load()) return false;
+  }
+  return result.get();
+}
+
+bool recreateJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
+  *state = {};
+  if (!waitForJournalDeletion(volume, cancel) && cancel != nullptr && cancel->load()) return false;
   createJournal(volume, kRecreatedJournalSize, kRecreatedJournalDelta);
   uint32_t error = 0;
   queryJournal(volume, state, &error);
+  return true;
 }
 
-void prepareJournal(Volume& volume, JournalState* state) {
+void prepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
   uint32_t error = 0;
   if (queryJournal(volume, state, &error)) return;
   if (error == ntfs::kErrorJournalDeleteInProgress) {
-    recreateJournal(volume, state);
+    recreateJournal(volume, state, cancel);
   } else if (error == ntfs::kErrorJournalNotActive) {
     createJournal(volume, kNewJournalSize, kNewJournalDelta);
     queryJournal(volume, state, &error);

@@ -38,7 +38,7 @@ bool JournalMonitor::waitInterval() {
   thread_local std::minstd_rand random(std::random_device{}());
   const auto delay = std::chrono::milliseconds(1000 + random() % 1000);
   std::unique_lock lock(stopLock_);
-  return !stopSignal_.wait_for(lock, delay, [this] { return stopping_; });
+  return !stopSignal_.wait_for(lock, delay, [this] { return stopping_.load(); });
 }
 
 void JournalMonitor::run() {
@@ -56,7 +56,7 @@ bool JournalMonitor::poll() {
       reportJournalReadFailure(messages_, volume_, error);
       if (error != ntfs::kErrorJournalDeleteInProgress) return false;
       JournalState journal;
-      recreateJournal(*slot_.volume, &journal);
+      if (!recreateJournal(*slot_.volume, &journal, &stopping_)) return true;  // closing
       {
         std::lock_guard lock(index_.lock);
         slot_.journalId = journal.id;

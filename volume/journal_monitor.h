@@ -10,6 +10,7 @@
 // and the next start sees that the saved position no longer fits the journal.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -51,7 +52,7 @@ class JournalMonitor {
   JournalReader reader_;
   std::mutex stopLock_;
   std::condition_variable stopSignal_;
-  bool stopping_ = false;
+  std::atomic<bool> stopping_{false};  // set under stopLock_, read also without it
   std::thread thread_;
 };
 

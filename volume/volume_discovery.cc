@@ -46,7 +46,8 @@ void readGeometry(VolumeSlot& slot, PrivateHeap& heap) {
 
 }  // namespace
 
-void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages) {
+void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages,
+                     const std::atomic<bool>* cancel) {
   char16_t roots[kDriveStringUnits] = {};
   const uint32_t written = drives.logicalDriveStrings(roots, kDriveStringUnits);
   if (written == 0 || written >= kDriveStringUnits) return;
@@ -93,7 +94,7 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     slot.volume = std::move(handle);
     readGeometry(slot, slots.heap());
     JournalState journal;
-    prepareJournal(*slot.volume, &journal);
+    prepareJournal(*slot.volume, &journal, cancel);
     slot.journalId = journal.id;
     slot.firstUsn = journal.firstUsn;
     slot.nextUsn = journal.nextUsn;

@@ -9,6 +9,7 @@
 // Runs once, on the start-up thread, before the index exists.
 #pragma once
 
+#include <atomic>
 #include <string_view>
 
 #include "platform/drives.h"
@@ -34,6 +35,8 @@ class DroppedVolumeRows : public VolumeRows {
   void setSecondColumn(int, std::u16string_view) override {}
 };
 
-void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages);
+// A raised *cancel (the program closes) gives up the wait for a journal deletion in progress.
+void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserMessages& messages,
+                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace vessiko

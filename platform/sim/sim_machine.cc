@@ -45,6 +45,7 @@ class ForeignVolume final : public Volume {
     *error = ntfs::kErrorInvalidFunction;
     return false;
   }
+  std::unique_ptr<Volume> reopen() override { return std::make_unique<ForeignVolume>(); }
 };
 
 }  // namespace

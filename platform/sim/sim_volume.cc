@@ -10,21 +10,26 @@ constexpr uint64_t kFirstDataLcn = 0x40;  // past the boot sectors and the MFT m
 // The name pool is compacted once its dead units pass this and outweigh the live ones.
 constexpr size_t kCompactNamesFrom = 1 << 20;
 
-// The volume's handles: each shares ownership of the model.
+// The volume's handles: each shares ownership of the model, and runs the calls made on it one
+// at a time, as Windows runs those on a synchronous handle.
 class SimVolumeHandle final : public Volume {
  public:
   explicit SimVolumeHandle(std::shared_ptr<SimVolume> volume) : volume_(std::move(volume)) {}
   bool control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                uint32_t* returned, uint32_t* error) override {
+    std::lock_guard lock(callLock_);
     return volume_->control(code, in, inSize, out, outSize, returned, error);
   }
   bool readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* read,
               uint32_t* error) override {
+    std::lock_guard lock(callLock_);
     return volume_->readAt(offset, buffer, size, read, error);
   }
+  std::unique_ptr<Volume> reopen() override { return volume_->open(); }
 
  private:
   std::shared_ptr<SimVolume> volume_;
+  std::mutex callLock_;
 };
 
 struct Metafile {
@@ -703,9 +708,11 @@ bool SimVolume::beginJournalDeletionLocked() {
   return true;
 }
 
-bool SimVolume::beginJournalDeletion() {
+bool SimVolume::beginJournalDeletion(bool slow) {
   std::lock_guard lock(mutex_);
-  return beginJournalDeletionLocked();
+  if (!beginJournalDeletionLocked()) return false;
+  journalDeletionSlow_ = slow;
+  return true;
 }
 
 void SimVolume::finishJournalDeletionLocked() {
@@ -713,6 +720,8 @@ void SimVolume::finishJournalDeletionLocked() {
   nextJournalStart_ = journal_->nextUsn();
   journal_.reset();
   journalDeleting_ = false;
+  journalDeletionSlow_ = false;
+  journalDeleted_.notify_all();
 }
 
 void SimVolume::finishJournalDeletion() {

@@ -6,7 +6,10 @@
 // Ownership: a SimVolume lives in a shared_ptr (SimMachine holds one per NTFS drive); every
 // Volume handle from open() shares ownership, so a handle stays valid after the machine that
 // handed it out is gone. All members are safe to call from several threads: one mutex guards
-// the whole model.
+// the whole model. Each handle runs the calls made on it one at a time, as a synchronous Windows
+// handle does, so a call that waits (a journal read with BytesToWaitFor, a NOTIFY deletion)
+// holds up the others on that handle only. Raw reads are unbuffered: offset, size and buffer
+// must be sector-aligned.
 //
 // Files are named by their reference (record number | sequence << 48, as in USN records); a
 // reference whose sequence is 0 names the record whatever its sequence.
@@ -190,9 +193,10 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   bool createJournal(uint64_t maximumSize, uint64_t allocationDelta,
                      std::optional<int64_t> startUsn = std::nullopt);
   // FSCTL_DELETE_USN_JOURNAL with DELETE: every file's last USN becomes 0 and the journal is
-  // "being deleted" until finishJournalDeletion() or a call with NOTIFY. False when there is
-  // no journal or it is being deleted already.
-  bool beginJournalDeletion();
+  // "being deleted" until finishJournalDeletion() or a call with NOTIFY. A slow deletion, as on
+  // a large volume, lasts until finishJournalDeletion() alone: a call with NOTIFY waits for it.
+  // False when there is no journal or it is being deleted already.
+  bool beginJournalDeletion(bool slow = false);
   void finishJournalDeletion();
 
   // --- The model's clock (FILETIME); journal records take it and advance it by clockStep.
@@ -214,7 +218,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   void setRecordRewriter(RecordRewriter rewriter);
   // Called at the start of every control() with its code, before the model's lock is taken, so
   // it may change the volume (create, rename, ...) between two calls; the control() calls it
-  // makes run it too. An empty function clears it.
+  // makes run it too. It runs within the handle's call, so it must not call that handle. An
+  // empty function clears it.
   using ControlHook = std::function<void(uint32_t code)>;
   void setControlHook(ControlHook hook);
   // Clears the planned failures and truncations, the record rewriter and the control hook.
@@ -350,7 +355,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
                        uint8_t* out, uint32_t outSize, uint32_t* returned);
   uint32_t queryJournal(uint8_t* out, uint32_t outSize, uint32_t* returned) const;
   uint32_t createJournalControl(const uint8_t* in, uint32_t inSize);
-  uint32_t deleteJournalControl(const uint8_t* in, uint32_t inSize);
+  uint32_t deleteJournalControl(std::unique_lock<std::mutex>& lock, const uint8_t* in,
+                                uint32_t inSize);
   uint32_t fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
                       uint32_t* returned) const;
 
@@ -370,6 +376,8 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   std::map<uint64_t, std::vector<uint8_t>> writtenClusters_;
   std::optional<UsnJournal> journal_;
   bool journalDeleting_ = false;
+  bool journalDeletionSlow_ = false;
+  std::condition_variable journalDeleted_;
   uint64_t journalsMade_ = 0;
   int64_t nextJournalStart_;
   uint64_t clock_;

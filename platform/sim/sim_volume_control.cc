@@ -49,7 +49,7 @@ bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* ou
         failure = createJournalControl(input, inSize);
         break;
       case ntfs::kDeleteUsnJournal:
-        failure = deleteJournalControl(input, inSize);
+        failure = deleteJournalControl(lock, input, inSize);
         break;
       case ntfs::kGetNtfsFileRecord:
         failure = fileRecord(input, inSize, output, outSize, returned);
@@ -223,7 +223,8 @@ uint32_t SimVolume::createJournalControl(const uint8_t* in, uint32_t inSize) {
   return 0;
 }
 
-uint32_t SimVolume::deleteJournalControl(const uint8_t* in, uint32_t inSize) {
+uint32_t SimVolume::deleteJournalControl(std::unique_lock<std::mutex>& lock, const uint8_t* in,
+                                         uint32_t inSize) {
   namespace dj = ntfs::delete_usn_journal_data;
   if (inSize < dj::kSize) return ntfs::kErrorInvalidParameter;
   const uint32_t flags = loadU32(in + dj::kDeleteFlags);
@@ -234,8 +235,14 @@ uint32_t SimVolume::deleteJournalControl(const uint8_t* in, uint32_t inSize) {
     if (loadU64(in + dj::kUsnJournalId) != journal_->id()) return ntfs::kErrorInvalidParameter;
     beginJournalDeletionLocked();
   }
-  // NOTIFY returns once the deletion is over; the model ends it at once.
-  if (flags & dj::kFlagNotify) finishJournalDeletionLocked();
+  // NOTIFY returns once the deletion is over; the model ends a quick one at once.
+  if (flags & dj::kFlagNotify) {
+    if (journalDeletionSlow_) {
+      journalDeleted_.wait(lock, [this] { return !journalDeleting_; });
+    } else {
+      finishJournalDeletionLocked();
+    }
+  }
   return 0;
 }
 
@@ -275,7 +282,8 @@ bool SimVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* r
     return false;
   }
   const uint32_t sector = ntfs::volume_data::kBytesPerSectorValue;
-  if (offset % sector != 0 || size % sector != 0) {
+  if (offset % sector != 0 || size % sector != 0 ||
+      reinterpret_cast<uintptr_t>(buffer) % sector != 0) {
     *error = ntfs::kErrorInvalidParameter;
     return false;
   }

@@ -2,16 +2,11 @@
 
 #include "platform/system_drives.h"
 #include "platform/win32/volume_win32.h"
+#include "platform/win32/wide_path.h"
 
 namespace vessiko {
 
 namespace {
-
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 texts pass to the W calls as they are");
-
-const wchar_t* wide(const char16_t* text) {
-  return reinterpret_cast<const wchar_t*>(text);
-}
 
 // Copies a NUL-terminated text cut to the capacity, as the interface promises; the Win32 call
 // itself fails on a buffer that is too small.
@@ -31,13 +26,13 @@ class Win32Drives final : public Drives {
     return GetLogicalDriveStringsW(capacity, reinterpret_cast<wchar_t*>(buffer));
   }
 
-  uint32_t driveType(const char16_t* root) override { return GetDriveTypeW(wide(root)); }
+  uint32_t driveType(const char16_t* root) override { return GetDriveTypeW(wideText(root)); }
 
   bool volumeInformation(const char16_t* root, char16_t* label, uint32_t labelCapacity,
                          char16_t* fileSystem, uint32_t fileSystemCapacity) override {
     wchar_t fullLabel[MAX_PATH + 1];
     wchar_t fullFileSystem[MAX_PATH + 1];
-    if (!GetVolumeInformationW(wide(root), fullLabel, MAX_PATH + 1, nullptr, nullptr, nullptr,
+    if (!GetVolumeInformationW(wideText(root), fullLabel, MAX_PATH + 1, nullptr, nullptr, nullptr,
                                fullFileSystem, MAX_PATH + 1)) {
       return false;
     }
@@ -47,14 +42,7 @@ class Win32Drives final : public Drives {
   }
 
   std::unique_ptr<Volume> openVolume(const char16_t* devicePath, uint32_t* error) override {
-    HANDLE handle =
-        CreateFileW(wide(devicePath), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      *error = GetLastError();
-      return nullptr;
-    }
-    return adoptVolumeHandle(handle);
+    return openVolumeDevice(devicePath, error);
   }
 };
 

@@ -1,6 +1,11 @@
 #include "platform/win32/volume_win32.h"
 
+#include <windows.h>
+
 #include <mutex>
+#include <string>
+
+#include "platform/win32/wide_path.h"
 
 namespace vessiko {
 
@@ -8,7 +13,8 @@ namespace {
 
 class Win32Volume final : public Volume {
  public:
-  explicit Win32Volume(HANDLE handle) : handle_(handle) {}
+  Win32Volume(HANDLE handle, std::u16string devicePath)
+      : handle_(handle), devicePath_(std::move(devicePath)) {}
   ~Win32Volume() override { CloseHandle(handle_); }
 
   bool control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
@@ -39,15 +45,29 @@ class Win32Volume final : public Volume {
     return ok != 0;
   }
 
+  std::unique_ptr<Volume> reopen() override {
+    uint32_t error = 0;
+    return openVolumeDevice(devicePath_.c_str(), &error);
+  }
+
  private:
   HANDLE handle_;
+  std::u16string devicePath_;
   std::mutex readMutex_;
 };
 
 }  // namespace
 
-std::unique_ptr<Volume> adoptVolumeHandle(HANDLE handle) {
-  return std::make_unique<Win32Volume>(handle);
+std::unique_ptr<Volume> openVolumeDevice(const char16_t* devicePath, uint32_t* error) {
+  // A synchronous handle: the I/O manager runs the calls made on it one at a time.
+  HANDLE handle =
+      CreateFileW(wideText(devicePath), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *error = GetLastError();
+    return nullptr;
+  }
+  return std::make_unique<Win32Volume>(handle, devicePath);
 }
 
 }  // namespace vessiko

@@ -1,15 +1,15 @@
 // A Volume over a volume handle opened with CreateFileW.
 #pragma once
 
-#include <windows.h>
-
+#include <cstdint>
 #include <memory>
 
 #include "platform/volume.h"
 
 namespace vessiko {
 
-// Takes the handle over: it is closed with the Volume.
-std::unique_ptr<Volume> adoptVolumeHandle(HANDLE handle);
+// CreateFileW on a device path such as "\\.\C:", as Drives::openVolume describes. The Volume
+// keeps the path to open the volume again. Null with the system error code on failure.
+std::unique_ptr<Volume> openVolumeDevice(const char16_t* devicePath, uint32_t* error);
 
 }  // namespace vessiko

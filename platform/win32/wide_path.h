@@ -10,6 +10,11 @@ namespace vessiko {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 texts pass to the W calls as they are");
 
+// A NUL-terminated UTF-16 text as the W calls take it, without a copy.
+inline const wchar_t* wideText(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}
+
 // The UTF-16 text as the W calls take it.
 inline std::wstring toWide(std::u16string_view text) {
   return std::wstring(text.begin(), text.end());

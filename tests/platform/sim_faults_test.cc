@@ -101,9 +101,10 @@ TEST_F(SimFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
   EXPECT_NE(simtest::get32(&intact.bytes[12 + 0x38 + 4]), 0u);
   // Raw reads of the MFT hand out the same damage.
   const uint64_t at = model_->options().mftStartLcn * 4096 + 17 * 1024;
-  std::vector<uint8_t> raw(1024);
+  simtest::RawBuffer buffer(1024);
   uint32_t read = 0, error = 0;
-  ASSERT_TRUE(volume_->readAt(at, raw.data(), 1024, &read, &error));
+  ASSERT_TRUE(volume_->readAt(at, buffer.data(), 1024, &read, &error));
+  std::vector<uint8_t> raw = buffer.bytes();
   ASSERT_TRUE(simtest::applyFixups(raw));
   EXPECT_EQ(simtest::get32(&raw[0x38 + 4]), 0u);
   model_->clearFaults();
@@ -133,7 +134,7 @@ TEST_F(SimFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
 }
 
 TEST_F(SimFaultsTest, RawReadsFailAndTruncateToo) {
-  std::vector<uint8_t> buffer(4096);
+  simtest::RawBuffer buffer(4096);
   uint32_t read = 0, error = 0;
   model_->failNext(SimVolume::kRawRead, 23);  // ERROR_CRC
   EXPECT_FALSE(volume_->readAt(0, buffer.data(), 4096, &read, &error));

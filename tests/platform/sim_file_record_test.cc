@@ -57,11 +57,11 @@ class SimFileRecordTest : public ::testing::Test {
     return f;
   }
   std::vector<uint8_t> readRaw(uint64_t offset, uint32_t size) {
-    std::vector<uint8_t> bytes(size, 0xCD);
+    simtest::RawBuffer buffer(size, 0xCD);
     uint32_t read = 0, error = 0;
-    EXPECT_TRUE(volume_->readAt(offset, bytes.data(), size, &read, &error));
+    EXPECT_TRUE(volume_->readAt(offset, buffer.data(), size, &read, &error));
     EXPECT_EQ(read, size);
-    return bytes;
+    return buffer.bytes();
   }
   uint64_t mftOffset(uint64_t record) {
     return model_->options().mftStartLcn * model_->options().clusterSize +
@@ -531,7 +531,7 @@ TEST_F(SimFileRecordTest, RawMftHoldsFreeRecordsWithMagicAndNothingPastTheEnd) {
   }
 }
 
-TEST_F(SimFileRecordTest, RawReadsGiveZerosOrWrittenClustersAndNeedWholeSectors) {
+TEST_F(SimFileRecordTest, RawReadsGiveZerosOrWrittenClustersAndNeedAlignedSectors) {
   EXPECT_EQ(readRaw(100 * 4096, 4096), std::vector<uint8_t>(4096, 0));
   std::vector<uint8_t> content(4096);
   for (size_t i = 0; i < content.size(); ++i)
@@ -541,11 +541,13 @@ TEST_F(SimFileRecordTest, RawReadsGiveZerosOrWrittenClustersAndNeedWholeSectors)
   EXPECT_EQ(std::vector<uint8_t>(both.begin(), both.begin() + 512), std::vector<uint8_t>(512, 0));
   EXPECT_EQ(std::vector<uint8_t>(both.begin() + 512, both.end()),
             std::vector<uint8_t>(content.begin(), content.begin() + 512));
-  std::vector<uint8_t> buffer(512);
+  simtest::RawBuffer buffer(1024);
   uint32_t read = 0, error = 0;
   EXPECT_FALSE(volume_->readAt(100, buffer.data(), 512, &read, &error));
   EXPECT_EQ(error, ntfs::kErrorInvalidParameter);
   EXPECT_FALSE(volume_->readAt(4096, buffer.data(), 100, &read, &error));
+  EXPECT_EQ(error, ntfs::kErrorInvalidParameter);
+  EXPECT_FALSE(volume_->readAt(4096, buffer.data() + 16, 512, &read, &error));
   EXPECT_EQ(error, ntfs::kErrorInvalidParameter);
 }
 

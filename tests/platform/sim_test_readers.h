@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,26 @@ inline uint64_t recordNumber(uint64_t reference) {
 inline uint16_t sequence(uint64_t reference) {
   return static_cast<uint16_t>(reference >> 48);
 }
+
+// A buffer for raw reads, which are unbuffered and so want it sector-aligned.
+class RawBuffer {
+ public:
+  explicit RawBuffer(size_t size, uint8_t fill = 0)
+      : storage_(size + kRawReadAlignment - 1, fill), size_(size) {
+    void* at = storage_.data();
+    size_t space = storage_.size();
+    data_ = static_cast<uint8_t*>(std::align(kRawReadAlignment, size, at, space));
+  }
+  RawBuffer(const RawBuffer&) = delete;
+  RawBuffer& operator=(const RawBuffer&) = delete;
+  uint8_t* data() { return data_; }
+  std::vector<uint8_t> bytes() const { return {data_, data_ + size_}; }
+
+ private:
+  std::vector<uint8_t> storage_;
+  size_t size_;
+  uint8_t* data_;
+};
 
 // The outcome of one DeviceIoControl.
 struct Reply {

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 #include "platform/sim/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "tests/support/sim_entries.h"
+#include "volume/journal_control.h"
 #include "volume/volume_discovery.h"
 
 namespace vessiko {
@@ -229,6 +234,49 @@ TEST_F(FileRecordReaderTest, FileHasNameLooksAtTheNamesTheFileHasNow) {
   EXPECT_EQ(has(reused, 5, u"gone.txt"), NamePresence::kPresent);
   volume_.failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
   EXPECT_EQ(has(linked, 5, u"one.txt"), NamePresence::kUnknown);
+}
+
+// The monitor waits for a journal deletion, which can last minutes, while the list view reads
+// records of the same volume: the wait must not hold up the slot's handle. Bounded waits, so
+// that a hold-up fails the test instead of hanging it.
+TEST_F(FileRecordReaderTest, RecordsAreReadWhileAJournalDeletionIsWaitedFor) {
+  const uint64_t f = file(u"a.txt", 10);
+  discover();
+  ASSERT_TRUE(volume_.beginJournalDeletion(/*slow=*/true));
+  auto recreation = std::async(std::launch::async, [&] {
+    JournalState journal;
+    recreateJournal(*slots_[2].volume, &journal);
+    return journal.id;
+  });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (volume_.callCount(ntfs::kDeleteUsnJournal) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  auto reading = std::async(std::launch::async, [&] { return read(f).delivered; });
+  const bool readInTime = reading.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  const bool stillDeleting =
+      recreation.wait_for(std::chrono::seconds(0)) == std::future_status::timeout;
+  volume_.finishJournalDeletion();
+  EXPECT_TRUE(readInTime);
+  EXPECT_TRUE(stillDeleting);
+  EXPECT_EQ(reading.get(), kAll);
+  const uint64_t recreated = recreation.get();
+  EXPECT_EQ(recreated, volume_.journal().id);
+  EXPECT_EQ(volume_.journal().maximumSize, kRecreatedJournalSize);
+
+  // A close gives the wait up at once; the deletion's end then finds nobody waiting.
+  ASSERT_TRUE(volume_.beginJournalDeletion(/*slow=*/true));
+  std::atomic<bool> closing{false};
+  auto cancelled = std::async(std::launch::async, [&] {
+    JournalState journal;
+    return recreateJournal(*slots_[2].volume, &journal, &closing);
+  });
+  closing = true;
+  const bool gaveUp = cancelled.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  volume_.finishJournalDeletion();
+  EXPECT_TRUE(gaveUp);
+  EXPECT_FALSE(cancelled.get());
 }
 
 TEST_F(FileRecordReaderTest, FailingAndCutControlCallsDeliverNothing) {
