@@ -59,6 +59,7 @@ Options:
                      (hidden: the name starts with a dot; system: neither a regular file
                      nor a directory)
   --help             show this text
+  --version          show the version
 
 Exit status: 0 with results or none, 1 for a refused option or filter, 2 for a usage error.
 )help";
@@ -224,6 +225,8 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
     };
     if (option == "--help") {
       if (!flag(&line->help, true)) return false;
+    } else if (option == "--version") {
+      if (!flag(&line->version, true)) return false;
     } else if (option == "--case") {
       if (!flag(&line->caseSensitive, true)) return false;
     } else if (option == "--no-folders") {

@@ -49,6 +49,7 @@ struct CommandLine {
   std::vector<ScopeOption> scopes;
   FilterOptions filter;
   bool help = false;
+  bool version = false;
   std::optional<std::string> name;  // the one-shot query
   std::string extensions;
 };

@@ -9,6 +9,7 @@
 #include "cli/batch_modes.h"
 #include "cli/command_line.h"
 #include "cli/full_screen_view.h"
+#include "vessiko_version.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   }
   if (line.help) {
     std::fputs(vessiko::kHelpText, stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::printf("vessiko %s\n", vessiko::kVersionText);
     return 0;
   }
   if (line.name) return vessiko::RunOneShot(line);

@@ -12,11 +12,12 @@
 #include "platform/user_messages.h"
 #include "update/http_limits.h"
 #include "update/update_site.h"
+#include "vessiko_version.h"
 
 namespace vessiko {
 
 // The version of this program; the version file's number is compared with it.
-inline constexpr int kCurrentVersion = 100;
+inline constexpr int kCurrentVersion = kVersionNumber;
 
 inline constexpr char kVersionFilePath[] = "/tova/version.txt";
 

@@ -10,6 +10,7 @@
 
 #include "tests/cli/vessiko_process.h"
 #include "tests/mirror/temp_tree.h"
+#include "vessiko_version.h"
 
 namespace vessiko::testing {
 namespace {
@@ -132,6 +133,12 @@ TEST_F(OneShotTest, ASecondRunShowsExactlyTheTreeAsItIsNow) {
   // The saved index was loaded and caught up, not built again.
   EXPECT_NE(second.err.find("正在更新数据库..."), std::string::npos) << second.err;
   EXPECT_EQ(second.err.find("正在扫描"), std::string::npos) << second.err;
+}
+
+TEST_F(OneShotTest, VersionIsTheProjects) {
+  const Outcome outcome = runVessiko({"--version"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.out, std::string("vessiko ") + kVersionText + "\n");
 }
 
 TEST_F(OneShotTest, RefusedOptionsAndFiltersEndWithTheWindowsMessage) {
