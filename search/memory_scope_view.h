@@ -33,8 +33,7 @@ class MemoryScopeView : public ScopeListView {
   int editorSelection() override { return editorSelection_; }
   void hideEditor() override { editorShown_ = false; }
   int trackMenu() override { return menuAnswer_; }
-  void show(int) override { shown_ = true; }
-  void hide() override { shown_ = false; }
+  void hide() override {}
 
   const std::vector<Item>& items() const { return items_; }
   void select(int row, bool selected) { items_.at(static_cast<size_t>(row)).selected = selected; }
@@ -48,7 +47,6 @@ class MemoryScopeView : public ScopeListView {
   int editorSelection_ = 0;
   bool editorShown_ = false;
   int menuAnswer_ = 0;
-  bool shown_ = false;
 };
 
 }  // namespace vessiko

@@ -60,9 +60,7 @@ class ScopeListView {
   virtual void hideEditor() = 0;
   // Tracks the pop-up menu "目录过滤选项" at the cursor; the command chosen, 0 for none.
   virtual int trackMenu() = 0;
-  // The list's top moves to 3 and its right edge to clientWidth - 25; shows it with its four
-  // buttons. hide hides the buttons and the list.
-  virtual void show(int clientWidth) = 0;
+  // Hides the list and its four buttons; showing and placing them is the window's layout.
   virtual void hide() = 0;
 };
 
@@ -99,7 +97,6 @@ class ScopeList : public VolumeRows {
   bool click(int row, int column);
   bool rightClick();
   void hideEditor();
-  void show(int clientWidth) { view_.show(clientWidth); }
   void hide();
 
   // -1: no restriction; 0: nothing selected; n > 0: the keys and include-subfolder flags of

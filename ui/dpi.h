@@ -17,8 +17,8 @@ HFONT CreateStatusFont(UINT dpi);
 // A size at 96 DPI scaled to `dpi`, rounded to the nearest pixel.
 constexpr int Scaled(int pixels, UINT dpi) {
   const long long product = static_cast<long long>(pixels) * dpi;
-  return static_cast<int>((product + (product >= 0 ? kBaseDpi / 2 : -(kBaseDpi / 2))) /
-                          static_cast<long long>(kBaseDpi));
+  const long long half = kBaseDpi / 2;  // signed: a font's height is negative
+  return static_cast<int>((product + (product >= 0 ? half : -half)) / kBaseDpi);
 }
 
 }  // namespace vessiko
