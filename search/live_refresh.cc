@@ -29,6 +29,12 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
   if (matches) matched_ = true;
 }
 
+void LiveRefresh::directoriesRenamed() {
+  // The rows from the top to well past a screenful; the view invalidates what it shows.
+  constexpr int kRedrawnRows = 100;
+  search_.messages.redrawResults(0, kRedrawnRows);
+}
+
 void LiveRefresh::changesSettled() {
   if (!matched_.exchange(false)) return;
   search_.ui.indexChanged = true;

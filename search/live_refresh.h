@@ -3,7 +3,8 @@
 // in force, a new search runs with indexChanged raised once the batch of changes is settled (one
 // search for the whole batch, over children already under their renamed folders), so a removed
 // entry leaves the results and an added one appears.
-// Changes of a kind not searched (folders or files switched off) run nothing.
+// Changes of a kind not searched (folders or files switched off) run nothing. A renamed folder
+// redraws the top of the results, whose folder column may show it.
 #pragma once
 
 #include <atomic>
@@ -17,6 +18,8 @@ class LiveRefresh : public ChangeListener {
  public:
   explicit LiveRefresh(SearchContext& search) : search_(search) {}
   void changeApplied(bool isDirectory, char16_t* name, uint32_t length) override;
+  // The rows shown are drawn again: their folder column may name a renamed folder.
+  void directoriesRenamed() override;
   void changesSettled() override;
 
  private:

@@ -186,11 +186,15 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
   // The same folders come back again and again, and each answer costs a walk up their parents
   // through records scattered over the arena: keep the answers of one scan in a small
   // direct-mapped table (a slot holds the folder's reference and its answer in the low bit).
-  constexpr uint32_t kMemoSlots = 8192;
+  constexpr int kMemoBits = 13;
+  constexpr uint32_t kMemoSlots = 1u << kMemoBits;
+  // Fibonacci hashing: 2^32 divided by the golden ratio spreads neighbouring references (folders
+  // made together) over the table, whose index is the product's top bits.
+  constexpr uint32_t kGoldenRatio32 = 0x9E3779B1u;
   std::vector<uint64_t> memo(scoped ? kMemoSlots : 0, ~0ULL);
   const auto inside = [&](RecordRef parent) {
     if (!scoped) return true;
-    uint64_t& slot = memo[(parent * 0x9E3779B1u) >> 19 & (kMemoSlots - 1)];
+    uint64_t& slot = memo[(parent * kGoldenRatio32) >> (32 - kMemoBits)];
     if (slot >> 1 == parent) return (slot & 1) != 0;
     const bool answer = inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
     slot = static_cast<uint64_t>(parent) << 1 | (answer ? 1 : 0);

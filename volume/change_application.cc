@@ -294,8 +294,7 @@ void SettleRenamedDirectories(ChangeContext& c) {
       }
     }
     moved.clear();
-    // The visible paths below the directories show their new names.
-    c.messages.redrawResults(0, 100);
+    if (c.listener != nullptr) c.listener->directoriesRenamed();
   }
   if (c.listener != nullptr) c.listener->changesSettled();
 }

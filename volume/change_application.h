@@ -47,6 +47,8 @@ class ChangeListener {
  public:
   virtual ~ChangeListener() = default;
   virtual void changeApplied(bool isDirectory, char16_t* name, uint32_t length) = 0;
+  // Renamed folders have taken their children over: the paths shown below them changed.
+  virtual void directoriesRenamed() {}
   virtual void changesSettled() {}
 };
 

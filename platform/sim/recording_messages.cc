@@ -38,10 +38,7 @@ void RecordingMessages::setResultCount(uint32_t rows) {
   resultCount_ = rows;
 }
 
-void RecordingMessages::redrawResults(int, int) {
-  std::lock_guard lock(mutex_);
-  ++redraws_;
-}
+void RecordingMessages::redrawResults(int, int) {}
 
 void RecordingMessages::readQueryTexts(std::u16string* name, std::u16string* extension) {
   std::lock_guard lock(mutex_);
@@ -113,18 +110,12 @@ int64_t RecordingMessages::resultCount() const {
   return resultCount_;
 }
 
-int RecordingMessages::redrawCount() const {
-  std::lock_guard lock(mutex_);
-  return redraws_;
-}
-
 void RecordingMessages::clear() {
   std::lock_guard lock(mutex_);
   statuses_.clear();
   messages_.clear();
   questions_.clear();
   resultCount_ = -1;
-  redraws_ = 0;
 }
 
 }  // namespace vessiko

@@ -47,7 +47,6 @@ class RecordingMessages : public UserMessages {
   // The texts of the boxes titled "错误", in order.
   std::vector<std::string> errors() const;
   int64_t resultCount() const;  // -1 before the first count
-  int redrawCount() const;
   void clear();
 
  private:
@@ -60,7 +59,6 @@ class RecordingMessages : public UserMessages {
   std::deque<bool> answers_;
   bool defaultAnswer_ = true;
   int64_t resultCount_ = -1;
-  int redraws_ = 0;
   std::u16string name_;
   std::u16string extension_;
   std::deque<std::pair<FolderChoice, std::u16string>> folders_;
