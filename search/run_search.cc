@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "index/fold_table.h"
 #include "index/packed_name.h"
@@ -12,6 +13,13 @@
 namespace vessiko {
 
 namespace {
+
+// The scope of a search: -1 (everything), 0 (nothing) or the checked directories.
+struct ScopeSelection {
+  int32_t count = -1;
+  std::vector<RecordRef> dirs;
+  std::vector<uint32_t> flags;
+};
 
 // Names have at most 255 units; the buffer leaves room for the NUL.
 constexpr uint32_t kNameBufferUnits = 262;
@@ -172,8 +180,7 @@ ScopeSelection selectScope(SearchContext& c) {
   return scope;
 }
 
-}  // namespace
-
+// The shape-chosen routine alone: fills the result lists for a compiled query.
 void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
                bool searchFiles, const int32_t* extensions, int32_t extensionCount,
                const ScopeSelection& scope, SearchState& state) {
@@ -206,35 +213,31 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
 
   if (searchFolders && extensions == nullptr) {
     if (!scoped) dirLock.lock();
-    for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-      const EntryList::Block& block = index.dirs.block(b);
-      for (uint32_t s = block.first; s < block.end; ++s) {
-        const DirEntry dir = index.dir(block.slots[s]);
-        if (test(dir.name(), dir.nameLength(), dir.hasNonAscii()) && inside(dir.parentLink())) {
-          state.dirResults.append(block.slots[s]);
-        }
+    index.dirs.forEach([&](RecordRef ref) {
+      const DirEntry dir = index.dir(ref);
+      if (test(dir.name(), dir.nameLength(), dir.hasNonAscii()) && inside(dir.parentLink())) {
+        state.dirResults.append(ref);
       }
-    }
+    });
     if (!scoped) dirLock.unlock();
   }
   if (searchFiles) {
     std::lock_guard fileLock(index.files.mutex());
-    for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-      const EntryList::Block& block = index.files.block(b);
-      for (uint32_t s = block.first; s < block.end; ++s) {
-        const FileEntry file = index.file(block.slots[s]);
-        const uint8_t* name;
-        const uint32_t length = file.nameBytes(&name);
-        if (!test(name, length, file.hasNonAscii())) continue;
-        if (extensions != nullptr &&
-            !acceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
-          continue;
-        }
-        if (inside(file.parentLink())) state.fileResults.append(block.slots[s]);
+    index.files.forEach([&](RecordRef ref) {
+      const FileEntry file = index.file(ref);
+      const uint8_t* name;
+      const uint32_t length = file.nameBytes(&name);
+      if (!test(name, length, file.hasNonAscii())) return;
+      if (extensions != nullptr &&
+          !acceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
+        return;
       }
-    }
+      if (inside(file.parentLink())) state.fileResults.append(ref);
+    });
   }
 }
+
+}  // namespace
 
 void RunSearch(SearchContext& c) {
   if (!c.ui.searchEnabled) return;

@@ -23,16 +23,4 @@ struct SearchContext {
 
 void RunSearch(SearchContext& context);
 
-// The scope of a search: -1 (everything), 0 (nothing) or the checked directories.
-struct ScopeSelection {
-  int32_t count = -1;
-  std::vector<RecordRef> dirs;
-  std::vector<uint32_t> flags;
-};
-
-// The shape-chosen routine alone: fills the result lists for a compiled query.
-void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
-               bool searchFiles, const int32_t* extensions, int32_t extensionCount,
-               const ScopeSelection& scope, SearchState& state);
-
 }  // namespace vessiko
