@@ -9,7 +9,7 @@
 
 #include "cli/face.h"
 #include "cli/tab_output.h"
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 #include "platform/posix/terminal_messages.h"
 
 namespace vessiko {
@@ -37,7 +37,9 @@ int startFace(Face& face) {
   return 0;
 }
 
-// Runs the query of the two fields and appends its rows, as one consistent snapshot.
+// Runs the query of the two fields and appends its rows. Each row is read as it stands when it
+// is reached, with no lock held between rows, so the journal monitors keep applying changes
+// while a long answer is written.
 void answer(Face& face, TerminalMessages& messages, std::string_view name,
             std::string_view extensions, std::string* out) {
   std::u16string name16, extensions16;
@@ -47,15 +49,11 @@ void answer(Face& face, TerminalMessages& messages, std::string_view name,
   Engine& engine = face.engine();
   face.search(engine.ui().extensionChanged);
   if (face.filteredAway()) return;
-  std::lock_guard indexLock(engine.index().lock);
-  std::lock_guard searchLock(engine.results().lock);
-  ResultRows& rows = face.rows();
+  ResultCells& rows = face.rows();
   RowCells cells;
   const uint32_t count = rows.count();
-  for (uint32_t row = 0; row < count; ++row) {
-    rows.describe(row, &cells);
+  for (uint32_t row = 0; row < count && rows.describe(row, &cells); ++row)
     appendRowLine(cells, out);
-  }
 }
 
 bool writeAll(const std::string& out) {

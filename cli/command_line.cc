@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 
 namespace vessiko {
 

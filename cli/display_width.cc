@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 #include "platform/utf.h"
 
 namespace vessiko {

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 #include "search/result_filter.h"
 
 namespace vessiko {
@@ -108,7 +108,9 @@ bool Face::open(bool* usage) {
     roots[mirror->letter() - 'A'] = mirror->root();
   engine_ = std::make_unique<Engine>(
       EngineEnvironment{machine_, systemFiles(), systemClock(), messages_, view_, folders_, paths});
-  rows_ = std::make_unique<ResultRows>(*engine_, systemClock(), std::move(roots));
+  rows_ = std::make_unique<ResultCells>(
+      ResultRows(engine_->index(), engine_->results(), engine_->slots()), systemClock(),
+      std::move(roots));
   fillPanel(line_.filter, engine_->filter(), panel_);
   UiState& ui = engine_->ui();
   ui.caseSensitive = line_.caseSensitive;

@@ -19,8 +19,8 @@
 
 #include "cli/command_line.h"
 #include "cli/mirror_folders.h"
-#include "cli/result_rows.h"
-#include "platform/posix/directory_mirror.h"
+#include "cli/row_cells.h"
+#include "mirror/directory_mirror.h"
 #include "platform/sim/sim_machine.h"
 #include "search/engine.h"
 #include "search/filter_panel.h"
@@ -59,7 +59,7 @@ class Face {
 
   bool opened() const { return engine_ != nullptr; }
   Engine& engine() { return *engine_; }
-  ResultRows& rows() { return *rows_; }
+  ResultCells& rows() { return *rows_; }
   // The real path of an entry from its mirror; false when the entry has gone.
   bool realPath(const RowCells& cells, std::string* out) const;
 
@@ -71,7 +71,7 @@ class Face {
   MirrorFolders folders_{mirrors_};
   MemoryScopeView view_;
   std::unique_ptr<Engine> engine_;
-  std::unique_ptr<ResultRows> rows_;
+  std::unique_ptr<ResultCells> rows_;
   MemoryFilterPanel panel_;
   // Per scope option: the drive letter when it names a drive's root, else 0.
   std::vector<char> scopeRoots_;

@@ -9,13 +9,12 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "cli/display_width.h"
 #include "cli/face.h"
 #include "cli/view_messages.h"
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 #include "platform/utf.h"
 
 namespace vessiko {
@@ -164,9 +163,6 @@ void View::drawRows(int top, int height) {
     x += widths_[c] + 1;
   }
   attroff(A_BOLD);
-  Engine& engine = face_.engine();
-  std::lock_guard indexLock(engine.index().lock);
-  std::lock_guard searchLock(engine.results().lock);
   count_ = face_.filteredAway() ? 0 : face_.rows().count();
   if (count_ == 0) {
     selected_ = top_ = 0;
@@ -180,8 +176,7 @@ void View::drawRows(int top, int height) {
     const uint32_t row = top_ + static_cast<uint32_t>(y - 1);
     move(top + y, 0);
     clrtoeol();
-    if (row >= count_) continue;
-    face_.rows().describe(row, &cells_);
+    if (row >= count_ || !face_.rows().describe(row, &cells_)) continue;
     if (row == selected_) attron(A_REVERSE);
     x = 0;
     for (size_t c = static_cast<size_t>(firstColumn_); c < kColumns.size() && x < COLS; ++c) {
@@ -296,13 +291,8 @@ void View::toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refu
 }
 
 bool View::choose(std::string* chosen) {
-  Engine& engine = face_.engine();
-  std::lock_guard indexLock(engine.index().lock);
-  std::lock_guard searchLock(engine.results().lock);
-  const uint32_t count = face_.filteredAway() ? 0 : face_.rows().count();
-  if (selected_ >= count) return false;
-  face_.rows().describe(selected_, &cells_);
-  if (!face_.realPath(cells_, chosen)) ResultRows::joinPath(cells_, chosen);
+  if (face_.filteredAway() || !face_.rows().describe(selected_, &cells_)) return false;
+  if (!face_.realPath(cells_, chosen)) ResultCells::joinPath(cells_, chosen);
   return true;
 }
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 
 namespace vessiko {
 

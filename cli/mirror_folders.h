@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/directory_mirror.h"
+#include "mirror/directory_mirror.h"
 #include "search/scope_list.h"
 
 namespace vessiko {

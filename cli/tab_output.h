@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/result_rows.h"
+#include "cli/row_cells.h"
 
 namespace vessiko {
 

@@ -56,8 +56,21 @@ class BlockArray {
   BlockArray& operator=(const BlockArray&) = delete;
 
   uint32_t blockCount() const { return count_; }
-  Block& block(uint32_t i) const { return *dir_[i]; }
+  const Block& block(uint32_t i) const { return *dir_[i]; }
+  Block& block(uint32_t i) { return *dir_[i]; }
   bool empty() const { return count_ == 0 || (count_ == 1 && dir_[0]->empty()); }
+
+  // Calls f on every element in order, a const one through a const array. When f returns bool,
+  // false stops the walk; the result says whether it reached the end. f must not insert or
+  // remove elements.
+  template <class F>
+  bool forEach(F&& f) {
+    return forEachIn(*this, f);
+  }
+  template <class F>
+  bool forEach(F&& f) const {
+    return forEachIn(*this, f);
+  }
 
   // Adds e after the last element without looking at the order.
   bool append(const E& e) {
@@ -322,7 +335,23 @@ class BlockArray {
   }
 
  private:
-  Block& tail() const { return *dir_[count_ - 1]; }
+  // One body for both constnesses: self.block() gives the blocks as const as the array.
+  template <class Self, class F>
+  static bool forEachIn(Self& self, F& f) {
+    for (uint32_t b = 0, count = self.count_; b < count; ++b) {
+      auto& block = self.block(b);
+      for (uint32_t s = block.first, end = block.end; s < end; ++s) {
+        if constexpr (std::is_void_v<std::invoke_result_t<F&, decltype(block.slots[s])>>) {
+          f(block.slots[s]);
+        } else {
+          if (!f(block.slots[s])) return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  Block& tail() { return *dir_[count_ - 1]; }
 
   static void pushBack(Block& b, const E& x) { b.slots[b.end++] = x; }
   static void pushFront(Block& b, const E& x) { b.slots[--b.first] = x; }

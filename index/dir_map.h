@@ -31,7 +31,8 @@ class DirMap {
   // In key order; a present key has its record replaced and nothing moves.
   bool insert(EntryKey key, RecordRef dir) { return array_.insertSorted({key, dir}, KeyOrder{}); }
   // The pair of the key, or null. A found pair may hold kNoRecord (a retired directory).
-  DirMapPair* find(EntryKey key) const;
+  const DirMapPair* find(EntryKey key) const;
+  DirMapPair* find(EntryKey key);
   // The record the pair held, which the pair now gives up (kNoRecord); kNoRecord when the key
   // is not present.
   RecordRef erase(EntryKey key);
@@ -39,6 +40,15 @@ class DirMap {
   uint32_t blockCount() const { return array_.blockCount(); }
   const Block& block(uint32_t i) const { return array_.block(i); }
   Block& block(uint32_t i) { return array_.block(i); }
+  // f(pair) on every pair in key order (see BlockArray::forEach).
+  template <class F>
+  bool forEach(F&& f) {
+    return array_.forEach(f);
+  }
+  template <class F>
+  bool forEach(F&& f) const {
+    return array_.forEach(f);
+  }
 
  private:
   struct KeyOrder {

@@ -86,6 +86,15 @@ class EntryList {
   uint32_t blockCount() const { return array_.blockCount(); }
   const Block& block(uint32_t i) const { return array_.block(i); }
   Block& block(uint32_t i) { return array_.block(i); }
+  // f(ref) on every record in list order (see BlockArray::forEach).
+  template <class F>
+  bool forEach(F&& f) {
+    return array_.forEach(f);
+  }
+  template <class F>
+  bool forEach(F&& f) const {
+    return array_.forEach(f);
+  }
 
   // Copies the references out in list order, and back into the same slots.
   void copyTo(RecordRef* out) const;

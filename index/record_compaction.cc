@@ -9,17 +9,14 @@ namespace {
 // Copies the records of a list, in list order, into a fresh arena.
 template <class SizeOf>
 bool copyInOrder(const EntryList& list, const RecordArena& from, RecordArena& to, SizeOf sizeOf) {
-  for (uint32_t b = 0; b < list.blockCount(); ++b) {
-    const EntryList::Block& block = list.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const uint8_t* record = from.at(block.slots[s]);
-      const uint32_t size = sizeOf(record);
-      const RecordRef copy = to.allocate(size);
-      if (copy == kNoRecord) return false;
-      std::memcpy(to.at(copy), record, size);
-    }
-  }
-  return true;
+  return list.forEach([&](RecordRef ref) {
+    const uint8_t* record = from.at(ref);
+    const uint32_t size = sizeOf(record);
+    const RecordRef copy = to.allocate(size);
+    if (copy == kNoRecord) return false;
+    std::memcpy(to.at(copy), record, size);
+    return true;
+  });
 }
 
 uint32_t dirSize(const uint8_t* record) {
@@ -41,39 +38,26 @@ bool compactRecords(Index& index) {
   // Each old directory record's first word now names its copy; the copies keep the keys. The
   // copies' handles follow from replaying the allocation rule over the same sizes.
   RecordArena::Replay dirCopies;
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const RecordRef copy = dirCopies.next(index.dir(block.slots[s]).recordSize());
-      storeU32(index.dirArena.at(block.slots[s]), copy);
-      block.slots[s] = copy;
-    }
-  }
+  index.dirs.forEach([&](RecordRef& ref) {
+    const RecordRef copy = dirCopies.next(index.dir(ref).recordSize());
+    storeU32(index.dirArena.at(ref), copy);
+    ref = copy;
+  });
   const auto forward = [&index](uint32_t old) {
     return old == kNoRecord ? kNoRecord : loadU32(index.dirArena.at(old));
   };
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      DirEntry copy(dirs.at(block.slots[s]));
-      copy.setParentLink(forward(copy.parentLink()));
-    }
-  }
-  for (uint32_t b = 0; b < index.dirMap.blockCount(); ++b) {
-    DirMap::Block& block = index.dirMap.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      block.slots[s].dir = forward(block.slots[s].dir);
-  }
+  index.dirs.forEach([&](RecordRef ref) {
+    DirEntry copy(dirs.at(ref));
+    copy.setParentLink(forward(copy.parentLink()));
+  });
+  index.dirMap.forEach([&](DirMapPair& pair) { pair.dir = forward(pair.dir); });
   RecordArena::Replay fileCopies;
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    EntryList::Block& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const RecordRef copy = fileCopies.next(index.file(block.slots[s]).recordSize());
-      FileEntry file(files.at(copy));
-      file.setParentLink(forward(file.parentLink()));
-      block.slots[s] = copy;
-    }
-  }
+  index.files.forEach([&](RecordRef& ref) {
+    const RecordRef copy = fileCopies.next(index.file(ref).recordSize());
+    FileEntry file(files.at(copy));
+    file.setParentLink(forward(file.parentLink()));
+    ref = copy;
+  });
   index.dirArena.swap(dirs);
   index.fileArena.swap(files);
   return true;

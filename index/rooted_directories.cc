@@ -10,16 +10,8 @@ RootedDirectories::RootedDirectories(const Index& index)
     return;
   }
   ok_ = true;
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      states_.set(block.slots[s], kListed);
-  }
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      walk(block.slots[s], path);
-  }
+  index.dirs.forEach([&](RecordRef ref) { states_.set(ref, kListed); });
+  index.dirs.forEach([&](RecordRef ref) { walk(ref, path); });
 }
 
 void RootedDirectories::walk(RecordRef dir, HeapArray<RecordRef>& path) {

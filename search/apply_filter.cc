@@ -13,24 +13,21 @@ namespace {
 // value asked for but not delivered reaches the filter as none.
 bool recordPasses(FilterContext& c, uint32_t volume, uint32_t recordNumber, bool withSize) {
   const FilterState& f = c.filter.state();
-  uint64_t creation = 0;
-  uint64_t lastAccess = 0;
-  uint64_t recordChange = 0;
-  uint64_t size = 0;
-  uint32_t attributes = 0;
-  const auto wanted = [&](int32_t kind) { return f.dateEnabled && f.dateKind == kind; };
-  const uint32_t delivered =
-      ReadFileRecord(c.slots, volume, recordNumber, wanted(kByCreation) ? &creation : nullptr,
-                     wanted(kByLastAccess) ? &lastAccess : nullptr,
-                     wanted(kByRecordChange) ? &recordChange : nullptr, withSize ? &size : nullptr,
-                     f.attributesEnabled ? &attributes : nullptr);
-  const auto value = [delivered]<class T>(uint32_t bit, T v) -> std::optional<T> {
-    if ((delivered & bit) == 0) return std::nullopt;
-    return v;
+  const auto wanted = [&](int32_t kind, uint32_t bit) {
+    return f.dateEnabled && f.dateKind == kind ? bit : 0u;
   };
-  return c.filter.accepts(value(kCreationTime, creation), value(kLastAccessTime, lastAccess),
-                          value(kRecordChangeTime, recordChange), value(kSize, size),
-                          value(kAttributes, attributes));
+  const FileValues v = ReadFileRecord(
+      c.slots, volume, recordNumber,
+      wanted(kByCreation, kCreationTime) | wanted(kByLastAccess, kLastAccessTime) |
+          wanted(kByRecordChange, kRecordChangeTime) | (withSize ? uint32_t{kSize} : 0u) |
+          (f.attributesEnabled ? uint32_t{kAttributes} : 0u));
+  const auto value = [&v]<class T>(uint32_t bit, T read) -> std::optional<T> {
+    if ((v.delivered & bit) == 0) return std::nullopt;
+    return read;
+  };
+  return c.filter.accepts(value(kCreationTime, v.creation), value(kLastAccessTime, v.lastAccess),
+                          value(kRecordChangeTime, v.recordChange), value(kSize, v.size),
+                          value(kAttributes, v.attributes));
 }
 
 }  // namespace

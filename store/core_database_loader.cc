@@ -194,45 +194,30 @@ class Loader {
       const uint8_t* extension = in.bytes(width);
       const int64_t parent = directoryAt(parentIndex);
       if (!in.ok() || parent < 0 || p > previousLength || p + q > kMaxPackedNameBytes) return false;
-      const uint32_t length = p + q;
-      const uint32_t code = word >> FileEntry::kWidthShift & 3;
-      if (FileEntry::widthBytes(code) != width) return false;
-      int32_t extensionIndex = -1;
-      if (width == 1) extensionIndex = extension[0];
-      if (width == 2) extensionIndex = loadU16(extension);
-      if (width == 4) extensionIndex = static_cast<int32_t>(loadU32(extension));
-      // Each index takes the narrowest width, as records are built: the journal finds a file by
-      // its record word, width included.
-      if (width == 4 && extensionIndex < 0) return false;
-      if (FileEntry::widthCodeFor(extensionIndex) != code) return false;
-      const bool longForm = (word & FileEntry::kLongFormBit) != 0;
-      const bool iconSlot = (word & FileEntry::kIconSlotBit) != 0;
-      if (longForm != (length >= FileEntry::kLongFormFrom) ||
-          iconSlot != FileEntry::hasIconSlotFor(extensionIndex)) {
+      FileEntryParts parts;
+      parts.recordNumber = word;
+      parts.parentLink = refs_[parent];
+      parts.name = name;
+      parts.nameLength = p + q;
+      parts.nonAscii = (word & FileEntry::kNonAsciiBit) != 0;
+      if (width == 1) parts.extension = extension[0];
+      if (width == 2) parts.extension = loadU16(extension);
+      if (width == 4) parts.extension = static_cast<int32_t>(loadU32(extension));
+      // Each index takes the narrowest width, as records are built, and the word must be the one
+      // built from the fields: the journal finds a file by its record word.
+      if (FileEntry::widthBytes(FileEntry::widthCodeFor(parts.extension)) != width ||
+          FileEntry::recordWordFor(parts) != word) {
         return false;
       }
       if (p > 0) std::memcpy(name, previous, p);
       std::memcpy(name + p, suffix, q);
-      if (!validName(name, length, (word & FileEntry::kNonAsciiBit) != 0)) return false;
+      if (!validName(name, parts.nameLength, parts.nonAscii)) return false;
 
-      const RecordRef ref = index_.fileArena.allocate(FileEntry::sizeFor(length, code, iconSlot));
+      const RecordRef ref = index_.fileArena.allocate(FileEntry::sizeFor(parts));
       if (ref == kNoRecord || !index_.files.append(ref)) return false;
-      uint8_t* record = index_.fileArena.at(ref);
-      storeU32(record, word);
-      storeU32(record + 4, refs_[parent]);
-      uint8_t* at = record + 9;
-      if (longForm) {
-        storeU16(record + 8, static_cast<uint16_t>(length));
-        ++at;
-      } else {
-        record[8] = static_cast<uint8_t>(length);
-      }
-      std::memcpy(at, name, length);
-      std::memcpy(at + length, extension, width);
-      if (iconSlot) storeU32(at + length + width, 0xFFFFFFFF);
-      previous = at;
-      previousLength = length;
-      *highestExtension = std::max<int64_t>(*highestExtension, extensionIndex);
+      FileEntry::build(index_.fileArena.at(ref), parts);
+      previousLength = index_.file(ref).nameBytes(&previous);
+      *highestExtension = std::max<int64_t>(*highestExtension, parts.extension);
     }
     return in.left() == 0;
   }

@@ -57,19 +57,17 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
 
   size_t written = 0;
   RecordArena::Replay replay;
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const RecordRef ref = block.slots[s];
-      if (!rooted.rooted(ref)) continue;
-      const DirEntry dir = index.dir(ref);
-      const RecordRef place = replay.next(dir.recordSize());
-      if (!RecordArena::hasIndex(place)) return fail();
-      const RecordIndex position = RecordArena::indexOf(place);
-      positions.set(ref, position);
-      table[written++] = {dir.key(), position};
-    }
-  }
+  const bool placed = index.dirs.forEach([&](RecordRef ref) {
+    if (!rooted.rooted(ref)) return true;
+    const DirEntry dir = index.dir(ref);
+    const RecordRef place = replay.next(dir.recordSize());
+    if (!RecordArena::hasIndex(place)) return false;
+    const RecordIndex position = RecordArena::indexOf(place);
+    positions.set(ref, position);
+    table[written++] = {dir.key(), position};
+    return true;
+  });
+  if (!placed) return fail();
   std::sort(table.begin(), table.begin() + written);
   for (size_t i = 1; i < written; ++i) {
     if (table[i - 1].key == table[i].key) return fail();  // one record per key, always
@@ -105,49 +103,43 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
 
   const uint8_t* previous = nullptr;
   uint32_t previousLength = 0;
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      if (!rooted.rooted(block.slots[s])) continue;
-      const DirEntry dir = index.dir(block.slots[s]);
-      uint32_t parent = kNoRecordIndex;
-      if (dir.parentLink() != kNoRecord) positions.find(dir.parentLink(), &parent);
-      const uint32_t p = commonPrefix(previous, previousLength, dir.name(), dir.nameLength());
-      const uint32_t q = dir.nameLength() - p;
-      out.u32(dir.key());
-      out.u32(parent);
-      out.u24(p | q << 10 | (dir.hasNonAscii() ? 1u << 20 : 0));
-      out.bytes(dir.name() + p, q);
-      previous = dir.name();
-      previousLength = dir.nameLength();
-    }
-  }
+  index.dirs.forEach([&](RecordRef ref) {
+    if (!rooted.rooted(ref)) return;
+    const DirEntry dir = index.dir(ref);
+    uint32_t parent = kNoRecordIndex;
+    if (dir.parentLink() != kNoRecord) positions.find(dir.parentLink(), &parent);
+    const uint32_t p = commonPrefix(previous, previousLength, dir.name(), dir.nameLength());
+    const uint32_t q = dir.nameLength() - p;
+    out.u32(dir.key());
+    out.u32(parent);
+    out.u24(p | q << 10 | (dir.hasNonAscii() ? 1u << 20 : 0));
+    out.bytes(dir.name() + p, q);
+    previous = dir.name();
+    previousLength = dir.nameLength();
+  });
   out.patchU32(12, static_cast<uint32_t>(out.size()));
 
   uint32_t files = 0;
   previous = nullptr;
   previousLength = 0;
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    const EntryList::Block& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const FileEntry file = index.file(block.slots[s]);
-      uint32_t parent = 0;
-      if (!positions.find(file.parentLink(), &parent)) continue;
-      const uint8_t* name;
-      const uint32_t length = file.nameBytes(&name);
-      const uint32_t width = FileEntry::widthBytes(file.widthCode());
-      const uint32_t p = commonPrefix(previous, previousLength, name, length);
-      const uint32_t q = length - p;
-      out.u32(file.recordWord());
-      out.u32(parent);
-      out.u24(p | q << 10 | width << 20);
-      out.bytes(name + p, q);
-      out.bytes(name + length, width);  // the index as stored, at its width
-      previous = name;
-      previousLength = length;
-      ++files;
-    }
-  }
+  index.files.forEach([&](RecordRef ref) {
+    const FileEntry file = index.file(ref);
+    uint32_t parent = 0;
+    if (!positions.find(file.parentLink(), &parent)) return;
+    const uint8_t* name;
+    const uint32_t length = file.nameBytes(&name);
+    const uint32_t width = FileEntry::widthBytes(file.widthCode());
+    const uint32_t p = commonPrefix(previous, previousLength, name, length);
+    const uint32_t q = length - p;
+    out.u32(file.recordWord());
+    out.u32(parent);
+    out.u24(p | q << 10 | width << 20);
+    out.bytes(name + p, q);
+    out.bytes(name + length, width);  // the index as stored, at its width
+    previous = name;
+    previousLength = length;
+    ++files;
+  });
   if (!out.ok()) return false;
   if (out.size() > UINT32_MAX) return fail();
   out.patchU32(0, static_cast<uint32_t>(out.size()));

@@ -19,14 +19,11 @@ bool consistentAfterLoad(const Index& index, int64_t highestExtension) {
   if (highestExtension >= static_cast<int64_t>(index.extensions.count())) return false;
   const auto ordered = [](const EntryList& list, const auto& order) {
     RecordRef previous = kNoRecord;
-    for (uint32_t b = 0; b < list.blockCount(); ++b) {
-      const EntryList::Block& block = list.block(b);
-      for (uint32_t s = block.first; s < block.end; ++s) {
-        if (previous != kNoRecord && order(previous, block.slots[s]) > 0) return false;
-        previous = block.slots[s];
-      }
-    }
-    return true;
+    return list.forEach([&](RecordRef ref) {
+      if (previous != kNoRecord && order(previous, ref) > 0) return false;
+      previous = ref;
+      return true;
+    });
   };
   return ordered(index.dirs, index.dirOrder()) && ordered(index.files, index.fileOrder());
 }

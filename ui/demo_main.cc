@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/clock.h"
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/memory_files.h"
 #include "platform/url_opener.h"
 #include "ui/demo_machine.h"
 #include "ui/program.h"

@@ -20,6 +20,22 @@ constexpr ListColumn kColumns[] = {
     {"最近访问时间", 150, LVCFMT_CENTER}, {"属性", 150, LVCFMT_LEFT},
 };
 
+// A folder's path as Explorer takes it: "C:\" for a root, "C:\a\b\" below it; empty for a
+// volume's root row, which has no folder.
+std::u16string FolderPath(const RowDescription& d) {
+  std::u16string path;
+  for (const std::u16string& name : d.folders) {
+    path += name;
+    path += u'\\';
+  }
+  return path;
+}
+
+// The entry's name, with "." and the extension for a file that has one.
+std::u16string FullName(const RowDescription& d) {
+  return d.extensionIndex < 0 ? d.baseName : d.baseName + u'.' + d.extension;
+}
+
 // Copies as much of the text as the cell's buffer holds, and terminates it.
 void CopyToCell(LVITEMW& item, std::u16string_view text) {
   if (item.pszText == nullptr || item.cchTextMax <= 0) return;
@@ -85,36 +101,23 @@ void ResultListView::OnGetDispInfo(NMLVDISPINFOW& info) {
 
 bool ResultListView::cacheHolds(uint32_t row) {
   if (cache_.row != static_cast<int64_t>(row)) return false;
-  std::lock_guard indexLock(engine_.index().lock);
-  std::lock_guard searchLock(engine_.results().lock);
   ResultRow entry;
-  return ResultRowAt(engine_.results(), row, &entry) &&
-         entry.isDirectory == cache_.entry.isDirectory && entry.ref == cache_.entry.ref;
+  return rows_.entryAt(row, &entry) && entry == cache_.description.entry;
 }
 
 bool ResultListView::cacheRow(uint32_t row) {
   cache_.row = -1;
-  RecordLocation where;
-  {
-    // The index lock keeps a journal monitor from changing records (and regrowing the arenas
-    // that hold them) while the row is read; the search lock keeps the result lists still.
-    std::lock_guard indexLock(engine_.index().lock);
-    std::lock_guard searchLock(engine_.results().lock);
-    if (!ResultRowAt(engine_.results(), row, &cache_.entry)) return false;
-    DescribeRow(engine_.index(), cache_.entry, &cache_.description);
-    where = LocateRecord(engine_.index(), cache_.entry);
-  }
-  cache_.delivered = ReadFileRecord(
-      engine_.slots(), where.volume, where.recordNumber, &cache_.creation, &cache_.lastAccess,
-      &cache_.recordChange, cache_.entry.isDirectory ? nullptr : &cache_.size, &cache_.attributes);
-  cache_.icon = iconOf(cache_.entry, cache_.description);
+  if (!rows_.describe(row, kAllFileValues, &cache_.description)) return false;
+  cache_.path = FolderPath(cache_.description);
+  cache_.icon = iconOf(cache_.description, cache_.path);
   cache_.row = row;
   return true;
 }
 
-int ResultListView::iconOf(const ResultRow& entry, const RowDescription& d) {
+int ResultListView::iconOf(const RowDescription& d, const std::u16string& path) {
   const UiState& ui = engine_.ui();
-  if (entry.isDirectory) return d.path.empty() ? ui.driveIcon.load() : ui.folderIcon.load();
+  const ResultRow& entry = d.entry;
+  if (entry.isDirectory) return d.folders.empty() ? ui.driveIcon.load() : ui.folderIcon.load();
   if (d.extensionIndex < 0) return PlainFileIconIndex();
   Index& index = engine_.index();
   // The shell is asked without a lock held: it may take its time.
@@ -126,7 +129,7 @@ int ResultListView::iconOf(const ResultRow& entry, const RowDescription& d) {
       const FileEntry file = index.file(entry.ref);
       if (file.hasIconSlot() && file.iconSlot() != -1) return file.iconSlot();
     }
-    const int icon = OwnIconIndex(d.path + d.name);
+    const int icon = OwnIconIndex(path + FullName(d));
     std::lock_guard lock(index.lock);
     FileEntry file = index.file(entry.ref);
     if (file.hasIconSlot()) file.setIconSlot(icon);
@@ -135,48 +138,45 @@ int ResultListView::iconOf(const ResultRow& entry, const RowDescription& d) {
   // The first file shown with an extension fixes the icon of every file with it.
   const int32_t known = index.extensions.iconOf(d.extensionIndex);
   if (known != ExtensionTable::kIconUnknown) return known;
-  const int icon = FileIconIndex(d.path + d.name);
+  const int icon = FileIconIndex(path + FullName(d));
   index.extensions.setIconOf(d.extensionIndex, icon);
   return icon;
 }
 
 std::u16string ResultListView::cellText(int column) const {
-  const RowCache& c = cache_;
+  const RowDescription& d = cache_.description;
+  const FileValues& v = d.values;
   Clock& clock = engine_.environment().clock;
   const auto time = [&](uint32_t bit, uint64_t value) {
-    return (c.delivered & bit) != 0 ? TimeCell(clock.toLocal(value)) : std::u16string();
+    return (v.delivered & bit) != 0 ? TimeCell(clock.toLocal(value)) : std::u16string();
   };
   switch (column) {
     case 0:
-      return c.description.baseName;
+      return d.baseName;
     case 1:
-      return c.description.extension;
+      return d.extension;
     case 2:
-      return c.description.path;
+      return cache_.path;
     case 3:
-      if (c.entry.isDirectory || (c.delivered & kSize) == 0) return {};
-      return SizeCell(c.size);
+      if ((v.delivered & kSize) == 0) return {};
+      return SizeCell(v.size);
     case 4:
-      return time(kCreationTime, c.creation);
+      return time(kCreationTime, v.creation);
     case 5:
-      return time(kRecordChangeTime, c.recordChange);
+      return time(kRecordChangeTime, v.recordChange);
     case 6:
-      return time(kLastAccessTime, c.lastAccess);
+      return time(kLastAccessTime, v.lastAccess);
     case 7:
-      if ((c.delivered & kAttributes) == 0) return {};
-      return AttributeCell(c.attributes, c.entry.isDirectory);
+      if ((v.delivered & kAttributes) == 0) return {};
+      return AttributeCell(v.attributes, d.entry.isDirectory);
     default:
       return {};
   }
 }
 
-bool ResultListView::describe(int row, RowDescription* out) {
-  if (row < 0) return false;
-  std::lock_guard indexLock(engine_.index().lock);
-  std::lock_guard searchLock(engine_.results().lock);
-  ResultRow entry;
-  if (!ResultRowAt(engine_.results(), static_cast<uint32_t>(row), &entry)) return false;
-  DescribeRow(engine_.index(), entry, out);
+bool ResultListView::describe(int row, RowDescription* out, std::u16string* path) {
+  if (row < 0 || !rows_.describe(static_cast<uint32_t>(row), 0, out)) return false;
+  *path = FolderPath(*out);
   return true;
 }
 
@@ -184,22 +184,24 @@ void ResultListView::OnDoubleClick(const NMITEMACTIVATE& item) {
   // The size, time and attribute columns do nothing.
   if (item.iItem < 0 || item.iSubItem >= 3) return;
   RowDescription d;
-  if (!describe(item.iItem, &d)) return;
-  if (d.isDirectory && d.path.empty()) {
-    shell_.revealInExplorer(d.name);  // a volume root: "C:"
+  std::u16string path;
+  if (!describe(item.iItem, &d, &path)) return;
+  if (d.entry.isDirectory && path.empty()) {
+    shell_.revealInExplorer(d.baseName);  // a volume root: "C:"
   } else if (item.iSubItem == 2) {
-    shell_.revealInExplorer(d.path);
-  } else if (!d.isDirectory && d.extension == u"lnk") {
-    shell_.openShortcutTarget(d.path + d.name);
+    shell_.revealInExplorer(path);
+  } else if (!d.entry.isDirectory && d.extension == u"lnk") {
+    shell_.openShortcutTarget(path + FullName(d));
   } else {
-    shell_.revealInExplorer(d.path + d.name);
+    shell_.revealInExplorer(path + FullName(d));
   }
 }
 
 void ResultListView::OnRightClick(const NMITEMACTIVATE& item) {
   RowDescription d;
-  if (!describe(item.iItem, &d)) return;
-  shell_.showContextMenu(list_, d.path, d.name);
+  std::u16string path;
+  if (!describe(item.iItem, &d, &path)) return;
+  shell_.showContextMenu(list_, path, FullName(d));
 }
 
 }  // namespace vessiko

@@ -18,14 +18,15 @@
 #include <string>
 
 #include "search/engine.h"
-#include "ui/result_rows.h"
+#include "search/result_rows.h"
 #include "ui/shell_actions.h"
 
 namespace vessiko {
 
 class ResultListView {
  public:
-  ResultListView(Engine& engine, ShellActions& shell) : engine_(engine), shell_(shell) {}
+  ResultListView(Engine& engine, ShellActions& shell)
+      : engine_(engine), shell_(shell), rows_(engine.index(), engine.results(), engine.slots()) {}
 
   // The dialog's set-up of the list: styles, the system image list, the drive and folder
   // icons, the eight columns.
@@ -39,14 +40,8 @@ class ResultListView {
   // The row whose cells were asked for last, as column 0 last read it.
   struct RowCache {
     int64_t row = -1;
-    ResultRow entry;
     RowDescription description;
-    uint32_t delivered = 0;  // FileRecordValue bits: what the file record gave
-    uint64_t creation = 0;
-    uint64_t lastAccess = 0;
-    uint64_t recordChange = 0;
-    uint64_t size = 0;
-    uint32_t attributes = 0;
+    std::u16string path;  // the folder's
     int icon = 0;
   };
 
@@ -58,12 +53,14 @@ class ResultListView {
   bool cacheRow(uint32_t row);
   // True when the cache still describes the entry now at `row`.
   bool cacheHolds(uint32_t row);
-  bool describe(int row, RowDescription* out);
-  int iconOf(const ResultRow& entry, const RowDescription& description);
+  // The row's description without its values, and its folder's path.
+  bool describe(int row, RowDescription* out, std::u16string* path);
+  int iconOf(const RowDescription& description, const std::u16string& path);
   std::u16string cellText(int column) const;
 
   Engine& engine_;
   ShellActions& shell_;
+  ResultRows rows_;
   HWND list_ = nullptr;
   RowCache cache_;
 };

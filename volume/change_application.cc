@@ -278,20 +278,14 @@ void SettleRenamedDirectories(ChangeContext& c) {
       std::lock_guard dirLock(index.dirs.mutex());
       std::lock_guard fileLock(index.files.mutex());
       uint32_t to;
-      for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-        const EntryList::Block& block = index.dirs.block(b);
-        for (uint32_t s = block.first; s < block.end; ++s) {
-          DirEntry child = index.dir(block.slots[s]);
-          if (repoint(child.parentLink(), &to)) child.setParentLink(to);
-        }
-      }
-      for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-        const EntryList::Block& block = index.files.block(b);
-        for (uint32_t s = block.first; s < block.end; ++s) {
-          FileEntry child = index.file(block.slots[s]);
-          if (repoint(child.parentLink(), &to)) child.setParentLink(to);
-        }
-      }
+      index.dirs.forEach([&](RecordRef ref) {
+        DirEntry child = index.dir(ref);
+        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+      });
+      index.files.forEach([&](RecordRef ref) {
+        FileEntry child = index.file(ref);
+        if (repoint(child.parentLink(), &to)) child.setParentLink(to);
+      });
     }
     moved.clear();
     if (c.listener != nullptr) c.listener->directoriesRenamed();

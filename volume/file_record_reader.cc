@@ -110,26 +110,14 @@ bool fileNameValue(const FileRecordView& record, uint32_t at, const uint8_t** va
          length >= fn::kAttributes + 4;
 }
 
-uint32_t deliverNameValues(const uint8_t* value, uint64_t* creation, uint64_t* lastAccess,
-                           uint64_t* recordChange, uint32_t* attributes) {
-  uint32_t delivered = 0;
-  if (creation != nullptr) {
-    *creation = loadU64(value + fn::kCreation);
-    delivered |= kCreationTime;
+uint32_t deliverNameValues(const uint8_t* value, uint32_t wanted, FileValues* values) {
+  if ((wanted & kCreationTime) != 0) values->creation = loadU64(value + fn::kCreation);
+  if ((wanted & kLastAccessTime) != 0) values->lastAccess = loadU64(value + fn::kLastAccess);
+  if ((wanted & kRecordChangeTime) != 0) {
+    values->recordChange = loadU64(value + fn::kRecordChange);
   }
-  if (lastAccess != nullptr) {
-    *lastAccess = loadU64(value + fn::kLastAccess);
-    delivered |= kLastAccessTime;
-  }
-  if (recordChange != nullptr) {
-    *recordChange = loadU64(value + fn::kRecordChange);
-    delivered |= kRecordChangeTime;
-  }
-  if (attributes != nullptr) {
-    *attributes = loadU32(value + fn::kAttributes);
-    delivered |= kAttributes;
-  }
-  return delivered;
+  if ((wanted & kAttributes) != 0) values->attributes = loadU32(value + fn::kAttributes);
+  return wanted & (kCreationTime | kLastAccessTime | kRecordChangeTime | kAttributes);
 }
 
 // The size from the record's $DATA, or from the $DATA of the extension record its attribute
@@ -202,34 +190,33 @@ NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileRefer
                                                                      : NamePresence::kAbsent;
 }
 
-uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
-                        uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,
-                        uint64_t* size, uint32_t* attributes) {
-  if (volume >= kVolumeCount) return 0;
+FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
+                          uint32_t wanted) {
+  FileValues values;
+  if (volume >= kVolumeCount) return values;
   VolumeSlot& slot = slots[volume];
-  if (!slot.present() || slot.fileRecordBuffer == nullptr) return 0;
+  if (!slot.present() || slot.fileRecordBuffer == nullptr) return values;
   std::lock_guard lock(slot.recordLock);
   FileRecordView record;
-  if (!fetchRecord(slot, recordNumber, &record)) return 0;
+  if (!fetchRecord(slot, recordNumber, &record)) return values;
 
-  uint32_t delivered = 0;
   const uint32_t name = record.find(record.firstAttribute(), a::kTypeFileName);
   const uint8_t* value = nullptr;
   const bool hasName = fileNameValue(record, name, &value);
   if (hasName) {
-    delivered = deliverNameValues(value, creation, lastAccess, recordChange, attributes);
-    if (size != nullptr && loadU64(value + fn::kDataSize) != 0) {
-      *size = loadU64(value + fn::kDataSize);
-      return delivered | kSize;
+    values.delivered = deliverNameValues(value, wanted, &values);
+    if ((wanted & kSize) != 0 && loadU64(value + fn::kDataSize) != 0) {
+      values.size = loadU64(value + fn::kDataSize);
+      values.delivered |= kSize;
+      return values;
     }
   }
-  if (size != nullptr) {
+  if ((wanted & kSize) != 0) {
     const uint32_t from =
         hasName ? record.next(name, record.attributeAt(name)) : record.firstAttribute();
-    if (findDataSize(slot, slots.heap(), record, from, size)) delivered |= kSize;
+    if (findDataSize(slot, slots.heap(), record, from, &values.size)) values.delivered |= kSize;
   }
-  const bool wantsName = creation != nullptr || lastAccess != nullptr || recordChange != nullptr ||
-                         attributes != nullptr;
+  const bool wantsName = (wanted & ~kSize) != 0;
   if (!hasName && wantsName) {
     // The names live in an extension record; the buffer may hold another record by now.
     uint64_t extension;
@@ -238,10 +225,10 @@ uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumb
         findInAttributeList(slot, slots.heap(), record, a::kTypeFileName, &extension) &&
         fetchRecord(slot, extension, &other) &&
         fileNameValue(other, other.find(other.firstAttribute(), a::kTypeFileName), &value)) {
-      delivered |= deliverNameValues(value, creation, lastAccess, recordChange, attributes);
+      values.delivered |= deliverNameValues(value, wanted, &values);
     }
   }
-  return delivered;
+  return values;
 }
 
 }  // namespace vessiko

@@ -30,11 +30,21 @@ enum FileRecordValue : uint32_t {
   kAttributes = 16,
 };
 
-// Each out pointer may be null; those values are not read. Returns the FileRecordValue bits of
-// the values delivered; the others keep what they held.
-uint32_t ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
-                        uint64_t* creation, uint64_t* lastAccess, uint64_t* recordChange,
-                        uint64_t* size, uint32_t* attributes);
+constexpr uint32_t kAllFileValues =
+    kCreationTime | kLastAccessTime | kRecordChangeTime | kSize | kAttributes;
+
+struct FileValues {
+  uint32_t delivered = 0;  // the FileRecordValue bits of the values read; the others are 0
+  uint64_t creation = 0;
+  uint64_t lastAccess = 0;
+  uint64_t recordChange = 0;
+  uint64_t size = 0;
+  uint32_t attributes = 0;
+};
+
+// Reads the values whose FileRecordValue bits are in `wanted`; the others are not read.
+FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,
+                          uint32_t wanted);
 
 enum class NamePresence { kPresent, kAbsent, kUnknown };
 

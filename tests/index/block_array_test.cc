@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "index/entry_list.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {
@@ -40,16 +40,15 @@ struct ByValue {
 };
 
 template <class Array>
-std::vector<typename std::remove_reference_t<decltype(std::declval<Array&>().block(0).slots[0])>>
-contents(const Array& array) {
-  std::vector<std::remove_reference_t<decltype(array.block(0).slots[0])>> out;
-  for (uint32_t i = 0; i < array.blockCount(); ++i) {
-    const auto& b = array.block(i);
-    for (uint32_t s = b.first; s < b.end; ++s)
-      out.push_back(b.slots[s]);
-  }
+auto contents(const Array& array) {
+  std::vector<std::remove_cvref_t<decltype(array.block(0).slots[0])>> out;
+  array.forEach([&](const auto& e) { out.push_back(e); });
   return out;
 }
+
+// A const array lends its blocks read-only.
+static_assert(std::is_const_v<
+              std::remove_reference_t<decltype(std::declval<const EntryList::Array&>().block(0))>>);
 
 template <class Array>
 void expectWellFormed(const Array& array, uint32_t capacity) {
@@ -148,6 +147,18 @@ TEST_F(BlockArrayTest, RetainIfCompactsBlocksAndReleasesEmptiedOnes) {
 
 // Random insertions, removals and appends on blocks of 8; duplicates are frequent so the
 // equal-neighbour walks cross block boundaries.
+TEST_F(BlockArrayTest, ForEachStopsWhereTheCallbackReturnsFalse) {
+  BlockArray<Item, 8, 2, 4> array(heap_);
+  for (uint32_t i = 0; i < 20; ++i)
+    array.append({i, i});
+  std::vector<uint32_t> seen;
+  EXPECT_FALSE(array.forEach([&](const Item& i) {
+    seen.push_back(i.key);
+    return i.key != 11;
+  }));
+  EXPECT_EQ(seen.size(), 12u);  // into the second block, and no further
+}
+
 TEST_F(BlockArrayTest, ModelOfSortedInsertRemoveAndAppend) {
   std::mt19937 random(12345);
   for (int round = 0; round < 6; ++round) {

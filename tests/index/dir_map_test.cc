@@ -4,8 +4,10 @@
 
 #include <map>
 #include <random>
+#include <utility>
+#include <vector>
 
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {
@@ -103,16 +105,10 @@ TEST_F(DirMapTest, ModelOfInsertEraseFind) {
     }
   }
   // Iteration gives every pair in ascending key order.
-  auto it = reference.begin();
-  for (uint32_t i = 0; i < map_.blockCount(); ++i) {
-    const auto& b = map_.block(i);
-    for (uint32_t s = b.first; s < b.end; ++s, ++it) {
-      ASSERT_NE(it, reference.end());
-      EXPECT_EQ(b.slots[s].key, it->first);
-      EXPECT_EQ(b.slots[s].dir, it->second);
-    }
-  }
-  EXPECT_EQ(it, reference.end());
+  using Pairs = std::vector<std::pair<EntryKey, RecordRef>>;
+  Pairs pairs;
+  map_.forEach([&](const DirMapPair& pair) { pairs.emplace_back(pair.key, pair.dir); });
+  EXPECT_EQ(pairs, Pairs(reference.begin(), reference.end()));
 }
 
 }  // namespace

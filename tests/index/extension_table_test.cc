@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/utf.h"
 
 namespace vessiko {

@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "platform/sim/failing_heap.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/failing_heap.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {

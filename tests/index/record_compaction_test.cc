@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "index/sort_entries.h"
-#include "platform/sim/failing_heap.h"
+#include "platform/fakes/failing_heap.h"
 #include "tests/support/test_index.h"
 
 namespace vessiko {
@@ -47,12 +47,9 @@ std::vector<std::string> describe(testing::TestIndex& t) {
   std::vector<std::string> out;
   for (RecordRef d : t.dirsInOrder()) out.push_back(t.pathOf(d));
   for (RecordRef f : t.filesInOrder()) out.push_back(t.filePath(f));
-  for (uint32_t b = 0; b < t.index().dirMap.blockCount(); ++b) {
-    const auto& block = t.index().dirMap.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      out.push_back(std::to_string(block.slots[s].key) + "=" + t.pathOf(block.slots[s].dir));
-    }
-  }
+  t.index().dirMap.forEach([&](const DirMapPair& pair) {
+    out.push_back(std::to_string(pair.key) + "=" + t.pathOf(pair.dir));
+  });
   return out;
 }
 

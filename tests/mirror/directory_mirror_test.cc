@@ -1,7 +1,7 @@
 // The mirror over real temporary trees, read back through the volume's own control codes:
 // enumeration for the whole tree, the change journal for what a start or the watcher wrote,
 // and the file-record control code for sizes and times.
-#include "platform/posix/directory_mirror.h"
+#include "mirror/directory_mirror.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "platform/ntfs_layout.h"
-#include "platform/posix/file_name_bytes.h"
-#include "platform/sim/memory_files.h"
-#include "platform/sim/recording_messages.h"
+#include "mirror/file_name_bytes.h"
+#include "platform/fakes/memory_files.h"
+#include "platform/fakes/recording_messages.h"
 #include "tests/mirror/temp_tree.h"
 #include "tests/platform/sim_test_readers.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "platform/posix/inotify_watcher.h"
+#include "mirror/inotify_watcher.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "platform/posix/mirror_editor.h"
-#include "platform/posix/mirror_tree.h"
-#include "platform/posix/tree_reconciler.h"
-#include "platform/sim/recording_messages.h"
+#include "mirror/mirror_editor.h"
+#include "mirror/mirror_tree.h"
+#include "mirror/tree_reconciler.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_volume.h"
 #include "tests/mirror/temp_tree.h"
 

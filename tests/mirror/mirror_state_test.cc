@@ -1,4 +1,4 @@
-#include "platform/posix/mirror_state.h"
+#include "mirror/mirror_state.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/little_endian.h"
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/memory_files.h"
 
 namespace vessiko {
 namespace {

@@ -1,5 +1,5 @@
 #include "platform/clock.h"
-#include "platform/sim/fixed_clock.h"
+#include "platform/fakes/fixed_clock.h"
 
 #include <gtest/gtest.h>
 

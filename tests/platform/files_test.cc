@@ -1,5 +1,5 @@
 #include "platform/files.h"
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/memory_files.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {

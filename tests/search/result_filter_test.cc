@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
-#include "platform/sim/fixed_clock.h"
+#include "platform/fakes/fixed_clock.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"

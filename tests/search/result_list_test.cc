@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/sim/failing_heap.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/failing_heap.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {

@@ -15,8 +15,8 @@
 
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
-#include "platform/sim/failing_heap.h"
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/failing_heap.h"
+#include "platform/fakes/memory_files.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "store/database_pair.h"
@@ -105,13 +105,9 @@ Snapshot snapshotOf(testing::TestIndex& t) {
   }
   for (RecordRef ref : t.filesInOrder())
     s.files.push_back(hex(index.file(ref).recordWord()) + " " + t.filePath(ref));
-  for (uint32_t b = 0; b < index.dirMap.blockCount(); ++b) {
-    const DirMap::Block& block = index.dirMap.block(b);
-    for (uint32_t i = block.first; i < block.end; ++i) {
-      const DirMapPair& pair = block.slots[i];
-      if (pair.dir != kNoRecord) s.dirMap.push_back(hex(pair.key) + " " + t.pathOf(pair.dir));
-    }
-  }
+  index.dirMap.forEach([&](const DirMapPair& pair) {
+    if (pair.dir != kNoRecord) s.dirMap.push_back(hex(pair.key) + " " + t.pathOf(pair.dir));
+  });
   return s;
 }
 
@@ -609,6 +605,29 @@ TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
   MachineIndex loaded(machine);
   bool frozen = false;
   EXPECT_FALSE(loaded.load(files, &frozen));
+}
+
+// A file record's word must be the one its fields build: one whose layout bits say otherwise is
+// refused, and the file with it.
+TEST(CoreDatabaseLoad, AFileRecordWordItsFieldsDoNotBuildIsRejected) {
+  SimMachine machine;
+  SimVolume& c = machine.addNtfsDrive('C');
+  c.create(simFile(5, u"a.txt", 1));
+  MachineIndex built(machine);
+  ASSERT_NO_FATAL_FAILURE(built.build());
+  MemoryFiles files;
+  ASSERT_TRUE(built.save(files));
+  const std::vector<uint8_t> saved = files.get(kPaths.core);
+  const StoredRecord file = readCore(saved).files.at(0);
+  for (const uint32_t bit :
+       {FileEntry::kIconSlotBit, FileEntry::kLongFormBit, FileEntry::kNonAsciiBit}) {
+    std::vector<uint8_t> bytes = saved;
+    storeU32(bytes.data() + file.at, file.first ^ bit);
+    files.put(kPaths.core, bytes);
+    MachineIndex loaded(machine);
+    bool frozen = false;
+    EXPECT_FALSE(loaded.load(files, &frozen)) << std::hex << bit;
+  }
 }
 
 // Each stored directory may repeat the whole name before it in eleven bytes, so a small file

@@ -22,8 +22,8 @@
 #include "index/fold_table.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
-#include "platform/sim/memory_files.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/memory_files.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"
@@ -606,11 +606,7 @@ std::u16string unitsOf(const uint8_t* name, uint32_t length) {
 
 std::vector<RecordRef> listed(const EntryList& list) {
   std::vector<RecordRef> refs;
-  for (uint32_t b = 0; b < list.blockCount(); ++b) {
-    const EntryList::Block& block = list.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      refs.push_back(block.slots[s]);
-  }
+  list.forEach([&](RecordRef ref) { refs.push_back(ref); });
   return refs;
 }
 
@@ -669,20 +665,23 @@ std::string inconsistency(const Index& index) {
   uint32_t live = 0;
   bool first = true;
   EntryKey previousKey = 0;
-  for (uint32_t b = 0; b < index.dirMap.blockCount(); ++b) {
-    const DirMap::Block& block = index.dirMap.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const DirMapPair& pair = block.slots[s];
-      if (!first && pair.key <= previousKey) return "directory map out of order";
-      first = false;
-      previousKey = pair.key;
-      if (pair.dir == kNoRecord) continue;
-      ++live;
-      if (dirSet.count(pair.dir) == 0 || index.dir(pair.dir).key() != pair.key) {
-        return "a map pair naming no listed directory of its key";
-      }
+  std::string mapProblem;
+  index.dirMap.forEach([&](const DirMapPair& pair) {
+    if (!first && pair.key <= previousKey) {
+      mapProblem = "directory map out of order";
+      return false;
     }
-  }
+    first = false;
+    previousKey = pair.key;
+    if (pair.dir == kNoRecord) return true;
+    ++live;
+    if (dirSet.count(pair.dir) == 0 || index.dir(pair.dir).key() != pair.key) {
+      mapProblem = "a map pair naming no listed directory of its key";
+      return false;
+    }
+    return true;
+  });
+  if (!mapProblem.empty()) return mapProblem;
   if (live != dirs.size()) return "the map and the list differ";
   for (RecordRef ref : dirs) {
     const DirMapPair* pair = index.dirMap.find(index.dir(ref).key());

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/little_endian.h"
-#include "platform/sim/memory_files.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/memory_files.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 namespace {

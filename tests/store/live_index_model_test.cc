@@ -26,9 +26,9 @@
 
 #include "index/packed_name.h"
 #include "platform/ntfs_layout.h"
-#include "platform/sim/fixed_clock.h"
-#include "platform/sim/memory_files.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/fixed_clock.h"
+#include "platform/fakes/memory_files.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "store/lifecycle.h"
@@ -114,46 +114,34 @@ Tree indexTree(const Index& index, std::string* broken) {
   };
   Tree tree;
   RecordRef previous = kNoRecord;
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const RecordRef ref = block.slots[s];
-      const DirEntry dir = index.dir(ref);
-      tree.push_back(numbered("D " + pathOf(ref), recordNumberOf(dir.key())));
-      const DirMapPair* pair = index.dirMap.find(dir.key());
-      if (pair == nullptr || pair->dir != ref) *broken += "map misses " + tree.back() + "\n";
-      if (previous != kNoRecord && index.dirOrder()(previous, ref) >= 0) {
-        *broken += "directories out of order at " + tree.back() + "\n";
-      }
-      previous = ref;
+  index.dirs.forEach([&](RecordRef ref) {
+    const DirEntry dir = index.dir(ref);
+    tree.push_back(numbered("D " + pathOf(ref), recordNumberOf(dir.key())));
+    const DirMapPair* pair = index.dirMap.find(dir.key());
+    if (pair == nullptr || pair->dir != ref) *broken += "map misses " + tree.back() + "\n";
+    if (previous != kNoRecord && index.dirOrder()(previous, ref) >= 0) {
+      *broken += "directories out of order at " + tree.back() + "\n";
     }
-  }
+    previous = ref;
+  });
   uint32_t live = 0;
-  for (uint32_t b = 0; b < index.dirMap.blockCount(); ++b) {
-    const DirMap::Block& block = index.dirMap.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s)
-      live += block.slots[s].dir != kNoRecord ? 1 : 0;
-  }
+  index.dirMap.forEach([&](const DirMapPair& pair) { live += pair.dir != kNoRecord ? 1 : 0; });
   if (live != index.dirs.itemCount()) *broken += "the map holds directories the list lacks\n";
   previous = kNoRecord;
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    const EntryList::Block& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const RecordRef ref = block.slots[s];
-      const FileEntry file = index.file(ref);
-      const uint8_t* bytes;
-      const uint32_t length = file.nameBytes(&bytes);
-      std::string name = testing::decodeToUtf8(bytes, length);
-      const int32_t extension = file.extensionIndex(bytes + length);
-      if (extension >= 0) name += "." + utf16ToUtf8(index.extensions.extensionText(extension));
-      tree.push_back(numbered("F " + pathOf(file.parentLink()) + "\\" + name, file.recordNumber()));
-      // Hard links of one name in two folders are the only records that may compare equal.
-      if (previous != kNoRecord && index.fileOrder()(previous, ref) > 0) {
-        *broken += "files out of order at " + tree.back() + "\n";
-      }
-      previous = ref;
+  index.files.forEach([&](RecordRef ref) {
+    const FileEntry file = index.file(ref);
+    const uint8_t* bytes;
+    const uint32_t length = file.nameBytes(&bytes);
+    std::string name = testing::decodeToUtf8(bytes, length);
+    const int32_t extension = file.extensionIndex(bytes + length);
+    if (extension >= 0) name += "." + utf16ToUtf8(index.extensions.extensionText(extension));
+    tree.push_back(numbered("F " + pathOf(file.parentLink()) + "\\" + name, file.recordNumber()));
+    // Hard links of one name in two folders are the only records that may compare equal.
+    if (previous != kNoRecord && index.fileOrder()(previous, ref) > 0) {
+      *broken += "files out of order at " + tree.back() + "\n";
     }
-  }
+    previous = ref;
+  });
   std::sort(tree.begin(), tree.end());
   return tree;
 }

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/fixed_clock.h"
-#include "platform/sim/memory_files.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/fixed_clock.h"
+#include "platform/fakes/memory_files.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "search/engine.h"
 #include "search/memory_scope_view.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "index/index.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko::testing {
 

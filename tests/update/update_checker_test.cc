@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "tests/update/scripted_sockets.h"
 #include "tests/update/test_http_server.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
-#include "platform/sim/failing_heap.h"
+#include "platform/fakes/failing_heap.h"
 #include "platform/utf.h"
 #include "search/live_refresh.h"
 #include "tests/support/search_fixture.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
-#include "platform/sim/failing_heap.h"
+#include "platform/fakes/failing_heap.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "tests/support/sim_entries.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/ntfs_layout.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "volume/journal_control.h"

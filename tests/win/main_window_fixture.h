@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "platform/sim/fixed_clock.h"
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/fixed_clock.h"
+#include "platform/fakes/memory_files.h"
 #include "platform/sim/sim_machine.h"
 #include "tests/win/recording_shell.h"
 #include "tests/win/recording_window_messages.h"

@@ -21,7 +21,7 @@
 #include "index/record_compaction.h"
 #include "index/sort_entries.h"
 #include "platform/ntfs_layout.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "store/core_database.h"
 #include "store/database_pair.h"

@@ -104,13 +104,10 @@ void run(uint32_t entries) {
   }
   const FileOrder order = index.fileOrder();
   RecordRef previous = kNoRecord;
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    const auto& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      if (previous != kNoRecord && order(previous, block.slots[s]) > 0) fail("file order");
-      previous = block.slots[s];
-    }
-  }
+  index.files.forEach([&](RecordRef ref) {
+    if (previous != kNoRecord && order(previous, ref) > 0) fail("file order");
+    previous = ref;
+  });
   Stopwatch compaction;
   compactRecords(index);
   const double compactionSeconds = compaction.seconds();

@@ -13,7 +13,7 @@
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "index/sort_entries.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
@@ -41,13 +41,11 @@ template <class Order>
 void checkSorted(const EntryList& list, const Order& order) {
   RecordRef previous = kNoRecord;
   uint64_t seen = 0;
-  for (uint32_t b = 0; b < list.blockCount(); ++b) {
-    const auto& block = list.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s, ++seen) {
-      if (previous != kNoRecord && order(previous, block.slots[s]) > 0) fail("list order");
-      previous = block.slots[s];
-    }
-  }
+  list.forEach([&](RecordRef ref) {
+    if (previous != kNoRecord && order(previous, ref) > 0) fail("list order");
+    previous = ref;
+    ++seen;
+  });
   if (seen != list.itemCount()) fail("item count");
 }
 

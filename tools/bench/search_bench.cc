@@ -24,7 +24,7 @@
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
 #include "index/sort_entries.h"
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"
 #include "search/run_search.h"
@@ -235,28 +235,22 @@ void countPlainly(const Index& index, std::vector<Query>& queries, RecordRef sco
   std::vector<PlainCount> counts;
   for (const Query& q : queries)
     counts.emplace_back(index, q, scopeDir);
-  for (uint32_t b = 0; b < index.dirs.blockCount(); ++b) {
-    const EntryList::Block& block = index.dirs.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const DirEntry dir = index.dir(block.slots[s]);
-      const std::u16string name = decoded(dir.name(), dir.nameLength());
-      for (PlainCount& c : counts)
-        c.dir(name, dir.parentLink());
-    }
-  }
-  for (uint32_t b = 0; b < index.files.blockCount(); ++b) {
-    const EntryList::Block& block = index.files.block(b);
-    for (uint32_t s = block.first; s < block.end; ++s) {
-      const FileEntry file = index.file(block.slots[s]);
-      const uint8_t* bytes;
-      const uint32_t length = file.nameBytes(&bytes);
-      const std::u16string base = decoded(bytes, length);
-      const int32_t extension = file.extensionIndex(bytes + length);
-      const char16_t* text = extension < 0 ? nullptr : index.extensions.extensionText(extension);
-      for (PlainCount& c : counts)
-        c.file(base, text, file.parentLink());
-    }
-  }
+  index.dirs.forEach([&](RecordRef ref) {
+    const DirEntry dir = index.dir(ref);
+    const std::u16string name = decoded(dir.name(), dir.nameLength());
+    for (PlainCount& c : counts)
+      c.dir(name, dir.parentLink());
+  });
+  index.files.forEach([&](RecordRef ref) {
+    const FileEntry file = index.file(ref);
+    const uint8_t* bytes;
+    const uint32_t length = file.nameBytes(&bytes);
+    const std::u16string base = decoded(bytes, length);
+    const int32_t extension = file.extensionIndex(bytes + length);
+    const char16_t* text = extension < 0 ? nullptr : index.extensions.extensionText(extension);
+    for (PlainCount& c : counts)
+      c.file(base, text, file.parentLink());
+  });
   for (size_t i = 0; i < queries.size(); ++i)
     queries[i].expected = counts[i].count;
 }

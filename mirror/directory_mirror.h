@@ -20,11 +20,11 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
-#include "platform/posix/inotify_watcher.h"
-#include "platform/posix/live_file_values.h"
-#include "platform/posix/mirror_editor.h"
-#include "platform/posix/mirror_tree.h"
-#include "platform/posix/tree_reconciler.h"
+#include "mirror/inotify_watcher.h"
+#include "mirror/live_file_values.h"
+#include "mirror/mirror_editor.h"
+#include "mirror/mirror_tree.h"
+#include "mirror/tree_reconciler.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/user_messages.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/inotify_watcher.h"
+#include "mirror/inotify_watcher.h"
 
 #include <fcntl.h>
 #include <poll.h>

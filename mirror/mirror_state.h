@@ -30,7 +30,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/posix/mirror_tree.h"
+#include "mirror/mirror_tree.h"
 
 namespace vessiko {
 

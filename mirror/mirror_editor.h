@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/mirror_tree.h"
-#include "platform/posix/watch_registry.h"
+#include "mirror/mirror_tree.h"
+#include "mirror/watch_registry.h"
 #include "platform/sim/sim_volume.h"
 
 namespace vessiko {

@@ -1,4 +1,4 @@
-#include "platform/posix/mirror_tree.h"
+#include "mirror/mirror_tree.h"
 
 #include <algorithm>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "platform/posix/mirror_state.h"
+#include "mirror/mirror_state.h"
 
 #include <array>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/sim/memory_files.h"
+#include "platform/fakes/memory_files.h"
 
 #include <algorithm>
 #include <cstring>

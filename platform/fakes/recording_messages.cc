@@ -1,4 +1,4 @@
-#include "platform/sim/recording_messages.h"
+#include "platform/fakes/recording_messages.h"
 
 namespace vessiko {
 

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/mirror_editor.h"
-#include "platform/posix/tree_reconciler.h"
-#include "platform/posix/watch_registry.h"
+#include "mirror/mirror_editor.h"
+#include "mirror/tree_reconciler.h"
+#include "mirror/watch_registry.h"
 #include "platform/user_messages.h"
 
 namespace vessiko {

@@ -22,9 +22,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/mirror_editor.h"
-#include "platform/posix/mirror_tree.h"
-#include "platform/posix/watch_registry.h"
+#include "mirror/mirror_editor.h"
+#include "mirror/mirror_tree.h"
+#include "mirror/watch_registry.h"
 
 namespace vessiko {
 

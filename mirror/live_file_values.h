@@ -20,7 +20,7 @@
 #include <span>
 #include <string>
 
-#include "platform/posix/mirror_tree.h"
+#include "mirror/mirror_tree.h"
 
 namespace vessiko {
 

@@ -1,4 +1,4 @@
-#include "platform/posix/directory_mirror.h"
+#include "mirror/directory_mirror.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
-#include "platform/posix/file_name_bytes.h"
-#include "platform/posix/mirror_state.h"
+#include "mirror/file_name_bytes.h"
+#include "mirror/mirror_state.h"
 
 namespace vessiko {
 

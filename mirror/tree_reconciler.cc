@@ -1,4 +1,4 @@
-#include "platform/posix/tree_reconciler.h"
+#include "mirror/tree_reconciler.h"
 
 #include <dirent.h>
 #include <fcntl.h>

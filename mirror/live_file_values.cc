@@ -1,4 +1,4 @@
-#include "platform/posix/live_file_values.h"
+#include "mirror/live_file_values.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "platform/posix/mirror_editor.h"
+#include "mirror/mirror_editor.h"
 
 #include <vector>
 
 #include "platform/ntfs_layout.h"
-#include "platform/posix/file_name_bytes.h"
+#include "mirror/file_name_bytes.h"
 
 namespace vessiko {
 

@@ -1,0 +1,93 @@
+#include "search/result_rows.h"
+
+#include <mutex>
+
+#include "index/packed_name.h"
+
+namespace vessiko {
+
+namespace {
+
+void decodeName(const uint8_t* bytes, uint32_t length, std::u16string* out) {
+  out->resize(length + 1);
+  out->resize(decodePackedName(out->data(), bytes, length));
+}
+
+// The names of `dir` and the folders above it, the volume's root first. Bounded by the deepest
+// chain the index keeps, so a damaged parent link cannot loop.
+void folderNames(const Index& index, RecordRef dir, std::vector<std::u16string>* out) {
+  uint32_t depth = 0;
+  for (RecordRef at = dir; at != kNoRecord && depth < kMaxDirectoryDepth;
+       at = index.dir(at).parentLink()) {
+    ++depth;
+  }
+  out->resize(depth);
+  for (uint32_t i = depth; i-- > 0; dir = index.dir(dir).parentLink()) {
+    const DirEntry entry = index.dir(dir);
+    decodeName(entry.name(), entry.nameLength(), &(*out)[i]);
+  }
+}
+
+}  // namespace
+
+bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) {
+  const uint32_t dirs = state.dirResults.count();
+  if (row < dirs) {
+    *out = {true, state.dirResults.itemAt(row)};
+    return true;
+  }
+  if (row - dirs < state.fileResults.count()) {
+    *out = {false, state.fileResults.itemAt(row - dirs)};
+    return true;
+  }
+  return false;
+}
+
+uint32_t ResultRows::count() const {
+  std::lock_guard searchLock(state_.lock);
+  return state_.dirResults.count() + state_.fileResults.count();
+}
+
+bool ResultRows::entryAt(uint32_t row, ResultRow* out) const {
+  std::lock_guard searchLock(state_.lock);
+  return ResultRowAt(state_, row, out);
+}
+
+bool ResultRows::describe(uint32_t row, uint32_t wanted, RowDescription* out) const {
+  {
+    // The index lock keeps a journal monitor from changing records (and regrowing the arenas
+    // that hold them) while they are copied; the search lock keeps the result lists still.
+    std::lock_guard indexLock(index_.lock);
+    std::lock_guard searchLock(state_.lock);
+    if (!ResultRowAt(state_, row, &out->entry)) return false;
+    out->extension.clear();
+    out->extensionIndex = -1;
+    if (out->entry.isDirectory) {
+      const DirEntry dir = index_.dir(out->entry.ref);
+      out->volume = volumeOf(dir.key());
+      out->recordNumber = recordNumberOf(dir.key());
+      decodeName(dir.name(), dir.nameLength(), &out->baseName);
+      folderNames(index_, dir.parentLink(), &out->folders);
+    } else {
+      const FileEntry file = index_.file(out->entry.ref);
+      out->volume = volumeOf(index_.dir(file.parentLink()).key());
+      out->recordNumber = file.recordNumber();
+      const uint8_t* bytes;
+      const uint32_t length = file.nameBytes(&bytes);
+      decodeName(bytes, length, &out->baseName);
+      folderNames(index_, file.parentLink(), &out->folders);
+      const int32_t extension = file.extensionIndex(bytes + length);
+      // An index the table gives no text for is shown as a file without an extension.
+      if (const char16_t* text = index_.extensions.extensionText(extension)) {
+        out->extensionIndex = extension;
+        out->extension = text;
+      }
+    }
+  }
+  if (out->entry.isDirectory) wanted &= ~uint32_t{kSize};
+  out->values =
+      wanted == 0 ? FileValues() : ReadFileRecord(slots_, out->volume, out->recordNumber, wanted);
+  return true;
+}
+
+}  // namespace vessiko
