@@ -22,7 +22,7 @@
 #include "cli/row_cells.h"
 #include "mirror/directory_mirror.h"
 #include "platform/sim/sim_machine.h"
-#include "search/engine.h"
+#include "engine/engine.h"
 #include "search/filter_panel.h"
 #include "search/memory_scope_view.h"
 

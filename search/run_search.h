@@ -6,7 +6,7 @@
 #pragma once
 
 #include "index/index.h"
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "platform/user_messages.h"
 #include "search/scope_list.h"
 #include "search/search_state.h"

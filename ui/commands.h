@@ -10,7 +10,7 @@
 #include <atomic>
 
 #include "platform/url_opener.h"
-#include "search/engine.h"
+#include "engine/engine.h"
 #include "ui/filter_panel_controls.h"
 #include "ui/main_layout.h"
 #include "ui/win32_messages.h"

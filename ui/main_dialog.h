@@ -14,7 +14,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/url_opener.h"
-#include "search/engine.h"
+#include "engine/engine.h"
 #include "store/database_paths.h"
 #include "ui/commands.h"
 #include "ui/filter_panel_controls.h"

@@ -13,7 +13,7 @@
 
 #include <windows.h>
 
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "search/scope_list.h"
 #include "ui/dpi.h"
 #include "ui/filter_panel_controls.h"

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-#include "search/engine.h"
+#include "engine/engine.h"
 #include "search/result_rows.h"
 #include "ui/shell_actions.h"
 

@@ -1,6 +1,6 @@
 // The filter button over an index built from simulated volumes: which results each group keeps,
 // the messages that refuse a press, and the snapshot the filtered lists become.
-#include "search/apply_filter.h"
+#include "engine/apply_filter.h"
 
 #include <gtest/gtest.h>
 

@@ -20,7 +20,7 @@
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "store/database_pair.h"
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/sim_entries.h"
 #include "tests/support/test_index.h"

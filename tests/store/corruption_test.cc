@@ -30,7 +30,7 @@
 #include "search/run_search.h"
 #include "store/core_database.h"
 #include "store/extension_database.h"
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 #include "tests/support/search_fixture.h"
 #include "tests/support/sim_entries.h"
 #include "tools/synth/synthetic_names.h"

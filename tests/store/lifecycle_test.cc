@@ -1,6 +1,6 @@
 // Whole runs of the engine over a simulated machine: the first build and save, loads and
 // catch-up, live changes through the monitors, out-of-date databases, and closing.
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 
 #include <gtest/gtest.h>
 

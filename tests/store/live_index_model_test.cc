@@ -31,7 +31,7 @@
 #include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 #include "tests/support/sim_entries.h"
 #include "tests/support/test_index.h"
 #include "volume/usn_record.h"
@@ -163,7 +163,7 @@ std::string difference(const Tree& truth, const Tree& index) {
 
 // --- One program run after another over the same machine and database files.
 
-class Program : public LifecycleHooks {
+class Program {
  public:
   // Told every status text; the build's scan status comes between discovery and the
   // enumeration.
@@ -177,7 +177,7 @@ class Program : public LifecycleHooks {
   };
 
   explicit Program(SimMachine& machine) : machine_(machine) {}
-  ~Program() override { stop(false); }
+  ~Program() { stop(false); }
 
   void start() {
     run_ = std::make_unique<Run>(*this);
@@ -202,7 +202,8 @@ class Program : public LifecycleHooks {
           index(heap, Collation::loadCollationTable()),
           slots(heap),
           lifecycle(LifecycleParts{index, slots, p.machine_, p.files, p.clock_, p.messages, rows,
-                                   ui, DatabasePaths::inFolder("/db", '/'), p, false}) {}
+                                   ui, DatabasePaths::inFolder("/db", '/'), nullptr, nullptr,
+                                   false}) {}
     PrivateHeap heap;
     Index index;
     VolumeSlots slots;
@@ -211,8 +212,6 @@ class Program : public LifecycleHooks {
     Lifecycle lifecycle;
   };
 
-  void firstSearch() override {}
-  ChangeListener* changeListener() override { return nullptr; }
 
   SimMachine& machine_;
   FixedClock clock_{calendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};

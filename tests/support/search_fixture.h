@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "search/memory_scope_view.h"
 #include "search/run_search.h"
 #include "tests/support/test_index.h"

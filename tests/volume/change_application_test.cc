@@ -10,7 +10,7 @@
 #include "platform/ntfs_layout.h"
 #include "platform/fakes/failing_heap.h"
 #include "platform/utf.h"
-#include "search/live_refresh.h"
+#include "engine/live_refresh.h"
 #include "tests/support/search_fixture.h"
 #include "tests/support/test_index.h"
 

@@ -26,7 +26,7 @@
 #include "store/core_database.h"
 #include "store/database_pair.h"
 #include "store/extension_database.h"
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 #include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
@@ -204,15 +204,14 @@ void saveAndLoad(uint32_t entries) {
 
 // --- The catch-up.
 
-// Notes when the catch-up begins (its status text) and ends (the first search follows it).
-class CatchUpClock : public RecordingMessages, public LifecycleHooks {
+// Notes when the catch-up begins (its status text) and ends (the start-up returns: only starting
+// the monitors follows it).
+class CatchUpClock : public RecordingMessages {
  public:
   void showStatus(std::string_view text) override {
     if (text == "正在更新数据库...") begin = clock.seconds();
     RecordingMessages::showStatus(text);
   }
-  void firstSearch() override { end = clock.seconds(); }
-  ChangeListener* changeListener() override { return nullptr; }
 
   Stopwatch clock;
   double begin = -1;
@@ -256,7 +255,7 @@ struct ProgramRun {
         index(heap, Collation::loadCollationTable()),
         slots(heap),
         lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock, rows,
-                                 ui, paths, clock, monitorThreads}) {}
+                                 ui, paths, nullptr, nullptr, monitorThreads}) {}
   PrivateHeap heap;
   Index index;
   VolumeSlots slots;
@@ -270,6 +269,7 @@ void runOnce(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& cloc
              std::vector<std::string>* entries = nullptr) {
   ProgramRun run(machine, paths, clock, true);
   run.lifecycle.initialize();
+  clock.end = clock.clock.seconds();
   if (entries != nullptr) *entries = entriesOf(run.index);
   run.lifecycle.close(save);
 }

@@ -1,4 +1,4 @@
-#include "search/apply_filter.h"
+#include "engine/apply_filter.h"
 
 #include <mutex>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 
 #include <array>
 
@@ -69,7 +69,7 @@ void Lifecycle::initialize() {
   if (cancelled()) return;
   ready_ = true;
   p_.ui.searchEnabled = true;
-  p_.hooks.firstSearch();
+  if (p_.search != nullptr) RunSearch(*p_.search);
   if (!frozen_ && !cancelled()) startMonitors();
 }
 
@@ -99,7 +99,7 @@ void Lifecycle::build() {
 
 void Lifecycle::catchUp() {
   ShowStatus(p_.messages, -1, "正在更新数据库...");
-  drainJournals(p_.hooks.changeListener(), true);
+  drainJournals(p_.listener, true);
 }
 
 void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
@@ -117,7 +117,7 @@ void Lifecycle::startMonitors() {
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
     if (!p_.slots[v].present()) continue;
     monitors_.push_back(std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages,
-                                                         p_.hooks.changeListener()));
+                                                         p_.listener));
     if (p_.monitorThreads) monitors_.back()->start();
   }
 }

@@ -22,8 +22,9 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "platform/user_messages.h"
+#include "search/run_search.h"
 #include "store/database_paths.h"
 #include "volume/change_application.h"
 #include "volume/journal_monitor.h"
@@ -39,16 +40,6 @@ namespace vessiko {
 bool LoadSavedIndex(Index& index, VolumeSlots& slots, Files& files, UserMessages& messages,
                     const DatabasePaths& paths, bool* frozen);
 
-// What the start-up needs from the search side.
-class LifecycleHooks {
- public:
-  virtual ~LifecycleHooks() = default;
-  // Runs the first search once searching is enabled.
-  virtual void firstSearch() = 0;
-  // Told of every change the catch-up and the monitors apply.
-  virtual ChangeListener* changeListener() = 0;
-};
-
 struct LifecycleParts {
   Index& index;
   VolumeSlots& slots;
@@ -59,7 +50,10 @@ struct LifecycleParts {
   VolumeRows& rows;
   UiState& ui;
   DatabasePaths paths;
-  LifecycleHooks& hooks;
+  // The first search runs here once searching is enabled (none without).
+  SearchContext* search = nullptr;
+  // Told of every change the catch-up and the monitors apply (may be null).
+  ChangeListener* listener = nullptr;
   // Whether each monitor runs on a thread of its own; without, pollMonitors does their work.
   bool monitorThreads = true;
 };

@@ -13,16 +13,16 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "platform/user_messages.h"
-#include "search/apply_filter.h"
-#include "search/live_refresh.h"
+#include "engine/apply_filter.h"
+#include "engine/live_refresh.h"
 #include "search/result_filter.h"
 #include "search/run_search.h"
 #include "search/scope_list.h"
 #include "search/search_state.h"
 #include "store/database_paths.h"
-#include "store/lifecycle.h"
+#include "engine/lifecycle.h"
 #include "volume/volume_slot.h"
 
 namespace vessiko {
@@ -37,10 +37,10 @@ struct EngineEnvironment {
   DatabasePaths paths;
 };
 
-class Engine : private LifecycleHooks {
+class Engine {
  public:
   explicit Engine(const EngineEnvironment& environment);
-  ~Engine() override;
+  ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
@@ -79,9 +79,6 @@ class Engine : private LifecycleHooks {
   const EngineEnvironment& environment() const { return environment_; }
 
  private:
-  void firstSearch() override { RunSearch(context_); }
-  ChangeListener* changeListener() override { return &refresh_; }
-
   EngineEnvironment environment_;
   PrivateHeap heap_;
   SearchState state_;

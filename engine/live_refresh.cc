@@ -1,4 +1,4 @@
-#include "search/live_refresh.h"
+#include "engine/live_refresh.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "search/engine.h"
+#include "engine/engine.h"
 
 namespace vessiko {
 
@@ -13,7 +13,7 @@ Engine::Engine(const EngineEnvironment& environment)
       refresh_(context_),
       lifecycle_(LifecycleParts{index_, slots_, environment.drives, environment.files,
                                 environment.clock, environment.messages, scope_, ui_,
-                                environment.paths, *this}) {}
+                                environment.paths, &context_, &refresh_}) {}
 
 Engine::~Engine() {
   lifecycle_.close(false);

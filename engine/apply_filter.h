@@ -9,7 +9,7 @@
 
 #include "index/index.h"
 #include "platform/clock.h"
-#include "platform/ui_state.h"
+#include "engine/ui_state.h"
 #include "platform/user_messages.h"
 #include "search/filter_panel.h"
 #include "search/result_filter.h"
