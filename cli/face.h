@@ -20,9 +20,9 @@
 #include "cli/command_line.h"
 #include "cli/mirror_folders.h"
 #include "cli/row_cells.h"
+#include "engine/engine.h"
 #include "mirror/directory_mirror.h"
 #include "platform/sim/sim_machine.h"
-#include "engine/engine.h"
 #include "search/filter_panel.h"
 #include "search/memory_scope_view.h"
 

@@ -7,9 +7,9 @@
 // is read and any message shown before either is taken.
 #pragma once
 
+#include "engine/ui_state.h"
 #include "index/index.h"
 #include "platform/clock.h"
-#include "engine/ui_state.h"
 #include "platform/user_messages.h"
 #include "search/filter_panel.h"
 #include "search/result_filter.h"

@@ -8,21 +8,21 @@
 
 #include <atomic>
 
+#include "engine/apply_filter.h"
+#include "engine/lifecycle.h"
+#include "engine/live_refresh.h"
+#include "engine/ui_state.h"
 #include "index/index.h"
 #include "index/private_heap.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "engine/ui_state.h"
 #include "platform/user_messages.h"
-#include "engine/apply_filter.h"
-#include "engine/live_refresh.h"
 #include "search/result_filter.h"
 #include "search/run_search.h"
 #include "search/scope_list.h"
 #include "search/search_state.h"
 #include "store/database_paths.h"
-#include "engine/lifecycle.h"
 #include "volume/volume_slot.h"
 
 namespace vessiko {

@@ -116,8 +116,8 @@ void Lifecycle::startMonitors() {
   std::lock_guard lock(monitorsLock_);
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
     if (!p_.slots[v].present()) continue;
-    monitors_.push_back(std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages,
-                                                         p_.listener));
+    monitors_.push_back(
+        std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages, p_.listener));
     if (p_.monitorThreads) monitors_.back()->start();
   }
 }

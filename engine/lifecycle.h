@@ -18,11 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "engine/ui_state.h"
 #include "index/index.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "engine/ui_state.h"
 #include "platform/user_messages.h"
 #include "search/run_search.h"
 #include "store/database_paths.h"

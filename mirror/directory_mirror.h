@@ -18,13 +18,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
-#include "platform/files.h"
 #include "mirror/inotify_watcher.h"
 #include "mirror/live_file_values.h"
 #include "mirror/mirror_editor.h"
 #include "mirror/mirror_tree.h"
 #include "mirror/tree_reconciler.h"
+#include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/user_messages.h"
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/ntfs_layout.h"
 #include "mirror/file_name_bytes.h"
+#include "platform/ntfs_layout.h"
 
 namespace vessiko {
 

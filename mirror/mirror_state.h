@@ -29,8 +29,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/files.h"
 #include "mirror/mirror_tree.h"
+#include "platform/files.h"
 
 namespace vessiko {
 

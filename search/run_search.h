@@ -5,8 +5,8 @@
 // order. The query's shape picks one of five scan routines.
 #pragma once
 
-#include "index/index.h"
 #include "engine/ui_state.h"
+#include "index/index.h"
 #include "platform/user_messages.h"
 #include "search/scope_list.h"
 #include "search/search_state.h"

@@ -9,8 +9,8 @@
 
 #include <atomic>
 
-#include "platform/url_opener.h"
 #include "engine/engine.h"
+#include "platform/url_opener.h"
 #include "ui/filter_panel_controls.h"
 #include "ui/main_layout.h"
 #include "ui/win32_messages.h"

@@ -159,8 +159,7 @@ void MainDialog::OnClose() {
 void MainDialog::OnDestroy() {
   // The window's icons were loaded for it alone.
   for (const WPARAM size : {ICON_SMALL, ICON_BIG}) {
-    const auto icon =
-        reinterpret_cast<HICON>(SendMessageW(window_.dialog, WM_SETICON, size, 0));
+    const auto icon = reinterpret_cast<HICON>(SendMessageW(window_.dialog, WM_SETICON, size, 0));
     if (icon != nullptr) DestroyIcon(icon);
   }
   parts_.tasks.detach();

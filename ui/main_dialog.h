@@ -10,11 +10,11 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
+#include "engine/engine.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/url_opener.h"
-#include "engine/engine.h"
 #include "store/database_paths.h"
 #include "ui/commands.h"
 #include "ui/filter_panel_controls.h"

@@ -55,9 +55,8 @@ void Win32Messages::showMessage(std::string_view caption, std::string_view text,
   // memory, the save at close): a box shown now would run a message loop that asks the list
   // view for rows, which take those locks. The box waits until the handler has returned.
   tasks_.post([this, dialog = dialog_.load(), caption = std::string(caption),
-                text = std::string(text), icon] {
-    box(dialog, caption, text, MB_OK | MessageBoxIcon(icon));
-  });
+               text = std::string(text),
+               icon] { box(dialog, caption, text, MB_OK | MessageBoxIcon(icon)); });
 }
 
 void Win32Messages::showMessageAndWait(std::string_view caption, std::string_view text,
@@ -73,18 +72,18 @@ bool Win32Messages::askYesNo(std::string_view caption, std::string_view text, Me
     bool yes = false;
   };
   const auto answer = std::make_shared<Answer>();
-  const bool posted = tasks_.post([this, answer, caption = std::string(caption),
-                                   text = std::string(text), flags] {
-    {
-      std::lock_guard lock(questionLock_);
-      if (questionsEnded_) return;  // the close has begun: the question is not shown
-    }
-    const bool yes = box(dialog_, caption, text, flags) == IDYES;
-    std::lock_guard lock(questionLock_);
-    answer->given = true;
-    answer->yes = yes;
-    answered_.notify_all();
-  });
+  const bool posted =
+      tasks_.post([this, answer, caption = std::string(caption), text = std::string(text), flags] {
+        {
+          std::lock_guard lock(questionLock_);
+          if (questionsEnded_) return;  // the close has begun: the question is not shown
+        }
+        const bool yes = box(dialog_, caption, text, flags) == IDYES;
+        std::lock_guard lock(questionLock_);
+        answer->given = true;
+        answer->yes = yes;
+        answered_.notify_all();
+      });
   if (!posted) return false;
   std::unique_lock lock(questionLock_);
   answered_.wait(lock, [&] { return answer->given || questionsEnded_; });

@@ -183,9 +183,8 @@ Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, 
 
 }  // namespace
 
-void ApplyChange(ChangeContext& c, uint32_t volume, uint32_t attributes, uint32_t reason,
-                 uint64_t fileReference, uint64_t parentReference, char16_t* name,
-                 uint32_t length) {
+void ApplyChange(ChangeContext& c, const JournalChange& change) {
+  const auto [volume, attributes, reason, fileReference, parentReference, name, length] = change;
   const uint64_t recordNumber = fileReference & ntfs::kRecordNumberMask48;
   const uint64_t parentNumber = parentReference & ntfs::kRecordNumberMask48;
   if (volume >= kVolumeCount || length > kMaxNameUnits) return;

@@ -82,12 +82,23 @@ struct ChangeContext {
   bool reportedWideRecord = false;
 };
 
-void ApplyChange(ChangeContext& context, uint32_t volume, uint32_t attributes, uint32_t reason,
-                 uint64_t fileReference, uint64_t parentReference, char16_t* name, uint32_t length);
+// One journal record as it is applied: its volume, the USN_RECORD_V2 fields read, and its name
+// in a buffer of the caller's that the change application may change.
+struct JournalChange {
+  uint32_t volume = 0;
+  uint32_t attributes = 0;
+  uint32_t reason = 0;
+  uint64_t fileReference = 0;
+  uint64_t parentReference = 0;
+  char16_t* name = nullptr;
+  uint32_t length = 0;  // UTF-16 units
+};
+
+void ApplyChange(ChangeContext& context, const JournalChange& change);
 
 // Re-points the children of the directories renamed since the last call at their new records
-// (one walk of both lists), asks the result view to redraw the paths, and tells the listener
-// that the changes are settled.
+// (one walk of both lists), tells the listener of the renamed directories, and that the changes
+// are settled.
 void SettleRenamedDirectories(ChangeContext& context);
 
 }  // namespace vessiko

@@ -43,6 +43,7 @@ void prepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>
 // After a read failed because the journal is being deleted: waits for the deletion, creates
 // the journal anew (32 MiB) and queries it. False, with nothing created, when the wait was
 // cancelled.
-bool recreateJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel = nullptr);
+bool recreateJournal(Volume& volume, JournalState* state,
+                     const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace vessiko

@@ -38,8 +38,8 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mute
   forEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
     if (seen(record.recordNumber(), record.usn)) return;
     copyUsnName(record, name);
-    ApplyChange(context, volume_, record.attributes, record.reason, record.fileReference,
-                record.parentReference, name, record.nameLength);
+    ApplyChange(context, {volume_, record.attributes, record.reason, record.fileReference,
+                          record.parentReference, name, record.nameLength});
   });
   if (indexLock != nullptr) SettleRenamedDirectories(context);
   const int64_t next = loadI64(buffer_);

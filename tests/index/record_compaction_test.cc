@@ -25,7 +25,8 @@ void buildTree(testing::TestIndex& t, int dirs, int files) {
   index.dirMap.append(rootKey(2), root);
   for (int i = 0; i < dirs; ++i) {
     const RecordRef parent = all[random() % all.size()];
-    const RecordRef dir = t.makeDir(makeEntryKey(2, 16 + i), parent, "d" + std::to_string(random() % 100));
+    const RecordRef dir =
+        t.makeDir(makeEntryKey(2, 16 + i), parent, "d" + std::to_string(random() % 100));
     index.dirs.append(dir);
     index.dirMap.append(makeEntryKey(2, 16 + i), dir);
     all.push_back(dir);
@@ -45,8 +46,10 @@ void buildTree(testing::TestIndex& t, int dirs, int files) {
 
 std::vector<std::string> describe(testing::TestIndex& t) {
   std::vector<std::string> out;
-  for (RecordRef d : t.dirsInOrder()) out.push_back(t.pathOf(d));
-  for (RecordRef f : t.filesInOrder()) out.push_back(t.filePath(f));
+  for (RecordRef d : t.dirsInOrder())
+    out.push_back(t.pathOf(d));
+  for (RecordRef f : t.filesInOrder())
+    out.push_back(t.filePath(f));
   t.index().dirMap.forEach([&](const DirMapPair& pair) {
     out.push_back(std::to_string(pair.key) + "=" + t.pathOf(pair.dir));
   });
@@ -60,11 +63,13 @@ TEST(RecordCompaction, SameIndexWithRecordsInListOrder) {
   ASSERT_TRUE(compactRecords(t.index()));
   EXPECT_EQ(describe(t), before);
   for (const auto& refs : {t.dirsInOrder(), t.filesInOrder()}) {
-    for (size_t i = 1; i < refs.size(); ++i) ASSERT_LT(refs[i - 1], refs[i]);
+    for (size_t i = 1; i < refs.size(); ++i)
+      ASSERT_LT(refs[i - 1], refs[i]);
   }
   // Directory records sit where replaying the allocation rule over the list puts them.
   RecordArena::Replay replay;
-  for (RecordRef d : t.dirsInOrder()) EXPECT_EQ(replay.next(t.index().dir(d).recordSize()), d);
+  for (RecordRef d : t.dirsInOrder())
+    EXPECT_EQ(replay.next(t.index().dir(d).recordSize()), d);
 }
 
 TEST(RecordCompaction, OutOfMemoryLeavesTheIndexAsItWas) {

@@ -11,10 +11,10 @@
 #include <map>
 #include <thread>
 
-#include "platform/ntfs_layout.h"
 #include "mirror/file_name_bytes.h"
 #include "platform/fakes/memory_files.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/ntfs_layout.h"
 #include "tests/mirror/temp_tree.h"
 #include "tests/platform/sim_test_readers.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/little_endian.h"
 #include "platform/fakes/memory_files.h"
+#include "platform/little_endian.h"
 
 namespace vessiko {
 namespace {

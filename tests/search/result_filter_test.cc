@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/fixed_clock.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"

@@ -256,10 +256,10 @@ TEST(ConcurrencyTest, AFolderMovedWhileTheListViewReadsItsFiles) {
     ChangeContext context{engine.index(), f.messages, nullptr};
     char16_t oldName[] = u"docs";
     char16_t newName[] = u"papers";
-    ApplyChange(context, 2, ntfs::kAttributeDirectory, ntfs::kReasonRenameOldName, docs, 5, oldName,
-                4);
-    ApplyChange(context, 2, ntfs::kAttributeDirectory,
-                ntfs::kReasonRenameNewName | ntfs::kReasonClose, docs, 5, newName, 6);
+    ApplyChange(context,
+                {2, ntfs::kAttributeDirectory, ntfs::kReasonRenameOldName, docs, 5, oldName, 4});
+    ApplyChange(context, {2, ntfs::kAttributeDirectory,
+                          ntfs::kReasonRenameNewName | ntfs::kReasonClose, docs, 5, newName, 6});
   });
   view.join();
   monitor.join();

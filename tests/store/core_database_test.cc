@@ -13,14 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/little_endian.h"
-#include "platform/ntfs_layout.h"
+#include "engine/lifecycle.h"
 #include "platform/fakes/failing_heap.h"
 #include "platform/fakes/memory_files.h"
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "store/database_pair.h"
-#include "engine/lifecycle.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/sim_entries.h"
 #include "tests/support/test_index.h"
@@ -568,7 +568,7 @@ TEST(CoreDatabaseSave, ChildrenOfAFolderTakenOutByAHalfAppliedRenameAreLeftOut) 
   ASSERT_NO_FATAL_FAILURE(built.build());
   ChangeContext context{built.t.index(), built.t.messages(), nullptr};
   char16_t name[] = u"top";
-  ApplyChange(context, 2, ntfs::kAttributeDirectory, ntfs::kReasonRenameOldName, top, 5, name, 3);
+  ApplyChange(context, {2, ntfs::kAttributeDirectory, ntfs::kReasonRenameOldName, top, 5, name, 3});
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
 

@@ -19,18 +19,18 @@
 #include <utility>
 #include <vector>
 
+#include "engine/lifecycle.h"
 #include "index/fold_table.h"
-#include "platform/little_endian.h"
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/memory_files.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "search/memory_scope_view.h"
 #include "search/run_search.h"
 #include "store/core_database.h"
 #include "store/extension_database.h"
-#include "engine/lifecycle.h"
 #include "tests/support/search_fixture.h"
 #include "tests/support/sim_entries.h"
 #include "tools/synth/synthetic_names.h"

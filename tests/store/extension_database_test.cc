@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/little_endian.h"
 #include "platform/fakes/memory_files.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/little_endian.h"
 
 namespace vessiko {
 namespace {

@@ -24,14 +24,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/lifecycle.h"
 #include "index/packed_name.h"
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/fixed_clock.h"
 #include "platform/fakes/memory_files.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
-#include "engine/lifecycle.h"
 #include "tests/support/sim_entries.h"
 #include "tests/support/test_index.h"
 #include "volume/usn_record.h"
@@ -211,7 +211,6 @@ class Program {
     UiState ui;
     Lifecycle lifecycle;
   };
-
 
   SimMachine& machine_;
   FixedClock clock_{calendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
 #include "platform/fakes/fixed_clock.h"
 #include "platform/fakes/memory_files.h"
 #include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
-#include "engine/engine.h"
 #include "search/memory_scope_view.h"
 #include "tests/support/search_fixture.h"
 

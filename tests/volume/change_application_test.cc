@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ntfs_layout.h"
-#include "platform/fakes/failing_heap.h"
-#include "platform/utf.h"
 #include "engine/live_refresh.h"
+#include "platform/fakes/failing_heap.h"
+#include "platform/ntfs_layout.h"
+#include "platform/utf.h"
 #include "tests/support/search_fixture.h"
 #include "tests/support/test_index.h"
 
@@ -47,8 +47,9 @@ class ChangeApplicationTest : public ::testing::Test {
   void apply(uint32_t reason, uint32_t attributes, uint64_t record, uint64_t parent,
              const std::string& name) {
     std::u16string units = utf8ToUtf16(name);
-    ApplyChange(context_, 2, attributes, reason, record | (uint64_t{3} << 48),
-                parent | (uint64_t{1} << 48), units.data(), static_cast<uint32_t>(units.size()));
+    ApplyChange(context_,
+                {2, attributes, reason, record | (uint64_t{3} << 48), parent | (uint64_t{1} << 48),
+                 units.data(), static_cast<uint32_t>(units.size())});
   }
 
   std::vector<std::string> everything() {
@@ -185,10 +186,10 @@ TEST(ChangeApplicationMemory, AnExtensionThatCannotBeInternedRefusesTheFile) {
   ASSERT_TRUE(index.dirs.append(root) && index.dirMap.append(rootKey(2), root));
   ChangeContext context{index, t.messages()};
   std::u16string first = u"first.txt";
-  ApplyChange(context, 2, 0, kCreate | kClose, 900, 5, first.data(), 9);
+  ApplyChange(context, {2, 0, kCreate | kClose, 900, 5, first.data(), 9});
   system.failAfter(0);
   std::u16string name = u"x.brandnew";
-  ApplyChange(context, 2, 0, kCreate | kClose, 901, 5, name.data(), 10);
+  ApplyChange(context, {2, 0, kCreate | kClose, 901, 5, name.data(), 10});
   system.allowAll();
   EXPECT_EQ(index.files.itemCount(), 1u);
 }
@@ -208,13 +209,13 @@ TEST_F(LiveRefreshTest, MatchingChangesSearchAgain) {
   ChangeContext context{f_.t.index(), f_.t.messages(), &refresh};
   EXPECT_EQ(f_.search("readme"), std::vector<std::string>{"F C:\\readme.md"});
   std::u16string name = u"README.TXT";
-  ApplyChange(context, 2, 0, kCreate | kClose, 960, 5, name.data(), 10);
+  ApplyChange(context, {2, 0, kCreate | kClose, 960, 5, name.data(), 10});
   EXPECT_EQ(f_.results(), (std::vector<std::string>{"F C:\\readme.md", "F C:\\README.txt"}));
   // A folder while only files are searched starts nothing.
   f_.ui.searchFolders = false;
   const size_t statuses = f_.t.messages().statuses().size();
   std::u16string folder = u"readme-folder";
-  ApplyChange(context, 2, kDir, kCreate | kClose, 961, 5, folder.data(), 13);
+  ApplyChange(context, {2, kDir, kCreate | kClose, 961, 5, folder.data(), 13});
   EXPECT_EQ(f_.t.messages().statuses().size(), statuses);
 }
 
@@ -226,10 +227,10 @@ TEST_F(LiveRefreshTest, AnchoredPatternsMeetFilesByTheirBaseNames) {
     SCOPED_TRACE(query);
     EXPECT_EQ(f_.search(query), std::vector<std::string>{});
     std::u16string name = u"report.txt";
-    ApplyChange(context, 2, 0, kCreate | kClose, 970, 5, name.data(), 10);
+    ApplyChange(context, {2, 0, kCreate | kClose, 970, 5, name.data(), 10});
     EXPECT_EQ(f_.results(), std::vector<std::string>{"F C:\\report.txt"});
     name = u"report.txt";
-    ApplyChange(context, 2, 0, kDelete | kClose, 970, 5, name.data(), 10);
+    ApplyChange(context, {2, 0, kDelete | kClose, 970, 5, name.data(), 10});
     EXPECT_EQ(f_.results(), std::vector<std::string>{});
   }
 }

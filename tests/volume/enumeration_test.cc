@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/failing_heap.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "tests/support/sim_entries.h"

@@ -10,9 +10,9 @@
 #include <random>
 #include <thread>
 
+#include "platform/fakes/recording_messages.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
-#include "platform/fakes/recording_messages.h"
 #include "platform/sim/sim_machine.h"
 #include "tests/support/sim_entries.h"
 #include "volume/journal_control.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "platform/utf.h"
 #include "volume/journal_control.h"

@@ -15,18 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/lifecycle.h"
 #include "index/index.h"
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
 #include "index/sort_entries.h"
-#include "platform/ntfs_layout.h"
 #include "platform/fakes/recording_messages.h"
+#include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
 #include "store/core_database.h"
 #include "store/database_pair.h"
 #include "store/extension_database.h"
-#include "engine/lifecycle.h"
 #include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
 #include "tools/synth/synthetic_names.h"
