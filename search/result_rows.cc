@@ -28,8 +28,7 @@ void folderNames(const Index& index, RecordRef dir, std::vector<std::u16string>*
   }
 }
 
-}  // namespace
-
+// False when the row is past the results. The caller holds the search lock.
 bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) {
   const uint32_t dirs = state.dirResults.count();
   if (row < dirs) {
@@ -42,6 +41,8 @@ bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) {
   }
   return false;
 }
+
+}  // namespace
 
 uint32_t ResultRows::count() const {
   std::lock_guard searchLock(state_.lock);

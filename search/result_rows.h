@@ -28,9 +28,6 @@ struct ResultRow {
   bool operator==(const ResultRow&) const = default;
 };
 
-// False when the row is past the results. REQUIRES the search lock.
-bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out);
-
 struct RowDescription {
   ResultRow entry;
   // Where the values are read: a directory's from its key, a file's volume from its parent's.

@@ -97,7 +97,7 @@ std::u16string ScopeListControl::secondColumnText(int row) {
   item.pszText = buffer;
   item.cchTextMax = static_cast<int>(std::size(buffer));
   const auto length = SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return std::u16string(reinterpret_cast<const char16_t*>(buffer), static_cast<size_t>(length));
+  return fromWide({buffer, static_cast<size_t>(length)});
 }
 
 void ScopeListControl::setCheckBox(int row, bool on) {

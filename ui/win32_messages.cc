@@ -141,7 +141,7 @@ FolderChoice Win32Messages::browseForFolder(std::u16string* path) {
   // SHGetPathFromIDListW writes at most MAX_PATH units, terminator included.
   wchar_t buffer[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(chosen.get(), buffer)) return FolderChoice::kNoPath;
-  path->assign(reinterpret_cast<const char16_t*>(buffer));
+  *path = fromWide(buffer);
   return FolderChoice::kChosen;
 }
 
