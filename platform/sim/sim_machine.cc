@@ -100,6 +100,11 @@ std::shared_ptr<SimVolume> SimMachine::sharedVolume(char letter) {
   return d.volume;
 }
 
+VolumeFaults& SimMachine::faults(char letter) {
+  std::lock_guard lock(mutex_);
+  return *drive(letter).faults;
+}
+
 void SimMachine::setOpenError(char letter, uint32_t error) {
   std::lock_guard lock(mutex_);
   drive(letter).openError = error;
@@ -165,8 +170,9 @@ std::unique_ptr<Volume> SimMachine::openVolume(const char16_t* devicePath, uint3
     *error = d.openError;
     return nullptr;
   }
-  if (!d.volume) return std::make_unique<ForeignVolume>();
-  return d.volume->open();
+  std::unique_ptr<Volume> handle =
+      d.volume ? d.volume->open() : std::make_unique<ForeignVolume>();
+  return std::make_unique<FaultyVolume>(std::move(handle), d.faults);
 }
 
 }  // namespace vessiko

@@ -11,9 +11,23 @@
 #include <string>
 
 #include "platform/drives.h"
+#include "platform/faults/volume_faults.h"
 #include "platform/sim/sim_volume.h"
 
 namespace vessiko {
+
+// One drive letter of a SimMachine. Outside the class: clang cannot default-construct a nested
+// class with member initialisers inside the optional of a member declared in the same class.
+struct SimDrive {
+  uint32_t type = 0;
+  std::u16string fileSystem;
+  std::u16string label;
+  std::shared_ptr<SimVolume> volume;
+  std::shared_ptr<VolumeFaults> faults = std::make_shared<VolumeFaults>();
+  uint32_t openError = 0;
+  bool informationFails = false;
+  bool lowerCaseRoot = false;
+};
 
 class SimMachine : public Drives {
  public:
@@ -29,6 +43,8 @@ class SimMachine : public Drives {
   // The NTFS volume of a drive; the drive must have one.
   SimVolume& volume(char letter);
   std::shared_ptr<SimVolume> sharedVolume(char letter);
+  // The faults planted in every handle openVolume gives for the drive, whatever its kind.
+  VolumeFaults& faults(char letter);
 
   // openVolume of this drive fails with `error` (0: opens again).
   void setOpenError(char letter, uint32_t error);
@@ -43,15 +59,7 @@ class SimMachine : public Drives {
   std::unique_ptr<Volume> openVolume(const char16_t* devicePath, uint32_t* error) override;
 
  private:
-  struct Drive {
-    uint32_t type = 0;
-    std::u16string fileSystem;
-    std::u16string label;
-    std::shared_ptr<SimVolume> volume;
-    uint32_t openError = 0;
-    bool informationFails = false;
-    bool lowerCaseRoot = false;
-  };
+  using Drive = SimDrive;
   Drive& drive(char letter);
   // The drive a root such as "C:\" names, or null.
   Drive* driveOfRoot(const char16_t* root);

@@ -729,7 +729,7 @@ void SimVolume::finishJournalDeletion() {
   finishJournalDeletionLocked();
 }
 
-// --- Clock, clusters, faults ---
+// --- Clock, clusters, damaged records ---
 
 uint64_t SimVolume::clock() const {
   std::lock_guard lock(mutex_);
@@ -747,42 +747,9 @@ void SimVolume::writeCluster(uint64_t lcn, std::span<const uint8_t> bytes) {
       bytes.begin(), bytes.begin() + std::min<size_t>(bytes.size(), options_.clusterSize));
 }
 
-void SimVolume::failNext(uint32_t key, uint32_t error, int count) {
-  std::lock_guard lock(mutex_);
-  faults_.fail(key, error, count);
-}
-
-void SimVolume::failAlways(uint32_t key, uint32_t error) {
-  std::lock_guard lock(mutex_);
-  faults_.fail(key, error, SimFaults::kEveryCall);
-}
-
-void SimVolume::truncateNext(uint32_t key, uint32_t bytes, int count) {
-  std::lock_guard lock(mutex_);
-  faults_.truncate(key, bytes, count);
-}
-
 void SimVolume::setRecordRewriter(RecordRewriter rewriter) {
   std::lock_guard lock(mutex_);
   rewriter_ = std::move(rewriter);
-}
-
-void SimVolume::setControlHook(ControlHook hook) {
-  std::lock_guard lock(mutex_);
-  controlHook_ = std::move(hook);
-}
-
-void SimVolume::clearFaults() {
-  std::lock_guard lock(mutex_);
-  faults_.clear();
-  rewriter_ = nullptr;
-  controlHook_ = nullptr;
-}
-
-uint64_t SimVolume::callCount(uint32_t key) const {
-  std::lock_guard lock(mutex_);
-  const auto it = calls_.find(key);
-  return it == calls_.end() ? 0 : it->second;
 }
 
 }  // namespace vessiko

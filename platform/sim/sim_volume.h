@@ -41,7 +41,6 @@
 
 #include "platform/ntfs_layout.h"
 #include "platform/sim/file_record_builder.h"
-#include "platform/sim/sim_faults.h"
 #include "platform/sim/usn_journal.h"
 #include "platform/volume.h"
 
@@ -106,8 +105,6 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
  public:
   static constexpr uint64_t kRootDirectory = 5;
   static constexpr uint64_t kFirstUserRecord = 16;
-  // The fault and call-count key of raw reads (no control code is 0).
-  static constexpr uint32_t kRawRead = 0;
 
   explicit SimVolume(const SimVolumeOptions& options = {});
   ~SimVolume();
@@ -207,24 +204,12 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   // Bytes a raw read returns for a cluster that holds nothing else (the cluster's size at most).
   void writeCluster(uint64_t lcn, std::span<const uint8_t> bytes);
 
-  // --- Faults. Keys are control codes or kRawRead.
-  void failNext(uint32_t key, uint32_t error, int count = 1);
-  void failAlways(uint32_t key, uint32_t error);
-  void truncateNext(uint32_t key, uint32_t bytes, int count = 1);
+  // --- Damaged records (failing and cut calls are the handle's: see VolumeFaults).
   // Called on every FILE record handed out (by the control code or raw reads) before it
   // leaves, in its in-memory form; it may rewrite any byte. It runs under the model's lock, so
-  // it must not call the volume.
+  // it must not call the volume. An empty function clears it.
   using RecordRewriter = std::function<void(uint64_t recordNumber, std::span<uint8_t> record)>;
   void setRecordRewriter(RecordRewriter rewriter);
-  // Called at the start of every control() with its code, before the model's lock is taken, so
-  // it may change the volume (create, rename, ...) between two calls; the control() calls it
-  // makes run it too. It runs within the handle's call, so it must not call that handle. An
-  // empty function clears it.
-  using ControlHook = std::function<void(uint32_t code)>;
-  void setControlHook(ControlHook hook);
-  // Clears the planned failures and truncations, the record rewriter and the control hook.
-  void clearFaults();
-  uint64_t callCount(uint32_t key) const;
 
  private:
   struct Name {
@@ -381,10 +366,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   uint64_t journalsMade_ = 0;
   int64_t nextJournalStart_;
   uint64_t clock_;
-  SimFaults faults_;
   RecordRewriter rewriter_;
-  ControlHook controlHook_;
-  std::map<uint32_t, uint64_t> calls_;
 };
 
 }  // namespace vessiko

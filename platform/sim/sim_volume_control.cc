@@ -18,21 +18,12 @@ constexpr int64_t kMaxUsn = 0x7FFFFFFFFFFF0000LL;
 
 bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
                         uint32_t* returned, uint32_t* error) {
-  ControlHook hook;
-  {
-    std::lock_guard lock(mutex_);
-    hook = controlHook_;
-  }
-  // Unlocked: the hook may change the volume.
-  if (hook) hook(code);
   std::unique_lock lock(mutex_);
-  ++calls_[code];
   *returned = 0;
-  uint32_t failure = faults_.takeFailure(code);
-  if (failure == 0) {
-    const auto* input = static_cast<const uint8_t*>(in);
-    auto* output = static_cast<uint8_t*>(out);
-    switch (code) {
+  const auto* input = static_cast<const uint8_t*>(in);
+  auto* output = static_cast<uint8_t*>(out);
+  uint32_t failure = 0;
+  switch (code) {
       case ntfs::kGetNtfsVolumeData:
         failure = volumeData(output, outSize, returned);
         break;
@@ -56,14 +47,12 @@ bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* ou
         break;
       default:
         failure = ntfs::kErrorInvalidFunction;
-    }
   }
   if (failure != 0) {
     *returned = 0;
     *error = failure;
     return false;
   }
-  *returned = faults_.truncated(code, *returned);
   return true;
 }
 
@@ -275,12 +264,7 @@ uint32_t SimVolume::fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out,
 bool SimVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* read,
                        uint32_t* error) {
   std::lock_guard lock(mutex_);
-  ++calls_[kRawRead];
   *read = 0;
-  if (uint32_t failure = faults_.takeFailure(kRawRead)) {
-    *error = failure;
-    return false;
-  }
   const uint32_t sector = ntfs::volume_data::kBytesPerSectorValue;
   if (offset % sector != 0 || size % sector != 0 ||
       reinterpret_cast<uintptr_t>(buffer) % sector != 0) {
@@ -326,7 +310,7 @@ bool SimVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* r
        it != writtenClusters_.end() && it->first * clusterSize < end; ++it) {
     overlay(it->first * clusterSize, it->second);
   }
-  *read = faults_.truncated(kRawRead, static_cast<uint32_t>(length));
+  *read = static_cast<uint32_t>(length);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/faults/volume_faults.h"
 #include "platform/ntfs_layout.h"
 #include "platform/sim/sim_volume.h"
 #include "tests/platform/sim_test_readers.h"
@@ -214,13 +215,14 @@ TEST_F(SimEnumerationTest, EveryNameButTheDosTwinGivesARecordAndAFileIsNeverSpli
 // What lets a test of the engine change the volume between two enumeration calls.
 TEST(SimEnumerationControl, FilesPerCallAndTheControlHook) {
   const auto model = std::make_shared<SimVolume>(SimVolumeOptions{.enumerationRecordsPerCall = 2});
-  const auto volume = model->open();
+  const auto faults = std::make_shared<VolumeFaults>();
+  FaultyVolume volume(model->open(), faults);
   model->createQuietly({.name = u"a"});
   const uint64_t b = model->createQuietly({.name = u"b"});
   ASSERT_TRUE(model->addHardLink(b, SimVolume::kRootDirectory, u"b2"));
   model->createQuietly({.name = u"c"});
   std::vector<uint32_t> codes;
-  model->setControlHook([&](uint32_t code) {
+  faults->setControlHook([&](uint32_t code) {
     codes.push_back(code);
     // Between the calls, under no lock of the model's.
     if (codes.size() == 2) model->create({.name = u"late"});
@@ -231,14 +233,14 @@ TEST(SimEnumerationControl, FilesPerCallAndTheControlHook) {
       found.push_back(r.name);
     return found;
   };
-  const auto first = call(*volume, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
+  const auto first = call(volume, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
   EXPECT_EQ(names(first), (std::vector<std::u16string>{u"a", u"b", u"b2"}));
   const auto second =
-      call(*volume, ntfs::kEnumUsnData, enumInput(get64(first.bytes.data()), 0, INT64_MAX), 65536);
+      call(volume, ntfs::kEnumUsnData, enumInput(get64(first.bytes.data()), 0, INT64_MAX), 65536);
   EXPECT_EQ(names(second), (std::vector<std::u16string>{u"c", u"late"}));
   EXPECT_EQ(codes, (std::vector<uint32_t>{ntfs::kEnumUsnData, ntfs::kEnumUsnData}));
-  model->clearFaults();
-  call(*volume, ntfs::kQueryUsnJournal, {}, 56);
+  faults->clear();
+  call(volume, ntfs::kQueryUsnJournal, {}, 56);
   EXPECT_EQ(codes.size(), 2u);
 }
 

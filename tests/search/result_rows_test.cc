@@ -96,7 +96,7 @@ TEST_F(ResultRowsTest, MonitorsApplyChangesWhileARowsRecordIsRead) {
     bool released = false;
   };
   const auto gate = std::make_shared<Gate>();
-  d_.setControlHook([gate](uint32_t code) {
+  f_.machine.faults('D').setControlHook([gate](uint32_t code) {
     if (code != ntfs::kGetNtfsFileRecord || std::this_thread::get_id() != gate->reader) return;
     std::unique_lock lock(gate->mutex);
     gate->reading = true;

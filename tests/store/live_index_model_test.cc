@@ -487,14 +487,14 @@ void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
           log.push_back(changes.one());
         changing = false;
       };
-      volume.setControlHook([&](uint32_t code) {
+      machine.faults('C').setControlHook([&](uint32_t code) {
         if (code != ntfs::kEnumUsnData || changing || random() % 5 != 0) return;
         changing = true;
         log.push_back(changes.one());
         changing = false;
       });
       start();
-      volume.setControlHook(nullptr);
+      machine.faults('C').setControlHook(nullptr);
       program.messages.onStatus = nullptr;
       ASSERT_TRUE(check("build"));
     } else {
@@ -603,7 +603,7 @@ TEST_F(LiveIndexScenario, AFolderRemadeDuringTheBuildIsListedOnce) {
   for (int i = 0; i < 5; ++i)
     c.create(simFile(5, u"f" + utf8ToUtf16(std::to_string(i)) + u".txt"));
   int calls = 0;
-  c.setControlHook([&](uint32_t code) {
+  machine_.faults('C').setControlHook([&](uint32_t code) {
     if (code != ntfs::kEnumUsnData || ++calls != 3) return;
     c.remove(entry);
     c.remove(cache);
@@ -613,7 +613,7 @@ TEST_F(LiveIndexScenario, AFolderRemadeDuringTheBuildIsListedOnce) {
     c.create(simFile(remade, u"more.bin"));
   });
   program_.start();
-  c.setControlHook(nullptr);
+  machine_.faults('C').setControlHook(nullptr);
   EXPECT_TRUE(matches(program_, c, "built"));
   EXPECT_TRUE(passAndCheck("first pass"));
 }
@@ -627,14 +627,14 @@ TEST_F(LiveIndexScenario, FoldersMovedWhileTheTableIsReadEndWhereTheyAre) {
   c.create(simFile(b, u"in-b.txt"));
   c.create(simFile(a, u"in-a.txt"));
   int calls = 0;
-  c.setControlHook([&](uint32_t code) {
+  machine_.faults('C').setControlHook([&](uint32_t code) {
     if (code != ntfs::kEnumUsnData || ++calls != 2) return;
     // a was read under the root; now b goes to the root and a below b.
     c.rename(b, 5, u"b");
     c.rename(a, b, u"a");
   });
   program_.start();
-  c.setControlHook(nullptr);
+  machine_.faults('C').setControlHook(nullptr);
   EXPECT_TRUE(matches(program_, c, "built"));
   EXPECT_TRUE(restartAndCheck("restarted"));
 }

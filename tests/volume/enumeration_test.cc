@@ -114,7 +114,7 @@ TEST_F(EnumerationTest, RecordsKeepTheirFlagsAndExtensions) {
 TEST_F(EnumerationTest, AVolumeWhoseFirstCallFailsGivesOnlyItsRoot) {
   SimVolume& c = machine_.addNtfsDrive('C', u"");
   file(c, 5, "lost.txt");
-  c.failNext(ntfs::kEnumUsnData, ntfs::kErrorInvalidFunction);
+  machine_.faults('C').failNext(ntfs::kEnumUsnData, ntfs::kErrorInvalidFunction);
   enumerate();
   EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
   EXPECT_EQ(index().files.itemCount(), 0u);

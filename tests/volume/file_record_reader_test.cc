@@ -220,7 +220,7 @@ TEST_F(FileRecordReaderTest, FileHasNameLooksAtTheNamesTheFileHasNow) {
   ASSERT_EQ(reused & 0xFFFFFFFFFFFF, gone & 0xFFFFFFFFFFFF);
   EXPECT_EQ(has(gone, 5, u"gone.txt"), NamePresence::kAbsent);  // another file's name now
   EXPECT_EQ(has(reused, 5, u"gone.txt"), NamePresence::kPresent);
-  volume_.failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
+  machine_.faults('C').failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
   EXPECT_EQ(has(linked, 5, u"one.txt"), NamePresence::kUnknown);
 }
 
@@ -237,7 +237,7 @@ TEST_F(FileRecordReaderTest, RecordsAreReadWhileAJournalDeletionIsWaitedFor) {
     return journal.id;
   });
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (volume_.callCount(ntfs::kDeleteUsnJournal) == 0 &&
+  while (machine_.faults('C').callCount(ntfs::kDeleteUsnJournal) == 0 &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -270,9 +270,9 @@ TEST_F(FileRecordReaderTest, RecordsAreReadWhileAJournalDeletionIsWaitedFor) {
 TEST_F(FileRecordReaderTest, FailingAndCutControlCallsDeliverNothing) {
   const uint64_t f = file(u"a.txt", 10);
   discover();
-  volume_.failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
+  machine_.faults('C').failNext(ntfs::kGetNtfsFileRecord, ntfs::kErrorInvalidParameter);
   EXPECT_EQ(read(f).delivered, 0u);
-  volume_.truncateNext(ntfs::kGetNtfsFileRecord, 40);
+  machine_.faults('C').truncateNext(ntfs::kGetNtfsFileRecord, 40);
   EXPECT_EQ(read(f).delivered, 0u);
   EXPECT_EQ(read(f).delivered, kAllFileValues);
   EXPECT_EQ(ReadFileRecord(slots_, 3, 16, kAllFileValues).delivered, 0u);

@@ -164,8 +164,8 @@ TEST_F(DiscoveryTest, JournalsAreCreatedWithTheirTwoSizesAndExistingOnesKept) {
 }
 
 TEST_F(DiscoveryTest, JournalThatCannotBeQueriedLeavesZeroes) {
-  SimVolume& volume = machine_.addNtfsDrive('C', u"");
-  volume.failAlways(ntfs::kQueryUsnJournal, ntfs::kErrorInvalidFunction);
+  machine_.addNtfsDrive('C', u"");
+  machine_.faults('C').failAlways(ntfs::kQueryUsnJournal, ntfs::kErrorInvalidFunction);
   discover();
   EXPECT_TRUE(slots_[2].present());
   EXPECT_EQ(slots_[2].journalId, 0u);

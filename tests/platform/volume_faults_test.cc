@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/faults/volume_faults.h"
 #include "platform/ntfs_layout.h"
 #include "platform/sim/sim_volume.h"
 #include "tests/platform/sim_test_readers.h"
@@ -12,7 +13,7 @@ namespace {
 using simtest::call;
 using simtest::enumInput;
 
-class SimFaultsTest : public ::testing::Test {
+class VolumeFaultsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (int i = 0; i < 5; ++i)
@@ -28,11 +29,12 @@ class SimFaultsTest : public ::testing::Test {
   }
 
   std::shared_ptr<SimVolume> model_ = std::make_shared<SimVolume>();
-  std::unique_ptr<Volume> volume_ = model_->open();
+  std::shared_ptr<VolumeFaults> faults_ = std::make_shared<VolumeFaults>();
+  std::unique_ptr<Volume> volume_ = std::make_unique<FaultyVolume>(model_->open(), faults_);
 };
 
-TEST_F(SimFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
-  model_->failNext(ntfs::kEnumUsnData, ntfs::kErrorAccessDenied, 2);
+TEST_F(VolumeFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
+  faults_->failNext(ntfs::kEnumUsnData, ntfs::kErrorAccessDenied, 2);
   for (int i = 0; i < 2; ++i) {
     const auto reply = enumerate();
     EXPECT_FALSE(reply.ok);
@@ -40,31 +42,35 @@ TEST_F(SimFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
   }
   EXPECT_TRUE(enumerate().ok);
   // Other codes are untouched.
-  model_->failNext(ntfs::kEnumUsnData, 31, 1);
+  faults_->failNext(ntfs::kEnumUsnData, 31, 1);
   EXPECT_TRUE(call(*volume_, ntfs::kQueryUsnJournal, {}, 56).ok);
   EXPECT_EQ(enumerate().error, 31u);
-  EXPECT_EQ(model_->callCount(ntfs::kEnumUsnData), 4u);
-  EXPECT_EQ(model_->callCount(ntfs::kQueryUsnJournal), 1u);
+  // A handle reopened for a long wait carries the same plan.
+  faults_->failNext(ntfs::kQueryUsnJournal, ntfs::kErrorAccessDenied);
+  EXPECT_EQ(call(*volume_->reopen(), ntfs::kQueryUsnJournal, {}, 56).error,
+            ntfs::kErrorAccessDenied);
+  EXPECT_EQ(faults_->callCount(ntfs::kEnumUsnData), 4u);
+  EXPECT_EQ(faults_->callCount(ntfs::kQueryUsnJournal), 2u);
 }
 
-TEST_F(SimFaultsTest, EveryCallFailsUntilCleared) {
-  model_->failAlways(ntfs::kReadUsnJournal, ntfs::kErrorJournalEntryDeleted);
+TEST_F(VolumeFaultsTest, EveryCallFailsUntilCleared) {
+  faults_->failAlways(ntfs::kReadUsnJournal, ntfs::kErrorJournalEntryDeleted);
   const auto input = simtest::readInput(0, 0xFFFFFFFF, model_->journal().id);
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(call(*volume_, ntfs::kReadUsnJournal, input, 4096).error,
               ntfs::kErrorJournalEntryDeleted);
   }
-  model_->clearFaults();
+  faults_->clear();
   EXPECT_TRUE(call(*volume_, ntfs::kReadUsnJournal, input, 4096).ok);
 }
 
-TEST_F(SimFaultsTest, EachControlCodeCanFail) {
+TEST_F(VolumeFaultsTest, EachControlCodeCanFail) {
   const uint32_t codes[] = {ntfs::kGetNtfsVolumeData, ntfs::kGetNtfsFileRecord,
                             ntfs::kEnumUsnData,       ntfs::kReadUsnJournal,
                             ntfs::kCreateUsnJournal,  ntfs::kQueryUsnJournal,
                             ntfs::kDeleteUsnJournal};
   for (uint32_t code : codes) {
-    model_->failNext(code, 1117);  // ERROR_IO_DEVICE
+    faults_->failNext(code, 1117);  // ERROR_IO_DEVICE
     const auto reply = call(*volume_, code, std::vector<uint8_t>(64), 4096);
     EXPECT_FALSE(reply.ok) << std::hex << code;
     EXPECT_EQ(reply.error, 1117u) << std::hex << code;
@@ -74,22 +80,22 @@ TEST_F(SimFaultsTest, EachControlCodeCanFail) {
   EXPECT_FALSE(model_->journal().deleting);
 }
 
-TEST_F(SimFaultsTest, TruncationCutsTheBytesReturned) {
+TEST_F(VolumeFaultsTest, TruncationCutsTheBytesReturned) {
   const auto whole = enumerate();
   ASSERT_TRUE(whole.ok);
-  model_->truncateNext(ntfs::kEnumUsnData, 8 + 64 + 10);
+  faults_->truncateNext(ntfs::kEnumUsnData, 8 + 64 + 10);
   const auto cut = enumerate();
   ASSERT_TRUE(cut.ok);
   ASSERT_EQ(cut.bytes.size(), 8u + 64 + 10);
   EXPECT_TRUE(std::equal(cut.bytes.begin(), cut.bytes.end(), whole.bytes.begin()));
   EXPECT_EQ(enumerate().bytes.size(), whole.bytes.size());
-  model_->truncateNext(ntfs::kGetNtfsFileRecord, 12, 2);
+  faults_->truncateNext(ntfs::kGetNtfsFileRecord, 12, 2);
   EXPECT_EQ(fileRecord(16).bytes.size(), 12u);
   EXPECT_EQ(fileRecord(16).bytes.size(), 12u);
   EXPECT_EQ(fileRecord(16).bytes.size(), 12u + 1024);
 }
 
-TEST_F(SimFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
+TEST_F(VolumeFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
   // An attribute length of 0 in the first attribute of record 17 only.
   model_->setRecordRewriter([](uint64_t recordNumber, std::span<uint8_t> record) {
     if (recordNumber == 17) simtest::put32(&record[0x38 + 4], 0);
@@ -107,11 +113,11 @@ TEST_F(SimFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
   std::vector<uint8_t> raw = buffer.bytes();
   ASSERT_TRUE(simtest::applyFixups(raw));
   EXPECT_EQ(simtest::get32(&raw[0x38 + 4]), 0u);
-  model_->clearFaults();
+  model_->setRecordRewriter(nullptr);
   EXPECT_NE(simtest::get32(&fileRecord(17).bytes[12 + 0x38 + 4]), 0u);
 }
 
-TEST_F(SimFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
+TEST_F(VolumeFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
   const uint64_t file = model_->createQuietly({.name = u"loop", .size = 16 * 4096});
   ASSERT_TRUE(model_->fragment(file, {.runs = 4, .extensionRecords = 2}));
   const uint64_t number = simtest::recordNumber(file);
@@ -133,18 +139,18 @@ TEST_F(SimFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
   }
 }
 
-TEST_F(SimFaultsTest, RawReadsFailAndTruncateToo) {
+TEST_F(VolumeFaultsTest, RawReadsFailAndTruncateToo) {
   simtest::RawBuffer buffer(4096);
   uint32_t read = 0, error = 0;
-  model_->failNext(SimVolume::kRawRead, 23);  // ERROR_CRC
+  faults_->failNext(VolumeFaults::kRawRead, 23);  // ERROR_CRC
   EXPECT_FALSE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
   EXPECT_EQ(error, 23u);
-  model_->truncateNext(SimVolume::kRawRead, 1024);
+  faults_->truncateNext(VolumeFaults::kRawRead, 1024);
   ASSERT_TRUE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
   EXPECT_EQ(read, 1024u);
   ASSERT_TRUE(volume_->readAt(0, buffer.data(), 4096, &read, &error));
   EXPECT_EQ(read, 4096u);
-  EXPECT_EQ(model_->callCount(SimVolume::kRawRead), 3u);
+  EXPECT_EQ(faults_->callCount(VolumeFaults::kRawRead), 3u);
 }
 
 }  // namespace
