@@ -40,14 +40,11 @@ int startFace(Face& face) {
 // Runs the query of the two fields and appends its rows. Each row is read as it stands when it
 // is reached, with no lock held between rows, so the journal monitors keep applying changes
 // while a long answer is written.
-void answer(Face& face, TerminalMessages& messages, std::string_view name,
-            std::string_view extensions, std::string* out) {
-  std::u16string name16, extensions16;
-  decodeFileName(name, &name16);
-  decodeFileName(extensions, &extensions16);
-  messages.setQueryTexts(std::move(name16), std::move(extensions16));
-  Engine& engine = face.engine();
-  face.search(engine.ui().extensionChanged);
+void answer(Face& face, std::string_view name, std::string_view extensions, std::string* out) {
+  QueryTexts query;
+  decodeFileName(name, &query.name);
+  decodeFileName(extensions, &query.extension);
+  face.search(query, face.engine().ui().extensionChanged);
   if (face.filteredAway()) return;
   ResultCells& rows = face.rows();
   RowCells cells;
@@ -70,10 +67,11 @@ void requestStop(int) {
 
 int RunOneShot(const CommandLine& line) {
   TerminalMessages messages(true);
-  Face face(line, messages);
+  ResultView printed;
+  Face face(line, messages, printed);
   if (const int status = startFace(face); status != 0) return status;
   std::string out;
-  answer(face, messages, *line.name, line.extensions, &out);
+  answer(face, *line.name, line.extensions, &out);
   writeAll(out);
   face.close();
   return 0;
@@ -81,7 +79,8 @@ int RunOneShot(const CommandLine& line) {
 
 int RunPipedQueries(const CommandLine& line) {
   PipedMessages messages;
-  Face face(line, messages);
+  ResultView printed;
+  Face face(line, messages, printed);
   if (const int status = startFace(face); status != 0) return status;
   // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save.
   struct sigaction stop {};
@@ -97,7 +96,7 @@ int RunPipedQueries(const CommandLine& line) {
     if (!query.empty() && query.back() == '\n') query.remove_suffix(1);
     const size_t tab = query.find('\t');
     out.clear();
-    answer(face, messages, query.substr(0, tab),
+    answer(face, query.substr(0, tab),
            tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
     out.push_back('\n');
     if (!writeAll(out)) break;

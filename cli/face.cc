@@ -48,8 +48,8 @@ void fillPanel(const FilterOptions& f, ResultFilter& filter, MemoryFilterPanel& 
 
 }  // namespace
 
-Face::Face(const CommandLine& line, UserMessages& messages)
-    : line_(line), messages_(messages), panel_(systemClock()) {}
+Face::Face(const CommandLine& line, UserMessages& messages, ResultView& view)
+    : line_(line), messages_(messages), resultView_(view), panel_(systemClock()) {}
 
 Face::~Face() {
   close();
@@ -107,7 +107,8 @@ bool Face::open(bool* usage) {
   for (const auto& mirror : mirrors_)
     roots[mirror->letter() - 'A'] = mirror->root();
   engine_ = std::make_unique<Engine>(
-      EngineEnvironment{machine_, systemFiles(), systemClock(), messages_, view_, folders_, paths});
+      EngineEnvironment{machine_, systemFiles(), systemClock(), messages_, resultView_, view_,
+                        folders_, paths});
   rows_ = std::make_unique<ResultCells>(
       ResultRows(engine_->index(), engine_->results(), engine_->slots()), systemClock(),
       std::move(roots));
@@ -155,14 +156,18 @@ bool Face::applyScope() {
   return true;
 }
 
-void Face::search(std::atomic<bool>& flag) {
+void Face::search(const QueryTexts* query, std::atomic<bool>& flag) {
   UiState& ui = engine_->ui();
   // An edit of a query field ends a filter in force.
   if (ui.filterInForce) {
     ui.filterInForce = false;
     ui.searchEnabled = true;
   }
-  engine_->searchWith(flag);
+  if (query != nullptr) {
+    engine_->search(*query, flag);
+  } else {
+    engine_->searchWith(flag);
+  }
   filteredAway_ = false;
   if (!line_.filter.any() || !ui.searchEnabled) return;
   engine_->applyFilter(panel_);

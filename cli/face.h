@@ -30,7 +30,8 @@ namespace vessiko {
 
 class Face {
  public:
-  Face(const CommandLine& line, UserMessages& messages);
+  // view: the full-screen view's, or a plain ResultView for the modes that print.
+  Face(const CommandLine& line, UserMessages& messages, ResultView& view);
   ~Face();
   Face(const Face&) = delete;
   Face& operator=(const Face&) = delete;
@@ -50,7 +51,9 @@ class Face {
 
   // Searches as an edit of a query field does (with the one-shot flag), then filters when the
   // command line asks for it.
-  void search(std::atomic<bool>& flag);
+  void search(const QueryTexts& query, std::atomic<bool>& flag) { search(&query, flag); }
+  // The query last searched, again, as a change of an option or of the scope does.
+  void searchAgain(std::atomic<bool>& flag) { search(nullptr, flag); }
   // The last search's filter found the size group with no files: nothing can pass it.
   bool filteredAway() const { return filteredAway_; }
 
@@ -64,8 +67,11 @@ class Face {
   bool realPath(const RowCells& cells, std::string* out) const;
 
  private:
+  void search(const QueryTexts* query, std::atomic<bool>& flag);
+
   const CommandLine& line_;
   UserMessages& messages_;
+  ResultView& resultView_;
   SimMachine machine_;
   std::vector<std::unique_ptr<DirectoryMirror>> mirrors_;
   MirrorFolders folders_{mirrors_};

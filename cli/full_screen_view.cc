@@ -268,9 +268,8 @@ bool View::modal(std::string_view caption, std::string_view text, bool question)
 }
 
 void View::edited() {
-  messages_.setQueryTexts(fields_[0], fields_[1]);
   selected_ = top_ = 0;
-  face_.search(face_.engine().ui().extensionChanged);
+  face_.search(QueryTexts{fields_[0], fields_[1]}, face_.engine().ui().extensionChanged);
 }
 
 void View::eraseLast() {
@@ -287,7 +286,7 @@ void View::toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refu
     return;
   }
   option = !option;
-  face_.search(face_.engine().ui().optionsChanged);
+  face_.searchAgain(face_.engine().ui().optionsChanged);
 }
 
 bool View::choose(std::string* chosen) {
@@ -398,7 +397,7 @@ bool View::run(std::string* chosen) {
       // The index is ready and discovery has added the volume rows: the scope options can take
       // effect. A filter given with them may already be in force, which turns searching off.
       scopeApplied_ = true;
-      if (face_.applyScope()) face_.search(face_.engine().ui().scopeChanged);
+      if (face_.applyScope()) face_.searchAgain(face_.engine().ui().scopeChanged);
     }
     // Drawing asks only for the rows on screen, so it is cheap enough to do on every wake-up:
     // a key, a change of the results or the status, or the idle tick.
@@ -418,7 +417,7 @@ bool View::run(std::string* chosen) {
 
 int RunFullScreen(const CommandLine& line) {
   ViewMessages messages;
-  Face face(line, messages);
+  Face face(line, messages, messages);
   if (!face.acceptOptions()) return 1;
   // Names are shown as UTF-8, and CJK text is measured by its width, whatever the locale.
   if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");

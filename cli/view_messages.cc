@@ -74,12 +74,6 @@ void ViewMessages::redrawResults(int, int) {
   wake();
 }
 
-void ViewMessages::readQueryTexts(std::u16string* name, std::u16string* extension) {
-  std::lock_guard lock(mutex_);
-  *name = name_;
-  *extension = extension_;
-}
-
 void ViewMessages::attach(Modal modal) {
   std::lock_guard lock(mutex_);
   modal_ = std::move(modal);
@@ -95,12 +89,6 @@ void ViewMessages::detach() {
     waiting_ = nullptr;
   }
   answered_.notify_all();
-}
-
-void ViewMessages::setQueryTexts(const std::u16string& name, const std::u16string& extension) {
-  std::lock_guard lock(mutex_);
-  name_ = name;
-  extension_ = extension;
 }
 
 std::string ViewMessages::status() {

@@ -1,4 +1,4 @@
-// ViewMessages: the UserMessages of the full-screen view. The engine calls it from any thread;
+// ViewMessages: the user messages and the result view of the full-screen view. The engine calls it from any thread;
 // the view's own thread draws. Status texts and result changes are kept and the view is woken
 // through a pipe; a message box or a question from another thread waits until the view has
 // shown it and the user has answered; one from the view's thread is shown at once by the
@@ -13,11 +13,12 @@
 #include <string>
 #include <thread>
 
+#include "platform/result_view.h"
 #include "platform/user_messages.h"
 
 namespace vessiko {
 
-class ViewMessages : public UserMessages {
+class ViewMessages : public UserMessages, public ResultView {
  public:
   // Shows a box (question: with Yes and No) on the view's thread and returns the answer.
   using Modal = std::function<bool(std::string_view caption, std::string_view text, bool question)>;
@@ -30,8 +31,6 @@ class ViewMessages : public UserMessages {
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
   void redrawResults(int first, int last) override;
-  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
-  FolderChoice browseForFolder(std::u16string*) override { return FolderChoice::kCancelled; }
 
   // --- The view's side.
   // The view is up on this thread: boxes go to `modal`. An empty handler takes it down: waiting
@@ -40,7 +39,6 @@ class ViewMessages : public UserMessages {
   void detach();
   int wakeDescriptor() const { return wake_[0]; }
   void drainWakes();
-  void setQueryTexts(const std::u16string& name, const std::u16string& extension);
   std::string status();
   // Shows a box another thread waits for, if any.
   void serveWaitingBox();
@@ -63,8 +61,6 @@ class ViewMessages : public UserMessages {
   std::thread::id viewThread_;
   Box* waiting_ = nullptr;
   std::string status_ = "准备";
-  std::u16string name_;
-  std::u16string extension_;
 };
 
 }  // namespace vessiko

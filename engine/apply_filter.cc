@@ -36,13 +36,13 @@ void ApplyFilter(FilterContext& c) {
   if (!c.ui.searchEnabled && !c.ui.filterInForce) return;
   uint32_t fileResults;
   {
-    std::lock_guard searchLock(c.state.lock);
+    MutexLock searchLock(c.state.lock);
     fileResults = c.state.fileResults.count();
   }
   if (!c.filter.validate(c.panel, fileResults, c.messages, c.clock)) return;
 
-  std::lock_guard indexLock(c.index.lock);
-  std::lock_guard searchLock(c.state.lock);
+  MutexLock indexLock(c.index.lock);
+  MutexLock searchLock(c.state.lock);
   c.ui.searchEnabled = false;
   c.ui.filterInForce = true;
   const bool sizeEnabled = c.filter.state().sizeEnabled;
@@ -61,7 +61,7 @@ void ApplyFilter(FilterContext& c) {
   });
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);
-  c.messages.setResultCount(total);
+  c.view.setResultCount(total);
 }
 
 }  // namespace vessiko

@@ -10,6 +10,7 @@
 #include "engine/ui_state.h"
 #include "index/index.h"
 #include "platform/clock.h"
+#include "platform/result_view.h"
 #include "platform/user_messages.h"
 #include "search/filter_panel.h"
 #include "search/result_filter.h"
@@ -22,6 +23,7 @@ struct FilterContext {
   Index& index;
   UiState& ui;
   UserMessages& messages;
+  ResultView& view;
   SearchState& state;
   VolumeSlots& slots;
   Clock& clock;

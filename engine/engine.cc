@@ -9,7 +9,7 @@ Engine::Engine(const EngineEnvironment& environment)
       index_(heap_, Collation::loadCollationTable()),
       scope_(environment.scopeView, environment.folders, environment.messages),
       slots_(heap_),
-      context_{index_, ui_, environment.messages, scope_, state_},
+      context_{index_, ui_, environment.messages, environment.resultView, scope_, state_},
       refresh_(context_),
       lifecycle_(LifecycleParts{index_, slots_, environment.drives, environment.files,
                                 environment.clock, environment.messages, scope_, ui_,

@@ -2,8 +2,8 @@
 // fresh ones). It owns the index, the volume slots, the searches and their results, the scope
 // list and the interface state, and runs the index's life: start-up, live search, close.
 //
-// The face supplies the platform (drives, files, clock), its user messages, the scope list's
-// control and the way chosen folders become keys.
+// The face supplies the platform (drives, files, clock), its user messages, its result view,
+// the scope list's control and the way chosen folders become keys.
 #pragma once
 
 #include <atomic>
@@ -32,6 +32,7 @@ struct EngineEnvironment {
   Files& files;
   Clock& clock;
   UserMessages& messages;
+  ResultView& resultView;
   ScopeListView& scopeView;
   FolderResolver& folders;
   DatabasePaths paths;
@@ -49,18 +50,23 @@ class Engine {
   // Waits until the start-up has finished (the index is live or frozen).
   void waitUntilReady() { lifecycle_.waitForInitialization(); }
 
-  // A search of the two query fields as they stand.
-  void search() { RunSearch(context_); }
-  // A search with a one-shot flag raised, as the commands run them.
+  // A search of the query fields as they now stand.
+  void search(const QueryTexts& query) { RunSearch(context_, query); }
+  void search(const QueryTexts& query, std::atomic<bool>& flag) {
+    flag = true;
+    RunSearch(context_, query);
+  }
+  // The query last typed searched again with a one-shot flag raised, as the commands run it.
   void searchWith(std::atomic<bool>& flag) {
     flag = true;
-    RunSearch(context_);
+    RepeatSearch(context_);
   }
 
   // The filter button: narrows the results by the panel's enabled groups.
   void applyFilter(FilterPanel& panel) {
-    FilterContext context{index_,  ui_,  environment_.messages, state_, slots_, environment_.clock,
-                          filter_, panel};
+    FilterContext context{index_, ui_,     environment_.messages, environment_.resultView,
+                          state_, slots_, environment_.clock,    filter_,
+                          panel};
     ApplyFilter(context);
   }
 

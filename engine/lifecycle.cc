@@ -69,7 +69,7 @@ void Lifecycle::initialize() {
   if (cancelled()) return;
   ready_ = true;
   p_.ui.searchEnabled = true;
-  if (p_.search != nullptr) RunSearch(*p_.search);
+  if (p_.search != nullptr) RepeatSearch(*p_.search);
   if (!frozen_ && !cancelled()) startMonitors();
 }
 
@@ -113,7 +113,7 @@ void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
 }
 
 void Lifecycle::startMonitors() {
-  std::lock_guard lock(monitorsLock_);
+  MutexLock lock(monitorsLock_);
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
     if (!p_.slots[v].present()) continue;
     monitors_.push_back(
@@ -123,20 +123,20 @@ void Lifecycle::startMonitors() {
 }
 
 void Lifecycle::pollMonitors() {
-  std::lock_guard lock(monitorsLock_);
+  MutexLock lock(monitorsLock_);
   for (auto& monitor : monitors_)
     monitor->poll();
 }
 
 void Lifecycle::stopMonitors() {
-  std::lock_guard lock(monitorsLock_);
+  MutexLock lock(monitorsLock_);
   for (auto& monitor : monitors_)
     monitor->stop();
   monitors_.clear();
 }
 
 bool Lifecycle::monitoring() const {
-  std::lock_guard lock(monitorsLock_);
+  MutexLock lock(monitorsLock_);
   return !monitors_.empty();
 }
 
@@ -144,11 +144,11 @@ void Lifecycle::saveIndex() {
   // No monitor may be half-way through a batch while the lists are written; stopped monitors
   // leave each slot's next USN at the first change not applied.
   stopMonitors();
-  std::lock_guard lock(p_.index.lock);
+  CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
+  MutexLock lock(core.index.lock);
   // What the journals gathered since the monitors' last poll goes in too, so that the saved
   // positions are those of the volumes as they are now.
   drainJournals(nullptr, false);
-  CoreDatabaseContext core{p_.index, p_.slots, p_.files, p_.messages, p_.paths.core};
   SaveDatabases(core, p_.paths.extensions, p_.clock.utcNow());
 }
 

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "engine/ui_state.h"
 #include "index/index.h"
 #include "platform/clock.h"
@@ -100,8 +101,8 @@ class Lifecycle {
   std::atomic<bool> frozen_{false};
   std::atomic<bool> ready_{false};  // the start-up has finished
   std::thread starter_;
-  mutable std::mutex monitorsLock_;
-  std::vector<std::unique_ptr<JournalMonitor>> monitors_;
+  mutable Mutex monitorsLock_;
+  std::vector<std::unique_ptr<JournalMonitor>> monitors_ GUARDED_BY(monitorsLock_);
 };
 
 }  // namespace vessiko

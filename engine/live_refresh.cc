@@ -22,7 +22,7 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
   bool matches;
   {
     // The query in force is rewritten by every search; read it under the search lock.
-    std::lock_guard lock(search_.state.lock);
+    MutexLock lock(search_.state.lock);
     matches = nameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
                                static_cast<int32_t>(tested));
   }
@@ -32,13 +32,13 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
 void LiveRefresh::directoriesRenamed() {
   // The rows from the top to well past a screenful; the view invalidates what it shows.
   constexpr int kRedrawnRows = 100;
-  search_.messages.redrawResults(0, kRedrawnRows);
+  search_.view.redrawResults(0, kRedrawnRows);
 }
 
 void LiveRefresh::changesSettled() {
   if (!matched_.exchange(false)) return;
   search_.ui.indexChanged = true;
-  RunSearch(search_);
+  RepeatSearch(search_);
 }
 
 }  // namespace vessiko

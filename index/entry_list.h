@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/mutex.h"
 #include "index/block_array.h"
 #include "index/record_ref.h"
 
@@ -100,12 +101,12 @@ class EntryList {
   void copyTo(RecordRef* out) const;
   void copyFrom(const RecordRef* in);
 
-  std::mutex& mutex() { return mutex_; }
+  Mutex& mutex() { return mutex_; }
 
  private:
   Array array_;
   uint32_t itemCount_ = 0;
-  std::mutex mutex_;
+  Mutex mutex_;
 };
 
 }  // namespace vessiko

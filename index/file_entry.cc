@@ -1,5 +1,6 @@
 #include "index/file_entry.h"
 
+#include <cassert>
 #include <cstring>
 
 namespace vessiko {
@@ -66,6 +67,7 @@ int32_t FileEntry::extensionIndex() const {
 }
 
 int32_t FileEntry::iconSlot() const {
+  assert(hasIconSlot());
   return static_cast<int32_t>(loadU32(pastName() + 1));
 }
 

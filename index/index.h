@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/mutex.h"
 #include "index/collation.h"
 #include "index/dir_entry.h"
 #include "index/dir_map.h"
@@ -50,7 +51,7 @@ struct Index {
 
   PrivateHeap& heap;
   const Collation& collation;
-  std::mutex lock;  // the index lock
+  Mutex lock;  // the index lock
   DirMap dirMap;
   ExtensionTable extensions;
   EntryList dirs;

@@ -1,6 +1,6 @@
-// What the system tells its user: the status line, message boxes, the yes/no question, and the
-// refresh of the result view. Each face implements it (the Win32 dialog, the terminal) and the
-// tests record it. Texts are UTF-8. Every operation may be called from any thread.
+// What the system tells its user: the status line, message boxes and the yes/no question. Each
+// face implements it (the Win32 dialog, the terminal) and the tests record it. Texts are UTF-8.
+// Every operation may be called from any thread.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,6 @@
 namespace vessiko {
 
 enum class MessageIcon { kNone, kInformation, kWarning, kError };
-
-// What the folder browser gave.
-enum class FolderChoice { kCancelled, kChosen, kNoPath };
 
 class UserMessages {
  public:
@@ -31,15 +28,6 @@ class UserMessages {
                                     MessageIcon icon) {
     return askYesNo(caption, text, icon);
   }
-  // The result view now shows this many rows (LVM_SETITEMCOUNT).
-  virtual void setResultCount(uint32_t rows) = 0;
-  // Rows first..last of the result view are to be drawn again; last -1 means to the end.
-  virtual void redrawResults(int first, int last) = 0;
-  // The texts of the name field and the extension field, as they stand.
-  virtual void readQueryTexts(std::u16string* name, std::u16string* extension) = 0;
-  // The folder browser titled "请选择目录: ": a chosen folder's path, a choice without a
-  // file-system path, or a cancel.
-  virtual FolderChoice browseForFolder(std::u16string* path) = 0;
 };
 
 // Status line capacity and error box capacity in bytes; longer texts are cut at a character.

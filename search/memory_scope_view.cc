@@ -47,4 +47,17 @@ void MemoryScopeView::showEditor(int, int, int, int, int selection) {
   editorShown_ = true;
 }
 
+
+FolderChoice MemoryScopeView::browseForFolder(std::u16string* path) {
+  if (folders_.empty()) return FolderChoice::kCancelled;
+  auto [choice, chosen] = std::move(folders_.front());
+  folders_.pop_front();
+  *path = std::move(chosen);
+  return choice;
+}
+
+void MemoryScopeView::queueFolder(FolderChoice choice, std::u16string path) {
+  folders_.emplace_back(choice, std::move(path));
+}
+
 }  // namespace vessiko

@@ -3,7 +3,9 @@
 // setCheckBox followed by the list's checkBoxChanged, as a list view's notification would do.
 #pragma once
 
+#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/scope_list.h"
@@ -34,6 +36,8 @@ class MemoryScopeView : public ScopeListView {
   void hideEditor() override { editorShown_ = false; }
   int trackMenu() override { return menuAnswer_; }
   void hide() override {}
+  // The queued answers in order; cancelled when none is left.
+  FolderChoice browseForFolder(std::u16string* path) override;
 
   const std::vector<Item>& items() const { return items_; }
   void select(int row, bool selected) { items_.at(static_cast<size_t>(row)).selected = selected; }
@@ -41,12 +45,15 @@ class MemoryScopeView : public ScopeListView {
   void pickInEditor(int selection) { editorSelection_ = selection; }
   void answerMenu(int command) { menuAnswer_ = command; }
   bool editorShown() const { return editorShown_; }
+  // The folder browser's next answer.
+  void queueFolder(FolderChoice choice, std::u16string path = u"");
 
  private:
   std::vector<Item> items_;
   int editorSelection_ = 0;
   bool editorShown_ = false;
   int menuAnswer_ = 0;
+  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
 };
 
 }  // namespace vessiko

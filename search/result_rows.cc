@@ -28,8 +28,8 @@ void folderNames(const Index& index, RecordRef dir, std::vector<std::u16string>*
   }
 }
 
-// False when the row is past the results. The caller holds the search lock.
-bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) {
+// False when the row is past the results.
+bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) REQUIRES(state.lock) {
   const uint32_t dirs = state.dirResults.count();
   if (row < dirs) {
     *out = {true, state.dirResults.itemAt(row)};
@@ -45,12 +45,12 @@ bool ResultRowAt(const SearchState& state, uint32_t row, ResultRow* out) {
 }  // namespace
 
 uint32_t ResultRows::count() const {
-  std::lock_guard searchLock(state_.lock);
+  MutexLock searchLock(state_.lock);
   return state_.dirResults.count() + state_.fileResults.count();
 }
 
 bool ResultRows::entryAt(uint32_t row, ResultRow* out) const {
-  std::lock_guard searchLock(state_.lock);
+  MutexLock searchLock(state_.lock);
   return ResultRowAt(state_, row, out);
 }
 
@@ -58,8 +58,8 @@ bool ResultRows::describe(uint32_t row, uint32_t wanted, RowDescription* out) co
   {
     // The index lock keeps a journal monitor from changing records (and regrowing the arenas
     // that hold them) while they are copied; the search lock keeps the result lists still.
-    std::lock_guard indexLock(index_.lock);
-    std::lock_guard searchLock(state_.lock);
+    MutexLock indexLock(index_.lock);
+    MutexLock searchLock(state_.lock);
     if (!ResultRowAt(state_, row, &out->entry)) return false;
     out->extension.clear();
     out->extensionIndex = -1;

@@ -150,14 +150,14 @@ bool acceptsExtension(int32_t extension, const int32_t* extensions, int32_t coun
 }
 
 // Runs with the results of a search that cannot find anything.
-void showNoResults(SearchContext& c) {
+void showNoResults(SearchContext& c) REQUIRES(c.state.lock) {
   c.state.dirResults.releaseBlocks();
   c.state.fileResults.releaseBlocks();
   c.state.previous[0].clear();
   c.state.previous[1].clear();
   ShowStatus(c.messages, 0, nullptr);
-  c.messages.setResultCount(0);
-  c.messages.redrawResults(0, -1);
+  c.view.setResultCount(0);
+  c.view.redrawResults(0, ResultView::kToTheEnd);
 }
 
 // The checked directories of the scope, as records; a key the map no longer holds (a folder
@@ -168,7 +168,7 @@ ScopeSelection selectScope(SearchContext& c) {
   scope.count = c.scope.selectedScope(&keys, &scope.flags);
   if (scope.count <= 0) return scope;
   std::vector<uint32_t> flags;
-  std::lock_guard lock(c.index.dirs.mutex());
+  MutexLock lock(c.index.dirs.mutex());
   for (size_t i = 0; i < keys.size(); ++i) {
     const DirMapPair* pair = c.index.dirMap.find(keys[i]);
     if (pair == nullptr || pair->dir == kNoRecord) continue;
@@ -183,7 +183,7 @@ ScopeSelection selectScope(SearchContext& c) {
 // The shape-chosen routine alone: fills the result lists for a compiled query.
 void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
                bool searchFiles, const int32_t* extensions, int32_t extensionCount,
-               const ScopeSelection& scope, SearchState& state) {
+               const ScopeSelection& scope, SearchState& state) REQUIRES(state.lock) {
   if (!query.hasFixedPattern() && !query.hasStarPatterns() && !query.hasMixedPatterns() &&
       !query.hasPlainWords()) {
     return;  // only words of '*': nothing to run
@@ -211,18 +211,21 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
   std::unique_lock dirLock(index.dirs.mutex(), std::defer_lock);
   if (scoped) dirLock.lock();
 
+  // The walks' callbacks are lambdas, which the lock analysis does not follow into.
+  ResultList* dirResults = &state.dirResults;
+  ResultList* fileResults = &state.fileResults;
   if (searchFolders && extensions == nullptr) {
     if (!scoped) dirLock.lock();
     index.dirs.forEach([&](RecordRef ref) {
       const DirEntry dir = index.dir(ref);
       if (test(dir.name(), dir.nameLength(), dir.hasNonAscii()) && inside(dir.parentLink())) {
-        state.dirResults.append(ref);
+        dirResults->append(ref);
       }
     });
     if (!scoped) dirLock.unlock();
   }
   if (searchFiles) {
-    std::lock_guard fileLock(index.files.mutex());
+    MutexLock fileLock(index.files.mutex());
     index.files.forEach([&](RecordRef ref) {
       const FileEntry file = index.file(ref);
       const uint8_t* name;
@@ -232,30 +235,26 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
           !acceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
         return;
       }
-      if (inside(file.parentLink())) state.fileResults.append(ref);
+      if (inside(file.parentLink())) fileResults->append(ref);
     });
   }
 }
 
-}  // namespace
-
-void RunSearch(SearchContext& c) {
-  if (!c.ui.searchEnabled) return;
-  std::lock_guard searchLock(c.state.lock);
-  if (!c.ui.searchEnabled) return;  // a filter came in while this search waited
+void searchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lock) {
   // The one-shot flags are taken before anything is read, so that one raised while this search
   // runs survives for the search waiting behind it (this one may have read the old state).
-  const bool forced = c.ui.scopeChanged.exchange(false) | c.ui.optionsChanged.exchange(false) |
-                      c.ui.indexChanged.exchange(false) | c.ui.extensionChanged.exchange(false);
+  bool forced = false;
+  for (std::atomic<bool>* flag :
+       {&c.ui.scopeChanged, &c.ui.optionsChanged, &c.ui.indexChanged, &c.ui.extensionChanged}) {
+    forced |= flag->exchange(false);
+  }
   const ScopeSelection scope = selectScope(c);
 
-  std::u16string nameText;
-  std::u16string extensionText;
-  c.messages.readQueryTexts(&nameText, &extensionText);
   char16_t name[kQueryTextUnits] = {};
   char16_t extension[kExtensionTextUnits] = {};
-  nameText.copy(name, std::min<size_t>(nameText.size(), kQueryTextUnits - 1));
-  extensionText.copy(extension, std::min<size_t>(extensionText.size(), kExtensionTextUnits - 1));
+  query.name.copy(name, std::min<size_t>(query.name.size(), kQueryTextUnits - 1));
+  query.extension.copy(extension,
+                       std::min<size_t>(query.extension.size(), kExtensionTextUnits - 1));
 
   int32_t extensions[kMaxQueryExtensions];
   int32_t extensionCount = 0;
@@ -277,7 +276,24 @@ void RunSearch(SearchContext& c) {
             hadExtension ? extensions : nullptr, extensionCount, scope, c.state);
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);
-  c.messages.setResultCount(total);
+  c.view.setResultCount(total);
+}
+
+}  // namespace
+
+void RunSearch(SearchContext& c, const QueryTexts& query) {
+  c.state.typed.set(query);
+  if (!c.ui.searchEnabled) return;
+  MutexLock searchLock(c.state.lock);
+  if (!c.ui.searchEnabled) return;  // a filter came in while this search waited
+  searchLocked(c, query);
+}
+
+void RepeatSearch(SearchContext& c) {
+  if (!c.ui.searchEnabled) return;
+  MutexLock searchLock(c.state.lock);
+  if (!c.ui.searchEnabled) return;
+  searchLocked(c, c.state.typed.get());
 }
 
 }  // namespace vessiko

@@ -65,7 +65,7 @@ void ScopeList::applyExclusion(int r) {
 
 bool ScopeList::addFolder() {
   std::u16string path;
-  switch (messages_.browseForFolder(&path)) {
+  switch (view_.browseForFolder(&path)) {
     case FolderChoice::kCancelled:
       return false;
     case FolderChoice::kNoPath:

@@ -4,8 +4,8 @@
 // it when its row says "是". A whole volume and folders on it are never checked together.
 //
 // The list-view control and its in-place editor sit behind ScopeListView (the Windows face
-// implements it; tests and the terminal face keep rows in memory); the folder browser and the
-// message boxes go through UserMessages.
+// implements it; tests and the terminal face keep rows in memory), and so does the folder
+// browser; the message boxes go through UserMessages.
 //
 // Thread safety: the operations run on the interface thread, discovery's rows on the start-up
 // thread before searches start; selectedScope may come from any search. A recursive lock
@@ -24,6 +24,9 @@
 #include "volume/volume_discovery.h"
 
 namespace vessiko {
+
+// What the folder browser gave.
+enum class FolderChoice { kCancelled, kChosen, kNoPath };
 
 struct ScopeRow {
   int32_t checked = 1;
@@ -62,6 +65,9 @@ class ScopeListView {
   virtual int trackMenu() = 0;
   // Hides the list and its four buttons; showing and placing them is the window's layout.
   virtual void hide() = 0;
+  // The folder browser titled "请选择目录: ": a chosen folder's path, a choice without a
+  // file-system path, or a cancel.
+  virtual FolderChoice browseForFolder(std::u16string* path) = 0;
 };
 
 // The key of a chosen folder: its volume (the path's drive letter) and the low 27 bits of its

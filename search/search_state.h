@@ -1,5 +1,5 @@
-// What searches keep between runs: the compiled query of the last search in each case mode,
-// the query being compiled, and the two result lists.
+// What searches keep between runs: the query last typed, the compiled query of the last search
+// in each case mode, the query being compiled, and the two result lists.
 //
 // Thread safety: searches run on the interface thread, once on the start-up thread and on the
 // journal monitors; `lock` keeps them from interleaving. Whoever reads result rows and their
@@ -11,7 +11,9 @@
 
 #include <mutex>
 
+#include "platform/mutex.h"
 #include "search/name_query.h"
+#include "search/query_texts.h"
 #include "search/result_list.h"
 
 namespace vessiko {
@@ -19,12 +21,13 @@ namespace vessiko {
 struct SearchState {
   explicit SearchState(PrivateHeap& heap) : dirResults(heap), fileResults(heap) {}
 
+  TypedQuery typed;
+  Mutex lock;
   // [0] the case-insensitive mode, [1] the case-sensitive one.
-  NameQuery current[2];
-  NameQuery previous[2];
-  ResultList dirResults;
-  ResultList fileResults;
-  std::mutex lock;
+  NameQuery current[2] GUARDED_BY(lock);
+  NameQuery previous[2] GUARDED_BY(lock);
+  ResultList dirResults GUARDED_BY(lock);
+  ResultList fileResults GUARDED_BY(lock);
 };
 
 }  // namespace vessiko

@@ -1,6 +1,8 @@
 #include "search/word_automaton.h"
 
+#include <algorithm>
 #include <bitset>
+#include <cassert>
 #include <deque>
 
 namespace vessiko {
@@ -35,6 +37,10 @@ bool WordAutomaton::canBuild(const std::vector<QueryWord>& words) {
 
 WordAutomaton::WordAutomaton(const std::vector<QueryWord>& words, bool caseSensitive)
     : words_(static_cast<uint32_t>(words.size())) {
+  assert(caseSensitive || std::all_of(words.begin(), words.end(), [](const QueryWord& word) {
+           return std::none_of(word.text, word.text + word.length,
+                               [](char16_t unit) { return unit >= u'A' && unit <= u'Z'; });
+         }));
   uint32_t rows = 1;
   for (const QueryWord& word : words)
     rows += static_cast<uint32_t>(word.length);

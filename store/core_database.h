@@ -58,12 +58,13 @@ struct CoreDatabaseContext {
 // an index too large for the format (directory records past 65536 chunks) is not written.
 // Memory that runs out is told as the index's heap tells it ("申请内存失败:%d"), and nothing is
 // written. (SaveDatabases writes this file together with the extension database.)
-bool SaveCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow);
+bool SaveCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow)
+    REQUIRES(context.index.lock);
 
 // The bytes SaveCoreDatabase writes, appended to image (its buffer from the index's heap), with
 // the same failures told the same way; false for any of them.
 bool EncodeCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow,
-                        ByteWriter& image);
+                        ByteWriter& image) REQUIRES(context.index.lock);
 
 // The empty message box that tells a core database that could not be written.
 void ShowCoreSaveFailure(UserMessages& messages);

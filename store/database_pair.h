@@ -29,6 +29,6 @@ namespace vessiko {
 // "写入扩展名文件失败:%d"; memory that runs out, "申请内存失败:%d" (and nothing is written).
 // The caller holds the index lock and has stopped the journal monitors.
 bool SaveDatabases(CoreDatabaseContext& core, const std::string& extensionPath,
-                   const CalendarTime& utcNow);
+                   const CalendarTime& utcNow) REQUIRES(core.index.lock);
 
 }  // namespace vessiko

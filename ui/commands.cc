@@ -74,20 +74,20 @@ void Commands::onCommand(int id, int code) {
 }
 
 void Commands::OnQueryChanged(bool extension) {
-  p_.messages.setQueryTexts(WindowText(p_.window.nameEdit), WindowText(p_.window.extensionEdit));
+  const QueryTexts query{WindowText(p_.window.nameEdit), WindowText(p_.window.extensionEdit)};
   UiState& ui = p_.engine.ui();
   if (ui.filterInForce) {
     ui.filterInForce = false;
     ui.searchEnabled = true;
     // The lists hold the filtered snapshot: search the whole index again even when the text
     // typed gives the query of the last search.
-    p_.engine.searchWith(ui.optionsChanged);
+    p_.engine.search(query, ui.optionsChanged);
     return;
   }
   if (extension) {
-    p_.engine.searchWith(ui.extensionChanged);
+    p_.engine.search(query, ui.extensionChanged);
   } else {
-    p_.engine.search();
+    p_.engine.search(query);
   }
 }
 

@@ -22,9 +22,10 @@ constexpr WPARAM kExtensionLimit = 512;
 
 MainDialog::MainDialog(const ProgramParts& parts)
     : parts_(parts),
-      scopeView_(parts.tasks),
-      engine_(EngineEnvironment{parts.drives, parts.files, parts.clock, parts.messages, scopeView_,
-                                parts.folders, parts.paths}),
+      resultView_(parts.tasks),
+      scopeView_(parts.tasks, parts.shell),
+      engine_(EngineEnvironment{parts.drives, parts.files, parts.clock, parts.messages,
+                                resultView_, scopeView_, parts.folders, parts.paths}),
       results_(engine_, parts.shell),
       commands_(CommandParts{engine_, parts.messages, window_, filterPanel_, parts.urls, *this}) {}
 
@@ -117,7 +118,8 @@ void MainDialog::OnInitDialog(HWND dialog) {
   // The bar's own font is the system's, of the main monitor's DPI, which may not be the window's.
   setStatusFont();
   parts_.tasks.attach(dialog);
-  parts_.messages.attach(dialog, window_.statusBar, window_.resultList);
+  parts_.messages.attach(dialog, window_.statusBar);
+  resultView_.attach(window_.resultList);
   layout();
   SendMessageW(window_.nameEdit, EM_LIMITTEXT, kNameLimit, 0);
   SendMessageW(window_.extensionEdit, EM_LIMITTEXT, kExtensionLimit, 0);

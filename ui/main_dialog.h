@@ -25,6 +25,7 @@
 #include "ui/shell_actions.h"
 #include "ui/ui_tasks.h"
 #include "ui/win32_messages.h"
+#include "ui/win32_result_view.h"
 #include "ui/window_actions.h"
 
 namespace vessiko {
@@ -74,6 +75,7 @@ class MainDialog : private WindowActions {
   void setStatusFont();
 
   ProgramParts parts_;
+  Win32ResultView resultView_;
   ScopeListControl scopeView_;
   Engine engine_;
   FilterPanelControls filterPanel_;

@@ -125,12 +125,12 @@ int ResultListView::iconOf(const RowDescription& d, const std::u16string& path) 
     // Shortcuts, programs, icons and cursors carry icons of their own: read from the file once
     // and kept in the record.
     {
-      std::lock_guard lock(index.lock);
+      MutexLock lock(index.lock);
       const FileEntry file = index.file(entry.ref);
       if (file.hasIconSlot() && file.iconSlot() != -1) return file.iconSlot();
     }
     const int icon = OwnIconIndex(path + FullName(d));
-    std::lock_guard lock(index.lock);
+    MutexLock lock(index.lock);
     FileEntry file = index.file(entry.ref);
     if (file.hasIconSlot()) file.setIconSlot(icon);
     return icon;

@@ -1,6 +1,7 @@
 // ScopeListControl: the directory-scope panel's list view (control 1020) with check boxes, its
-// in-place combo box editor of the second column, its pop-up menu (102) and its four buttons,
-// behind the ScopeListView interface that the ScopeList drives.
+// in-place combo box editor of the second column, its pop-up menu (102), its four buttons and
+// the folder browser of "add a folder", behind the ScopeListView interface that the ScopeList
+// drives.
 //
 // The ScopeList also runs on the start-up thread (discovery adds the volume rows): changes from
 // any thread but the interface thread travel through the posting route, so the start-up thread
@@ -16,6 +17,7 @@
 #include <string>
 
 #include "search/scope_list.h"
+#include "ui/shell_actions.h"
 #include "ui/ui_tasks.h"
 #include "ui/window_geometry.h"
 
@@ -23,7 +25,7 @@ namespace vessiko {
 
 class ScopeListControl : public ScopeListView {
  public:
-  explicit ScopeListControl(UiTasks& tasks) : tasks_(tasks) {}
+  ScopeListControl(UiTasks& tasks, ShellActions& shell) : tasks_(tasks), shell_(shell) {}
 
   // The dialog's set-up: styles, check boxes, the image list and the two images, the columns
   // "所在目录" and "搜子目录吗？", and the combo box editor with "是" and "否".
@@ -50,6 +52,9 @@ class ScopeListControl : public ScopeListView {
   void hideEditor() override;
   int trackMenu() override;
   void hide() override;
+  FolderChoice browseForFolder(std::u16string* path) override {
+    return shell_.browseForFolder(dialog_, path);
+  }
 
  private:
   // Runs a change of the control on the interface thread, marked as the control's own.
@@ -58,6 +63,7 @@ class ScopeListControl : public ScopeListView {
   void showButtons(int command);
 
   UiTasks& tasks_;
+  ShellActions& shell_;
   HWND dialog_ = nullptr;
   HWND list_ = nullptr;
   HWND editor_ = nullptr;

@@ -1,10 +1,14 @@
-// What a double-click or a right-click on a result asks of the shell. The program uses the
-// system's; the tests record the requests instead of starting Explorer or opening menus.
+// What a double-click or a right-click on a result, or the scope panel's "add a folder", asks of
+// the shell. The program uses the system's; the tests record the requests instead of starting
+// Explorer, opening menus or browsing.
 #pragma once
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
+
+#include "search/scope_list.h"
 
 namespace vessiko {
 
@@ -19,6 +23,9 @@ class ShellActions {
   // an empty folder stands for the computer, whose items are the volume roots.
   virtual void showContextMenu(HWND owner, std::u16string_view folder,
                                std::u16string_view name) = 0;
+  // The folder browser titled "请选择目录: ", owned by `owner`: a chosen folder's path, a
+  // choice without a file-system path, or a cancel.
+  virtual FolderChoice browseForFolder(HWND owner, std::u16string* path) = 0;
 };
 
 ShellActions& systemShellActions();

@@ -1,13 +1,9 @@
 #include "ui/win32_messages.h"
 
-#include <commctrl.h>
-#include <shlobj.h>
-
 #include <memory>
 #include <utility>
 
 #include "platform/win32/wide_path.h"
-#include "ui/scoped_win.h"
 
 namespace vessiko {
 
@@ -25,10 +21,9 @@ UINT MessageBoxIcon(MessageIcon icon) {
   return 0;
 }
 
-void Win32Messages::attach(HWND dialog, HWND statusBar, HWND resultList) {
+void Win32Messages::attach(HWND dialog, HWND statusBar) {
   dialog_ = dialog;
   statusBar_ = statusBar;
-  resultList_ = resultList;
   std::lock_guard lock(questionLock_);
   questionsEnded_ = false;
 }
@@ -99,50 +94,6 @@ void Win32Messages::endQuestions() {
   std::lock_guard lock(questionLock_);
   questionsEnded_ = true;
   answered_.notify_all();
-}
-
-void Win32Messages::setResultCount(uint32_t rows) {
-  tasks_.post([list = resultList_.load(), rows] {
-    if (IsWindow(list)) SendMessageW(list, LVM_SETITEMCOUNT, rows, 0);
-  });
-}
-
-void Win32Messages::redrawResults(int first, int last) {
-  tasks_.post([list = resultList_.load(), first, last] {
-    if (!IsWindow(list)) return;
-    const LRESULT count = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
-    const LRESULT end = last < 0 ? count - 1 : last;
-    if (count > 0 && first <= end) SendMessageW(list, LVM_REDRAWITEMS, first, end);
-    InvalidateRect(list, nullptr, TRUE);
-  });
-}
-
-void Win32Messages::readQueryTexts(std::u16string* name, std::u16string* extension) {
-  std::lock_guard lock(textsLock_);
-  *name = name_;
-  *extension = extension_;
-}
-
-void Win32Messages::setQueryTexts(std::u16string name, std::u16string extension) {
-  std::lock_guard lock(textsLock_);
-  name_ = std::move(name);
-  extension_ = std::move(extension);
-}
-
-FolderChoice Win32Messages::browseForFolder(std::u16string* path) {
-  const std::wstring title = widen("请选择目录: ");
-  BROWSEINFOW info = {};
-  info.hwndOwner = dialog_;
-  info.lpszTitle = title.c_str();
-  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-  CoTaskMemPtr<ITEMIDLIST> chosen;
-  *chosen.put() = SHBrowseForFolderW(&info);
-  if (chosen.get() == nullptr) return FolderChoice::kCancelled;
-  // SHGetPathFromIDListW writes at most MAX_PATH units, terminator included.
-  wchar_t buffer[MAX_PATH] = {};
-  if (!SHGetPathFromIDListW(chosen.get(), buffer)) return FolderChoice::kNoPath;
-  *path = fromWide(buffer);
-  return FolderChoice::kChosen;
 }
 
 }  // namespace vessiko

@@ -1,5 +1,5 @@
-// UserMessages for the Win32 dialog. The status text, the result count and the redraw reach the
-// window through the posting route (UiTasks), from whichever thread they come. Boxes use the
+// UserMessages for the Win32 dialog. The status text reaches the window through the posting
+// route (UiTasks), from whichever thread it comes. Boxes use the
 // wide calls: from the interface thread a box is owned by the dialog, so that it is modal to
 // the window; from a worker it has no owner and blocks only that worker. An empty caption is
 // the system's default one.
@@ -28,9 +28,8 @@ class Win32Messages : public UserMessages {
  public:
   explicit Win32Messages(UiTasks& tasks) : tasks_(tasks) {}
 
-  // dialog: owns the boxes and the folder browser; statusBar: shows the status; resultList:
-  // the virtual list view of the results.
-  void attach(HWND dialog, HWND statusBar, HWND resultList);
+  // dialog: owns the boxes; statusBar: shows the status.
+  void attach(HWND dialog, HWND statusBar);
 
   void showStatus(std::string_view text) override;
   // On the interface thread the box shows once the current handler has returned (see the
@@ -43,15 +42,6 @@ class Win32Messages : public UserMessages {
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
   bool askYesNoWithoutOwner(std::string_view caption, std::string_view text,
                             MessageIcon icon) override;
-  void setResultCount(uint32_t rows) override;
-  void redrawResults(int first, int last) override;
-  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
-  FolderChoice browseForFolder(std::u16string* path) override;
-
-  // The dialog keeps the texts of its two query fields here on every change, so that a search
-  // on any thread reads them without sending a message to the dialog's thread.
-  void setQueryTexts(std::u16string name, std::u16string extension);
-
   // The window is closing: every question asked from now on, or waiting for its answer, is
   // answered "否".
   void endQuestions();
@@ -65,10 +55,6 @@ class Win32Messages : public UserMessages {
   bool questionsEnded_ = false;
   std::atomic<HWND> dialog_{nullptr};
   std::atomic<HWND> statusBar_{nullptr};
-  std::atomic<HWND> resultList_{nullptr};
-  std::mutex textsLock_;
-  std::u16string name_;
-  std::u16string extension_;
 };
 
 // The MB_ICON* flag of an icon.

@@ -44,8 +44,8 @@ bool sameName(DirEntry entry, const uint8_t* name, uint32_t length) {
   return entry.nameLength() == length && std::memcmp(entry.name(), name, length) == 0;
 }
 
-// Takes a directory record out of the directory list by its own bytes. Holds the list's lock.
-void removeDirRecord(Index& index, RecordRef dir) {
+// Takes a directory record out of the directory list by its own bytes.
+void removeDirRecord(Index& index, RecordRef dir) REQUIRES(index.dirs.mutex()) {
   const DirEntry entry = index.dir(dir);
   index.dirs.removeMatchingIf(entry.bytes(), index.dirOrder(),
                               [dir](RecordRef candidate) { return candidate == dir; });
@@ -65,7 +65,7 @@ void takePending(ChangeContext& c, EntryKey key, RecordRef* old) {
 Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
                        uint32_t length) {
   Index& index = c.index;
-  std::lock_guard lock(index.dirs.mutex());
+  MutexLock lock(index.dirs.mutex());
   const RecordRef parent = liveDir(index, parentKey);
   if (parent == kNoRecord) return Outcome::kNotDone;
   uint8_t packed[kMaxPackedNameBytes];
@@ -104,7 +104,7 @@ Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const
 // remove: the journal's name may be older than the index's. Returns it, or kNoRecord.
 RecordRef removeDirectory(ChangeContext& c, EntryKey key) {
   Index& index = c.index;
-  std::lock_guard lock(index.dirs.mutex());
+  MutexLock lock(index.dirs.mutex());
   const RecordRef old = index.dirMap.erase(key);
   if (old != kNoRecord) removeDirRecord(index, old);
   return old;
@@ -145,7 +145,7 @@ Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, cha
   // Stored without its extension, the file would be another file.
   if (parts.extensionUnavailable) return Outcome::kNotDone;
   parts.recordNumber = recordNumber;
-  std::lock_guard lock(index.files.mutex());
+  MutexLock lock(index.files.mutex());
   const RecordRef parent = liveDir(index, parentKey);
   if (parent == kNoRecord) return Outcome::kNotDone;
   parts.parentLink = parent;
@@ -171,7 +171,7 @@ Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, 
   parts.recordNumber = recordNumber;
   uint8_t probe[kProbeBytes];
   FileEntry::build(probe, parts);
-  std::lock_guard lock(index.files.mutex());
+  MutexLock lock(index.files.mutex());
   uint32_t block;
   uint32_t slot;
   if (!findFile(index, probe, parentKey, liveDir(index, parentKey), &block, &slot)) {
@@ -274,8 +274,8 @@ void SettleRenamedDirectories(ChangeContext& c) {
     };
     Index& index = c.index;
     {
-      std::lock_guard dirLock(index.dirs.mutex());
-      std::lock_guard fileLock(index.files.mutex());
+      MutexLock dirLock(index.dirs.mutex());
+      MutexLock fileLock(index.files.mutex());
       uint32_t to;
       index.dirs.forEach([&](RecordRef ref) {
         DirEntry child = index.dir(ref);

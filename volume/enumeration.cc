@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -135,6 +136,7 @@ void sortList(EntryList& list, RecordRef* scratch, const Order& order) {
 
 int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
                      const std::atomic<bool>* cancel) {
+  assert(index.dirs.itemCount() == 0 && index.files.itemCount() == 0);
   auto* output = static_cast<uint8_t*>(index.heap.allocate(kEnumOutputBytes, false));
   if (output == nullptr) return 0;
   std::array<JournalReader::SeenRecords, kVolumeCount> seen;

@@ -17,7 +17,8 @@ enum class Fetched { kRecord, kNotInUse, kFailed };
 
 // Reads record `number` into the slot's buffer. kNotInUse when the volume hands out another
 // record (the nearest lower one in use) or one not in use.
-Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
+Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record)
+    REQUIRES(slot.recordLock) {
   uint8_t in[out::kInputSize];
   storeU64(in, number);
   uint32_t returned = 0;
@@ -39,7 +40,8 @@ Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
 
 // Reads record `number` into the slot's buffer. False unless the volume hands out exactly that
 // record, in use.
-bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record) {
+bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record)
+    REQUIRES(slot.recordLock) {
   return fetch(slot, number, record) == Fetched::kRecord;
 }
 
@@ -123,7 +125,7 @@ uint32_t deliverNameValues(const uint8_t* value, uint32_t wanted, FileValues* va
 // The size from the record's $DATA, or from the $DATA of the extension record its attribute
 // list names. `from` is where the walk for $DATA starts.
 bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record, uint32_t from,
-                  uint64_t* size) {
+                  uint64_t* size) REQUIRES(slot.recordLock) {
   const uint32_t data = record.find(from, a::kTypeData);
   if (data != 0) return dataAttributeSize(record.attributeAt(data), size);
   uint64_t extension;
@@ -163,7 +165,7 @@ bool recordHasName(const FileRecordView& record, uint64_t parentNumber, const ch
 NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileReference,
                          uint64_t parentNumber, const char16_t* name, uint32_t length) {
   if (!slot.present() || slot.fileRecordBuffer == nullptr) return NamePresence::kUnknown;
-  std::lock_guard lock(slot.recordLock);
+  MutexLock lock(slot.recordLock);
   const uint64_t number = fileReference & ntfs::kRecordNumberMask48;
   const auto sequence = static_cast<uint16_t>(fileReference >> ntfs::kSequenceShift);
   FileRecordView record;
@@ -196,7 +198,7 @@ FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNu
   if (volume >= kVolumeCount) return values;
   VolumeSlot& slot = slots[volume];
   if (!slot.present() || slot.fileRecordBuffer == nullptr) return values;
-  std::lock_guard lock(slot.recordLock);
+  MutexLock lock(slot.recordLock);
   FileRecordView record;
   if (!fetchRecord(slot, recordNumber, &record)) return values;
 

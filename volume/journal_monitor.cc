@@ -58,7 +58,7 @@ bool JournalMonitor::poll() {
       JournalState journal;
       if (!recreateJournal(*slot_.volume, &journal, &stopping_)) return true;  // closing
       {
-        std::lock_guard lock(index_.lock);
+        MutexLock lock(index_.lock);
         slot_.journalId = journal.id;
         slot_.firstUsn = journal.firstUsn;
         slot_.nextUsn = journal.nextUsn;

@@ -20,7 +20,7 @@ void JournalReader::restart() {
   storeU64(request_ + r::kUsnJournalId, slot_.journalId);
 }
 
-JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mutex* indexLock,
+JournalReader::Result JournalReader::readBatch(ChangeContext& context, Mutex* indexLock,
                                                uint32_t* error) {
   uint32_t returned = 0;
   if (!slot_.volume->control(ntfs::kReadUsnJournal, request_, r::kSize, buffer_, sizeof buffer_,
@@ -28,7 +28,7 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, std::mute
     return Result::kFailed;
   }
   if (returned <= 8) return Result::kNothingNew;
-  std::unique_lock<std::mutex> lock;
+  std::unique_lock<Mutex> lock;
   if (indexLock != nullptr) lock = std::unique_lock(*indexLock);
   context.slot = &slot_;
   context.deferSettling = true;

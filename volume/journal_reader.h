@@ -6,10 +6,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <utility>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "platform/ntfs_layout.h"
 #include "volume/change_application.h"
 #include "volume/volume_slot.h"
@@ -33,7 +33,7 @@ class JournalReader {
   // Reads one batch; applies it holding indexLock when one is given; on failure *error holds
   // the system code. Renamed directories are settled before the lock is let go; without a lock
   // (no other thread reads the index) the caller settles once it has read everything.
-  Result readBatch(ChangeContext& context, std::mutex* indexLock, uint32_t* error);
+  Result readBatch(ChangeContext& context, Mutex* indexLock, uint32_t* error);
 
   // Records an enumeration has seen already: (record number, the last USN it saw), in
   // ascending record-number order. A journal record of such a record number at or below that

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/mutex.h"
 #include "index/entry_key.h"
 #include "index/private_heap.h"
 #include "index/record_ref.h"
@@ -31,7 +32,7 @@ struct VolumeSlot {
   std::unique_ptr<Volume> volume;
   uint32_t bytesPerCluster = 0;
   uint32_t fileRecordBufferSize = 0;  // BytesPerFileRecordSegment + 15
-  uint8_t* fileRecordBuffer = nullptr;
+  uint8_t* fileRecordBuffer PT_GUARDED_BY(recordLock) = nullptr;
   uint64_t journalId = 0;
   int64_t firstUsn = 0;
   int64_t nextUsn = 0;
@@ -42,7 +43,7 @@ struct VolumeSlot {
   // reached the index, so the save leaves a journal identifier no journal has (0), and the next
   // start finds the database out of date instead of loading it as current.
   bool journalLost = false;
-  std::mutex recordLock;  // guards fileRecordBuffer
+  Mutex recordLock;
 
   bool present() const { return volume != nullptr; }
 };

@@ -38,34 +38,6 @@ void RecordingMessages::setResultCount(uint32_t rows) {
   resultCount_ = rows;
 }
 
-void RecordingMessages::redrawResults(int, int) {}
-
-void RecordingMessages::readQueryTexts(std::u16string* name, std::u16string* extension) {
-  std::lock_guard lock(mutex_);
-  *name = name_;
-  *extension = extension_;
-}
-
-FolderChoice RecordingMessages::browseForFolder(std::u16string* path) {
-  std::lock_guard lock(mutex_);
-  if (folders_.empty()) return FolderChoice::kCancelled;
-  const auto [choice, chosen] = folders_.front();
-  folders_.pop_front();
-  *path = chosen;
-  return choice;
-}
-
-void RecordingMessages::setQueryTexts(std::u16string name, std::u16string extension) {
-  std::lock_guard lock(mutex_);
-  name_ = std::move(name);
-  extension_ = std::move(extension);
-}
-
-void RecordingMessages::queueFolder(FolderChoice choice, std::u16string path) {
-  std::lock_guard lock(mutex_);
-  folders_.emplace_back(choice, std::move(path));
-}
-
 void RecordingMessages::queueAnswer(bool yes) {
   std::lock_guard lock(mutex_);
   answers_.push_back(yes);

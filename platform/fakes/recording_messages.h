@@ -1,5 +1,5 @@
-// A UserMessages that remembers everything it was told and answers questions from a script,
-// so that tests can check texts and no box ever blocks a test.
+// User messages and a result view that remember everything they were told and answer
+// questions from a script, so that tests can check texts and no box ever blocks a test.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/result_view.h"
 #include "platform/user_messages.h"
 
 namespace vessiko {
 
-class RecordingMessages : public UserMessages {
+class RecordingMessages : public UserMessages, public ResultView {
  public:
   struct Message {
     std::string caption;
@@ -27,14 +28,6 @@ class RecordingMessages : public UserMessages {
   bool askYesNoWithoutOwner(std::string_view caption, std::string_view text,
                             MessageIcon icon) override;
   void setResultCount(uint32_t rows) override;
-  void redrawResults(int first, int last) override;
-  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
-  FolderChoice browseForFolder(std::u16string* path) override;
-
-  // What the name and extension fields hold.
-  void setQueryTexts(std::u16string name, std::u16string extension);
-  // The folder browser's next answers, in order; when none is left it is cancelled.
-  void queueFolder(FolderChoice choice, std::u16string path = u"");
 
   // Answers for the coming questions, in order; when none is left the default answers.
   void queueAnswer(bool yes);
@@ -59,9 +52,6 @@ class RecordingMessages : public UserMessages {
   std::deque<bool> answers_;
   bool defaultAnswer_ = true;
   int64_t resultCount_ = -1;
-  std::u16string name_;
-  std::u16string extension_;
-  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
 };
 
 }  // namespace vessiko

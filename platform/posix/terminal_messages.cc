@@ -17,18 +17,6 @@ void TerminalMessages::showMessage(std::string_view caption, std::string_view te
                static_cast<int>(text.size()), text.data());
 }
 
-void TerminalMessages::readQueryTexts(std::u16string* name, std::u16string* extension) {
-  std::lock_guard lock(mutex_);
-  *name = name_;
-  *extension = extension_;
-}
-
-void TerminalMessages::setQueryTexts(std::u16string name, std::u16string extension) {
-  std::lock_guard lock(mutex_);
-  name_ = std::move(name);
-  extension_ = std::move(extension);
-}
-
 bool TerminalMessages::askYesNo(std::string_view caption, std::string_view text, MessageIcon) {
   std::lock_guard lock(mutex_);
   FILE* tty = std::fopen("/dev/tty", "r+");

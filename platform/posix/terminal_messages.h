@@ -17,18 +17,10 @@ class TerminalMessages : public UserMessages {
   void showStatus(std::string_view text) override;
   void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
-  void setResultCount(uint32_t) override {}
-  void redrawResults(int, int) override {}
-  void readQueryTexts(std::u16string* name, std::u16string* extension) override;
-  FolderChoice browseForFolder(std::u16string*) override { return FolderChoice::kCancelled; }
-
-  void setQueryTexts(std::u16string name, std::u16string extension);
 
  private:
   std::mutex mutex_;
   bool defaultAnswer_;
-  std::u16string name_;
-  std::u16string extension_;
 };
 
 }  // namespace vessiko

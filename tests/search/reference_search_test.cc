@@ -623,10 +623,9 @@ class ReferenceSearch {
     f_.ui.searchFolders = r.folders;
     f_.ui.searchFiles = r.files;
     applyScope(r.scope);
-    f_.t.messages().setQueryTexts(r.name, r.extension);
     // Options, extension text or scope may have changed with the request: it must run.
     f_.ui.optionsChanged = true;
-    RunSearch(f_.context);
+    RunSearch(f_.context, {r.name, r.extension});
     return resultsOf(f_.state);
   }
 
@@ -725,9 +724,8 @@ TEST(ReferenceSearch, WordsAtEveryPlaceOfNamesOfEveryLength) {
       r.caseSensitive = caseSensitive;
       r.scope.volumes = {VolumeScope::kWhole};
       f.ui.caseSensitive = caseSensitive;
-      f.t.messages().setQueryTexts(text, u"");
       f.ui.optionsChanged = true;
-      RunSearch(f.context);
+      RunSearch(f.context, {text, u""});
       EXPECT_TRUE(resultsOf(f.state) == model.search(r, dirOrder, fileOrder))
           << utf16ToUtf8(text) << (caseSensitive ? ", case-sensitive" : "");
     }

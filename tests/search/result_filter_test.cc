@@ -83,8 +83,7 @@ class ResultFilterTest : public ::testing::Test {
     return out;
   }
   Results search(const std::string& name) {
-    messages().setQueryTexts(utf8ToUtf16(name), u"");
-    RunSearch(search_);
+    RunSearch(search_, {utf8ToUtf16(name), u""});
     return results();
   }
   // What an edit of the name field does after a filter: searching is allowed again and the
@@ -93,7 +92,7 @@ class ResultFilterTest : public ::testing::Test {
     ui_.searchEnabled = true;
     ui_.filterInForce = false;
     ui_.optionsChanged = true;
-    RunSearch(search_);
+    RepeatSearch(search_);
     return results();
   }
   // The filter button, with the messages of earlier steps forgotten.
@@ -121,12 +120,12 @@ class ResultFilterTest : public ::testing::Test {
   testing::MapFolderResolver folders_;
   ScopeList scope_{view_, folders_, t_.messages()};
   SearchState state_{t_.heap()};
-  SearchContext search_{t_.index(), ui_, t_.messages(), scope_, state_};
+  SearchContext search_{t_.index(), ui_, t_.messages(), t_.messages(), scope_, state_};
   // 2024-06-15 20:00 UTC: already 2024-06-16 04:00 in the local zone.
   FixedClock clock_{calendarToFileTime({2024, 6, 15, 20, 0, 0, 0}), 8 * 60};
   ResultFilter resultFilter_;
   MemoryFilterPanel panel_{clock_};
-  FilterContext filter_{t_.index(), ui_,    t_.messages(), state_,
+  FilterContext filter_{t_.index(), ui_,    t_.messages(), t_.messages(), state_,
                         slots_,     clock_, resultFilter_, panel_};
 };
 
@@ -440,9 +439,9 @@ TEST_F(ResultFilterTest, FilteredListsStayUntilTheNextEditAndCanBeFilteredAgain)
   const size_t statuses = messages().statuses().size();
   ui_.caseSensitive = true;
   ui_.optionsChanged = true;
-  RunSearch(search_);
+  RepeatSearch(search_);
   ui_.indexChanged = true;
-  RunSearch(search_);
+  RepeatSearch(search_);
   EXPECT_EQ(results(), hidden);
   EXPECT_EQ(messages().statuses().size(), statuses);
 

@@ -141,18 +141,18 @@ TEST_F(RunSearchTest, DeletedScopeFolderIsLeftOut) {
   EXPECT_EQ(f.results(), Results{});
 }
 
-// Query texts that hold the first search reading them until released, as a search still
+// A status line that holds the first search showing it until released, as a search still
 // running on another thread.
-class HeldTexts : public RecordingMessages {
+class HeldStatus : public RecordingMessages {
  public:
-  void readQueryTexts(std::u16string* name, std::u16string* extension) override {
+  void showStatus(std::string_view text) override {
     {
       std::unique_lock lock(mutex_);
       inside_ = true;
       changed_.notify_all();
       changed_.wait(lock, [this] { return released_; });
     }
-    RecordingMessages::readQueryTexts(name, extension);
+    RecordingMessages::showStatus(text);
   }
   void waitUntilInside() {
     std::unique_lock lock(mutex_);
@@ -181,16 +181,15 @@ TEST(RunSearchFlags, AFlagRaisedWhileAnotherSearchRunsSurvivesIt) {
   f.finish();
   EXPECT_EQ(f.search("a"), (Results{"F C:\\a1.txt", "F D:\\a2.txt"}));
 
-  HeldTexts held;
-  held.setQueryTexts(u"a", u"");
-  SearchContext monitor{f.t.index(), f.ui, held, f.scope, f.state};
+  HeldStatus held;
+  SearchContext monitor{f.t.index(), f.ui, held, f.t.messages(), f.scope, f.state};
   f.ui.optionsChanged = true;
-  std::thread running([&] { RunSearch(monitor); });
+  std::thread running([&] { RepeatSearch(monitor); });
   held.waitUntilInside();
   f.view.setCheckBox(1, false);
   f.scope.checkBoxChanged(1);
   f.ui.scopeChanged = true;
-  std::thread waiting([&] { RunSearch(f.context); });
+  std::thread waiting([&] { RepeatSearch(f.context); });
   held.release();
   running.join();
   waiting.join();

@@ -44,7 +44,7 @@ class ScopeListTest : public ::testing::Test {
     f_.addFile(deep, "a_d_deep.txt");
     f_.addFile(music, "a_d_music.txt");
     f_.finish();
-    f_.t.messages().setQueryTexts(u"a_", u"");
+    f_.state.typed.set({u"a_", u""});
   }
 
   ScopeList& scope() { return f_.scope; }
@@ -62,7 +62,7 @@ class ScopeListTest : public ::testing::Test {
     return scope().checkBoxChanged(row);
   }
   bool addFolder(const std::string& path) {
-    messages().queueFolder(FolderChoice::kChosen, utf8ToUtf16(path));
+    f_.view.queueFolder(FolderChoice::kChosen, utf8ToUtf16(path));
     return scope().addFolder();
   }
   // Whether each row is checked, as the list holds it; the view's boxes must agree.
@@ -176,7 +176,7 @@ TEST_F(ScopeListTest, FolderChoicesThatAddNoRow) {
             std::vector<std::string>{": 对不住，所选的不是NTFS卷，无法指定！ [error]"});
   messages().clear();
 
-  messages().queueFolder(FolderChoice::kNoPath);
+  f_.view.queueFolder(FolderChoice::kNoPath);
   EXPECT_FALSE(scope().addFolder());
   EXPECT_EQ(boxes(messages()), std::vector<std::string>{": BROWSEINFO参数设置错误! [none]"});
   EXPECT_EQ(scope().rowCount(), 2);
@@ -338,7 +338,7 @@ TEST_F(ScopeListTest, RightClickMenuCommandsAnswerLikeTheirButtons) {
   EXPECT_FALSE(scope().rightClick());
 
   view.answerMenu(kCommandAddFolder);
-  messages().queueFolder(FolderChoice::kChosen, u"D:\\docs");
+  f_.view.queueFolder(FolderChoice::kChosen, u"D:\\docs");
   EXPECT_TRUE(scope().rightClick());
   EXPECT_EQ(scope().rowCount(), 3);
 

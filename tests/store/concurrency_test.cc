@@ -194,13 +194,13 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
   size_t searches = 0;
   size_t rowsRead = 0;
   while (running > 0) {
-    f.messages.setQueryTexts(queries[random() % std::size(queries)],
-                             random() % 4 == 0 ? u"txt;jpg" : u"");
+    const QueryTexts query{queries[random() % std::size(queries)],
+                           random() % 4 == 0 ? u"txt;jpg" : u""};
     if (random() % 8 == 0) engine.ui().caseSensitive = !engine.ui().caseSensitive;
     if (random() % 3 == 0) {
-      engine.search();
+      engine.search(query);
     } else {
-      engine.searchWith(*flags[random() % std::size(flags)]);
+      engine.search(query, *flags[random() % std::size(flags)]);
     }
     ++searches;
     // As a list view reads rows: the index lock (monitors change records under it), then the

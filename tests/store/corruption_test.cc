@@ -776,15 +776,14 @@ std::string searchProblem(Index& index, PrivateHeap& heap) {
   testing::MapFolderResolver folders;
   ScopeList scope(view, folders, messages);
   SearchState state(heap);
-  SearchContext context{index, ui, messages, scope, state};
+  SearchContext context{index, ui, messages, messages, scope, state};
   const std::vector<RecordRef> dirs = listed(index.dirs);
   const std::vector<RecordRef> files = listed(index.files);
   const std::pair<std::u16string, std::u16string> queries[] = {
       {u"e", u""}, {u"文", u""}, {u"d*t", u""}, {u"?e", u"txt;dll"}, {u"Report", u""}};
   for (const auto& [name, extension] : queries) {
-    messages.setQueryTexts(name, extension);
     ui.optionsChanged = true;
-    RunSearch(context);
+    RunSearch(context, {name, extension});
     std::vector<RecordRef> foundDirs, foundFiles;
     for (uint32_t i = 0; i < state.dirResults.count(); ++i)
       foundDirs.push_back(state.dirResults.itemAt(i));

@@ -154,7 +154,7 @@ class GatedDrives : public Drives {
 
 TEST_F(LifecycleTest, ClosingBeforeTheIndexIsReadySavesNothing) {
   GatedDrives drives(f_.machine);
-  Engine engine(EngineEnvironment{drives, f_.files, f_.clock, f_.messages, f_.view, f_.folders,
+  Engine engine(EngineEnvironment{drives, f_.files, f_.clock, f_.messages, f_.messages, f_.view, f_.folders,
                                   DatabasePaths::inFolder("/db", '/')});
   engine.start();
   drives.waitUntilWaiting();

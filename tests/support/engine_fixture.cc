@@ -26,7 +26,7 @@ Engine& EngineFixture::startRun() {
   view = MemoryScopeView();
   engine_.reset();
   engine_ = std::make_unique<Engine>(EngineEnvironment{
-      machine, files, clock, messages, view, folders, DatabasePaths::inFolder("/db", '/')});
+      machine, files, clock, messages, messages, view, folders, DatabasePaths::inFolder("/db", '/')});
   engine_->start();
   engine_->waitUntilReady();
   return *engine_;
@@ -51,8 +51,7 @@ std::string EngineFixture::pathOf(RecordRef dir) {
 
 std::vector<std::string> EngineFixture::search(const std::string& name,
                                                const std::string& extension) {
-  messages.setQueryTexts(utf8ToUtf16(name), utf8ToUtf16(extension));
-  engine_->searchWith(engine_->ui().optionsChanged);
+  engine_->search({utf8ToUtf16(name), utf8ToUtf16(extension)}, engine_->ui().optionsChanged);
   std::lock_guard lock(engine_->results().lock);
   std::vector<std::string> out;
   const Index& index = engine_->index();

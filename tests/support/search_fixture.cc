@@ -70,14 +70,13 @@ std::vector<std::string> SearchFixture::results() {
 
 std::vector<std::string> SearchFixture::search(const std::string& name,
                                                const std::string& extension) {
-  t.messages().setQueryTexts(utf8ToUtf16(name), utf8ToUtf16(extension));
-  RunSearch(context);
+  RunSearch(context, {utf8ToUtf16(name), utf8ToUtf16(extension)});
   return results();
 }
 
 void SearchFixture::searchWith(std::atomic<bool>& flag) {
   flag = true;
-  RunSearch(context);
+  RepeatSearch(context);
 }
 
 }  // namespace vessiko::testing

@@ -36,7 +36,7 @@ class SearchFixture {
   std::vector<std::string> search(const std::string& name, const std::string& extension = "");
   // The results as they stand.
   std::vector<std::string> results();
-  // Runs a search with a one-shot flag raised.
+  // Runs the query last searched again with a one-shot flag raised.
   void searchWith(std::atomic<bool>& flag);
 
   TestIndex t;
@@ -45,7 +45,7 @@ class SearchFixture {
   MapFolderResolver folders;
   ScopeList scope{view, folders, t.messages()};
   SearchState state{t.heap()};
-  SearchContext context{t.index(), ui, t.messages(), scope, state};
+  SearchContext context{t.index(), ui, t.messages(), t.messages(), scope, state};
 
  private:
   std::map<char, RecordRef> roots_;

@@ -2,7 +2,9 @@
 // Explorer, a shortcut's target, a context menu or a web page.
 #pragma once
 
+#include <deque>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/url_opener.h"
@@ -21,8 +23,22 @@ class RecordingShell final : public ShellActions {
   void showContextMenu(HWND, std::u16string_view folder, std::u16string_view name) override {
     calls.push_back(u"menu " + std::u16string(folder) + u"|" + std::u16string(name));
   }
+  // The queued answers in order; cancelled when none is left.
+  FolderChoice browseForFolder(HWND, std::u16string* path) override {
+    if (folders_.empty()) return FolderChoice::kCancelled;
+    auto [choice, chosen] = std::move(folders_.front());
+    folders_.pop_front();
+    *path = std::move(chosen);
+    return choice;
+  }
+  void queueFolder(FolderChoice choice, std::u16string path = u"") {
+    folders_.emplace_back(choice, std::move(path));
+  }
 
   std::vector<std::u16string> calls;
+
+ private:
+  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
 };
 
 class RecordingUrlOpener final : public UrlOpener {

@@ -1,13 +1,10 @@
-// The window's user messages with the boxes and the folder browser recorded instead of shown,
-// so that no test ever waits for a click; the status bar, the result count and the query texts
-// go through the real window as in the program.
+// The window's user messages with the boxes recorded instead of shown, so that no test ever
+// waits for a click; the status bar goes through the real window as in the program.
 #pragma once
 
 #include <atomic>
-#include <deque>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "ui/win32_messages.h"
@@ -32,10 +29,6 @@ class RecordingWindowMessages final : public Win32Messages {
   }
   // Recorded and answered No; with realQuestions, recorded and asked in a real box.
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
-  // The queued answers in order; cancelled when none is left.
-  FolderChoice browseForFolder(std::u16string* path) override;
-
-  void queueFolder(FolderChoice choice, std::u16string path = u"");
   std::vector<Box> boxes() const;
   void clearBoxes();
 
@@ -44,7 +37,6 @@ class RecordingWindowMessages final : public Win32Messages {
  private:
   mutable std::mutex mutex_;
   std::vector<Box> boxes_;
-  std::deque<std::pair<FolderChoice, std::u16string>> folders_;
 };
 
 }  // namespace vessiko::testing

@@ -47,7 +47,7 @@ class ScopePanelTest : public MainWindowTest {
     pump();
   }
   void addFolder(std::u16string path) {
-    messages.queueFolder(FolderChoice::kChosen, std::move(path));
+    shell.queueFolder(FolderChoice::kChosen, std::move(path));
     click(IDC_ADD_FOLDER);
   }
   HWND editor() { return FindWindowExW(list(), nullptr, L"COMBOBOX", nullptr); }
@@ -129,7 +129,7 @@ TEST_F(ScopePanelTest, SecondColumnEditorSwitchesSubfoldersOff) {
 TEST_F(ScopePanelTest, FoldersTheIndexCannotUseAreRefused) {
   addFolder(u"E:\\文件");
   addFolder(u"C:\\");
-  messages.queueFolder(FolderChoice::kNoPath);
+  shell.queueFolder(FolderChoice::kNoPath);
   click(IDC_ADD_FOLDER);
   click(IDC_ADD_FOLDER);  // cancelled
   EXPECT_EQ(scopeRows(), 2);

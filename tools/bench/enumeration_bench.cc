@@ -30,10 +30,6 @@ class PhaseClock : public UserMessages {
   void showStatus(std::string_view) override { marks.push_back(clock.seconds()); }
   void showMessage(std::string_view, std::string_view, MessageIcon) override {}
   bool askYesNo(std::string_view, std::string_view, MessageIcon) override { return true; }
-  void setResultCount(uint32_t) override {}
-  void redrawResults(int, int) override {}
-  void readQueryTexts(std::u16string*, std::u16string*) override {}
-  FolderChoice browseForFolder(std::u16string*) override { return FolderChoice::kCancelled; }
 
   Stopwatch clock;
   std::vector<double> marks;

@@ -324,7 +324,8 @@ void run(uint32_t entries) {
   scope.insertRow(0, u"System (C:)", true);
   scope.setSecondColumn(0, u"是");
   SearchState state(heap);
-  SearchContext context{index, ui, messages, scope, state};
+  ResultView view;
+  SearchContext context{index, ui, messages, view, scope, state};
 
   // The baselines read FILE; they look for the same text, though grep sees whole names with
   // their extensions where the search sees base names.
@@ -355,12 +356,11 @@ void run(uint32_t entries) {
       scope.setSecondColumn(1, u"是");
     }
     ui.caseSensitive = q.caseSensitive;
-    messages.setQueryTexts(q.name, q.extension);
     double best = 1e300;
     for (int r = 0; r < kRuns; ++r) {
       ui.indexChanged = true;
       const double start = threadMilliseconds();
-      RunSearch(context);
+      RunSearch(context, {q.name, q.extension});
       const double ms = threadMilliseconds() - start;
       if (ms < best) best = ms;
     }
