@@ -27,7 +27,7 @@ class PipedMessages final : public TerminalMessages {
 };
 
 // Starts the face; the exit status of a failure, or 0.
-int startFace(Face& face) {
+int StartFace(Face& face) {
   if (!face.acceptOptions()) return 1;
   bool usage = false;
   if (!face.open(&usage)) return usage ? 2 : 1;
@@ -40,26 +40,26 @@ int startFace(Face& face) {
 // Runs the query of the two fields and appends its rows. Each row is read as it stands when it
 // is reached, with no lock held between rows, so the journal monitors keep applying changes
 // while a long answer is written.
-void answer(Face& face, std::string_view name, std::string_view extensions, std::string* out) {
+void Answer(Face& face, std::string_view name, std::string_view extensions, std::string* out) {
   QueryTexts query;
-  decodeFileName(name, &query.name);
-  decodeFileName(extensions, &query.extension);
+  DecodeFileName(name, &query.name);
+  DecodeFileName(extensions, &query.extension);
   face.search(query, face.engine().ui().extensionChanged);
   if (face.filteredAway()) return;
   ResultCells& rows = face.rows();
   RowCells cells;
   const uint32_t count = rows.count();
   for (uint32_t row = 0; row < count && rows.describe(row, &cells); ++row)
-    appendRowLine(cells, out);
+    AppendRowLine(cells, out);
 }
 
-bool writeAll(const std::string& out) {
+bool WriteAll(const std::string& out) {
   return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
 }
 
 volatile sig_atomic_t stopRequested = 0;
 
-void requestStop(int) {
+void RequestStop(int) {
   stopRequested = 1;
 }
 
@@ -69,10 +69,10 @@ int RunOneShot(const CommandLine& line) {
   TerminalMessages messages(true);
   ResultView printed;
   Face face(line, messages, printed);
-  if (const int status = startFace(face); status != 0) return status;
+  if (const int status = StartFace(face); status != 0) return status;
   std::string out;
-  answer(face, *line.name, line.extensions, &out);
-  writeAll(out);
+  Answer(face, *line.name, line.extensions, &out);
+  WriteAll(out);
   face.close();
   return 0;
 }
@@ -81,10 +81,10 @@ int RunPipedQueries(const CommandLine& line) {
   PipedMessages messages;
   ResultView printed;
   Face face(line, messages, printed);
-  if (const int status = startFace(face); status != 0) return status;
+  if (const int status = StartFace(face); status != 0) return status;
   // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save.
   struct sigaction stop {};
-  stop.sa_handler = requestStop;
+  stop.sa_handler = RequestStop;
   sigaction(SIGINT, &stop, nullptr);
   sigaction(SIGTERM, &stop, nullptr);
   char* text = nullptr;
@@ -96,10 +96,10 @@ int RunPipedQueries(const CommandLine& line) {
     if (!query.empty() && query.back() == '\n') query.remove_suffix(1);
     const size_t tab = query.find('\t');
     out.clear();
-    answer(face, query.substr(0, tab),
+    Answer(face, query.substr(0, tab),
            tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
     out.push_back('\n');
-    if (!writeAll(out)) break;
+    if (!WriteAll(out)) break;
   }
   std::free(text);
   face.close();

@@ -66,7 +66,7 @@ Exit status: 0 with results or none, 1 for a refused option or filter, 2 for a u
 
 namespace {
 
-std::vector<std::string_view> splitCommas(std::string_view text) {
+std::vector<std::string_view> SplitCommas(std::string_view text) {
   std::vector<std::string_view> parts;
   for (;;) {
     const size_t comma = text.find(',');
@@ -76,7 +76,7 @@ std::vector<std::string_view> splitCommas(std::string_view text) {
   }
 }
 
-int indexOf(std::string_view word, std::initializer_list<std::string_view> words) {
+int IndexOf(std::string_view word, std::initializer_list<std::string_view> words) {
   int i = 0;
   for (const std::string_view w : words) {
     if (w == word) return i;
@@ -85,7 +85,7 @@ int indexOf(std::string_view word, std::initializer_list<std::string_view> words
   return -1;
 }
 
-bool realDirectory(const std::string& path, std::string* out) {
+bool RealDirectory(const std::string& path, std::string* out) {
   char resolved[PATH_MAX];
   struct stat st {};
   if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &st) != 0 ||
@@ -96,7 +96,7 @@ bool realDirectory(const std::string& path, std::string* out) {
   return true;
 }
 
-bool number(std::string_view text, size_t digits, int low, int high, int* out) {
+bool Number(std::string_view text, size_t digits, int low, int high, int* out) {
   if (text.size() != digits) return false;
   int value = 0;
   for (const char c : text) {
@@ -108,16 +108,16 @@ bool number(std::string_view text, size_t digits, int low, int high, int* out) {
 }
 
 // YYYY-MM-DD or YYYY-MM-DDTHH:MM, a real day of the calendar.
-bool parseDate(std::string_view text, CalendarTime* out) {
+bool ParseDate(std::string_view text, CalendarTime* out) {
   int year, month, day, hour = 0, minute = 0;
   if (text.size() != 10 && text.size() != 16) return false;
-  if (text[4] != '-' || text[7] != '-' || !number(text.substr(0, 4), 4, 1601, 30827, &year) ||
-      !number(text.substr(5, 2), 2, 1, 12, &month) || !number(text.substr(8, 2), 2, 1, 31, &day)) {
+  if (text[4] != '-' || text[7] != '-' || !Number(text.substr(0, 4), 4, 1601, 30827, &year) ||
+      !Number(text.substr(5, 2), 2, 1, 12, &month) || !Number(text.substr(8, 2), 2, 1, 31, &day)) {
     return false;
   }
   if (text.size() == 16 &&
-      (text[10] != 'T' || text[13] != ':' || !number(text.substr(11, 2), 2, 0, 23, &hour) ||
-       !number(text.substr(14, 2), 2, 0, 59, &minute))) {
+      (text[10] != 'T' || text[13] != ':' || !Number(text.substr(11, 2), 2, 0, 23, &hour) ||
+       !Number(text.substr(14, 2), 2, 0, 59, &minute))) {
     return false;
   }
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -133,35 +133,35 @@ bool parseDate(std::string_view text, CalendarTime* out) {
   return true;
 }
 
-bool parseSize(std::string_view value, FilterOptions* f) {
-  const std::vector<std::string_view> parts = splitCommas(value);
+bool ParseSize(std::string_view value, FilterOptions* f) {
+  const std::vector<std::string_view> parts = SplitCommas(value);
   if (parts.size() != 3) return false;
-  f->sizeOperator = indexOf(parts[0], {"eq", "gt", "lt", "ge", "le"});
-  f->sizeUnit = indexOf(parts[2], {"B", "KB", "MB", "GB"});
+  f->sizeOperator = IndexOf(parts[0], {"eq", "gt", "lt", "ge", "le"});
+  f->sizeUnit = IndexOf(parts[2], {"B", "KB", "MB", "GB"});
   // The number is the panel's text: validate judges it, with its own message.
-  decodeFileName(parts[1], &f->sizeNumber);
+  DecodeFileName(parts[1], &f->sizeNumber);
   f->size = true;
   return f->sizeOperator >= 0 && f->sizeUnit >= 0;
 }
 
-bool parseDateFilter(std::string_view value, FilterOptions* f) {
-  const std::vector<std::string_view> parts = splitCommas(value);
+bool ParseDateFilter(std::string_view value, FilterOptions* f) {
+  const std::vector<std::string_view> parts = SplitCommas(value);
   if (parts.size() < 3) return false;
-  f->dateKind = indexOf(parts[0], {"created", "modified", "accessed"});
-  const int mode = indexOf(parts[1], {"after", "before", "between"});
+  f->dateKind = IndexOf(parts[0], {"created", "modified", "accessed"});
+  const int mode = IndexOf(parts[1], {"after", "before", "between"});
   if (f->dateKind < 0 || mode < 0 || parts.size() != (mode == 2 ? 4u : 3u)) return false;
   f->dateMode = mode == 0   ? DateRadio::kAfter
                 : mode == 1 ? DateRadio::kBefore
                             : DateRadio::kBetween;
   f->date = true;
-  return parseDate(parts[2], &f->first) && (mode != 2 || parseDate(parts[3], &f->second));
+  return ParseDate(parts[2], &f->first) && (mode != 2 || ParseDate(parts[3], &f->second));
 }
 
-bool parseAttributes(std::string_view value, FilterOptions* f) {
+bool ParseAttributes(std::string_view value, FilterOptions* f) {
   f->attributes = true;
   if (value.empty()) return true;  // no box checked: validate refuses it with its message
-  for (const std::string_view word : splitCommas(value)) {
-    switch (indexOf(word, {"normal", "hidden", "system"})) {
+  for (const std::string_view word : SplitCommas(value)) {
+    switch (IndexOf(word, {"normal", "hidden", "system"})) {
       case 0:
         f->normal = true;
         break;
@@ -178,7 +178,7 @@ bool parseAttributes(std::string_view value, FilterOptions* f) {
   return true;
 }
 
-std::string defaultDatabaseFolder() {
+std::string DefaultDatabaseFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data != nullptr && data[0] == '/') return std::string(data) + "/vessiko";
   const char* home = std::getenv("HOME");
@@ -243,7 +243,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         return false;
       }
       drive.letter = letter;
-      if (!realDirectory(std::string(v.substr(2)), &drive.directory)) {
+      if (!RealDirectory(std::string(v.substr(2)), &drive.directory)) {
         *error = "not a directory: " + std::string(v.substr(2));
         return false;
       }
@@ -261,20 +261,20 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
       if (!takesValue()) return false;
       ScopeOption scope;
       scope.subfolders = option == "--scope";
-      if (!realDirectory(std::string(*value), &scope.directory)) {
+      if (!RealDirectory(std::string(*value), &scope.directory)) {
         *error = "not a directory: " + std::string(*value);
         return false;
       }
       line->scopes.push_back(scope);
     } else if (option == "--size") {
       if (!takesValue()) return false;
-      if (!parseSize(*value, &line->filter)) {
+      if (!ParseSize(*value, &line->filter)) {
         *error = "--size takes OP,N,UNIT: OP one of eq gt lt ge le, UNIT one of B KB MB GB";
         return false;
       }
     } else if (option == "--date") {
       if (!takesValue()) return false;
-      if (!parseDateFilter(*value, &line->filter)) {
+      if (!ParseDateFilter(*value, &line->filter)) {
         *error =
             "--date takes KIND,MODE,DATE[,DATE]: KIND created, modified or accessed; MODE "
             "after, before or between; DATE as YYYY-MM-DD or YYYY-MM-DDTHH:MM";
@@ -282,7 +282,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
       }
     } else if (option == "--attr") {
       if (!takesValue()) return false;
-      if (!parseAttributes(*value, &line->filter)) {
+      if (!ParseAttributes(*value, &line->filter)) {
         *error = "--attr takes a list of normal, hidden and system";
         return false;
       }
@@ -298,7 +298,7 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
   if (!positional.empty()) line->name = positional[0];
   if (positional.size() == 2) line->extensions = positional[1];
   if (line->drives.empty()) line->drives.push_back(DriveOption{'C', "/"});
-  if (line->databaseFolder.empty()) line->databaseFolder = defaultDatabaseFolder();
+  if (line->databaseFolder.empty()) line->databaseFolder = DefaultDatabaseFolder();
   return true;
 }
 

@@ -10,8 +10,8 @@ namespace vessiko {
 
 // Appends the longest start of `text` that fits in `width` columns to *out; returns the
 // columns it takes.
-int appendFitting(std::string_view text, int width, std::string* out);
+int AppendFitting(std::string_view text, int width, std::string* out);
 // The columns the whole text takes.
-int displayWidth(std::string_view text);
+int DisplayWidth(std::string_view text);
 
 }  // namespace vessiko

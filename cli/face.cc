@@ -12,7 +12,7 @@ namespace vessiko {
 namespace {
 
 // mkdir -p.
-bool makeFolders(const std::string& path) {
+bool MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
@@ -20,7 +20,7 @@ bool makeFolders(const std::string& path) {
   }
 }
 
-void fillPanel(const FilterOptions& f, ResultFilter& filter, MemoryFilterPanel& panel) {
+void FillPanel(const FilterOptions& f, ResultFilter& filter, MemoryFilterPanel& panel) {
   filter.setSizeEnabled(f.size);
   filter.setDateEnabled(f.date);
   filter.setAttributesEnabled(f.attributes);
@@ -49,7 +49,7 @@ void fillPanel(const FilterOptions& f, ResultFilter& filter, MemoryFilterPanel& 
 }  // namespace
 
 Face::Face(const CommandLine& line, UserMessages& messages, ResultView& view)
-    : line_(line), messages_(messages), resultView_(view), panel_(systemClock()) {}
+    : line_(line), messages_(messages), resultView_(view), panel_(SystemClock()) {}
 
 Face::~Face() {
   close();
@@ -63,13 +63,13 @@ bool Face::acceptOptions() {
   if (!line_.filter.any()) return true;
   // The panel's input alone: the count of file results only matters once there are results.
   ResultFilter trial;
-  fillPanel(line_.filter, trial, panel_);
-  return trial.validate(panel_, 1, messages_, systemClock());
+  FillPanel(line_.filter, trial, panel_);
+  return trial.validate(panel_, 1, messages_, SystemClock());
 }
 
 bool Face::open(bool* usage) {
   *usage = true;
-  if (!makeFolders(line_.databaseFolder)) {
+  if (!MakeFolders(line_.databaseFolder)) {
     messages_.showMessage("vessiko", "cannot create the database folder " + line_.databaseFolder,
                           MessageIcon::kError);
     return false;
@@ -79,7 +79,7 @@ bool Face::open(bool* usage) {
   for (const DriveOption& drive : line_.drives) {
     auto mirror = std::make_unique<DirectoryMirror>(
         drive.letter, drive.directory, line_.databaseFolder + "/mirror_" + drive.letter + ".state",
-        systemFiles(), systemClock(), messages_);
+        SystemFiles(), SystemClock(), messages_);
     bool fit = false;
     if (!mirror->open(machine_, &fit)) {
       messages_.showMessage("vessiko", "cannot mirror " + drive.directory, MessageIcon::kError);
@@ -90,8 +90,8 @@ bool Face::open(bool* usage) {
   }
   if (!allFit) {
     // The saved index names records of trees the mirrors no longer have: build it afresh.
-    systemFiles().remove(paths.core);
-    systemFiles().remove(paths.extensions);
+    SystemFiles().remove(paths.core);
+    SystemFiles().remove(paths.extensions);
   }
   *usage = false;
   for (const ScopeOption& scope : line_.scopes) {
@@ -106,13 +106,12 @@ bool Face::open(bool* usage) {
   std::array<std::string, kVolumeCount> roots;
   for (const auto& mirror : mirrors_)
     roots[mirror->letter() - 'A'] = mirror->root();
-  engine_ = std::make_unique<Engine>(
-      EngineEnvironment{machine_, systemFiles(), systemClock(), messages_, resultView_, view_,
-                        folders_, paths});
+  engine_ = std::make_unique<Engine>(EngineEnvironment{
+      machine_, SystemFiles(), SystemClock(), messages_, resultView_, view_, folders_, paths});
   rows_ = std::make_unique<ResultCells>(
-      ResultRows(engine_->index(), engine_->results(), engine_->slots()), systemClock(),
+      ResultRows(engine_->index(), engine_->results(), engine_->slots()), SystemClock(),
       std::move(roots));
-  fillPanel(line_.filter, engine_->filter(), panel_);
+  FillPanel(line_.filter, engine_->filter(), panel_);
   UiState& ui = engine_->ui();
   ui.caseSensitive = line_.caseSensitive;
   ui.searchFolders = line_.folders;
@@ -139,7 +138,7 @@ bool Face::applyScope() {
     const std::u16string_view column = option.subfolders ? u"是" : u"否";
     if (scopeRoots_[i] != 0) {
       // A drive's own directory is its volume row.
-      const EntryKey key = rootKey(static_cast<uint32_t>(scopeRoots_[i] - 'A'));
+      const EntryKey key = RootKey(static_cast<uint32_t>(scopeRoots_[i] - 'A'));
       for (int row = 0; row < scope.volumeRowCount(); ++row) {
         if (scope.row(row).key != key) continue;
         view_.setCheckBox(row, true);
@@ -149,7 +148,7 @@ bool Face::applyScope() {
       continue;
     }
     std::u16string path;
-    decodeFileName(option.directory, &path);
+    DecodeFileName(option.directory, &path);
     const int position = scope.rowCount();
     if (scope.insertRow(position, path, false)) scope.setSecondColumn(position, column);
   }

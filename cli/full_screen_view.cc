@@ -42,7 +42,7 @@ constexpr std::array<Column, 8> kColumns = {{{"文件名", 0, false},
                                              {"最近访问时间", 23, false},
                                              {"属性", 17, false}}};
 
-const std::string& cellOf(const RowCells& cells, size_t column) {
+const std::string& CellOf(const RowCells& cells, size_t column) {
   switch (column) {
     case 0:
       return cells.name;
@@ -114,7 +114,7 @@ void View::layout(int screenWidth) {
 void View::putText(int y, int x, std::string_view text, int width, bool right) {
   if (width <= 0) return;
   line_.clear();
-  const int used = appendFitting(text, width, &line_);
+  const int used = AppendFitting(text, width, &line_);
   const int pad = width - used;
   if (right) {
     mvaddstr(y, x, std::string(static_cast<size_t>(pad), ' ').c_str());
@@ -130,12 +130,12 @@ void View::drawTopLine() {
   const int nameWidth = std::max(10, width * 2 / 3 - 1);
   std::string text[2];
   for (int i = 0; i < 2; ++i)
-    appendDisplayText(fields_[i], &text[i]);
+    AppendDisplayText(fields_[i], &text[i]);
   // A long text shows its end, where typing happens.
   const auto tail = [](const std::string& s, int w) {
     w = std::max(w, 0);
     size_t start = 0;
-    while (start < s.size() && displayWidth(std::string_view(s).substr(start)) > w) {
+    while (start < s.size() && DisplayWidth(std::string_view(s).substr(start)) > w) {
       ++start;
       while (start < s.size() && (static_cast<unsigned char>(s[start]) & 0xC0) == 0x80)
         ++start;
@@ -151,7 +151,7 @@ void View::drawTopLine() {
   attron(A_UNDERLINE);
   putText(0, nameWidth + 3, extension, width - nameWidth - 3);
   attroff(A_UNDERLINE);
-  const int cursor = field_ == 0 ? displayWidth(name) : nameWidth + 3 + displayWidth(extension);
+  const int cursor = field_ == 0 ? DisplayWidth(name) : nameWidth + 3 + DisplayWidth(extension);
   move(0, std::min(cursor, width - 1));
 }
 
@@ -180,7 +180,7 @@ void View::drawRows(int top, int height) {
     if (row == selected_) attron(A_REVERSE);
     x = 0;
     for (size_t c = static_cast<size_t>(firstColumn_); c < kColumns.size() && x < COLS; ++c) {
-      putText(top + y, x, cellOf(cells_, c), std::min(widths_[c], COLS - x), kColumns[c].right);
+      putText(top + y, x, CellOf(cells_, c), std::min(widths_[c], COLS - x), kColumns[c].right);
       x += widths_[c];
       if (x < COLS) putText(top + y, x, " ", 1);
       ++x;
@@ -198,7 +198,7 @@ void View::drawStatusLine() {
   options += "文件夹 ";
   options += ui.searchFiles ? "[x]" : "[ ]";
   options += "文件";
-  const int optionsWidth = displayWidth(options);
+  const int optionsWidth = DisplayWidth(options);
   attron(A_REVERSE);
   putText(LINES - 1, 0, messages_.status(), std::max(0, COLS - optionsWidth - 1));
   putText(LINES - 1, std::max(0, COLS - optionsWidth - 1), " " + options, optionsWidth + 1);
@@ -226,9 +226,9 @@ bool View::modal(std::string_view caption, std::string_view text, bool question)
   }
   lines.emplace_back("");
   lines.emplace_back(question ? "(Y) 是    (N) 否" : "(Enter) 确定");
-  int inner = displayWidth(caption);
+  int inner = DisplayWidth(caption);
   for (const std::string& l : lines)
-    inner = std::max(inner, displayWidth(l));
+    inner = std::max(inner, DisplayWidth(l));
   inner = std::min(inner, COLS - 4);
   const int height = static_cast<int>(lines.size()) + 2;
   const int left = std::max(0, (COLS - inner - 4) / 2);

@@ -22,13 +22,13 @@ const DirectoryMirror* MirrorFolders::locate(const std::string& path, uint32_t* 
 
 bool MirrorFolders::folderKey(std::u16string_view path, EntryKey* key) {
   std::string bytes;
-  appendFileNameBytes(path, &bytes);
+  AppendFileNameBytes(path, &bytes);
   char resolved[PATH_MAX];
   if (realpath(bytes.c_str(), resolved) == nullptr) return false;
   uint32_t record = kNoNode;
   const DirectoryMirror* mirror = locate(resolved, &record);
-  if (mirror == nullptr || !fitsEntryKey(record)) return false;
-  *key = makeEntryKey(static_cast<uint32_t>(mirror->letter() - 'A'), record);
+  if (mirror == nullptr || !FitsEntryKey(record)) return false;
+  *key = MakeEntryKey(static_cast<uint32_t>(mirror->letter() - 'A'), record);
   return true;
 }
 

@@ -12,9 +12,9 @@ bool ResultCells::describe(uint32_t row, RowCells* c) {
   c->volume = d.volume;
   c->record = d.recordNumber;
   c->name.clear();
-  appendFileNameBytes(d.baseName, &c->name);
+  AppendFileNameBytes(d.baseName, &c->name);
   c->extension.clear();
-  appendFileNameBytes(d.extension, &c->extension);
+  AppendFileNameBytes(d.extension, &c->extension);
   // The first folder is the volume's root, named "C:" in the index: its place is the drive's
   // directory.
   c->folder.clear();
@@ -22,7 +22,7 @@ bool ResultCells::describe(uint32_t row, RowCells* c) {
     c->folder.assign(roots_[d.volume]);
     if (c->folder.empty() || c->folder.back() != '/') c->folder.push_back('/');
     for (size_t i = 1; i < d.folders.size(); ++i) {
-      appendFileNameBytes(d.folders[i], &c->folder);
+      AppendFileNameBytes(d.folders[i], &c->folder);
       c->folder.push_back('/');
     }
   }

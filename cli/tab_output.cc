@@ -2,7 +2,7 @@
 
 namespace vessiko {
 
-void appendEscapedField(std::string_view field, std::string* out) {
+void AppendEscapedField(std::string_view field, std::string* out) {
   for (const char c : field) {
     switch (c) {
       case '\t':
@@ -20,13 +20,13 @@ void appendEscapedField(std::string_view field, std::string* out) {
   }
 }
 
-void appendRowLine(const RowCells& cells, std::string* out) {
+void AppendRowLine(const RowCells& cells, std::string* out) {
   const std::string_view fields[] = {cells.name,       cells.extension, cells.folder,
                                      cells.size,       cells.creation,  cells.lastChange,
                                      cells.lastAccess, cells.attributes};
   for (size_t i = 0; i < std::size(fields); ++i) {
     if (i > 0) out->push_back('\t');
-    appendEscapedField(fields[i], out);
+    AppendEscapedField(fields[i], out);
   }
   out->push_back('\n');
 }

@@ -10,8 +10,8 @@
 
 namespace vessiko {
 
-void appendEscapedField(std::string_view field, std::string* out);
+void AppendEscapedField(std::string_view field, std::string* out);
 // The row's eight fields and a line feed.
-void appendRowLine(const RowCells& cells, std::string* out);
+void AppendRowLine(const RowCells& cells, std::string* out);
 
 }  // namespace vessiko

@@ -1,7 +1,7 @@
-// ViewMessages: the user messages and the result view of the full-screen view. The engine calls it from any thread;
-// the view's own thread draws. Status texts and result changes are kept and the view is woken
-// through a pipe; a message box or a question from another thread waits until the view has
-// shown it and the user has answered; one from the view's thread is shown at once by the
+// ViewMessages: the user messages and the result view of the full-screen view. The engine calls it
+// from any thread; the view's own thread draws. Status texts and result changes are kept and the
+// view is woken through a pipe; a message box or a question from another thread waits until the
+// view has shown it and the user has answered; one from the view's thread is shown at once by the
 // view's modal handler. Before the view is up (and after it is gone) texts go to standard
 // error and questions take their default.
 #pragma once

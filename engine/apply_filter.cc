@@ -11,7 +11,7 @@ namespace {
 
 // Reads the values the enabled groups need from one entry's file record and judges them. A
 // value asked for but not delivered reaches the filter as none.
-bool recordPasses(FilterContext& c, uint32_t volume, uint32_t recordNumber, bool withSize) {
+bool RecordPasses(FilterContext& c, uint32_t volume, uint32_t recordNumber, bool withSize) {
   const FilterState& f = c.filter.state();
   const auto wanted = [&](int32_t kind, uint32_t bit) {
     return f.dateEnabled && f.dateKind == kind ? bit : 0u;
@@ -51,13 +51,13 @@ void ApplyFilter(FilterContext& c) {
   } else {
     c.state.dirResults.retainIf([&](RecordRef ref) {
       const EntryKey key = c.index.dir(ref).key();
-      return recordPasses(c, volumeOf(key), recordNumberOf(key), false);
+      return RecordPasses(c, VolumeOf(key), RecordNumberOf(key), false);
     });
   }
   c.state.fileResults.retainIf([&](RecordRef ref) {
     const FileEntry file = c.index.file(ref);
     const EntryKey parent = c.index.dir(file.parentLink()).key();
-    return recordPasses(c, volumeOf(parent), file.recordNumber(), sizeEnabled);
+    return RecordPasses(c, VolumeOf(parent), file.recordNumber(), sizeEnabled);
   });
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);

@@ -64,7 +64,7 @@ class Engine {
 
   // The filter button: narrows the results by the panel's enabled groups.
   void applyFilter(FilterPanel& panel) {
-    FilterContext context{index_, ui_,     environment_.messages, environment_.resultView,
+    FilterContext context{index_, ui_,    environment_.messages, environment_.resultView,
                           state_, slots_, environment_.clock,    filter_,
                           panel};
     ApplyFilter(context);

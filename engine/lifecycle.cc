@@ -15,7 +15,7 @@ namespace {
 
 // A loaded index must be in collation order (ordered inserts and removals rely on it) and every
 // extension index its files use must have a text.
-bool consistentAfterLoad(const Index& index, int64_t highestExtension) {
+bool ConsistentAfterLoad(const Index& index, int64_t highestExtension) {
   if (highestExtension >= static_cast<int64_t>(index.extensions.count())) return false;
   const auto ordered = [](const EntryList& list, const auto& order) {
     RecordRef previous = kNoRecord;
@@ -44,7 +44,7 @@ bool LoadSavedIndex(Index& index, VolumeSlots& slots, Files& files, UserMessages
   int64_t highestExtension = -1;
   if (LoadCoreDatabase(core, frozen, &highestExtension) == 0) return false;
   return LoadExtensionDatabase(paths.extensions, index.extensions, files, messages) != 0 &&
-         consistentAfterLoad(index, highestExtension);
+         ConsistentAfterLoad(index, highestExtension);
 }
 
 void Lifecycle::initialize() {
@@ -89,7 +89,7 @@ void Lifecycle::build() {
       if (!slot.present()) continue;
       JournalState journal;
       uint32_t error = 0;
-      queryJournal(*slot.volume, &journal, &error);
+      QueryJournal(*slot.volume, &journal, &error);
       slot.journalId = journal.id;
       slot.firstUsn = journal.firstUsn;
       slot.nextUsn = journal.nextUsn;

@@ -18,12 +18,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/mutex.h"
 #include "engine/ui_state.h"
 #include "index/index.h"
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/mutex.h"
 #include "platform/user_messages.h"
 #include "search/run_search.h"
 #include "store/database_paths.h"

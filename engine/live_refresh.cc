@@ -18,12 +18,12 @@ void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t lengt
   }
   // A file is tested by its base name, as the search tests it: an anchored pattern such as
   // "*port" would never meet "report.txt" whole, and the list would keep a deleted file.
-  const uint32_t tested = isDirectory ? length : splitFileName(name, length).baseLength;
+  const uint32_t tested = isDirectory ? length : SplitFileName(name, length).baseLength;
   bool matches;
   {
     // The query in force is rewritten by every search; read it under the search lock.
     MutexLock lock(search_.state.lock);
-    matches = nameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
+    matches = NameMatchesQuery(search_.state.current[caseSensitive ? 1 : 0], name,
                                static_cast<int32_t>(tested));
   }
   if (matches) matched_ = true;

@@ -8,7 +8,7 @@ namespace vessiko {
 
 namespace {
 
-bool isCjk(char16_t u) {
+bool IsCjk(char16_t u) {
   return u >= kFirstCjk && u <= kLastCjk;
 }
 
@@ -17,12 +17,12 @@ bool isCjk(char16_t u) {
 Collation::Collation(std::span<const uint8_t> rankTable) {
   valid_ = rankTable.size() == 2 * kCjkCount;
   for (uint32_t i = 0; i < kCjkCount; ++i) {
-    ranks_[i] = valid_ ? loadU16(&rankTable[2 * i]) : static_cast<uint16_t>(i);
+    ranks_[i] = valid_ ? LoadU16(&rankTable[2 * i]) : static_cast<uint16_t>(i);
   }
 }
 
 const Collation& Collation::loadCollationTable() {
-  static const Collation collation(rankTableBytes());
+  static const Collation collation(RankTableBytes());
   return collation;
 }
 
@@ -51,8 +51,8 @@ int Collation::compareNames(const uint8_t* a, const uint8_t* aEnd, const uint8_t
     const auto ua = static_cast<char16_t>(a[1] | a[2] << 8);
     const auto ub = static_cast<char16_t>(b[1] | b[2] << 8);
     if (ua != ub) {
-      const bool cjkA = isCjk(ua);
-      const bool cjkB = isCjk(ub);
+      const bool cjkA = IsCjk(ua);
+      const bool cjkB = IsCjk(ub);
       // Only the characters without a reading share a rank: their code units order them, so
       // that two names are equal only when they are the same name.
       if (cjkA && cjkB) return rank(ua) != rank(ub) ? rank(ua) - rank(ub) : ua - ub;

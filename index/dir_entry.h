@@ -41,11 +41,11 @@ class DirEntry {
   // Fills the 12-byte root record of a volume: its key, no parent, the name "C:" and so on.
   static void initRoot(uint8_t* out, uint32_t volume);
 
-  EntryKey key() const { return loadU32(p_); }
-  uint32_t parentLink() const { return loadU32(p_ + 4); }
-  void setParentLink(uint32_t link) { storeU32(p_ + 4, link); }
-  bool hasNonAscii() const { return (loadU16(p_ + 8) & kNonAsciiFlag) != 0; }
-  uint32_t nameLength() const { return loadU16(p_ + 8) & 0x7FFF; }
+  EntryKey key() const { return LoadU32(p_); }
+  uint32_t parentLink() const { return LoadU32(p_ + 4); }
+  void setParentLink(uint32_t link) { StoreU32(p_ + 4, link); }
+  bool hasNonAscii() const { return (LoadU16(p_ + 8) & kNonAsciiFlag) != 0; }
+  uint32_t nameLength() const { return LoadU16(p_ + 8) & 0x7FFF; }
   const uint8_t* name() const { return p_ + kHeaderBytes; }
   // Points *out at the name and returns its packed length.
   uint32_t nameBytes(const uint8_t** out) const {

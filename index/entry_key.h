@@ -15,20 +15,20 @@ constexpr uint32_t kVolumeCount = 26;
 // Every volume's root directory is MFT record 5.
 constexpr uint32_t kRootRecordNumber = 5;
 
-constexpr EntryKey makeEntryKey(uint32_t volume, uint32_t recordNumber) {
+constexpr EntryKey MakeEntryKey(uint32_t volume, uint32_t recordNumber) {
   return volume << kVolumeShift | (recordNumber & kRecordNumberMask);
 }
-constexpr uint32_t volumeOf(EntryKey key) {
+constexpr uint32_t VolumeOf(EntryKey key) {
   return key >> kVolumeShift;
 }
-constexpr uint32_t recordNumberOf(EntryKey key) {
+constexpr uint32_t RecordNumberOf(EntryKey key) {
   return key & kRecordNumberMask;
 }
-constexpr EntryKey rootKey(uint32_t volume) {
-  return makeEntryKey(volume, kRootRecordNumber);
+constexpr EntryKey RootKey(uint32_t volume) {
+  return MakeEntryKey(volume, kRootRecordNumber);
 }
 // Record numbers above 27 bits cannot be named by a key.
-constexpr bool fitsEntryKey(uint64_t recordNumber) {
+constexpr bool FitsEntryKey(uint64_t recordNumber) {
   return recordNumber <= kRecordNumberMask;
 }
 

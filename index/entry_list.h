@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/mutex.h"
 #include "index/block_array.h"
 #include "index/record_ref.h"
+#include "platform/mutex.h"
 
 namespace vessiko {
 

@@ -13,7 +13,7 @@ const char16_t kExe[] = u"exe";
 const char16_t kIco[] = u"ico";
 const char16_t kLnk[] = u"lnk";
 
-void lowerAscii(char16_t* units, uint32_t n) {
+void LowerAscii(char16_t* units, uint32_t n) {
   for (uint32_t i = 0; i < n; ++i) {
     if (units[i] >= u'A' && units[i] <= u'Z') units[i] = static_cast<char16_t>(units[i] + 32);
   }
@@ -137,7 +137,7 @@ int32_t ExtensionTable::add(const char16_t* units, uint32_t length, uint32_t pos
 }
 
 int32_t ExtensionTable::intern(char16_t* units, uint32_t length) {
-  lowerAscii(units, length);
+  LowerAscii(units, length);
   std::unique_lock lock(sortedMutex_);
   uint32_t position;
   if (search(units, length, &position)) return sorted_[position].index;
@@ -145,7 +145,7 @@ int32_t ExtensionTable::intern(char16_t* units, uint32_t length) {
 }
 
 int32_t ExtensionTable::lookup(char16_t* units, uint32_t length) const {
-  lowerAscii(units, length);
+  LowerAscii(units, length);
   std::shared_lock lock(sortedMutex_);
   uint32_t position;
   return search(units, length, &position) ? sorted_[position].index : -1;

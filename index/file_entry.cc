@@ -16,11 +16,11 @@ uint32_t FileEntry::recordWordFor(const FileEntryParts& parts) {
 
 void FileEntry::build(uint8_t* out, const FileEntryParts& parts) {
   const uint32_t word = recordWordFor(parts);
-  storeU32(out, word);
-  storeU32(out + 4, parts.parentLink);
+  StoreU32(out, word);
+  StoreU32(out + 4, parts.parentLink);
   uint8_t* p;
   if ((word & kLongFormBit) != 0) {
-    storeU16(out + 8, static_cast<uint16_t>(parts.nameLength));
+    StoreU16(out + 8, static_cast<uint16_t>(parts.nameLength));
     p = out + 10;
   } else {
     out[8] = static_cast<uint8_t>(parts.nameLength);
@@ -34,17 +34,17 @@ void FileEntry::build(uint8_t* out, const FileEntryParts& parts) {
       *p++ = static_cast<uint8_t>(index);
       break;
     case 2:
-      storeU16(p, static_cast<uint16_t>(index));
+      StoreU16(p, static_cast<uint16_t>(index));
       p += 2;
       break;
     case 3:
-      storeU32(p, index);
+      StoreU32(p, index);
       p += 4;
       break;
     default:
       break;
   }
-  if ((word & kIconSlotBit) != 0) storeU32(p, 0xFFFFFFFF);
+  if ((word & kIconSlotBit) != 0) StoreU32(p, 0xFFFFFFFF);
 }
 
 int32_t FileEntry::extensionIndex(const uint8_t* pastName, uint32_t* code) const {
@@ -54,9 +54,9 @@ int32_t FileEntry::extensionIndex(const uint8_t* pastName, uint32_t* code) const
     case 1:
       return pastName[0];
     case 2:
-      return loadU16(pastName);
+      return LoadU16(pastName);
     case 3:
-      return static_cast<int32_t>(loadU32(pastName));
+      return static_cast<int32_t>(LoadU32(pastName));
     default:
       return -1;
   }
@@ -68,11 +68,11 @@ int32_t FileEntry::extensionIndex() const {
 
 int32_t FileEntry::iconSlot() const {
   assert(hasIconSlot());
-  return static_cast<int32_t>(loadU32(pastName() + 1));
+  return static_cast<int32_t>(LoadU32(pastName() + 1));
 }
 
 void FileEntry::setIconSlot(int32_t icon) {
-  storeU32(pastName() + 1, static_cast<uint32_t>(icon));
+  StoreU32(pastName() + 1, static_cast<uint32_t>(icon));
 }
 
 uint32_t FileEntry::recordSize() const {

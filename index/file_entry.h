@@ -74,20 +74,20 @@ class FileEntry {
   // Fills a record of sizeFor(parts) bytes; the icon slot, when there is one, holds -1.
   static void build(uint8_t* out, const FileEntryParts& parts);
 
-  uint32_t recordWord() const { return loadU32(p_); }
+  uint32_t recordWord() const { return LoadU32(p_); }
   uint32_t recordNumber() const { return recordWord() & 0x7FFFFFF; }
   bool hasNonAscii() const { return (recordWord() & kNonAsciiBit) != 0; }
   bool hasIconSlot() const { return (recordWord() & kIconSlotBit) != 0; }
   bool isLongForm() const { return (recordWord() & kLongFormBit) != 0; }
   uint32_t widthCode() const { return recordWord() >> kWidthShift & 3; }
-  uint32_t parentLink() const { return loadU32(p_ + 4); }
-  void setParentLink(uint32_t link) { storeU32(p_ + 4, link); }
+  uint32_t parentLink() const { return LoadU32(p_ + 4); }
+  void setParentLink(uint32_t link) { StoreU32(p_ + 4, link); }
 
   // Points *out at the base name and returns its packed length.
   uint32_t nameBytes(const uint8_t** out) const {
     if (isLongForm()) {
       *out = p_ + 10;
-      return loadU16(p_ + 8);
+      return LoadU16(p_ + 8);
     }
     *out = p_ + 9;
     return p_[8];

@@ -2,7 +2,7 @@
 
 namespace vessiko {
 
-NameSplit splitFileName(const char16_t* name, uint32_t length) {
+NameSplit SplitFileName(const char16_t* name, uint32_t length) {
   int64_t pos = static_cast<int64_t>(length) - 1;
   while (pos >= 0 && name[pos] != u'.' && name[pos] != u' ')
     --pos;

@@ -15,6 +15,6 @@ struct NameSplit {
   uint32_t extensionLength;
 };
 
-NameSplit splitFileName(const char16_t* name, uint32_t length);
+NameSplit SplitFileName(const char16_t* name, uint32_t length);
 
 }  // namespace vessiko

@@ -7,13 +7,13 @@
 
 namespace vessiko {
 
-constexpr std::array<uint8_t, 128> makeFoldTable() {
+constexpr std::array<uint8_t, 128> MakeFoldTable() {
   std::array<uint8_t, 128> table{};
   for (int c = 0; c < 128; ++c)
     table[c] = static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return table;
 }
 
-inline constexpr std::array<uint8_t, 128> kFoldTable = makeFoldTable();
+inline constexpr std::array<uint8_t, 128> kFoldTable = MakeFoldTable();
 
 }  // namespace vessiko

@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/mutex.h"
 #include "index/collation.h"
 #include "index/dir_entry.h"
 #include "index/dir_map.h"
@@ -21,6 +20,7 @@
 #include "index/private_heap.h"
 #include "index/record_arena.h"
 #include "index/record_order.h"
+#include "platform/mutex.h"
 
 namespace vessiko {
 

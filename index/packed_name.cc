@@ -36,7 +36,7 @@ uint32_t decodePackedName(char16_t* out, const uint8_t* bytes, uint32_t count) {
   return n;
 }
 
-bool isWellFormedPackedName(const uint8_t* bytes, uint32_t count) {
+bool IsWellFormedPackedName(const uint8_t* bytes, uint32_t count) {
   uint32_t i = 0;
   while (i < count) {
     if (bytes[i] < 0x80) {

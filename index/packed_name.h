@@ -24,6 +24,6 @@ uint32_t decodePackedName(char16_t* out, const uint8_t* bytes, uint32_t count);
 
 // True when the bytes are a well-formed packed name: every marker is 0x81 with two bytes
 // after it, and it holds a unit at or above 0x80.
-bool isWellFormedPackedName(const uint8_t* bytes, uint32_t count);
+bool IsWellFormedPackedName(const uint8_t* bytes, uint32_t count);
 
 }  // namespace vessiko

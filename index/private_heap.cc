@@ -4,10 +4,10 @@ namespace vessiko {
 
 PrivateHeap::PrivateHeap(UserMessages& messages) : messages_(messages) {
   uint32_t error = 0;
-  owned_ = createSystemHeap(&error);
+  owned_ = CreateSystemHeap(&error);
   if (owned_ == nullptr) {
     ShowError(messages_, "创建堆句柄失败:%d", static_cast<int>(error));
-    heap_ = &processHeap();
+    heap_ = &ProcessHeap();
   } else {
     heap_ = owned_.get();
   }

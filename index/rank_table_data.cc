@@ -4,8 +4,8 @@
 
 namespace vessiko {
 
-std::span<const uint8_t> rankTableBytes() {
-  return rankTableResource();
+std::span<const uint8_t> RankTableBytes() {
+  return RankTableResource();
 }
 
 }  // namespace vessiko

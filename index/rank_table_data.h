@@ -9,6 +9,6 @@ namespace vessiko {
 
 constexpr uint32_t kRankTableBytes = 41804;
 
-std::span<const uint8_t> rankTableBytes();
+std::span<const uint8_t> RankTableBytes();
 
 }  // namespace vessiko

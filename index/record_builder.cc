@@ -5,10 +5,10 @@
 
 namespace vessiko {
 
-FileEntryParts packFileName(ExtensionTable& extensions, char16_t* name, uint32_t length,
+FileEntryParts PackFileName(ExtensionTable& extensions, char16_t* name, uint32_t length,
                             ExtensionUse use, uint8_t* scratch) {
   if (length > kMaxNameUnits) length = kMaxNameUnits;  // callers refuse longer names first
-  const NameSplit split = splitFileName(name, length);
+  const NameSplit split = SplitFileName(name, length);
   FileEntryParts parts;
   if (split.hasExtension) {
     char16_t* extension = name + split.extensionStart;
@@ -25,24 +25,24 @@ FileEntryParts packFileName(ExtensionTable& extensions, char16_t* name, uint32_t
   return parts;
 }
 
-RecordRef newFileRecord(RecordArena& arena, const FileEntryParts& parts) {
+RecordRef NewFileRecord(RecordArena& arena, const FileEntryParts& parts) {
   const RecordRef ref = arena.allocate(FileEntry::sizeFor(parts));
   if (ref != kNoRecord) FileEntry::build(arena.at(ref), parts);
   return ref;
 }
 
-uint32_t packDirName(const char16_t* name, uint32_t length, uint8_t* scratch, bool* nonAscii) {
+uint32_t PackDirName(const char16_t* name, uint32_t length, uint8_t* scratch, bool* nonAscii) {
   if (length > kMaxNameUnits) length = kMaxNameUnits;  // callers refuse longer names first
   const uint32_t packed = encodePackedName(scratch, name, length);
   *nonAscii = packed > length;
   return packed;
 }
 
-RecordRef newDirRecord(RecordArena& arena, EntryKey key, uint32_t parentLink, const char16_t* name,
+RecordRef NewDirRecord(RecordArena& arena, EntryKey key, uint32_t parentLink, const char16_t* name,
                        uint32_t length) {
   uint8_t packed[kMaxPackedNameBytes];
   bool nonAscii;
-  const uint32_t packedLength = packDirName(name, length, packed, &nonAscii);
+  const uint32_t packedLength = PackDirName(name, length, packed, &nonAscii);
   const RecordRef ref = arena.allocate(DirEntry::sizeFor(packedLength));
   if (ref != kNoRecord) {
     DirEntry::build(arena.at(ref), key, parentLink, packed, packedLength, nonAscii);

@@ -19,15 +19,15 @@ enum class ExtensionUse { kIntern, kLookUp };
 // the packed base name in scratch (room for kMaxPackedNameBytes). An extension that the table
 // does not hold, or cannot take, sets extensionUnavailable: no record may then be built, since
 // one without the extension would name another file.
-FileEntryParts packFileName(ExtensionTable& extensions, char16_t* name, uint32_t length,
+FileEntryParts PackFileName(ExtensionTable& extensions, char16_t* name, uint32_t length,
                             ExtensionUse use, uint8_t* scratch);
 
 // A new record in the arena; kNoRecord when memory ran out.
-RecordRef newFileRecord(RecordArena& arena, const FileEntryParts& parts);
-RecordRef newDirRecord(RecordArena& arena, EntryKey key, uint32_t parentLink, const char16_t* name,
+RecordRef NewFileRecord(RecordArena& arena, const FileEntryParts& parts);
+RecordRef NewDirRecord(RecordArena& arena, EntryKey key, uint32_t parentLink, const char16_t* name,
                        uint32_t length);
 
 // Packs a directory name into scratch; returns its length and sets *nonAscii.
-uint32_t packDirName(const char16_t* name, uint32_t length, uint8_t* scratch, bool* nonAscii);
+uint32_t PackDirName(const char16_t* name, uint32_t length, uint8_t* scratch, bool* nonAscii);
 
 }  // namespace vessiko

@@ -8,7 +8,7 @@ namespace {
 
 // Copies the records of a list, in list order, into a fresh arena.
 template <class SizeOf>
-bool copyInOrder(const EntryList& list, const RecordArena& from, RecordArena& to, SizeOf sizeOf) {
+bool CopyInOrder(const EntryList& list, const RecordArena& from, RecordArena& to, SizeOf sizeOf) {
   return list.forEach([&](RecordRef ref) {
     const uint8_t* record = from.at(ref);
     const uint32_t size = sizeOf(record);
@@ -19,20 +19,20 @@ bool copyInOrder(const EntryList& list, const RecordArena& from, RecordArena& to
   });
 }
 
-uint32_t dirSize(const uint8_t* record) {
+uint32_t DirSize(const uint8_t* record) {
   return DirEntry(const_cast<uint8_t*>(record)).recordSize();
 }
-uint32_t fileSize(const uint8_t* record) {
+uint32_t FileSize(const uint8_t* record) {
   return FileEntry(const_cast<uint8_t*>(record)).recordSize();
 }
 
 }  // namespace
 
-bool compactRecords(Index& index) {
+bool CompactRecords(Index& index) {
   RecordArena dirs(index.heap);
   RecordArena files(index.heap);
-  if (!copyInOrder(index.dirs, index.dirArena, dirs, dirSize) ||
-      !copyInOrder(index.files, index.fileArena, files, fileSize)) {
+  if (!CopyInOrder(index.dirs, index.dirArena, dirs, DirSize) ||
+      !CopyInOrder(index.files, index.fileArena, files, FileSize)) {
     return false;
   }
   // Each old directory record's first word now names its copy; the copies keep the keys. The
@@ -40,11 +40,11 @@ bool compactRecords(Index& index) {
   RecordArena::Replay dirCopies;
   index.dirs.forEach([&](RecordRef& ref) {
     const RecordRef copy = dirCopies.next(index.dir(ref).recordSize());
-    storeU32(index.dirArena.at(ref), copy);
+    StoreU32(index.dirArena.at(ref), copy);
     ref = copy;
   });
   const auto forward = [&index](uint32_t old) {
-    return old == kNoRecord ? kNoRecord : loadU32(index.dirArena.at(old));
+    return old == kNoRecord ? kNoRecord : LoadU32(index.dirArena.at(old));
   };
   index.dirs.forEach([&](RecordRef ref) {
     DirEntry copy(dirs.at(ref));

@@ -1,4 +1,4 @@
-// compactRecords: lays the records of a freshly built index out again in list order, so that a
+// CompactRecords: lays the records of a freshly built index out again in list order, so that a
 // search, which walks the lists from front to back, reads the arenas from front to back too
 // instead of jumping through them in the order the volumes listed their files. It also leaves
 // every directory record where the core database's record indexes will put it.
@@ -12,6 +12,6 @@
 
 namespace vessiko {
 
-bool compactRecords(Index& index);
+bool CompactRecords(Index& index);
 
 }  // namespace vessiko

@@ -4,7 +4,7 @@ namespace vessiko {
 
 namespace {
 
-int compareNumbers(uint32_t x, uint32_t y) {
+int CompareNumbers(uint32_t x, uint32_t y) {
   return x < y ? -1 : x > y ? 1 : 0;
 }
 
@@ -13,7 +13,7 @@ int compareNumbers(uint32_t x, uint32_t y) {
 int compareDirEntries(const Collation& collation, DirEntry x, DirEntry y) {
   const int r = collation.compareNames(x.name(), x.name() + x.nameLength(), y.name(),
                                        y.name() + y.nameLength());
-  return r != 0 ? r : compareNumbers(x.key(), y.key());
+  return r != 0 ? r : CompareNumbers(x.key(), y.key());
 }
 
 int compareFileEntries(const Collation& collation, const ExtensionTable& extensions, FileEntry x,
@@ -32,7 +32,7 @@ int compareFileEntries(const Collation& collation, const ExtensionTable& extensi
     const int texts = extensions.compareTexts(xExtension, yExtension);
     if (texts != 0) return texts;
   }
-  return compareNumbers(x.recordNumber(), y.recordNumber());
+  return CompareNumbers(x.recordNumber(), y.recordNumber());
 }
 
 }  // namespace vessiko

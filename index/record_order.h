@@ -36,8 +36,8 @@ class DirOrder {
   }
   int compare(RecordRef x, RecordRef y) const { return compare(arena_.at(x), y); }
   int operator()(RecordRef x, RecordRef y) const { return compare(x, y); }
-  uint32_t firstWord(const uint8_t* x) const { return loadU32(x); }
-  uint32_t firstWord(RecordRef x) const { return loadU32(arena_.at(x)); }
+  uint32_t firstWord(const uint8_t* x) const { return LoadU32(x); }
+  uint32_t firstWord(RecordRef x) const { return LoadU32(arena_.at(x)); }
 
  private:
   const RecordArena& arena_;
@@ -57,8 +57,8 @@ class FileOrder {
   }
   int compare(RecordRef x, RecordRef y) const { return compare(arena_.at(x), y); }
   int operator()(RecordRef x, RecordRef y) const { return compare(x, y); }
-  uint32_t firstWord(const uint8_t* x) const { return loadU32(x); }
-  uint32_t firstWord(RecordRef x) const { return loadU32(arena_.at(x)); }
+  uint32_t firstWord(const uint8_t* x) const { return LoadU32(x); }
+  uint32_t firstWord(RecordRef x) const { return LoadU32(arena_.at(x)); }
 
  private:
   const RecordArena& arena_;

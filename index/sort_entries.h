@@ -13,7 +13,7 @@ namespace vessiko {
 constexpr int64_t kInsertionSortCutoff = 32;
 
 template <typename T, class Cmp>
-void insertionSortEntries(T* a, int64_t lo, int64_t hi, const Cmp& cmp) {
+void InsertionSortEntries(T* a, int64_t lo, int64_t hi, const Cmp& cmp) {
   for (int64_t k = lo + 1; k <= hi; ++k) {
     const T x = a[k];
     int64_t i = k - 1;
@@ -40,7 +40,7 @@ void sortEntryPointers(T* a, size_t n, const Cmp& cmp) {
   for (;;) {
     const int64_t size = hi - lo + 1;
     if (size <= kInsertionSortCutoff) {
-      insertionSortEntries(a, lo, hi, cmp);
+      InsertionSortEntries(a, lo, hi, cmp);
     } else {
       int64_t mid = lo + size / 2;
       if (cmp(a[lo], a[mid]) > 0) std::swap(a[lo], a[mid]);

@@ -63,7 +63,7 @@ bool DirectoryMirror::open(SimMachine& machine, bool* stateFit) {
   options.journalMaximumSize = std::max(kJournalBytes, reconciler_->journalBytes());
 
   std::u16string label;
-  decodeFileName(root_, &label);
+  DecodeFileName(root_, &label);
   if (label.size() > kLabelUnits) label.erase(0, label.size() - kLabelUnits);
   machine.addNtfsDrive(letter_, label, options);
   volume_ = machine.sharedVolume(letter_);
@@ -72,10 +72,10 @@ bool DirectoryMirror::open(SimMachine& machine, bool* stateFit) {
     // The volume as it was at the last close, record for record, without a journal record.
     SimEntry entry;
     tree_->forEachBelow(kRootNode, [&](uint32_t n, const MirrorNode& node) {
-      decodeFileName(tree_->name(n), &entry.name);
+      DecodeFileName(tree_->name(n), &entry.name);
       entry.parent = node.parent;
       entry.recordNumber = n;
-      entry.attributes = attributesFor(node.kind, tree_->name(n));
+      entry.attributes = AttributesFor(node.kind, tree_->name(n));
       volume_->createQuietly(entry);
     });
   }

@@ -9,13 +9,13 @@ namespace {
 constexpr char16_t kEscapeBase = 0xDC00;  // byte b (0x80-0xFF) is U+DC00 + b
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool isEscapedByte(char16_t unit) {
+bool IsEscapedByte(char16_t unit) {
   return unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF;
 }
 
 }  // namespace
 
-int validUtf8Sequence(std::string_view text, size_t i, char32_t* cp) {
+int ValidUtf8Sequence(std::string_view text, size_t i, char32_t* cp) {
   const auto lead = static_cast<unsigned char>(text[i]);
   int n;
   if (lead < 0x80) {
@@ -50,29 +50,29 @@ int validUtf8Sequence(std::string_view text, size_t i, char32_t* cp) {
 namespace {
 
 template <class Lone>
-void appendUnits(std::u16string_view name, std::string* out, Lone lone) {
+void AppendUnits(std::u16string_view name, std::string* out, Lone lone) {
   for (size_t i = 0; i < name.size(); ++i) {
     const char16_t u = name[i];
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
         name[i + 1] <= 0xDFFF) {
-      appendUtf8(*out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (name[i + 1] - 0xDC00));
+      AppendUtf8(*out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (name[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       lone(u);
     } else {
-      appendUtf8(*out, u);
+      AppendUtf8(*out, u);
     }
   }
 }
 
 }  // namespace
 
-void decodeFileName(std::string_view bytes, std::u16string* out) {
+void DecodeFileName(std::string_view bytes, std::u16string* out) {
   out->clear();
   size_t i = 0;
   while (i < bytes.size()) {
     char32_t cp;
-    const int n = validUtf8Sequence(bytes, i, &cp);
+    const int n = ValidUtf8Sequence(bytes, i, &cp);
     if (n == 0) {
       out->push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i])));
       ++i;
@@ -89,18 +89,18 @@ void decodeFileName(std::string_view bytes, std::u16string* out) {
   }
 }
 
-void appendFileNameBytes(std::u16string_view name, std::string* out) {
-  appendUnits(name, out, [out](char16_t u) {
-    if (isEscapedByte(u)) {
+void AppendFileNameBytes(std::u16string_view name, std::string* out) {
+  AppendUnits(name, out, [out](char16_t u) {
+    if (IsEscapedByte(u)) {
       out->push_back(static_cast<char>(u - kEscapeBase));
     } else {
-      appendUtf8(*out, kReplacement);
+      AppendUtf8(*out, kReplacement);
     }
   });
 }
 
-void appendDisplayText(std::u16string_view name, std::string* out) {
-  appendUnits(name, out, [out](char16_t) { appendUtf8(*out, kReplacement); });
+void AppendDisplayText(std::u16string_view name, std::string* out) {
+  AppendUnits(name, out, [out](char16_t) { AppendUtf8(*out, kReplacement); });
 }
 
 }  // namespace vessiko

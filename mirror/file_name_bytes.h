@@ -13,17 +13,17 @@
 namespace vessiko {
 
 // Replaces *out with the UTF-16 form of the name's bytes.
-void decodeFileName(std::string_view bytes, std::u16string* out);
+void DecodeFileName(std::string_view bytes, std::u16string* out);
 
 // Appends the bytes of a UTF-16 name to *out. Lone surrogates other than the escaped bytes
-// (which decodeFileName never makes) become U+FFFD.
-void appendFileNameBytes(std::u16string_view name, std::string* out);
+// (which DecodeFileName never makes) become U+FFFD.
+void AppendFileNameBytes(std::u16string_view name, std::string* out);
 
 // The length of the valid UTF-8 sequence at text[i] with its code point in *cp; 0 when the
 // byte there starts none.
-int validUtf8Sequence(std::string_view text, size_t i, char32_t* cp);
+int ValidUtf8Sequence(std::string_view text, size_t i, char32_t* cp);
 
 // Appends the UTF-8 form for showing a name: escaped bytes show as U+FFFD.
-void appendDisplayText(std::u16string_view name, std::string* out);
+void AppendDisplayText(std::u16string_view name, std::string* out);
 
 }  // namespace vessiko

@@ -22,7 +22,7 @@ constexpr uint32_t kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED
 constexpr int kMovePairingMilliseconds = 20;
 constexpr size_t kEventBufferBytes = 64 * 1024;
 
-NodeKind kindOfMode(mode_t mode) {
+NodeKind KindOfMode(mode_t mode) {
   return S_ISDIR(mode) ? NodeKind::kDirectory : S_ISREG(mode) ? NodeKind::kFile : NodeKind::kOther;
 }
 
@@ -193,7 +193,7 @@ void InotifyWatcher::appear(uint32_t directory, std::string_view name) {
   if (statx(AT_FDCWD, path_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO, &st) != 0) {
     return;  // gone again; its removal follows
   }
-  const NodeKind kind = kindOfMode(st.stx_mode);
+  const NodeKind kind = KindOfMode(st.stx_mode);
   const uint32_t known = tree.find(directory, name);
   if (known != kNoNode) {
     const MirrorNode& node = *tree.node(known);

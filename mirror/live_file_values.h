@@ -40,6 +40,6 @@ class LiveFileValues {
 };
 
 // A time of the file system as a FILETIME (100 ns ticks since 1601, UTC); 0 before 1601.
-uint64_t toFileTime(int64_t seconds, uint32_t nanoseconds);
+uint64_t ToFileTime(int64_t seconds, uint32_t nanoseconds);
 
 }  // namespace vessiko

@@ -7,7 +7,7 @@
 
 namespace vessiko {
 
-uint32_t attributesFor(NodeKind kind, std::string_view name) {
+uint32_t AttributesFor(NodeKind kind, std::string_view name) {
   uint32_t attributes = name.front() == '.' ? ntfs::kAttributeHidden : 0;
   switch (kind) {
     case NodeKind::kDirectory:
@@ -21,9 +21,9 @@ uint32_t attributesFor(NodeKind kind, std::string_view name) {
 
 uint32_t MirrorEditor::create(uint32_t parent, std::string_view name, NodeKind kind, uint64_t inode,
                               uint64_t changeTime, int32_t watch) {
-  decodeFileName(name, &entry_.name);
+  DecodeFileName(name, &entry_.name);
   entry_.parent = parent;
-  entry_.attributes = attributesFor(kind, name);
+  entry_.attributes = AttributesFor(kind, name);
   const uint64_t reference = journaled_ ? volume_.create(entry_) : volume_.createQuietly(entry_);
   const auto n = static_cast<uint32_t>(reference & ntfs::kRecordNumberMask48);
   if (reference == 0) {
@@ -40,9 +40,9 @@ uint32_t MirrorEditor::create(uint32_t parent, std::string_view name, NodeKind k
 
 bool MirrorEditor::move(uint32_t n, uint32_t parent, std::string_view name) {
   const MirrorNode& node = *tree_.node(n);
-  const uint32_t before = attributesFor(node.kind, tree_.name(n));
-  const uint32_t after = attributesFor(node.kind, name);
-  decodeFileName(name, &name16_);
+  const uint32_t before = AttributesFor(node.kind, tree_.name(n));
+  const uint32_t after = AttributesFor(node.kind, name);
+  DecodeFileName(name, &name16_);
   if (!volume_.rename(n, parent, name16_)) return false;
   if (before != after) volume_.changeAttributes(n, after);
   tree_.move(n, parent, name);

@@ -22,7 +22,7 @@
 namespace vessiko {
 
 // The attributes of an entry's record.
-uint32_t attributesFor(NodeKind kind, std::string_view name);
+uint32_t AttributesFor(NodeKind kind, std::string_view name);
 
 class MirrorEditor {
  public:

@@ -20,7 +20,7 @@ constexpr size_t kEntryFixedBytes = 27;
 // Record numbers must fit an EntryKey's 27 bits.
 constexpr uint32_t kRecordLimit = 1u << 27;
 
-uint32_t crc32(const uint8_t* data, size_t n) {
+uint32_t Crc32(const uint8_t* data, size_t n) {
   static const std::array<uint32_t, 256> table = [] {
     std::array<uint32_t, 256> t{};
     for (uint32_t i = 0; i < 256; ++i) {
@@ -37,17 +37,17 @@ uint32_t crc32(const uint8_t* data, size_t n) {
   return c ^ 0xFFFFFFFFu;
 }
 
-void putU16(std::vector<uint8_t>& out, uint16_t v) {
+void PutU16(std::vector<uint8_t>& out, uint16_t v) {
   out.resize(out.size() + 2);
-  storeU16(out.data() + out.size() - 2, v);
+  StoreU16(out.data() + out.size() - 2, v);
 }
-void putU32(std::vector<uint8_t>& out, uint32_t v) {
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
   out.resize(out.size() + 4);
-  storeU32(out.data() + out.size() - 4, v);
+  StoreU32(out.data() + out.size() - 4, v);
 }
-void putU64(std::vector<uint8_t>& out, uint64_t v) {
+void PutU64(std::vector<uint8_t>& out, uint64_t v) {
   out.resize(out.size() + 8);
-  storeU64(out.data() + out.size() - 8, v);
+  StoreU64(out.data() + out.size() - 8, v);
 }
 
 // Reads forward through a byte range; every read is checked against the end.
@@ -56,9 +56,9 @@ class Reader {
   Reader(const uint8_t* p, size_t n) : p_(p), end_(p + n) {}
   bool has(size_t n) const { return static_cast<size_t>(end_ - p_) >= n; }
   uint8_t u8() { return *p_++; }
-  uint16_t u16() { return advance(loadU16(p_), 2); }
-  uint32_t u32() { return advance(loadU32(p_), 4); }
-  uint64_t u64() { return advance(loadU64(p_), 8); }
+  uint16_t u16() { return advance(LoadU16(p_), 2); }
+  uint32_t u32() { return advance(LoadU32(p_), 4); }
+  uint64_t u64() { return advance(LoadU64(p_), 8); }
   std::string_view bytes(size_t n) {
     const std::string_view s(reinterpret_cast<const char*>(p_), n);
     p_ += n;
@@ -77,7 +77,7 @@ class Reader {
   const uint8_t* end_;
 };
 
-bool validName(std::string_view name) {
+bool ValidName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
@@ -90,26 +90,26 @@ bool WriteMirrorState(Files& files, const std::string& path, const MirrorStateHe
   std::vector<uint8_t> out;
   out.reserve(kHeaderBytes + state.rootPath.size() + tree.entryCount() * (kEntryFixedBytes + 16));
   out.insert(out.end(), kMagic, kMagic + sizeof kMagic);
-  putU32(out, kVersion);
-  putU64(out, state.journalId);
-  putU64(out, static_cast<uint64_t>(state.nextUsn));
-  putU64(out, state.rootDevice);
-  putU64(out, root.inode);
-  putU64(out, root.changeTime);
-  putU32(out, tree.entryCount());
-  putU16(out, static_cast<uint16_t>(state.rootPath.size()));
+  PutU32(out, kVersion);
+  PutU64(out, state.journalId);
+  PutU64(out, static_cast<uint64_t>(state.nextUsn));
+  PutU64(out, state.rootDevice);
+  PutU64(out, root.inode);
+  PutU64(out, root.changeTime);
+  PutU32(out, tree.entryCount());
+  PutU16(out, static_cast<uint16_t>(state.rootPath.size()));
   out.insert(out.end(), state.rootPath.begin(), state.rootPath.end());
   tree.forEachBelow(kRootNode, [&](uint32_t n, const MirrorNode& node) {
-    putU32(out, n);
-    putU32(out, node.parent);
-    putU64(out, node.inode);
-    putU64(out, node.changeTime);
+    PutU32(out, n);
+    PutU32(out, node.parent);
+    PutU64(out, node.inode);
+    PutU64(out, node.changeTime);
     out.push_back(static_cast<uint8_t>(node.kind));
     const std::string_view name = tree.name(n);
-    putU16(out, static_cast<uint16_t>(name.size()));
+    PutU16(out, static_cast<uint16_t>(name.size()));
     out.insert(out.end(), name.begin(), name.end());
   });
-  putU32(out, crc32(out.data(), out.size()));
+  PutU32(out, Crc32(out.data(), out.size()));
   const std::span<const uint8_t> piece(out);
   return files.replaceWith(path, std::span(&piece, 1), error);
 }
@@ -127,7 +127,7 @@ std::unique_ptr<MirrorTree> ReadMirrorState(Files& files, const std::string& pat
   if (!file->read(bytes.data(), bytes.size(), &got, &error) || got != bytes.size()) return nullptr;
   const size_t body = bytes.size() - 4;
   if (std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0 ||
-      loadU32(bytes.data() + body) != crc32(bytes.data(), body)) {
+      LoadU32(bytes.data() + body) != Crc32(bytes.data(), body)) {
     return nullptr;
   }
   Reader in(bytes.data() + sizeof kMagic, body - sizeof kMagic);
@@ -161,7 +161,7 @@ std::unique_ptr<MirrorTree> ReadMirrorState(Files& files, const std::string& pat
     const MirrorNode* parentNode = tree.node(parent);
     if (n < kFirstEntryNode || n >= kRecordLimit || tree.node(n) != nullptr ||
         parentNode == nullptr || parentNode->kind != NodeKind::kDirectory || kind < 1 || kind > 3 ||
-        !validName(name) ||
+        !ValidName(name) ||
         !tree.add(n, parent, name, static_cast<NodeKind>(kind), inode, changeTime, true)) {
       return nullptr;
     }

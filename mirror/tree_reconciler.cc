@@ -20,23 +20,23 @@ namespace {
 // the next start reads it again.
 constexpr uint64_t kRacyNanoseconds = 2'000'000'000;
 
-uint64_t nanoseconds(const struct statx_timestamp& t) {
+uint64_t Nanoseconds(const struct statx_timestamp& t) {
   return t.tv_sec < 0 ? 0 : static_cast<uint64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-uint64_t nowNanoseconds() {
+uint64_t NowNanoseconds() {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
   return static_cast<uint64_t>(now.tv_sec) * 1'000'000'000 + static_cast<uint64_t>(now.tv_nsec);
 }
 
-NodeKind kindOf(unsigned char type) {
+NodeKind KindOf(unsigned char type) {
   return type == DT_DIR   ? NodeKind::kDirectory
          : type == DT_REG ? NodeKind::kFile
                           : NodeKind::kOther;
 }
 
-NodeKind kindOfMode(mode_t mode) {
+NodeKind KindOfMode(mode_t mode) {
   return S_ISDIR(mode) ? NodeKind::kDirectory : S_ISREG(mode) ? NodeKind::kFile : NodeKind::kOther;
 }
 
@@ -75,8 +75,8 @@ void TreeReconciler::visit(Place self, uint32_t old) {
     return;
   }
   const int32_t watch = watches_ != nullptr ? watches_->watch(path_) : -1;
-  const uint64_t changed = nanoseconds(st.stx_ctime);
-  const uint64_t keep = changed + kRacyNanoseconds < nowNanoseconds() ? changed : 0;
+  const uint64_t changed = Nanoseconds(st.stx_ctime);
+  const uint64_t keep = changed + kRacyNanoseconds < NowNanoseconds() ? changed : 0;
   if (self.isAction) {
     actions_[self.id].watch = watch;
   } else if (watch >= 0 && tree_.node(old)->watch != watch) {
@@ -124,11 +124,11 @@ void TreeReconciler::readEntries(int fd, Place self, uint32_t old) {
   while (const dirent* e = readdir(dir)) {
     const std::string_view name(e->d_name);
     if (name == "." || name == "..") continue;
-    NodeKind kind = kindOf(e->d_type);
+    NodeKind kind = KindOf(e->d_type);
     if (e->d_type == DT_UNKNOWN) {
       struct stat st {};
       if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      kind = kindOfMode(st.st_mode);
+      kind = KindOfMode(st.st_mode);
     }
     const uint64_t inode = e->d_ino;
     const uint32_t c = old != kNoNode ? tree_.find(old, name) : kNoNode;
@@ -196,7 +196,7 @@ void TreeReconciler::addAction(Place parent, std::string_view name, NodeKind kin
 uint64_t TreeReconciler::journalBytes() const {
   // A move writes at most four records (old name, new name, close, an attribute change), a
   // creation two, a removal one; a record is at most 60 bytes and a 255-unit name.
-  return (actions_.size() * 4 + unmet_) * usnRecordLength(255);
+  return (actions_.size() * 4 + unmet_) * UsnRecordLength(255);
 }
 
 uint32_t TreeReconciler::placeRecord(const Action& action) const {

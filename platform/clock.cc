@@ -5,7 +5,7 @@ namespace vessiko {
 namespace {
 
 // Days from 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -14,7 +14,7 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
   return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-void civilFromDays(int64_t z, int64_t* y, unsigned* m, unsigned* d) {
+void CivilFromDays(int64_t z, int64_t* y, unsigned* m, unsigned* d) {
   z += 719468;
   const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
   const auto doe = static_cast<unsigned>(z - era * 146097);
@@ -30,13 +30,13 @@ constexpr int64_t kDaysFrom1601To1970 = 134774;
 
 }  // namespace
 
-CalendarTime fileTimeToCalendar(uint64_t fileTime) {
+CalendarTime FileTimeToCalendar(uint64_t fileTime) {
   const uint64_t totalMs = fileTime / 10000;
   const auto days = static_cast<int64_t>(totalMs / 86400000);
   const uint64_t msOfDay = totalMs % 86400000;
   int64_t y;
   unsigned m, d;
-  civilFromDays(days - kDaysFrom1601To1970, &y, &m, &d);
+  CivilFromDays(days - kDaysFrom1601To1970, &y, &m, &d);
   CalendarTime t;
   t.year = static_cast<uint16_t>(y);
   t.month = static_cast<uint16_t>(m);
@@ -48,8 +48,8 @@ CalendarTime fileTimeToCalendar(uint64_t fileTime) {
   return t;
 }
 
-uint64_t calendarToFileTime(const CalendarTime& t) {
-  const int64_t days = daysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
+uint64_t CalendarToFileTime(const CalendarTime& t) {
+  const int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDaysFrom1601To1970;
   const int64_t ms =
       ((days * 24 + t.hour) * 60 + t.minute) * 60000 + t.second * 1000 + t.milliseconds;
   return ms < 0 ? 0 : static_cast<uint64_t>(ms) * 10000;

@@ -32,10 +32,10 @@ class Clock {
   virtual uint64_t fromLocal(const CalendarTime& local) = 0;
 };
 
-Clock& systemClock();
+Clock& SystemClock();
 
 // Conversions between FILETIME and calendar time in UTC, shared by every implementation.
-CalendarTime fileTimeToCalendar(uint64_t fileTime);
-uint64_t calendarToFileTime(const CalendarTime& time);
+CalendarTime FileTimeToCalendar(uint64_t fileTime);
+uint64_t CalendarToFileTime(const CalendarTime& time);
 
 }  // namespace vessiko

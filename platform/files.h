@@ -40,6 +40,6 @@ class Files {
   virtual bool remove(const std::string& path) = 0;
 };
 
-Files& systemFiles();
+Files& SystemFiles();
 
 }  // namespace vessiko

@@ -22,9 +22,9 @@ class Heap {
 };
 
 // A new private heap, or null with the system error code when the system refuses one.
-std::unique_ptr<Heap> createSystemHeap(uint32_t* error);
+std::unique_ptr<Heap> CreateSystemHeap(uint32_t* error);
 
 // The process's own heap, which always exists.
-Heap& processHeap();
+Heap& ProcessHeap();
 
 }  // namespace vessiko

@@ -8,6 +8,6 @@
 namespace vessiko {
 
 // The pinyin rank table: resource "ZISORT" 107, language 2052. Empty when missing.
-std::span<const uint8_t> rankTableResource();
+std::span<const uint8_t> RankTableResource();
 
 }  // namespace vessiko

@@ -29,7 +29,7 @@ inline constexpr uint16_t kAfInet = 2;
 inline constexpr uint32_t kInaddrNone = 0xFFFFFFFF;
 
 // htons.
-constexpr uint16_t hostToNetwork(uint16_t value) {
+constexpr uint16_t HostToNetwork(uint16_t value) {
   if constexpr (std::endian::native == std::endian::little) {
     return static_cast<uint16_t>((value >> 8) | (value << 8));
   }
@@ -74,6 +74,6 @@ class Sockets {
   virtual void close(Socket socket) = 0;
 };
 
-Sockets& systemSockets();
+Sockets& SystemSockets();
 
 }  // namespace vessiko

@@ -12,6 +12,6 @@ class UrlOpener {
   virtual void openUrl(const std::string& url) = 0;
 };
 
-UrlOpener& systemUrlOpener();
+UrlOpener& SystemUrlOpener();
 
 }  // namespace vessiko

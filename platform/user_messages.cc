@@ -8,7 +8,7 @@ namespace vessiko {
 namespace {
 
 // vsnprintf may cut a UTF-8 sequence in two; drop the broken tail.
-std::string_view wholeCharacters(const char* text, size_t length) {
+std::string_view WholeCharacters(const char* text, size_t length) {
   size_t end = length;
   size_t lead = end;
   while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80)
@@ -21,11 +21,11 @@ std::string_view wholeCharacters(const char* text, size_t length) {
   return std::string_view(text, end);
 }
 
-std::string_view format(char* buffer, size_t capacity, const char* fmt, va_list args) {
+std::string_view Format(char* buffer, size_t capacity, const char* fmt, va_list args) {
   const int n = std::vsnprintf(buffer, capacity, fmt, args);
   if (n < 0) return {};
   const size_t length = static_cast<size_t>(n) < capacity ? static_cast<size_t>(n) : capacity - 1;
-  return wholeCharacters(buffer, length);
+  return WholeCharacters(buffer, length);
 }
 
 }  // namespace
@@ -39,7 +39,7 @@ void ShowStatus(UserMessages& messages, int count, const char* fmt, ...) {
   }
   va_list args;
   va_start(args, fmt);
-  const std::string_view text = format(buffer, sizeof buffer, fmt, args);
+  const std::string_view text = Format(buffer, sizeof buffer, fmt, args);
   va_end(args);
   messages.showStatus(text);
 }
@@ -48,7 +48,7 @@ void ShowError(UserMessages& messages, const char* fmt, ...) {
   static thread_local char buffer[kErrorTextBytes];
   va_list args;
   va_start(args, fmt);
-  const std::string_view text = format(buffer, sizeof buffer, fmt, args);
+  const std::string_view text = Format(buffer, sizeof buffer, fmt, args);
   va_end(args);
   messages.showMessage("错误", text, MessageIcon::kError);
 }

@@ -7,7 +7,7 @@ namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 
 // Length of the sequence a lead byte starts, or 0 for a byte that cannot lead one.
-int sequenceLength(unsigned char lead) {
+int SequenceLength(unsigned char lead) {
   if (lead < 0x80) return 1;
   if (lead >= 0xC2 && lead <= 0xDF) return 2;
   if (lead >= 0xE0 && lead <= 0xEF) return 3;
@@ -17,13 +17,13 @@ int sequenceLength(unsigned char lead) {
 
 }  // namespace
 
-std::u16string utf8ToUtf16(std::string_view text) {
+std::u16string Utf8ToUtf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const int n = sequenceLength(lead);
+    const int n = SequenceLength(lead);
     if (n == 1) {
       out.push_back(lead);
       ++i;
@@ -58,7 +58,7 @@ std::u16string utf8ToUtf16(std::string_view text) {
   return out;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
+void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out.push_back(static_cast<char>(cp));
   } else if (cp < 0x800) {
@@ -76,7 +76,7 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-std::string utf16ToUtf8(std::u16string_view text) {
+std::string Utf16ToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
@@ -88,7 +88,7 @@ std::string utf16ToUtf8(std::u16string_view text) {
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       cp = kReplacement;
     }
-    appendUtf8(out, cp);
+    AppendUtf8(out, cp);
   }
   return out;
 }

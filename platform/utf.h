@@ -8,12 +8,12 @@
 namespace vessiko {
 
 // Invalid UTF-8 bytes become U+FFFD, one per byte, so nothing is dropped silently.
-std::u16string utf8ToUtf16(std::string_view text);
+std::u16string Utf8ToUtf16(std::string_view text);
 
 // Unpaired surrogates become U+FFFD.
-std::string utf16ToUtf8(std::u16string_view text);
+std::string Utf16ToUtf8(std::u16string_view text);
 
 // Appends the UTF-8 form of one code point.
-void appendUtf8(std::string& out, char32_t cp);
+void AppendUtf8(std::string& out, char32_t cp);
 
 }  // namespace vessiko

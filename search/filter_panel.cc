@@ -4,15 +4,15 @@ namespace vessiko {
 
 namespace {
 
-bool isBlank(char16_t c) {
+bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t';
 }
 
 }  // namespace
 
-bool parseDialogUnsigned(std::u16string_view text, uint32_t* number) {
+bool ParseDialogUnsigned(std::u16string_view text, uint32_t* number) {
   size_t i = 0;
-  while (i < text.size() && isBlank(text[i]))
+  while (i < text.size() && IsBlank(text[i]))
     ++i;
   const size_t digitsStart = i;
   uint64_t value = 0;
@@ -22,7 +22,7 @@ bool parseDialogUnsigned(std::u16string_view text, uint32_t* number) {
     ++i;
   }
   if (i == digitsStart) return false;
-  while (i < text.size() && isBlank(text[i]))
+  while (i < text.size() && IsBlank(text[i]))
     ++i;
   if (i != text.size()) return false;
   *number = static_cast<uint32_t>(value);

@@ -35,7 +35,7 @@ class FilterPanel {
 
 // GetDlgItemInt's unsigned reading: digits between optional blanks (spaces or tabs), at most
 // 4294967295. A sign, any other character, no digits at all or overflow make it false.
-bool parseDialogUnsigned(std::u16string_view text, uint32_t* number);
+bool ParseDialogUnsigned(std::u16string_view text, uint32_t* number);
 
 // The panel's values in memory, starting at the panel's defaults: "等于", the text "0", "KB",
 // "按创建时间", "在此后：" checked, every picker at the clock's local time, the boxes clear.
@@ -43,7 +43,7 @@ class MemoryFilterPanel : public FilterPanel {
  public:
   explicit MemoryFilterPanel(Clock& clock);
 
-  bool sizeNumber(uint32_t* number) override { return parseDialogUnsigned(sizeText, number); }
+  bool sizeNumber(uint32_t* number) override { return ParseDialogUnsigned(sizeText, number); }
   int sizeOperator() override { return operatorSelection; }
   int sizeUnit() override { return unitSelection; }
   int dateKind() override { return dateKindSelection; }

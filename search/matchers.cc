@@ -4,11 +4,11 @@ namespace vessiko {
 
 namespace {
 
-bool agrees(char16_t pattern, char16_t unit, bool questionMarks) {
+bool Agrees(char16_t pattern, char16_t unit, bool questionMarks) {
   return pattern == unit || (questionMarks && pattern == u'?');
 }
 
-bool matchPattern(const WildcardPattern& p, const char16_t* name, int32_t n, bool questionMarks) {
+bool MatchPattern(const WildcardPattern& p, const char16_t* name, int32_t n, bool questionMarks) {
   if (n < p.minimumLength()) return false;
   const char16_t* text = p.text;
   int32_t first = 0;        // first pattern unit not yet matched
@@ -17,14 +17,14 @@ bool matchPattern(const WildcardPattern& p, const char16_t* name, int32_t n, boo
   int32_t end = n;
   if (p.anchoredStart()) {
     while (first < last && text[first] != u'*') {
-      if (start >= end || !agrees(text[first], name[start], questionMarks)) return false;
+      if (start >= end || !Agrees(text[first], name[start], questionMarks)) return false;
       ++first;
       ++start;
     }
   }
   if (p.anchoredEnd()) {
     while (last > first && text[last - 1] != u'*') {
-      if (end <= start || !agrees(text[last - 1], name[end - 1], questionMarks)) return false;
+      if (end <= start || !Agrees(text[last - 1], name[end - 1], questionMarks)) return false;
       --last;
       --end;
     }
@@ -40,7 +40,7 @@ bool matchPattern(const WildcardPattern& p, const char16_t* name, int32_t n, boo
     for (int32_t at = start; !found; ++at) {
       if (at + length > end) return false;
       int32_t k = 0;
-      while (k < length && agrees(text[first + k], name[at + k], questionMarks))
+      while (k < length && Agrees(text[first + k], name[at + k], questionMarks))
         ++k;
       if (k == length) {
         found = true;
@@ -73,14 +73,14 @@ bool matchFixedPattern(const char16_t* name, const char16_t* pattern, int32_t le
 }
 
 bool matchStarPattern(const WildcardPattern& pattern, const char16_t* name, int32_t n) {
-  return matchPattern(pattern, name, n, false);
+  return MatchPattern(pattern, name, n, false);
 }
 
 bool matchMixedPattern(const WildcardPattern& pattern, const char16_t* name, int32_t n) {
-  return matchPattern(pattern, name, n, true);
+  return MatchPattern(pattern, name, n, true);
 }
 
-bool nameMatchesQuery(const NameQuery& q, const char16_t* name, int32_t n) {
+bool NameMatchesQuery(const NameQuery& q, const char16_t* name, int32_t n) {
   const auto plain = [&] {
     for (const QueryWord& w : q.plainWords()) {
       if (!containsWord(name, n, w.text, w.length)) return false;

@@ -23,7 +23,7 @@ bool matchMixedPattern(const WildcardPattern& pattern, const char16_t* name, int
 // query has: the fixed pattern (then every plain word, star and mixed pattern), else the star
 // patterns (then the plain words and the mixed patterns), else the mixed patterns (then the
 // plain words), else the plain words. An empty query matches nothing.
-bool nameMatchesQuery(const NameQuery& query, const char16_t* name, int32_t n);
+bool NameMatchesQuery(const NameQuery& query, const char16_t* name, int32_t n);
 
 // The entry whose parent is `parent` lies in the scope: directly in dirs[i] when flags[i] is 0,
 // anywhere below it when flags[i] is set. The entry itself is never compared.

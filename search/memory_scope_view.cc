@@ -47,7 +47,6 @@ void MemoryScopeView::showEditor(int, int, int, int, int selection) {
   editorShown_ = true;
 }
 
-
 FolderChoice MemoryScopeView::browseForFolder(std::u16string* path) {
   if (folders_.empty()) return FolderChoice::kCancelled;
   auto [choice, chosen] = std::move(folders_.front());

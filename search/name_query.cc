@@ -8,7 +8,7 @@ namespace vessiko {
 
 namespace {
 
-QueryWord makeWord(int32_t length, const char16_t* text) {
+QueryWord MakeWord(int32_t length, const char16_t* text) {
   QueryWord word;
   word.length = length;
   std::memcpy(word.text, text, static_cast<size_t>(length) * sizeof(char16_t));
@@ -16,7 +16,7 @@ QueryWord makeWord(int32_t length, const char16_t* text) {
   return word;
 }
 
-bool sameText(const char16_t* a, const char16_t* b) {
+bool SameText(const char16_t* a, const char16_t* b) {
   while (*a != 0 && *a == *b) {
     ++a;
     ++b;
@@ -24,11 +24,11 @@ bool sameText(const char16_t* a, const char16_t* b) {
   return *a == *b;
 }
 
-bool samePatterns(const std::vector<WildcardPattern>& a, const std::vector<WildcardPattern>& b) {
+bool SamePatterns(const std::vector<WildcardPattern>& a, const std::vector<WildcardPattern>& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].length != b[i].length || a[i].flags != b[i].flags ||
-        a[i].starCount != b[i].starCount || !sameText(a[i].text, b[i].text)) {
+        a[i].starCount != b[i].starCount || !SameText(a[i].text, b[i].text)) {
       return false;
     }
   }
@@ -49,7 +49,7 @@ bool fitsPattern(const char16_t* pattern, int32_t patternLength, const char16_t*
   return false;
 }
 
-WildcardPattern makeWildcardPattern(const char16_t* word, int32_t length) {
+WildcardPattern MakeWildcardPattern(const char16_t* word, int32_t length) {
   WildcardPattern pattern;
   if (word[0] == u'*') {
     pattern.starCount = 1;
@@ -83,7 +83,7 @@ bool NameQuery::addPlainWord(int32_t n, const char16_t* w) {
   if (fixedPattern_) {
     QueryWord& fixed = *fixedPattern_;
     if (!fitsPattern(fixed.text, fixed.length, w, n)) return false;
-    if (n == fixed.length) fixed = makeWord(n, w);
+    if (n == fixed.length) fixed = MakeWord(n, w);
   }
   for (const QueryWord& word : plainWords_) {
     if (word.length >= n && containsWord(word.text, word.length, w, n)) return true;
@@ -93,7 +93,7 @@ bool NameQuery::addPlainWord(int32_t n, const char16_t* w) {
   auto at = plainWords_.begin();
   while (at != plainWords_.end() && at->length >= n)
     ++at;
-  plainWords_.insert(at, makeWord(n, w));
+  plainWords_.insert(at, MakeWord(n, w));
   return true;
 }
 
@@ -118,7 +118,7 @@ bool NameQuery::addQuestionWord(int32_t n, const char16_t* w) {
       if (pattern.minimumLength() > n) return false;
     }
   }
-  fixedPattern_ = makeWord(n, w);
+  fixedPattern_ = MakeWord(n, w);
   return true;
 }
 
@@ -131,11 +131,11 @@ bool NameQuery::addWord(uint32_t kind, int32_t n, const char16_t* w, int32_t sta
     case kStarWord:
       if (n <= stars) return true;  // only '*': no condition
       if (fixedPattern_ && n - stars > fixedPattern_->length) return false;
-      starPatterns_.insert(starPatterns_.begin(), makeWildcardPattern(w, n));
+      starPatterns_.insert(starPatterns_.begin(), MakeWildcardPattern(w, n));
       return true;
     default:
       if (n <= stars || (fixedPattern_ && n - stars > fixedPattern_->length)) return false;
-      mixedPatterns_.insert(mixedPatterns_.begin(), makeWildcardPattern(w, n));
+      mixedPatterns_.insert(mixedPatterns_.begin(), MakeWildcardPattern(w, n));
       return true;
   }
 }
@@ -156,17 +156,17 @@ bool NameQuery::equals(const NameQuery& other) const {
     return false;
   }
   if (fixedPattern_ && (fixedPattern_->length != other.fixedPattern_->length ||
-                        !sameText(fixedPattern_->text, other.fixedPattern_->text))) {
+                        !SameText(fixedPattern_->text, other.fixedPattern_->text))) {
     return false;
   }
   for (size_t i = 0; i < plainWords_.size(); ++i) {
     if (plainWords_[i].length != other.plainWords_[i].length ||
-        !sameText(plainWords_[i].text, other.plainWords_[i].text)) {
+        !SameText(plainWords_[i].text, other.plainWords_[i].text)) {
       return false;
     }
   }
-  return samePatterns(starPatterns_, other.starPatterns_) &&
-         samePatterns(mixedPatterns_, other.mixedPatterns_);
+  return SamePatterns(starPatterns_, other.starPatterns_) &&
+         SamePatterns(mixedPatterns_, other.mixedPatterns_);
 }
 
 }  // namespace vessiko

@@ -72,6 +72,6 @@ bool fitsPattern(const char16_t* pattern, int32_t patternLength, const char16_t*
                  int32_t wordLength);
 
 // A pattern from a word with '*': runs of '*' collapse into one.
-WildcardPattern makeWildcardPattern(const char16_t* word, int32_t length);
+WildcardPattern MakeWildcardPattern(const char16_t* word, int32_t length);
 
 }  // namespace vessiko

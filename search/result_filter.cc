@@ -6,18 +6,14 @@ namespace {
 
 constexpr uint32_t kHiddenOrSystem = 0x2 | 0x4;
 
-void showError(UserMessages& messages, std::string_view text) {
-  messages.showMessage("错误", text, MessageIcon::kError);
-}
-
 // Only the date counts: a picker set to today at a later hour is not in the future.
-bool laterDay(const CalendarTime& a, const CalendarTime& b) {
+bool LaterDay(const CalendarTime& a, const CalendarTime& b) {
   if (a.year != b.year) return a.year > b.year;
   if (a.month != b.month) return a.month > b.month;
   return a.day > b.day;
 }
 
-bool sizePasses(const FilterState& f, uint64_t size) {
+bool SizePasses(const FilterState& f, uint64_t size) {
   switch (f.sizeOperator) {
     case kSizeEqual:
       return size == f.threshold;
@@ -33,7 +29,7 @@ bool sizePasses(const FilterState& f, uint64_t size) {
   return false;
 }
 
-bool timePasses(const FilterState& f, uint64_t time) {
+bool TimePasses(const FilterState& f, uint64_t time) {
   switch (f.dateMode) {
     case kDateAfter:
       return time >= f.boundary;
@@ -60,7 +56,7 @@ bool ResultFilter::validate(FilterPanel& panel, uint32_t fileResults, UserMessag
     }
     uint32_t number = 0;
     if (!panel.sizeNumber(&number)) {
-      showError(messages, "指定的文件大小数无效");
+      ShowError(messages, "指定的文件大小数无效");
       return false;
     }
     const int op = panel.sizeOperator();
@@ -72,7 +68,7 @@ bool ResultFilter::validate(FilterPanel& panel, uint32_t fileResults, UserMessag
     next.threshold = uint64_t{number} << (10 * unit);
     if (next.threshold == 0) {
       if (op == kSizeLess) {
-        showError(messages, "不存在小于0的文件");
+        ShowError(messages, "不存在小于0的文件");
         return false;
       }
       if (op == kSizeLessEqual) next.sizeOperator = kSizeEqual;
@@ -87,8 +83,8 @@ bool ResultFilter::validate(FilterPanel& panel, uint32_t fileResults, UserMessag
     const CalendarTime today = clock.localNow();
     if (panel.radioChecked(DateRadio::kAfter)) {
       const CalendarTime after = panel.pickerTime(DatePicker::kAfter);
-      if (laterDay(after, today)) {
-        showError(messages, "指定了一个未来时间！");
+      if (LaterDay(after, today)) {
+        ShowError(messages, "指定了一个未来时间！");
         return false;
       }
       next.dateMode = kDateAfter;
@@ -98,15 +94,15 @@ bool ResultFilter::validate(FilterPanel& panel, uint32_t fileResults, UserMessag
       next.boundary = clock.fromLocal(panel.pickerTime(DatePicker::kBefore));
     } else {
       const CalendarTime start = panel.pickerTime(DatePicker::kStart);
-      if (laterDay(start, today)) {
-        showError(messages, "指定了一个未来时间！");
+      if (LaterDay(start, today)) {
+        ShowError(messages, "指定了一个未来时间！");
         return false;
       }
       next.dateMode = kDateBetween;
       next.boundary = clock.fromLocal(start);
       next.intervalEnd = clock.fromLocal(panel.pickerTime(DatePicker::kEnd));
       if (next.boundary > next.intervalEnd) {
-        showError(messages, "指定的时间区间不合法！");
+        ShowError(messages, "指定的时间区间不合法！");
         return false;
       }
     }
@@ -118,7 +114,7 @@ bool ResultFilter::validate(FilterPanel& panel, uint32_t fileResults, UserMessag
                          (panel.boxChecked(AttributeBox::kSystem) ? 0x4u : 0u);
     next.wantNormal = panel.boxChecked(AttributeBox::kNormal);
     if (next.attributeMask == 0 && !next.wantNormal) {
-      showError(messages, "必须指定一个过滤属性！");
+      ShowError(messages, "必须指定一个过滤属性！");
       return false;
     }
     result = true;
@@ -132,12 +128,12 @@ bool ResultFilter::accepts(std::optional<uint64_t> creation, std::optional<uint6
                            std::optional<uint64_t> recordChange, std::optional<uint64_t> size,
                            std::optional<uint32_t> attributes) const {
   const FilterState& f = state_;
-  if (f.sizeEnabled && (!size || !sizePasses(f, *size))) return false;
+  if (f.sizeEnabled && (!size || !SizePasses(f, *size))) return false;
   if (f.dateEnabled) {
     const std::optional<uint64_t>& time = f.dateKind == kByLastAccess     ? lastAccess
                                           : f.dateKind == kByRecordChange ? recordChange
                                                                           : creation;
-    if (!time || !timePasses(f, *time)) return false;
+    if (!time || !TimePasses(f, *time)) return false;
   }
   if (f.attributesEnabled) {
     if (!attributes) return false;

@@ -8,14 +8,14 @@ namespace vessiko {
 
 namespace {
 
-void decodeName(const uint8_t* bytes, uint32_t length, std::u16string* out) {
+void DecodeName(const uint8_t* bytes, uint32_t length, std::u16string* out) {
   out->resize(length + 1);
   out->resize(decodePackedName(out->data(), bytes, length));
 }
 
 // The names of `dir` and the folders above it, the volume's root first. Bounded by the deepest
 // chain the index keeps, so a damaged parent link cannot loop.
-void folderNames(const Index& index, RecordRef dir, std::vector<std::u16string>* out) {
+void FolderNames(const Index& index, RecordRef dir, std::vector<std::u16string>* out) {
   uint32_t depth = 0;
   for (RecordRef at = dir; at != kNoRecord && depth < kMaxDirectoryDepth;
        at = index.dir(at).parentLink()) {
@@ -24,7 +24,7 @@ void folderNames(const Index& index, RecordRef dir, std::vector<std::u16string>*
   out->resize(depth);
   for (uint32_t i = depth; i-- > 0; dir = index.dir(dir).parentLink()) {
     const DirEntry entry = index.dir(dir);
-    decodeName(entry.name(), entry.nameLength(), &(*out)[i]);
+    DecodeName(entry.name(), entry.nameLength(), &(*out)[i]);
   }
 }
 
@@ -65,18 +65,18 @@ bool ResultRows::describe(uint32_t row, uint32_t wanted, RowDescription* out) co
     out->extensionIndex = -1;
     if (out->entry.isDirectory) {
       const DirEntry dir = index_.dir(out->entry.ref);
-      out->volume = volumeOf(dir.key());
-      out->recordNumber = recordNumberOf(dir.key());
-      decodeName(dir.name(), dir.nameLength(), &out->baseName);
-      folderNames(index_, dir.parentLink(), &out->folders);
+      out->volume = VolumeOf(dir.key());
+      out->recordNumber = RecordNumberOf(dir.key());
+      DecodeName(dir.name(), dir.nameLength(), &out->baseName);
+      FolderNames(index_, dir.parentLink(), &out->folders);
     } else {
       const FileEntry file = index_.file(out->entry.ref);
-      out->volume = volumeOf(index_.dir(file.parentLink()).key());
+      out->volume = VolumeOf(index_.dir(file.parentLink()).key());
       out->recordNumber = file.recordNumber();
       const uint8_t* bytes;
       const uint32_t length = file.nameBytes(&bytes);
-      decodeName(bytes, length, &out->baseName);
-      folderNames(index_, file.parentLink(), &out->folders);
+      DecodeName(bytes, length, &out->baseName);
+      FolderNames(index_, file.parentLink(), &out->folders);
       const int32_t extension = file.extensionIndex(bytes + length);
       // An index the table gives no text for is shown as a file without an extension.
       if (const char16_t* text = index_.extensions.extensionText(extension)) {

@@ -26,7 +26,7 @@ constexpr uint32_t kNameBufferUnits = 262;
 
 // Decodes a packed name for the name tests; without case, single-byte units go through the fold
 // table (only A-Z change) and three-byte units stay as they are.
-int32_t decodeName(const uint8_t* bytes, uint32_t length, bool caseSensitive, char16_t* out) {
+int32_t DecodeName(const uint8_t* bytes, uint32_t length, bool caseSensitive, char16_t* out) {
   int32_t n = 0;
   uint32_t i = 0;
   while (i < length && n < static_cast<int32_t>(kNameBufferUnits) - 1) {
@@ -44,21 +44,21 @@ int32_t decodeName(const uint8_t* bytes, uint32_t length, bool caseSensitive, ch
   return n;
 }
 
-bool allPlainWords(const NameQuery& q, const char16_t* name, int32_t n) {
+bool AllPlainWords(const NameQuery& q, const char16_t* name, int32_t n) {
   for (const QueryWord& w : q.plainWords()) {
     if (!containsWord(name, n, w.text, w.length)) return false;
   }
   return true;
 }
 
-bool allStarPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
+bool AllStarPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
   for (const WildcardPattern& p : q.starPatterns()) {
     if (!matchStarPattern(p, name, n)) return false;
   }
   return true;
 }
 
-bool allMixedPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
+bool AllMixedPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
   for (const WildcardPattern& p : q.mixedPatterns()) {
     if (!matchMixedPattern(p, name, n)) return false;
   }
@@ -105,27 +105,27 @@ class NameTest {
         // A word with a unit above 127 can only occur in a name that has one.
         if (!nonAscii && query_.allAscii == 0) return false;
         char16_t name[kNameBufferUnits];
-        const int32_t n = decodeName(bytes, length, caseSensitive_, name);
-        return allPlainWords(query_, name, n);
+        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
+        return AllPlainWords(query_, name, n);
       }
       case Routine::kFixed: {
         char16_t name[kNameBufferUnits];
-        const int32_t n = decodeName(bytes, length, caseSensitive_, name);
+        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
         const QueryWord& fixed = query_.fixedPattern();
         return n == fixed.length && matchFixedPattern(name, fixed.text, n) &&
-               allPlainWords(query_, name, n) && allStarPatterns(query_, name, n) &&
-               allMixedPatterns(query_, name, n);
+               AllPlainWords(query_, name, n) && AllStarPatterns(query_, name, n) &&
+               AllMixedPatterns(query_, name, n);
       }
       case Routine::kStar: {
         char16_t name[kNameBufferUnits];
-        const int32_t n = decodeName(bytes, length, caseSensitive_, name);
-        return allStarPatterns(query_, name, n) && allPlainWords(query_, name, n) &&
-               allMixedPatterns(query_, name, n);
+        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
+        return AllStarPatterns(query_, name, n) && AllPlainWords(query_, name, n) &&
+               AllMixedPatterns(query_, name, n);
       }
       case Routine::kMixed: {
         char16_t name[kNameBufferUnits];
-        const int32_t n = decodeName(bytes, length, caseSensitive_, name);
-        return allMixedPatterns(query_, name, n) && allPlainWords(query_, name, n);
+        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
+        return AllMixedPatterns(query_, name, n) && AllPlainWords(query_, name, n);
       }
     }
     return false;
@@ -141,7 +141,7 @@ class NameTest {
   std::optional<WordAutomaton> automaton_;
 };
 
-bool acceptsExtension(int32_t extension, const int32_t* extensions, int32_t count) {
+bool AcceptsExtension(int32_t extension, const int32_t* extensions, int32_t count) {
   if (extension < 0) return false;
   for (int32_t i = 0; i < count; ++i) {
     if (extensions[i] == extension) return true;
@@ -150,7 +150,7 @@ bool acceptsExtension(int32_t extension, const int32_t* extensions, int32_t coun
 }
 
 // Runs with the results of a search that cannot find anything.
-void showNoResults(SearchContext& c) REQUIRES(c.state.lock) {
+void ShowNoResults(SearchContext& c) REQUIRES(c.state.lock) {
   c.state.dirResults.releaseBlocks();
   c.state.fileResults.releaseBlocks();
   c.state.previous[0].clear();
@@ -162,7 +162,7 @@ void showNoResults(SearchContext& c) REQUIRES(c.state.lock) {
 
 // The checked directories of the scope, as records; a key the map no longer holds (a folder
 // deleted since it was chosen) is left out.
-ScopeSelection selectScope(SearchContext& c) {
+ScopeSelection SelectScope(SearchContext& c) {
   ScopeSelection scope;
   std::vector<EntryKey> keys;
   scope.count = c.scope.selectedScope(&keys, &scope.flags);
@@ -181,7 +181,7 @@ ScopeSelection selectScope(SearchContext& c) {
 }
 
 // The shape-chosen routine alone: fills the result lists for a compiled query.
-void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
+void ScanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
                bool searchFiles, const int32_t* extensions, int32_t extensionCount,
                const ScopeSelection& scope, SearchState& state) REQUIRES(state.lock) {
   if (!query.hasFixedPattern() && !query.hasStarPatterns() && !query.hasMixedPatterns() &&
@@ -232,7 +232,7 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
       const uint32_t length = file.nameBytes(&name);
       if (!test(name, length, file.hasNonAscii())) return;
       if (extensions != nullptr &&
-          !acceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
+          !AcceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
         return;
       }
       if (inside(file.parentLink())) fileResults->append(ref);
@@ -240,7 +240,7 @@ void scanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool se
   }
 }
 
-void searchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lock) {
+void SearchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lock) {
   // The one-shot flags are taken before anything is read, so that one raised while this search
   // runs survives for the search waiting behind it (this one may have read the old state).
   bool forced = false;
@@ -248,7 +248,7 @@ void searchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lo
        {&c.ui.scopeChanged, &c.ui.optionsChanged, &c.ui.indexChanged, &c.ui.extensionChanged}) {
     forced |= flag->exchange(false);
   }
-  const ScopeSelection scope = selectScope(c);
+  const ScopeSelection scope = SelectScope(c);
 
   char16_t name[kQueryTextUnits] = {};
   char16_t extension[kExtensionTextUnits] = {};
@@ -265,14 +265,14 @@ void searchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lo
   NameQuery& previous = c.state.previous[caseSensitive ? 1 : 0];
   const bool compiled = CompileNameQuery(name, caseSensitive, current);
   if (!compiled || (hadExtension && extensionCount == 0) || scope.count == 0) {
-    showNoResults(c);
+    ShowNoResults(c);
     return;
   }
   if (current.equals(previous) && !forced) return;
   previous.assign(current);
   c.state.dirResults.clear();
   c.state.fileResults.clear();
-  scanIndex(c.index, current, caseSensitive, c.ui.searchFolders, c.ui.searchFiles,
+  ScanIndex(c.index, current, caseSensitive, c.ui.searchFolders, c.ui.searchFiles,
             hadExtension ? extensions : nullptr, extensionCount, scope, c.state);
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);
@@ -286,14 +286,14 @@ void RunSearch(SearchContext& c, const QueryTexts& query) {
   if (!c.ui.searchEnabled) return;
   MutexLock searchLock(c.state.lock);
   if (!c.ui.searchEnabled) return;  // a filter came in while this search waited
-  searchLocked(c, query);
+  SearchLocked(c, query);
 }
 
 void RepeatSearch(SearchContext& c) {
   if (!c.ui.searchEnabled) return;
   MutexLock searchLock(c.state.lock);
   if (!c.ui.searchEnabled) return;
-  searchLocked(c, c.state.typed.get());
+  SearchLocked(c, c.state.typed.get());
 }
 
 }  // namespace vessiko

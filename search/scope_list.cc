@@ -17,7 +17,7 @@ bool ScopeList::insertRow(int position, std::u16string_view text, bool isVolume)
     if (text.size() < 3) return false;
     const char16_t letter = text[text.size() - 3];
     if (letter < u'A' || letter > u'Z') return false;
-    row.key = rootKey(letter - u'A');
+    row.key = RootKey(letter - u'A');
   } else if (!folders_.folderKey(text, &row.key)) {
     return false;
   }
@@ -41,11 +41,11 @@ void ScopeList::setSecondColumn(int row, std::u16string_view text) {
 }
 
 void ScopeList::applyExclusion(int r) {
-  const EntryKey volume = volumeOf(rows_[r].key);
+  const EntryKey volume = VolumeOf(rows_[r].key);
   const int count = static_cast<int>(rows_.size());
   if (r < volumeRows_) {
     for (int i = volumeRows_; i < count; ++i) {
-      if (volumeOf(rows_[i].key) == volume && rows_[i].checked != 0) {
+      if (VolumeOf(rows_[i].key) == volume && rows_[i].checked != 0) {
         rows_[i].checked = 0;
         view_.setCheckBox(i, false);
       }
@@ -53,7 +53,7 @@ void ScopeList::applyExclusion(int r) {
     return;
   }
   for (int i = 0; i < volumeRows_; ++i) {
-    if (volumeOf(rows_[i].key) == volume) {
+    if (VolumeOf(rows_[i].key) == volume) {
       if (rows_[i].checked != 0) {
         rows_[i].checked = 0;
         view_.setCheckBox(i, false);
@@ -81,7 +81,7 @@ bool ScopeList::addFolder() {
   {
     std::lock_guard lock(lock_);
     for (int i = 0; i < volumeRows_; ++i) {
-      if (static_cast<char16_t>(u'A' + volumeOf(rows_[i].key)) == drive) onVolume = true;
+      if (static_cast<char16_t>(u'A' + VolumeOf(rows_[i].key)) == drive) onVolume = true;
     }
   }
   // Not under the lock: a search on another thread asks the list for its scope meanwhile.

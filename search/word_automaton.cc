@@ -14,7 +14,7 @@ namespace {
 // the speed of a search depends on it.
 constexpr char kCommonFirst[] = " ._-0123456789eatoinsrlcdmuphgbfywkvxzjq";
 
-uint32_t rarity(char16_t unit) {
+uint32_t Rarity(char16_t unit) {
   if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + 32);
   for (uint32_t i = 0; kCommonFirst[i] != 0; ++i) {
     if (static_cast<char16_t>(kCommonFirst[i]) == unit) return i;
@@ -109,7 +109,7 @@ void WordAutomaton::choosePrefilter(const std::vector<QueryWord>& words, bool ca
   char16_t second = 0;
   for (const QueryWord& word : words) {
     for (int32_t i = 0; i + 1 < word.length; ++i) {
-      const uint32_t score = rarity(word.text[i]) + rarity(word.text[i + 1]);
+      const uint32_t score = Rarity(word.text[i]) + Rarity(word.text[i + 1]);
       if (pair_ && score <= best) continue;
       pair_ = true;
       best = score;
@@ -119,7 +119,7 @@ void WordAutomaton::choosePrefilter(const std::vector<QueryWord>& words, bool ca
   }
   if (!pair_) {
     for (const QueryWord& word : words) {
-      if (first == 0 || rarity(word.text[0]) > rarity(first)) first = word.text[0];
+      if (first == 0 || Rarity(word.text[0]) > Rarity(first)) first = word.text[0];
     }
   }
   // Without case the words hold no 'A'-'Z', and a name byte b folds to the letter c exactly

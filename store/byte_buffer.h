@@ -33,7 +33,7 @@ class ByteWriter {
   // The low three bytes of v.
   void u24(uint32_t v) { append(&v, 3); }
   void patchU32(size_t at, uint32_t v) {
-    if (ok_) storeU32(data_ + at, v);
+    if (ok_) StoreU32(data_ + at, v);
   }
   size_t size() const { return size_; }
   bool ok() const { return ok_; }
@@ -77,12 +77,12 @@ class ByteReader {
   const uint8_t* position() const { return p_; }
 
   uint8_t u8() { return fits(1) ? *p_++ : 0; }
-  uint16_t u16() { return fits(2) ? advance(loadU16(p_), 2) : 0; }
+  uint16_t u16() { return fits(2) ? advance(LoadU16(p_), 2) : 0; }
   uint32_t u24() {
     return fits(3) ? advance(static_cast<uint32_t>(p_[0] | p_[1] << 8 | p_[2] << 16), 3) : 0;
   }
-  uint32_t u32() { return fits(4) ? advance(loadU32(p_), 4) : 0; }
-  uint64_t u64() { return fits(8) ? advance(loadU64(p_), 8) : 0; }
+  uint32_t u32() { return fits(4) ? advance(LoadU32(p_), 4) : 0; }
+  uint64_t u64() { return fits(8) ? advance(LoadU64(p_), 8) : 0; }
   // n bytes in place; null when they do not fit.
   const uint8_t* bytes(size_t n) {
     if (!fits(n)) return nullptr;

@@ -63,8 +63,8 @@ bool SaveCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow)
 
 // The bytes SaveCoreDatabase writes, appended to image (its buffer from the index's heap), with
 // the same failures told the same way; false for any of them.
-bool EncodeCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow,
-                        ByteWriter& image) REQUIRES(context.index.lock);
+bool EncodeCoreDatabase(CoreDatabaseContext& context, const CalendarTime& utcNow, ByteWriter& image)
+    REQUIRES(context.index.lock);
 
 // The empty message box that tells a core database that could not be written.
 void ShowCoreSaveFailure(UserMessages& messages);

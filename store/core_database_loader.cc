@@ -21,7 +21,7 @@ struct Header {
   uint16_t year, month, day, hour;
 };
 
-bool readHeader(ByteReader& in, uint64_t fileSize, Header* hd) {
+bool ReadHeader(ByteReader& in, uint64_t fileSize, Header* hd) {
   hd->size = in.u32();
   hd->h = in.u32();
   hd->d = in.u32();
@@ -43,8 +43,8 @@ bool readHeader(ByteReader& in, uint64_t fileSize, Header* hd) {
 
 // A name made of the previous record's first p bytes and q new ones: well formed, of at most
 // 255 units, with the non-ASCII flag saying whether it holds a three-byte unit.
-bool validName(const uint8_t* name, uint32_t length, bool nonAscii) {
-  if (length == 0 || length > kMaxPackedNameBytes || !isWellFormedPackedName(name, length)) {
+bool ValidName(const uint8_t* name, uint32_t length, bool nonAscii) {
+  if (length == 0 || length > kMaxPackedNameBytes || !IsWellFormedPackedName(name, length)) {
     return false;
   }
   uint32_t units = 0;
@@ -113,7 +113,7 @@ class Loader {
       if (p > 0) std::memcpy(name, previous, p);
       std::memcpy(name + p, suffix, q);
       const bool nonAscii = (lengths & kFlagBit) != 0;
-      if (!validName(name, p + q, nonAscii)) return false;
+      if (!ValidName(name, p + q, nonAscii)) return false;
       const RecordRef ref = index_.dirArena.allocate(DirEntry::sizeFor(p + q));
       // Names repeated by their prefixes grow far beyond the file: no more records than the
       // saving side could have given indexes.
@@ -153,12 +153,12 @@ class Loader {
       previousKey = dir.key();
       const uint32_t stored = dir.parentLink();
       if (stored == kNoRecordIndex) {
-        if (recordNumberOf(dir.key()) != kRootRecordNumber) return false;
+        if (RecordNumberOf(dir.key()) != kRootRecordNumber) return false;
         dir.setParentLink(kNoRecord);
       } else {
         const int64_t parent = directoryAt(stored);
         if (parent < 0 || parent == at ||
-            volumeOf(index_.dir(refs_[parent]).key()) != volumeOf(dir.key())) {
+            VolumeOf(index_.dir(refs_[parent]).key()) != VolumeOf(dir.key())) {
           return false;
         }
         dir.setParentLink(refs_[parent]);
@@ -201,8 +201,8 @@ class Loader {
       parts.nameLength = p + q;
       parts.nonAscii = (word & FileEntry::kNonAsciiBit) != 0;
       if (width == 1) parts.extension = extension[0];
-      if (width == 2) parts.extension = loadU16(extension);
-      if (width == 4) parts.extension = static_cast<int32_t>(loadU32(extension));
+      if (width == 2) parts.extension = LoadU16(extension);
+      if (width == 4) parts.extension = static_cast<int32_t>(LoadU32(extension));
       // Each index takes the narrowest width, as records are built, and the word must be the one
       // built from the fields: the journal finds a file by its record word.
       if (FileEntry::widthBytes(FileEntry::widthCodeFor(parts.extension)) != width ||
@@ -211,7 +211,7 @@ class Loader {
       }
       if (p > 0) std::memcpy(name, previous, p);
       std::memcpy(name + p, suffix, q);
-      if (!validName(name, parts.nameLength, parts.nonAscii)) return false;
+      if (!ValidName(name, parts.nameLength, parts.nonAscii)) return false;
 
       const RecordRef ref = index_.fileArena.allocate(FileEntry::sizeFor(parts));
       if (ref == kNoRecord || !index_.files.append(ref)) return false;
@@ -260,7 +260,7 @@ int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExten
 
   ByteReader in(bytes.begin(), bytes.end());
   Header hd;
-  if (!readHeader(in, size, &hd)) return 0;
+  if (!ReadHeader(in, size, &hd)) return 0;
 
   // The journal of every volume must be the one the file was saved with, still holding every
   // change made since.

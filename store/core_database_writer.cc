@@ -13,7 +13,7 @@ namespace {
 
 constexpr uint32_t kMaxPrefix = 1023;  // the prefix length takes 10 bits
 
-uint32_t commonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
+uint32_t CommonPrefix(const uint8_t* a, uint32_t aLength, const uint8_t* b, uint32_t bLength) {
   const uint32_t most = std::min({aLength, bLength, kMaxPrefix});
   uint32_t n = 0;
   while (n < most && a[n] == b[n])
@@ -108,7 +108,7 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
     const DirEntry dir = index.dir(ref);
     uint32_t parent = kNoRecordIndex;
     if (dir.parentLink() != kNoRecord) positions.find(dir.parentLink(), &parent);
-    const uint32_t p = commonPrefix(previous, previousLength, dir.name(), dir.nameLength());
+    const uint32_t p = CommonPrefix(previous, previousLength, dir.name(), dir.nameLength());
     const uint32_t q = dir.nameLength() - p;
     out.u32(dir.key());
     out.u32(parent);
@@ -129,7 +129,7 @@ bool EncodeCoreDatabase(CoreDatabaseContext& c, const CalendarTime& utc, ByteWri
     const uint8_t* name;
     const uint32_t length = file.nameBytes(&name);
     const uint32_t width = FileEntry::widthBytes(file.widthCode());
-    const uint32_t p = commonPrefix(previous, previousLength, name, length);
+    const uint32_t p = CommonPrefix(previous, previousLength, name, length);
     const uint32_t q = length - p;
     out.u32(file.recordWord());
     out.u32(parent);

@@ -30,7 +30,7 @@ struct Progress {
   bool extensionsPlaced = false;
 };
 
-bool writeWhole(Files& files, const std::string& path, std::span<const uint8_t> bytes,
+bool WriteWhole(Files& files, const std::string& path, std::span<const uint8_t> bytes,
                 uint32_t* error) {
   const std::span<const uint8_t> pieces[] = {bytes};
   return files.writeWhole(path, pieces, error);
@@ -39,7 +39,7 @@ bool writeWhole(Files& files, const std::string& path, std::span<const uint8_t> 
 // Puts the old pair back after a failed step, the old extension file first: the old core file
 // returns only beside it, so that a failure here leaves no core file rather than a mismatched
 // one. The failed step has been told already; these moves fail silently.
-void undo(Files& files, const PairPaths& paths, const Progress& done) {
+void Undo(Files& files, const PairPaths& paths, const Progress& done) {
   uint32_t error = 0;
   bool extensionsBack = true;
   if (done.extensionsAside) {
@@ -68,18 +68,18 @@ bool SaveDatabases(CoreDatabaseContext& c, const std::string& extensionPath,
   Progress done;
   uint32_t error = 0;
   const auto coreFailed = [&] {
-    undo(files, paths, done);
+    Undo(files, paths, done);
     ShowCoreSaveFailure(c.messages);
     return false;
   };
   const auto extensionsFailed = [&] {
-    undo(files, paths, done);
+    Undo(files, paths, done);
     ShowExtensionSaveFailure(c.messages, error);
     return false;
   };
 
-  if (!writeWhole(files, paths.newCore, core.written(), &error)) return coreFailed();
-  if (!writeWhole(files, paths.newExtensions, extensions.written(), &error)) {
+  if (!WriteWhole(files, paths.newCore, core.written(), &error)) return coreFailed();
+  if (!WriteWhole(files, paths.newExtensions, extensions.written(), &error)) {
     return extensionsFailed();
   }
   if (files.exists(paths.core)) {

@@ -35,7 +35,7 @@ bool EncodeExtensionDatabase(const ExtensionTable& table, ByteWriter& out) {
 
 void SaveExtensionDatabase(const std::string& path, const ExtensionTable& table, Files& files,
                            UserMessages& messages) {
-  PrivateHeap heap(messages, processHeap());
+  PrivateHeap heap(messages, ProcessHeap());
   ByteWriter image(heap);
   if (!EncodeExtensionDatabase(table, image)) return;
   const std::span<const uint8_t> pieces[] = {image.written()};
@@ -61,7 +61,7 @@ int LoadExtensionDatabase(const std::string& path, ExtensionTable& table, Files&
   if (size > kLargestFile) return readFailed(0);
   // The table keeps its heap to itself; the file's bytes come from the process's heap, told as a
   // private heap tells a failure.
-  PrivateHeap heap(messages, processHeap());
+  PrivateHeap heap(messages, ProcessHeap());
   HeapArray<uint8_t> bytes(heap, size);
   if (!bytes.ok()) {
     heap.reportFailure();

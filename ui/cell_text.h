@@ -11,13 +11,13 @@
 namespace vessiko {
 
 inline std::u16string SizeCell(uint64_t bytes) {
-  return utf8ToUtf16(SizeText(bytes));
+  return Utf8ToUtf16(SizeText(bytes));
 }
 inline std::u16string TimeCell(const CalendarTime& local) {
-  return utf8ToUtf16(TimeText(local));
+  return Utf8ToUtf16(TimeText(local));
 }
 inline std::u16string AttributeCell(uint32_t attributes, bool isDirectory) {
-  return utf8ToUtf16(AttributeText(attributes, isDirectory));
+  return Utf8ToUtf16(AttributeText(attributes, isDirectory));
 }
 
 }  // namespace vessiko

@@ -22,7 +22,7 @@ std::u16string WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(
       static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return fromWide(text);
+  return FromWide(text);
 }
 
 }  // namespace
@@ -157,7 +157,7 @@ void Commands::OnSearchKind(std::atomic<bool>& kind, const std::atomic<bool>& ot
 
 void Commands::setBarCaption(UINT position, UINT id, const char* caption) {
   ModifyMenuW(GetMenu(p_.window.dialog), position, MF_BYPOSITION | MF_STRING, id,
-              widen(caption).c_str());
+              Widen(caption).c_str());
 }
 
 // The two panels are never open together: opening one closes the other.

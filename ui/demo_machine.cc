@@ -38,7 +38,7 @@ uint64_t SimTreeBuilder::folder(uint64_t parent, std::u16string_view name, uint3
   std::u16string path =
       above.back() == u'\\' ? above + std::u16string(name) : above + u'\\' + std::u16string(name);
   const auto record = static_cast<uint32_t>(folder & ntfs::kRecordNumberMask48);
-  folders_.add(path, makeEntryKey(static_cast<uint32_t>(letter_ - u'A'), record));
+  folders_.add(path, MakeEntryKey(static_cast<uint32_t>(letter_ - u'A'), record));
   paths_[folder] = std::move(path);
   return folder;
 }
@@ -63,7 +63,7 @@ class Dice {
   uint64_t between(uint64_t low, uint64_t high) { return low + random_() % (high - low + 1); }
   // Times between 2019 and the end of 2024, in the order a file lives them.
   FileTimes times() {
-    const uint64_t start = calendarToFileTime({2019, 1, 1, 0, 0, 0, 0});
+    const uint64_t start = CalendarToFileTime({2019, 1, 1, 0, 0, 0, 0});
     FileTimes t;
     t.creation = start + between(0, 1800 * kDay) + between(0, kDay);
     t.modification = t.creation + between(0, 180 * kDay);
@@ -77,7 +77,7 @@ class Dice {
 };
 
 std::u16string U(std::string_view utf8) {
-  return utf8ToUtf16(utf8);
+  return Utf8ToUtf16(utf8);
 }
 
 // The prefix, the number with leading zeros to `digits` digits, and the suffix.

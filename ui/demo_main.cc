@@ -20,11 +20,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   auto* messages = new Win32Messages(*tasks);
   return RunProgram(instance, ProgramParts{*machine,
                                            *files,
-                                           systemClock(),
+                                           SystemClock(),
                                            *folders,
                                            *tasks,
                                            *messages,
-                                           systemShellActions(),
-                                           systemUrlOpener(),
+                                           SystemShellActions(),
+                                           SystemUrlOpener(),
                                            {}});
 }

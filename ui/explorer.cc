@@ -18,7 +18,7 @@ void RevealInExplorer(std::u16string_view path) {
   const std::wstring program = std::wstring(windows, length) + L"\\explorer.exe";
   // Built to the path's length: a path of any length fits.
   std::wstring parameters = L"  /n,/e,/select,  \"";
-  parameters += toWide(path);
+  parameters += ToWide(path);
   parameters += L'"';
 
   SHELLEXECUTEINFOW info = {};

@@ -17,7 +17,7 @@ namespace {
 void Fill(HWND combo, std::initializer_list<const char*> items, int selected) {
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   for (const char* item : items)
-    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+    SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
   SendMessageW(combo, CB_SETCURSEL, selected, 0);
 }
 
@@ -71,7 +71,7 @@ bool FilterPanelControls::sizeNumber(uint32_t* number) {
   wchar_t text[40] = {};
   const int length =
       GetDlgItemTextW(dialog_, IDC_SIZE_VALUE, text, static_cast<int>(std::size(text)));
-  return parseDialogUnsigned(
+  return ParseDialogUnsigned(
       std::u16string_view(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(length)),
       number);
 }

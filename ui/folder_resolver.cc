@@ -15,7 +15,7 @@ bool Win32FolderResolver::folderKey(std::u16string_view path, EntryKey* key) {
   if (drive >= u'a' && drive <= u'z') drive = static_cast<char16_t>(drive - u'a' + u'A');
   if (drive < u'A' || drive > u'Z') return false;
 
-  const std::wstring wide = toWide(path);
+  const std::wstring wide = ToWide(path);
   const ScopedHandle folder(CreateFileW(wide.c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -26,8 +26,8 @@ bool Win32FolderResolver::folderKey(std::u16string_view path, EntryKey* key) {
   const uint64_t record =
       (static_cast<uint64_t>(information.nFileIndexHigh) << 32 | information.nFileIndexLow) &
       kRecordNumberBits;
-  if (!fitsEntryKey(record)) return false;
-  *key = makeEntryKey(static_cast<uint32_t>(drive - u'A'), static_cast<uint32_t>(record));
+  if (!FitsEntryKey(record)) return false;
+  *key = MakeEntryKey(static_cast<uint32_t>(drive - u'A'), static_cast<uint32_t>(record));
   return true;
 }
 

@@ -13,7 +13,7 @@ void InsertListColumns(HWND list, std::span<const ListColumn> columns) {
   const UINT dpi = WindowDpi(list);
   int position = 0;
   for (const ListColumn& c : columns) {
-    std::wstring header = widen(c.header);
+    std::wstring header = Widen(c.header);
     LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
     column.fmt = c.format;

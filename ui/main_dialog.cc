@@ -24,8 +24,8 @@ MainDialog::MainDialog(const ProgramParts& parts)
     : parts_(parts),
       resultView_(parts.tasks),
       scopeView_(parts.tasks, parts.shell),
-      engine_(EngineEnvironment{parts.drives, parts.files, parts.clock, parts.messages,
-                                resultView_, scopeView_, parts.folders, parts.paths}),
+      engine_(EngineEnvironment{parts.drives, parts.files, parts.clock, parts.messages, resultView_,
+                                scopeView_, parts.folders, parts.paths}),
       results_(engine_, parts.shell),
       commands_(CommandParts{engine_, parts.messages, window_, filterPanel_, parts.urls, *this}) {}
 
@@ -110,7 +110,7 @@ INT_PTR MainDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void MainDialog::OnInitDialog(HWND dialog) {
   window_.dialog = dialog;
   window_.statusBar = CreateStatusWindowW(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                          widen("准备").c_str(), dialog, IDC_STATUS_BAR);
+                                          Widen("准备").c_str(), dialog, IDC_STATUS_BAR);
   window_.resultList = GetDlgItem(dialog, IDC_RESULT_LIST);
   window_.nameEdit = GetDlgItem(dialog, IDC_NAME_EDIT);
   window_.extensionEdit = GetDlgItem(dialog, IDC_EXTENSION_EDIT);

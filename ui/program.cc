@@ -46,7 +46,7 @@ DatabasePaths DatabasePathsBesideProgram() {
   const std::wstring path = ModulePath();
   const size_t slash = path.find_last_of(L'\\');
   const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-  return DatabasePaths::inFolder(narrow(folder), '\\');
+  return DatabasePaths::inFolder(Narrow(folder), '\\');
 }
 
 void ShowMainWindow(HWND dialog, HINSTANCE instance) {
@@ -93,7 +93,7 @@ int RunProgram(HINSTANCE instance, ProgramParts parts) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got == 0) break;
     if (got == -1) {
-      MessageBoxW(nullptr, widen("GetMessage error with -1 returned！").c_str(), L"error",
+      MessageBoxW(nullptr, Widen("GetMessage error with -1 returned！").c_str(), L"error",
                   MB_ICONERROR);
       break;
     }

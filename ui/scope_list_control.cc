@@ -57,7 +57,7 @@ void ScopeListControl::attach(HWND dialog, HWND list, HIMAGELIST images, int vol
   listFontChanged();
   ShowWindow(editor_, SW_HIDE);
   for (const char* item : {"是", "否"})
-    SendMessageW(editor_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(item).c_str()));
+    SendMessageW(editor_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(item).c_str()));
   // Created one pixel high: without this its drop-down would show no item.
   SendMessageW(editor_, CB_SETMINVISIBLE, 2, 0);
 }
@@ -67,7 +67,7 @@ void ScopeListControl::listFontChanged() {
 }
 
 void ScopeListControl::insertItem(int position, std::u16string_view text, bool volumeImage) {
-  change([this, position, text = toWide(text), volumeImage]() mutable {
+  change([this, position, text = ToWide(text), volumeImage]() mutable {
     LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = position;
@@ -82,7 +82,7 @@ void ScopeListControl::deleteItem(int row) {
 }
 
 void ScopeListControl::setSecondColumnText(int row, std::u16string_view text) {
-  change([this, row, text = toWide(text)]() mutable {
+  change([this, row, text = ToWide(text)]() mutable {
     LVITEMW item = {};
     item.iSubItem = 1;
     item.pszText = text.data();
@@ -97,7 +97,7 @@ std::u16string ScopeListControl::secondColumnText(int row) {
   item.pszText = buffer;
   item.cchTextMax = static_cast<int>(std::size(buffer));
   const auto length = SendMessageW(list_, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-  return fromWide({buffer, static_cast<size_t>(length)});
+  return FromWide({buffer, static_cast<size_t>(length)});
 }
 
 void ScopeListControl::setCheckBox(int row, bool on) {

@@ -12,7 +12,7 @@ namespace vessiko {
 
 namespace {
 
-class SystemShellActions final : public ShellActions {
+class SystemShell final : public ShellActions {
  public:
   void revealInExplorer(std::u16string_view path) override { RevealInExplorer(path); }
   void openShortcutTarget(std::u16string_view path) override { OpenShortcutTarget(path); }
@@ -20,7 +20,7 @@ class SystemShellActions final : public ShellActions {
     ShowItemContextMenu(owner, folder, name);
   }
   FolderChoice browseForFolder(HWND owner, std::u16string* path) override {
-    const std::wstring title = widen("请选择目录: ");
+    const std::wstring title = Widen("请选择目录: ");
     BROWSEINFOW info = {};
     info.hwndOwner = owner;
     info.lpszTitle = title.c_str();
@@ -31,15 +31,15 @@ class SystemShellActions final : public ShellActions {
     // SHGetPathFromIDListW writes at most MAX_PATH units, terminator included.
     wchar_t buffer[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.get(), buffer)) return FolderChoice::kNoPath;
-    *path = fromWide(buffer);
+    *path = FromWide(buffer);
     return FolderChoice::kChosen;
   }
 };
 
 }  // namespace
 
-ShellActions& systemShellActions() {
-  static SystemShellActions actions;
+ShellActions& SystemShellActions() {
+  static SystemShell actions;
   return actions;
 }
 

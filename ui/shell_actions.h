@@ -28,6 +28,6 @@ class ShellActions {
   virtual FolderChoice browseForFolder(HWND owner, std::u16string* path) = 0;
 };
 
-ShellActions& systemShellActions();
+ShellActions& SystemShellActions();
 
 }  // namespace vessiko

@@ -52,9 +52,9 @@ void ShowItemContextMenu(HWND owner, std::u16string_view folder, std::u16string_
   ComPtr<IShellFolder> desktop;
   if (FAILED(SHGetDesktopFolder(desktop.put()))) return;
   CoTaskMemPtr<ITEMIDLIST> parent;
-  std::wstring child = toWide(name);
+  std::wstring child = ToWide(name);
   if (!folder.empty()) {
-    std::wstring folderPath = toWide(folder);
+    std::wstring folderPath = ToWide(folder);
     if (FAILED(desktop->ParseDisplayName(owner, nullptr, folderPath.data(), nullptr, parent.put(),
                                          nullptr))) {
       return;

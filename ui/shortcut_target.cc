@@ -21,7 +21,7 @@ void OpenShortcutTarget(std::u16string_view path) {
   }
   ComPtr<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, file.putVoid()))) return;
-  const std::wstring wide = toWide(path);
+  const std::wstring wide = ToWide(path);
   if (FAILED(file->Load(wide.c_str(), STGM_READ))) return;
   link->Resolve(nullptr, SLR_NO_UI | SLR_ANY_MATCH);
 

@@ -44,7 +44,7 @@ int FolderIconIndex() {
 int FileIconIndex(std::u16string_view path) {
   // Only the name counts; a path too long for the shell's buffers is given by its name alone.
   if (path.size() >= MAX_PATH) path = path.substr(path.find_last_of(u'\\') + 1);
-  const std::wstring wide = toWide(path);
+  const std::wstring wide = ToWide(path);
   return IconIndex(wide.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -55,7 +55,7 @@ int PlainFileIconIndex() {
 
 int OwnIconIndex(std::u16string_view path) {
   if (path.size() < MAX_PATH) {
-    const std::wstring wide = toWide(path);
+    const std::wstring wide = ToWide(path);
     SHFILEINFOW info = {};
     if (SHGetFileInfoW(wide.c_str(), 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
       return info.iIcon;

@@ -17,12 +17,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   auto* messages = new Win32Messages(*tasks);
   auto* folders = new Win32FolderResolver;
   return RunProgram(instance, ProgramParts{systemDrives(),
-                                           systemFiles(),
-                                           systemClock(),
+                                           SystemFiles(),
+                                           SystemClock(),
                                            *folders,
                                            *tasks,
                                            *messages,
-                                           systemShellActions(),
-                                           systemUrlOpener(),
+                                           SystemShellActions(),
+                                           SystemUrlOpener(),
                                            {}});
 }

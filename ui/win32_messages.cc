@@ -30,13 +30,13 @@ void Win32Messages::attach(HWND dialog, HWND statusBar) {
 
 int Win32Messages::box(HWND owner, std::string_view caption, std::string_view text,
                        UINT flags) const {
-  const std::wstring wideCaption = widen(caption);
-  return MessageBoxW(owner, widen(text).c_str(), caption.empty() ? nullptr : wideCaption.c_str(),
+  const std::wstring wideCaption = Widen(caption);
+  return MessageBoxW(owner, Widen(text).c_str(), caption.empty() ? nullptr : wideCaption.c_str(),
                      flags);
 }
 
 void Win32Messages::showStatus(std::string_view text) {
-  tasks_.post([bar = statusBar_.load(), wide = widen(text)] {
+  tasks_.post([bar = statusBar_.load(), wide = Widen(text)] {
     if (IsWindow(bar)) SetWindowTextW(bar, wide.c_str());
   });
 }

@@ -22,7 +22,7 @@ class HttpClient {
  public:
   // Resolves the host and connects; a failure of either shows only in a later Get.
   HttpClient(const std::string& host, uint16_t port, const HttpLimits& limits = {},
-             Sockets& sockets = systemSockets());
+             Sockets& sockets = SystemSockets());
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 

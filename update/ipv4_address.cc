@@ -10,7 +10,7 @@ Ipv4Address::Ipv4Address(const std::string& host, uint16_t port, Sockets& socket
   }
   address_.family = kAfInet;
   address_.address = address;
-  address_.port = hostToNetwork(port);
+  address_.port = HostToNetwork(port);
 }
 
 }  // namespace vessiko

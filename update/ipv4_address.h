@@ -13,7 +13,7 @@ class Ipv4Address final : public Endpoint {
  public:
   // Tries the name lookup first and the dotted form second. When neither gives an address the
   // socket address stays all zero (family 0), which every connect refuses.
-  Ipv4Address(const std::string& host, uint16_t port, Sockets& sockets = systemSockets());
+  Ipv4Address(const std::string& host, uint16_t port, Sockets& sockets = SystemSockets());
 
   int kind() const override { return 0; }
   const void* address() const override { return &address_; }

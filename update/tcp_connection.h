@@ -13,7 +13,7 @@ namespace vessiko {
 class TcpConnection final : public Connection {
  public:
   // Takes over the socket, which may be kInvalidSocket: then every operation fails at once.
-  TcpConnection(Socket socket, const SocketTimeouts& timeouts, Sockets& sockets = systemSockets());
+  TcpConnection(Socket socket, const SocketTimeouts& timeouts, Sockets& sockets = SystemSockets());
   // Shuts the receiving side down and closes the socket.
   ~TcpConnection() override;
   TcpConnection(const TcpConnection&) = delete;
@@ -38,6 +38,6 @@ class TcpConnection final : public Connection {
 // A new TCP connection to the endpoint, or null when no socket can be had or the connect fails
 // (the time-out included).
 std::unique_ptr<Connection> Connect(const Endpoint& endpoint, const SocketTimeouts& timeouts,
-                                    Sockets& sockets = systemSockets());
+                                    Sockets& sockets = SystemSockets());
 
 }  // namespace vessiko

@@ -23,8 +23,8 @@ inline constexpr char kVersionFilePath[] = "/tova/version.txt";
 
 class UpdateChecker {
  public:
-  UpdateChecker(UpdateSite site, UserMessages& messages, UrlOpener& opener = systemUrlOpener(),
-                const HttpLimits& limits = {}, Sockets& sockets = systemSockets());
+  UpdateChecker(UpdateSite site, UserMessages& messages, UrlOpener& opener = SystemUrlOpener(),
+                const HttpLimits& limits = {}, Sockets& sockets = SystemSockets());
 
   // The whole check; returns when it is done, the question answered.
   void run();

@@ -10,7 +10,7 @@ class WinsockGuard {
  public:
   // A failed start prints "WSAStartup(2, 2) Error.\n" to standard output and carries on; the
   // sockets made afterwards then fail on their own.
-  explicit WinsockGuard(Sockets& sockets = systemSockets());
+  explicit WinsockGuard(Sockets& sockets = SystemSockets());
   ~WinsockGuard();
   WinsockGuard(const WinsockGuard&) = delete;
   WinsockGuard& operator=(const WinsockGuard&) = delete;

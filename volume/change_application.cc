@@ -25,33 +25,33 @@ constexpr size_t kMaxPendingRenames = 64;
 // could not be had (the folder is not in the index, memory ran out).
 enum class Outcome { kChanged, kAlready, kNotDone };
 
-Outcome outcomeOf(bool changed) {
+Outcome OutcomeOf(bool changed) {
   return changed ? Outcome::kChanged : Outcome::kAlready;
 }
 
-RecordRef liveDir(const Index& index, EntryKey key) {
+RecordRef LiveDir(const Index& index, EntryKey key) {
   const DirMapPair* pair = index.dirMap.find(key);
   return pair == nullptr ? kNoRecord : pair->dir;
 }
 
 // The key of the folder a record's parent link names. A renamed folder's old record keeps its
 // key, so a child not yet re-pointed still names the right folder.
-EntryKey parentKeyOf(const Index& index, uint32_t link) {
+EntryKey ParentKeyOf(const Index& index, uint32_t link) {
   return index.dir(link).key();
 }
 
-bool sameName(DirEntry entry, const uint8_t* name, uint32_t length) {
+bool SameName(DirEntry entry, const uint8_t* name, uint32_t length) {
   return entry.nameLength() == length && std::memcmp(entry.name(), name, length) == 0;
 }
 
 // Takes a directory record out of the directory list by its own bytes.
-void removeDirRecord(Index& index, RecordRef dir) REQUIRES(index.dirs.mutex()) {
+void RemoveDirRecord(Index& index, RecordRef dir) REQUIRES(index.dirs.mutex()) {
   const DirEntry entry = index.dir(dir);
   index.dirs.removeMatchingIf(entry.bytes(), index.dirOrder(),
                               [dir](RecordRef candidate) { return candidate == dir; });
 }
 
-void takePending(ChangeContext& c, EntryKey key, RecordRef* old) {
+void TakePending(ChangeContext& c, EntryKey key, RecordRef* old) {
   const auto it = std::find_if(c.pending.begin(), c.pending.end(),
                                [key](const PendingRename& p) { return p.key == key; });
   if (it == c.pending.end()) return;
@@ -62,20 +62,20 @@ void takePending(ChangeContext& c, EntryKey key, RecordRef* old) {
 // The directory is there under its key, in its parent, with its name: an identical record
 // stays; another is replaced by a new one, which takes over the children of the record it
 // replaces and of a record taken out by the old name of a rename.
-Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
+Outcome PlaceDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const char16_t* name,
                        uint32_t length) {
   Index& index = c.index;
   MutexLock lock(index.dirs.mutex());
-  const RecordRef parent = liveDir(index, parentKey);
+  const RecordRef parent = LiveDir(index, parentKey);
   if (parent == kNoRecord) return Outcome::kNotDone;
   uint8_t packed[kMaxPackedNameBytes];
   bool nonAscii;
-  const uint32_t packedLength = packDirName(name, length, packed, &nonAscii);
-  const RecordRef existing = liveDir(index, key);
+  const uint32_t packedLength = PackDirName(name, length, packed, &nonAscii);
+  const RecordRef existing = LiveDir(index, key);
   RecordRef renamed = kNoRecord;
-  takePending(c, key, &renamed);
-  if (existing != kNoRecord && parentKeyOf(index, index.dir(existing).parentLink()) == parentKey &&
-      sameName(index.dir(existing), packed, packedLength)) {
+  TakePending(c, key, &renamed);
+  if (existing != kNoRecord && ParentKeyOf(index, index.dir(existing).parentLink()) == parentKey &&
+      SameName(index.dir(existing), packed, packedLength)) {
     if (renamed != kNoRecord && renamed != existing) c.moved.emplace_back(renamed, existing);
     return Outcome::kAlready;
   }
@@ -93,7 +93,7 @@ Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const
     return Outcome::kNotDone;
   }
   if (existing != kNoRecord) {
-    removeDirRecord(index, existing);
+    RemoveDirRecord(index, existing);
     c.moved.emplace_back(existing, dir);
   }
   if (renamed != kNoRecord) c.moved.emplace_back(renamed, dir);
@@ -102,16 +102,16 @@ Outcome placeDirectory(ChangeContext& c, EntryKey key, EntryKey parentKey, const
 
 // Takes the directory of the key out of the map and the list. The map's record is the one to
 // remove: the journal's name may be older than the index's. Returns it, or kNoRecord.
-RecordRef removeDirectory(ChangeContext& c, EntryKey key) {
+RecordRef RemoveDirectory(ChangeContext& c, EntryKey key) {
   Index& index = c.index;
   MutexLock lock(index.dirs.mutex());
   const RecordRef old = index.dirMap.erase(key);
-  if (old != kNoRecord) removeDirRecord(index, old);
+  if (old != kNoRecord) RemoveDirRecord(index, old);
   return old;
 }
 
-bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
-  const RecordRef old = removeDirectory(c, key);
+bool RenameDirectoryOut(ChangeContext& c, EntryKey key) {
+  const RecordRef old = RemoveDirectory(c, key);
   if (old == kNoRecord) return false;
   c.pending.erase(std::remove_if(c.pending.begin(), c.pending.end(),
                                  [key](const PendingRename& p) { return p.key == key; }),
@@ -125,28 +125,28 @@ bool renameDirectoryOut(ChangeContext& c, EntryKey key) {
 // Whether the file list holds this name of this file in the folder of parentKey; its place goes
 // to *block, *slot, or where it would go to *place. `parent` is the folder's live record: when
 // the folder is not in the index (kNoRecord), any folder matches.
-bool findFile(const Index& index, const uint8_t* probe, EntryKey parentKey, RecordRef parent,
+bool FindFile(const Index& index, const uint8_t* probe, EntryKey parentKey, RecordRef parent,
               uint32_t* block, uint32_t* slot, EntryList::Place* place = nullptr) {
-  const uint32_t word = loadU32(probe);
+  const uint32_t word = LoadU32(probe);
   const auto match = [&](RecordRef ref) {
     const FileEntry file = index.file(ref);
     return file.recordWord() == word &&
-           (parent == kNoRecord || parentKeyOf(index, file.parentLink()) == parentKey);
+           (parent == kNoRecord || ParentKeyOf(index, file.parentLink()) == parentKey);
   };
   return index.files.findMatching(probe, index.fileOrder(), match, block, slot, place);
 }
 
-Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+Outcome AddFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
                 uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
-      packFileName(index.extensions, name, length, ExtensionUse::kIntern, packed);
+      PackFileName(index.extensions, name, length, ExtensionUse::kIntern, packed);
   // Stored without its extension, the file would be another file.
   if (parts.extensionUnavailable) return Outcome::kNotDone;
   parts.recordNumber = recordNumber;
   MutexLock lock(index.files.mutex());
-  const RecordRef parent = liveDir(index, parentKey);
+  const RecordRef parent = LiveDir(index, parentKey);
   if (parent == kNoRecord) return Outcome::kNotDone;
   parts.parentLink = parent;
   uint8_t probe[kProbeBytes];
@@ -154,18 +154,18 @@ Outcome addFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, cha
   uint32_t block;
   uint32_t slot;
   EntryList::Place place;
-  if (findFile(index, probe, parentKey, parent, &block, &slot, &place)) return Outcome::kAlready;
-  const RecordRef file = newFileRecord(index.fileArena, parts);
+  if (FindFile(index, probe, parentKey, parent, &block, &slot, &place)) return Outcome::kAlready;
+  const RecordRef file = NewFileRecord(index.fileArena, parts);
   return file != kNoRecord && index.files.insertAt(place, file) ? Outcome::kChanged
                                                                 : Outcome::kNotDone;
 }
 
-Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
+Outcome RemoveFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, char16_t* name,
                    uint32_t length) {
   Index& index = c.index;
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
-      packFileName(index.extensions, name, length, ExtensionUse::kLookUp, packed);
+      PackFileName(index.extensions, name, length, ExtensionUse::kLookUp, packed);
   // No file of the index has an extension the table does not hold.
   if (parts.extensionUnavailable) return Outcome::kAlready;
   parts.recordNumber = recordNumber;
@@ -174,7 +174,7 @@ Outcome removeFile(ChangeContext& c, uint32_t recordNumber, EntryKey parentKey, 
   MutexLock lock(index.files.mutex());
   uint32_t block;
   uint32_t slot;
-  if (!findFile(index, probe, parentKey, liveDir(index, parentKey), &block, &slot)) {
+  if (!FindFile(index, probe, parentKey, LiveDir(index, parentKey), &block, &slot)) {
     return Outcome::kAlready;
   }
   index.files.removeAt(block, slot);
@@ -189,15 +189,15 @@ void ApplyChange(ChangeContext& c, const JournalChange& change) {
   const uint64_t parentNumber = parentReference & ntfs::kRecordNumberMask48;
   if (volume >= kVolumeCount || length > kMaxNameUnits) return;
   // A record number that a key cannot hold would name another entry when cut to 27 bits.
-  if (!fitsEntryKey(recordNumber) || !fitsEntryKey(parentNumber)) {
+  if (!FitsEntryKey(recordNumber) || !FitsEntryKey(parentNumber)) {
     if (!c.reportedWideRecord) {
       c.reportedWideRecord = true;
       c.messages.showMessage("", "", MessageIcon::kNone);
     }
     return;
   }
-  const EntryKey key = makeEntryKey(volume, static_cast<uint32_t>(recordNumber));
-  const EntryKey parentKey = makeEntryKey(volume, static_cast<uint32_t>(parentNumber));
+  const EntryKey key = MakeEntryKey(volume, static_cast<uint32_t>(recordNumber));
+  const EntryKey parentKey = MakeEntryKey(volume, static_cast<uint32_t>(parentNumber));
   const bool isDirectory = (attributes & ntfs::kAttributeDirectory) != 0;
   const auto number = static_cast<uint32_t>(recordNumber);
 
@@ -228,15 +228,15 @@ void ApplyChange(ChangeContext& c, const JournalChange& change) {
   Outcome outcome;
   if (isDirectory) {
     if (there) {
-      outcome = placeDirectory(c, key, parentKey, name, length);
+      outcome = PlaceDirectory(c, key, parentKey, name, length);
     } else if ((reason & ntfs::kReasonRenameOldName) != 0 || c.replayingBuild) {
-      outcome = outcomeOf(renameDirectoryOut(c, key));
+      outcome = OutcomeOf(RenameDirectoryOut(c, key));
     } else {
-      outcome = outcomeOf(removeDirectory(c, key) != kNoRecord);
+      outcome = OutcomeOf(RemoveDirectory(c, key) != kNoRecord);
     }
   } else {
-    outcome = there ? addFile(c, number, parentKey, name, length)
-                    : removeFile(c, number, parentKey, name, length);
+    outcome = there ? AddFile(c, number, parentKey, name, length)
+                    : RemoveFile(c, number, parentKey, name, length);
   }
   last.fileReference = outcome == Outcome::kNotDone ? 0 : fileReference;
   last.parentReference = parentReference;

@@ -32,8 +32,8 @@ struct ScanState {
 
 // Record numbers that do not fit the 27 bits of a key cannot be indexed: a key of the cut
 // number would name another entry. The user is told once per volume.
-bool fitsKeys(ScanState& scan, const UsnRecord& record, UserMessages& messages) {
-  if (fitsEntryKey(record.recordNumber()) && fitsEntryKey(record.parentRecordNumber())) return true;
+bool FitsKeys(ScanState& scan, const UsnRecord& record, UserMessages& messages) {
+  if (FitsEntryKey(record.recordNumber()) && FitsEntryKey(record.parentRecordNumber())) return true;
   if (!scan.reportedWideRecord) {
     scan.reportedWideRecord = true;
     messages.showMessage("", "", MessageIcon::kNone);
@@ -41,15 +41,15 @@ bool fitsKeys(ScanState& scan, const UsnRecord& record, UserMessages& messages) 
   return false;
 }
 
-void addDirectory(ScanState& scan, const UsnRecord& record, char16_t* units) {
+void AddDirectory(ScanState& scan, const UsnRecord& record, char16_t* units) {
   const auto number = static_cast<uint32_t>(record.recordNumber());
   // The root is made by the program, never read.
   if (number == kRootRecordNumber) return;
   Index& index = scan.index;
-  const EntryKey key = makeEntryKey(scan.volume, number);
+  const EntryKey key = MakeEntryKey(scan.volume, number);
   const RecordRef ref =
-      newDirRecord(index.dirArena, key,
-                   makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber())),
+      NewDirRecord(index.dirArena, key,
+                   MakeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber())),
                    units, record.nameLength);
   if (ref == kNoRecord || !index.dirs.append(ref)) return;
   // The enumeration hands out ascending record numbers; should it not, the ordered insert
@@ -62,19 +62,19 @@ void addDirectory(ScanState& scan, const UsnRecord& record, char16_t* units) {
   }
 }
 
-void addFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t* packed) {
+void AddFile(ScanState& scan, const UsnRecord& record, char16_t* units, uint8_t* packed) {
   Index& index = scan.index;
   FileEntryParts parts =
-      packFileName(index.extensions, units, record.nameLength, ExtensionUse::kIntern, packed);
+      PackFileName(index.extensions, units, record.nameLength, ExtensionUse::kIntern, packed);
   // Stored without its extension, the file would be another file.
   if (parts.extensionUnavailable) return;
   parts.recordNumber = static_cast<uint32_t>(record.recordNumber());
-  parts.parentLink = makeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber()));
-  const RecordRef ref = newFileRecord(index.fileArena, parts);
+  parts.parentLink = MakeEntryKey(scan.volume, static_cast<uint32_t>(record.parentRecordNumber()));
+  const RecordRef ref = NewFileRecord(index.fileArena, parts);
   if (ref != kNoRecord) index.files.append(ref);
 }
 
-void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output,
+void ScanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output,
                 UserMessages& messages, const std::atomic<bool>* cancel,
                 JournalReader::SeenRecords& seen) {
   namespace e = ntfs::mft_enum_data;
@@ -82,16 +82,16 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
   if (rootRef == kNoRecord) return;
   DirEntry::initRoot(index.dirArena.at(rootRef), volume);
   index.dirs.append(rootRef);
-  index.dirMap.append(rootKey(volume), rootRef);
+  index.dirMap.append(RootKey(volume), rootRef);
 
-  ScanState scan{index, volume, rootKey(volume), slot.nextUsn, seen};
+  ScanState scan{index, volume, RootKey(volume), slot.nextUsn, seen};
   uint8_t in[e::kSize];
-  storeU64(in + e::kStartFileReferenceNumber, 0);
-  storeU64(in + e::kLowUsn, 0);
+  StoreU64(in + e::kStartFileReferenceNumber, 0);
+  StoreU64(in + e::kLowUsn, 0);
   // Every file in use, whatever its last USN: a file written to while the table is read (its
   // USN then lies past the journal position of discovery) must not be left out. The journal is
   // replayed from that position afterwards, skipping what the table showed already.
-  storeU64(in + e::kHighUsn, static_cast<uint64_t>(INT64_MAX));
+  StoreU64(in + e::kHighUsn, static_cast<uint64_t>(INT64_MAX));
   char16_t units[kMaxNameUnits + 1];
   uint8_t packed[kMaxPackedNameBytes];
   for (;;) {
@@ -104,29 +104,29 @@ void scanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
         returned < 8) {
       return;
     }
-    const uint32_t records = forEachUsnRecord(output, returned, [&](const UsnRecord& record) {
+    const uint32_t records = ForEachUsnRecord(output, returned, [&](const UsnRecord& record) {
       // USN 0: the file has not changed since the journal began.
       if (record.usn >= scan.discoveredUsn && record.usn != 0 &&
           (seen.empty() || seen.back().first != record.recordNumber())) {
         seen.emplace_back(record.recordNumber(), record.usn);
       }
-      if (!fitsKeys(scan, record, messages)) return;
-      copyUsnName(record, units);
+      if (!FitsKeys(scan, record, messages)) return;
+      CopyUsnName(record, units);
       if (record.isDirectory()) {
-        addDirectory(scan, record, units);
+        AddDirectory(scan, record, units);
       } else {
-        addFile(scan, record, units, packed);
+        AddFile(scan, record, units, packed);
       }
     });
-    const uint64_t next = loadU64(output);
+    const uint64_t next = LoadU64(output);
     // A call that brings nothing new, or does not move on, would repeat forever.
-    if (records == 0 || next <= loadU64(in + e::kStartFileReferenceNumber)) return;
-    storeU64(in + e::kStartFileReferenceNumber, next);
+    if (records == 0 || next <= LoadU64(in + e::kStartFileReferenceNumber)) return;
+    StoreU64(in + e::kStartFileReferenceNumber, next);
   }
 }
 
 template <class Order>
-void sortList(EntryList& list, RecordRef* scratch, const Order& order) {
+void SortList(EntryList& list, RecordRef* scratch, const Order& order) {
   list.copyTo(scratch);
   sortEntryPointers(scratch, list.itemCount(), order);
   list.copyFrom(scratch);
@@ -144,7 +144,7 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
     VolumeSlot& slot = slots[volume];
     if (!slot.present()) continue;
     ShowStatus(messages, -1, "正在扫描(%c)盘，请稍候...", static_cast<char>('A' + volume));
-    scanVolume(index, slot, volume, output, messages, cancel, seen[volume]);
+    ScanVolume(index, slot, volume, output, messages, cancel, seen[volume]);
     // The replay looks records up by number; the table comes in record-number order already.
     std::sort(seen[volume].begin(), seen[volume].end());
   }
@@ -152,16 +152,16 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   if (cancel != nullptr && *cancel) return 0;
 
   ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
-  linkParents(index, slots);
+  LinkParents(index, slots);
 
   const uint32_t most = index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount()
                                                                          : index.files.itemCount();
   auto* scratch = index.heap.allocateArray<RecordRef>(most == 0 ? 1 : most);
   if (scratch == nullptr) return 1;
   ShowStatus(messages, -1, "正在排序文件夹，请稍候...");
-  sortList(index.dirs, scratch, index.dirOrder());
+  SortList(index.dirs, scratch, index.dirOrder());
   ShowStatus(messages, -1, "正在排序文件，请稍候...");
-  sortList(index.files, scratch, index.fileOrder());
+  SortList(index.files, scratch, index.fileOrder());
   index.heap.free(scratch);
 
   // The changes made since discovery, but those the table showed already, so that the index is
@@ -179,8 +179,8 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   for (uint32_t volume = 0; volume < kVolumeCount; ++volume)
     slots[volume].pendingRenames.clear();
   if (cancel != nullptr && *cancel) return 0;
-  if (!dropUnrooted(index)) return 1;
-  compactRecords(index);
+  if (!DropUnrooted(index)) return 1;
+  CompactRecords(index);
   return lost ? 2 : 0;
 }
 

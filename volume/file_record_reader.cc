@@ -17,10 +17,9 @@ enum class Fetched { kRecord, kNotInUse, kFailed };
 
 // Reads record `number` into the slot's buffer. kNotInUse when the volume hands out another
 // record (the nearest lower one in use) or one not in use.
-Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record)
-    REQUIRES(slot.recordLock) {
+Fetched Fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record) REQUIRES(slot.recordLock) {
   uint8_t in[out::kInputSize];
-  storeU64(in, number);
+  StoreU64(in, number);
   uint32_t returned = 0;
   uint32_t error = 0;
   uint8_t* buffer = slot.fileRecordBuffer;
@@ -29,10 +28,10 @@ Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record)
       returned <= out::kFileRecordBuffer || returned > slot.fileRecordBufferSize) {
     return Fetched::kFailed;
   }
-  if ((loadU64(buffer + out::kFileReferenceNumber) & ntfs::kRecordNumberMask48) != number) {
+  if ((LoadU64(buffer + out::kFileReferenceNumber) & ntfs::kRecordNumberMask48) != number) {
     return Fetched::kNotInUse;
   }
-  uint32_t length = loadU32(buffer + out::kFileRecordLength);
+  uint32_t length = LoadU32(buffer + out::kFileRecordLength);
   if (length > returned - out::kFileRecordBuffer) length = returned - out::kFileRecordBuffer;
   *record = FileRecordView(buffer + out::kFileRecordBuffer, length);
   return record->inUse() ? Fetched::kRecord : Fetched::kNotInUse;
@@ -40,25 +39,25 @@ Fetched fetch(VolumeSlot& slot, uint64_t number, FileRecordView* record)
 
 // Reads record `number` into the slot's buffer. False unless the volume hands out exactly that
 // record, in use.
-bool fetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record)
+bool FetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record)
     REQUIRES(slot.recordLock) {
-  return fetch(slot, number, record) == Fetched::kRecord;
+  return Fetch(slot, number, record) == Fetched::kRecord;
 }
 
 // The record number of the first attribute-list entry of `type`, from a list held as bytes.
-bool findListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t* number) {
+bool FindListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t* number) {
   uint32_t at = 0;
   while (length - at >= le::kHeaderSize) {
     const uint8_t* entry = list + at;
-    const uint32_t entryType = loadU32(entry + le::kType);
-    const uint32_t entryLength = loadU16(entry + le::kLength);
+    const uint32_t entryType = LoadU32(entry + le::kType);
+    const uint32_t entryLength = LoadU16(entry + le::kLength);
     if (entryType == a::kTypeEnd || entryType > type || entryLength < le::kHeaderSize ||
         entryLength > length - at) {
       return false;
     }
     if (entryType == type) {
-      *number = (static_cast<uint64_t>(loadU16(entry + le::kSegmentReference + 4)) << 32) |
-                loadU32(entry + le::kSegmentReference);
+      *number = (static_cast<uint64_t>(LoadU16(entry + le::kSegmentReference + 4)) << 32) |
+                LoadU32(entry + le::kSegmentReference);
       return true;
     }
     at += entryLength;
@@ -68,7 +67,7 @@ bool findListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t
 
 // Looks up `type` in the record's $ATTRIBUTE_LIST: resident in the record, or non-resident in
 // the first cluster of its first run.
-bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
+bool FindInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
                          uint32_t type, uint64_t* number) {
   const uint32_t at = record.find(record.firstAttribute(), a::kTypeAttributeList);
   if (at == 0) return false;
@@ -76,14 +75,14 @@ bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordVi
   if (!list.nonResident) {
     const uint8_t* value;
     uint32_t length;
-    return residentValue(list, &value, &length) && findListEntry(value, length, type, number);
+    return ResidentValue(list, &value, &length) && FindListEntry(value, length, type, number);
   }
   int64_t cluster;
   uint64_t listSize;
   const uint32_t clusterBytes = slot.bytesPerCluster;
-  if (clusterBytes == 0 || !firstRunCluster(list, &cluster) || cluster < 0 ||
+  if (clusterBytes == 0 || !FirstRunCluster(list, &cluster) || cluster < 0 ||
       static_cast<uint64_t>(cluster) > UINT64_MAX / clusterBytes ||
-      !dataAttributeSize(list, &listSize)) {
+      !DataAttributeSize(list, &listSize)) {
     return false;
   }
   // The read is unbuffered and the heap aligns less than a sector: the buffer is aligned within
@@ -100,60 +99,60 @@ bool findInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordVi
                           &read, &error)) {
     // Entries past the list's own size are whatever else the cluster holds.
     const uint32_t length = listSize < read ? static_cast<uint32_t>(listSize) : read;
-    found = findListEntry(buffer, length, type, number);
+    found = FindListEntry(buffer, length, type, number);
   }
   heap.free(block);
   return found;
 }
 
-bool fileNameValue(const FileRecordView& record, uint32_t at, const uint8_t** value) {
+bool FileNameValue(const FileRecordView& record, uint32_t at, const uint8_t** value) {
   uint32_t length;
-  return at != 0 && residentValue(record.attributeAt(at), value, &length) &&
+  return at != 0 && ResidentValue(record.attributeAt(at), value, &length) &&
          length >= fn::kAttributes + 4;
 }
 
-uint32_t deliverNameValues(const uint8_t* value, uint32_t wanted, FileValues* values) {
-  if ((wanted & kCreationTime) != 0) values->creation = loadU64(value + fn::kCreation);
-  if ((wanted & kLastAccessTime) != 0) values->lastAccess = loadU64(value + fn::kLastAccess);
+uint32_t DeliverNameValues(const uint8_t* value, uint32_t wanted, FileValues* values) {
+  if ((wanted & kCreationTime) != 0) values->creation = LoadU64(value + fn::kCreation);
+  if ((wanted & kLastAccessTime) != 0) values->lastAccess = LoadU64(value + fn::kLastAccess);
   if ((wanted & kRecordChangeTime) != 0) {
-    values->recordChange = loadU64(value + fn::kRecordChange);
+    values->recordChange = LoadU64(value + fn::kRecordChange);
   }
-  if ((wanted & kAttributes) != 0) values->attributes = loadU32(value + fn::kAttributes);
+  if ((wanted & kAttributes) != 0) values->attributes = LoadU32(value + fn::kAttributes);
   return wanted & (kCreationTime | kLastAccessTime | kRecordChangeTime | kAttributes);
 }
 
 // The size from the record's $DATA, or from the $DATA of the extension record its attribute
 // list names. `from` is where the walk for $DATA starts.
-bool findDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record, uint32_t from,
+bool FindDataSize(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record, uint32_t from,
                   uint64_t* size) REQUIRES(slot.recordLock) {
   const uint32_t data = record.find(from, a::kTypeData);
-  if (data != 0) return dataAttributeSize(record.attributeAt(data), size);
+  if (data != 0) return DataAttributeSize(record.attributeAt(data), size);
   uint64_t extension;
-  if (!findInAttributeList(slot, heap, record, a::kTypeData, &extension)) return false;
+  if (!FindInAttributeList(slot, heap, record, a::kTypeData, &extension)) return false;
   FileRecordView other;
-  if (!fetchRecord(slot, extension, &other)) return false;
+  if (!FetchRecord(slot, extension, &other)) return false;
   const uint32_t at = other.find(other.firstAttribute(), a::kTypeData);
-  return at != 0 && dataAttributeSize(other.attributeAt(at), size);
+  return at != 0 && DataAttributeSize(other.attributeAt(at), size);
 }
 
 // Whether one of the record's $FILE_NAME attributes is the name in the folder.
-bool recordHasName(const FileRecordView& record, uint64_t parentNumber, const char16_t* name,
+bool RecordHasName(const FileRecordView& record, uint64_t parentNumber, const char16_t* name,
                    uint32_t length, bool* hasNames) {
   for (uint32_t at = record.find(record.firstAttribute(), a::kTypeFileName); at != 0;
        at = record.find(record.next(at, record.attributeAt(at)), a::kTypeFileName)) {
     const uint8_t* value;
     uint32_t valueLength;
-    if (!residentValue(record.attributeAt(at), &value, &valueLength) || valueLength < fn::kName) {
+    if (!ResidentValue(record.attributeAt(at), &value, &valueLength) || valueLength < fn::kName) {
       continue;
     }
     *hasNames = true;
     const uint32_t units = value[fn::kNameLength];
     if (units != length || fn::kName + 2 * units > valueLength ||
-        (loadU64(value + fn::kParent) & ntfs::kRecordNumberMask48) != parentNumber) {
+        (LoadU64(value + fn::kParent) & ntfs::kRecordNumberMask48) != parentNumber) {
       continue;
     }
     uint32_t i = 0;
-    while (i < length && loadU16(value + fn::kName + 2 * i) == name[i])
+    while (i < length && LoadU16(value + fn::kName + 2 * i) == name[i])
       ++i;
     if (i == length) return true;
   }
@@ -169,7 +168,7 @@ NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileRefer
   const uint64_t number = fileReference & ntfs::kRecordNumberMask48;
   const auto sequence = static_cast<uint16_t>(fileReference >> ntfs::kSequenceShift);
   FileRecordView record;
-  switch (fetch(slot, number, &record)) {
+  switch (Fetch(slot, number, &record)) {
     case Fetched::kFailed:
       return NamePresence::kUnknown;
     case Fetched::kNotInUse:
@@ -179,16 +178,16 @@ NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileRefer
   }
   if (sequence != 0 && record.sequenceNumber() != sequence) return NamePresence::kAbsent;
   bool hasNames = false;
-  if (recordHasName(record, parentNumber, name, length, &hasNames)) return NamePresence::kPresent;
+  if (RecordHasName(record, parentNumber, name, length, &hasNames)) return NamePresence::kPresent;
   if (hasNames) return NamePresence::kAbsent;
   // A heavily fragmented file keeps its name in an extension record.
   uint64_t extension;
   FileRecordView other;
-  if (!findInAttributeList(slot, heap, record, a::kTypeFileName, &extension) ||
-      !fetchRecord(slot, extension & ntfs::kRecordNumberMask48, &other)) {
+  if (!FindInAttributeList(slot, heap, record, a::kTypeFileName, &extension) ||
+      !FetchRecord(slot, extension & ntfs::kRecordNumberMask48, &other)) {
     return NamePresence::kUnknown;
   }
-  return recordHasName(other, parentNumber, name, length, &hasNames) ? NamePresence::kPresent
+  return RecordHasName(other, parentNumber, name, length, &hasNames) ? NamePresence::kPresent
                                                                      : NamePresence::kAbsent;
 }
 
@@ -200,15 +199,15 @@ FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNu
   if (!slot.present() || slot.fileRecordBuffer == nullptr) return values;
   MutexLock lock(slot.recordLock);
   FileRecordView record;
-  if (!fetchRecord(slot, recordNumber, &record)) return values;
+  if (!FetchRecord(slot, recordNumber, &record)) return values;
 
   const uint32_t name = record.find(record.firstAttribute(), a::kTypeFileName);
   const uint8_t* value = nullptr;
-  const bool hasName = fileNameValue(record, name, &value);
+  const bool hasName = FileNameValue(record, name, &value);
   if (hasName) {
-    values.delivered = deliverNameValues(value, wanted, &values);
-    if ((wanted & kSize) != 0 && loadU64(value + fn::kDataSize) != 0) {
-      values.size = loadU64(value + fn::kDataSize);
+    values.delivered = DeliverNameValues(value, wanted, &values);
+    if ((wanted & kSize) != 0 && LoadU64(value + fn::kDataSize) != 0) {
+      values.size = LoadU64(value + fn::kDataSize);
       values.delivered |= kSize;
       return values;
     }
@@ -216,18 +215,18 @@ FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNu
   if ((wanted & kSize) != 0) {
     const uint32_t from =
         hasName ? record.next(name, record.attributeAt(name)) : record.firstAttribute();
-    if (findDataSize(slot, slots.heap(), record, from, &values.size)) values.delivered |= kSize;
+    if (FindDataSize(slot, slots.heap(), record, from, &values.size)) values.delivered |= kSize;
   }
   const bool wantsName = (wanted & ~kSize) != 0;
   if (!hasName && wantsName) {
     // The names live in an extension record; the buffer may hold another record by now.
     uint64_t extension;
     FileRecordView other;
-    if (fetchRecord(slot, recordNumber, &record) &&
-        findInAttributeList(slot, slots.heap(), record, a::kTypeFileName, &extension) &&
-        fetchRecord(slot, extension, &other) &&
-        fileNameValue(other, other.find(other.firstAttribute(), a::kTypeFileName), &value)) {
-      values.delivered |= deliverNameValues(value, wanted, &values);
+    if (FetchRecord(slot, recordNumber, &record) &&
+        FindInAttributeList(slot, slots.heap(), record, a::kTypeFileName, &extension) &&
+        FetchRecord(slot, extension, &other) &&
+        FileNameValue(other, other.find(other.firstAttribute(), a::kTypeFileName), &value)) {
+      values.delivered |= DeliverNameValues(value, wanted, &values);
     }
   }
   return values;

@@ -10,7 +10,7 @@ namespace fr = ntfs::file_record;
 bool FileRecordView::inUse() const {
   if (bytes_ == nullptr || length_ < fr::kUpdateSequenceArray) return false;
   if (std::memcmp(bytes_ + fr::kMagic, fr::kMagicBytes, 4) != 0) return false;
-  if ((loadU16(bytes_ + fr::kFlags) & fr::kFlagInUse) == 0) return false;
+  if ((LoadU16(bytes_ + fr::kFlags) & fr::kFlagInUse) == 0) return false;
   return firstAttribute() >= fr::kUpdateSequenceArray && firstAttribute() < length_;
 }
 
@@ -18,8 +18,8 @@ AttributeView FileRecordView::attributeAt(uint32_t offset) const {
   AttributeView view;
   if (offset >= length_ || length_ - offset < 8) return view;
   const uint8_t* p = bytes_ + offset;
-  const uint32_t type = loadU32(p + a::kType);
-  const uint32_t length = loadU32(p + a::kLength);
+  const uint32_t type = LoadU32(p + a::kType);
+  const uint32_t length = LoadU32(p + a::kLength);
   if (type == a::kTypeEnd || length < a::kResidentHeaderSize || length > length_ - offset) {
     return view;
   }
@@ -39,29 +39,29 @@ uint32_t FileRecordView::find(uint32_t offset, uint32_t type) const {
   return 0;
 }
 
-bool residentValue(const AttributeView& view, const uint8_t** value, uint32_t* length) {
+bool ResidentValue(const AttributeView& view, const uint8_t** value, uint32_t* length) {
   if (view.nonResident || view.length < a::kResidentHeaderSize) return false;
-  const uint32_t valueLength = loadU32(view.bytes + a::kValueLength);
-  const uint32_t valueOffset = loadU16(view.bytes + a::kValueOffset);
+  const uint32_t valueLength = LoadU32(view.bytes + a::kValueLength);
+  const uint32_t valueOffset = LoadU16(view.bytes + a::kValueOffset);
   if (valueOffset > view.length || valueLength > view.length - valueOffset) return false;
   *value = view.bytes + valueOffset;
   *length = valueLength;
   return true;
 }
 
-bool dataAttributeSize(const AttributeView& view, uint64_t* size) {
+bool DataAttributeSize(const AttributeView& view, uint64_t* size) {
   if (view.nonResident) {
     if (view.length < a::kDataSize + 8) return false;
-    *size = loadU64(view.bytes + a::kDataSize);
+    *size = LoadU64(view.bytes + a::kDataSize);
     return true;
   }
-  *size = loadU32(view.bytes + a::kValueLength);
+  *size = LoadU32(view.bytes + a::kValueLength);
   return true;
 }
 
-bool firstRunCluster(const AttributeView& view, int64_t* cluster) {
+bool FirstRunCluster(const AttributeView& view, int64_t* cluster) {
   if (!view.nonResident || view.length < a::kMappingPairsOffset + 2) return false;
-  const uint32_t at = loadU16(view.bytes + a::kMappingPairsOffset);
+  const uint32_t at = LoadU16(view.bytes + a::kMappingPairsOffset);
   if (at >= view.length) return false;
   const uint8_t header = view.bytes[at];
   const uint32_t lengthBytes = header & 0xF;

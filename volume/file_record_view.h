@@ -27,9 +27,9 @@ class FileRecordView {
 
   // A FILE record in use whose first attribute lies inside it.
   bool inUse() const;
-  uint16_t sequenceNumber() const { return loadU16(bytes_ + ntfs::file_record::kSequenceNumber); }
+  uint16_t sequenceNumber() const { return LoadU16(bytes_ + ntfs::file_record::kSequenceNumber); }
   uint32_t firstAttribute() const {
-    return loadU16(bytes_ + ntfs::file_record::kFirstAttributeOffset);
+    return LoadU16(bytes_ + ntfs::file_record::kFirstAttributeOffset);
   }
 
   // The attribute at offset; an end marker when it is 0xFFFFFFFF or does not fit the record.
@@ -47,12 +47,12 @@ class FileRecordView {
 };
 
 // The value of a resident attribute; false when it is non-resident or does not fit.
-bool residentValue(const AttributeView& a, const uint8_t** value, uint32_t* length);
+bool ResidentValue(const AttributeView& a, const uint8_t** value, uint32_t* length);
 // The size of a data attribute: the data size of a non-resident one, the value length of a
 // resident one. False when the header does not fit.
-bool dataAttributeSize(const AttributeView& a, uint64_t* size);
+bool DataAttributeSize(const AttributeView& a, uint64_t* size);
 // The starting cluster of the first run of a non-resident attribute. False when there is no
 // run or it does not fit the attribute.
-bool firstRunCluster(const AttributeView& a, int64_t* cluster);
+bool FirstRunCluster(const AttributeView& a, int64_t* cluster);
 
 }  // namespace vessiko

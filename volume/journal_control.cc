@@ -11,7 +11,7 @@
 
 namespace vessiko {
 
-bool queryJournal(Volume& volume, JournalState* state, uint32_t* error) {
+bool QueryJournal(Volume& volume, JournalState* state, uint32_t* error) {
   namespace q = ntfs::usn_journal_data;
   uint8_t out[q::kSize] = {};
   uint32_t returned = 0;
@@ -23,17 +23,17 @@ bool queryJournal(Volume& volume, JournalState* state, uint32_t* error) {
     *error = ntfs::kErrorInvalidParameter;
     return false;
   }
-  state->id = loadU64(out + q::kUsnJournalId);
-  state->firstUsn = loadI64(out + q::kFirstUsn);
-  state->nextUsn = loadI64(out + q::kNextUsn);
+  state->id = LoadU64(out + q::kUsnJournalId);
+  state->firstUsn = LoadI64(out + q::kFirstUsn);
+  state->nextUsn = LoadI64(out + q::kNextUsn);
   return true;
 }
 
-bool createJournal(Volume& volume, uint64_t maximumSize, uint64_t allocationDelta) {
+bool CreateJournal(Volume& volume, uint64_t maximumSize, uint64_t allocationDelta) {
   namespace c = ntfs::create_usn_journal_data;
   uint8_t in[c::kSize];
-  storeU64(in + c::kMaximumSize, maximumSize);
-  storeU64(in + c::kAllocationDelta, allocationDelta);
+  StoreU64(in + c::kMaximumSize, maximumSize);
+  StoreU64(in + c::kAllocationDelta, allocationDelta);
   uint32_t returned = 0;
   uint32_t error = 0;
   return volume.control(ntfs::kCreateUsnJournal, in, sizeof in, nullptr, 0, &returned, &error);
@@ -41,10 +41,10 @@ bool createJournal(Volume& volume, uint64_t maximumSize, uint64_t allocationDelt
 
 namespace {
 
-bool notifyOnDeletion(Volume& volume) {
+bool NotifyOnDeletion(Volume& volume) {
   namespace d = ntfs::delete_usn_journal_data;
   uint8_t in[d::kSize] = {};
-  storeU32(in + d::kDeleteFlags, d::kFlagNotify);  // the identifier does not matter with it
+  StoreU32(in + d::kDeleteFlags, d::kFlagNotify);  // the identifier does not matter with it
   uint32_t returned = 0;
   uint32_t error = 0;
   return volume.control(ntfs::kDeleteUsnJournal, in, sizeof in, nullptr, 0, &returned, &error);
@@ -52,21 +52,21 @@ bool notifyOnDeletion(Volume& volume) {
 
 }  // namespace
 
-bool waitForJournalDeletion(Volume& volume, const std::atomic<bool>* cancel) {
+bool WaitForJournalDeletion(Volume& volume, const std::atomic<bool>* cancel) {
   // The wait can last minutes; on the shared handle it would hold up the record reads of the
   // list view, so it gets a handle of its own when the volume opens again.
   std::unique_ptr<Volume> own = volume.reopen();
-  if (own == nullptr) return notifyOnDeletion(volume);
-  if (cancel == nullptr) return notifyOnDeletion(*own);
+  if (own == nullptr) return NotifyOnDeletion(volume);
+  if (cancel == nullptr) return NotifyOnDeletion(*own);
   // The waiting thread owns its handle and its promise: it may outlive this call.
   auto ended = std::make_shared<std::promise<bool>>();
   std::future<bool> result = ended->get_future();
   try {
     std::thread([waiting = std::move(own), ended] {
-      ended->set_value(notifyOnDeletion(*waiting));
+      ended->set_value(NotifyOnDeletion(*waiting));
     }).detach();
   } catch (const std::system_error&) {
-    return notifyOnDeletion(volume);  // no thread to spare: the wait holds up this handle
+    return NotifyOnDeletion(volume);  // no thread to spare: the wait holds up this handle
   }
   constexpr auto kCancelCheck = std::chrono::milliseconds(50);
   while (result.wait_for(kCancelCheck) == std::future_status::timeout) {
@@ -75,23 +75,23 @@ bool waitForJournalDeletion(Volume& volume, const std::atomic<bool>* cancel) {
   return result.get();
 }
 
-bool recreateJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
+bool RecreateJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
   *state = {};
-  if (!waitForJournalDeletion(volume, cancel) && cancel != nullptr && cancel->load()) return false;
-  createJournal(volume, kRecreatedJournalSize, kRecreatedJournalDelta);
+  if (!WaitForJournalDeletion(volume, cancel) && cancel != nullptr && cancel->load()) return false;
+  CreateJournal(volume, kRecreatedJournalSize, kRecreatedJournalDelta);
   uint32_t error = 0;
-  queryJournal(volume, state, &error);
+  QueryJournal(volume, state, &error);
   return true;
 }
 
-void prepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
+void PrepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
   uint32_t error = 0;
-  if (queryJournal(volume, state, &error)) return;
+  if (QueryJournal(volume, state, &error)) return;
   if (error == ntfs::kErrorJournalDeleteInProgress) {
-    recreateJournal(volume, state, cancel);
+    RecreateJournal(volume, state, cancel);
   } else if (error == ntfs::kErrorJournalNotActive) {
-    createJournal(volume, kNewJournalSize, kNewJournalDelta);
-    queryJournal(volume, state, &error);
+    CreateJournal(volume, kNewJournalSize, kNewJournalDelta);
+    QueryJournal(volume, state, &error);
   }
 }
 

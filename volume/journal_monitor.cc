@@ -53,10 +53,10 @@ bool JournalMonitor::poll() {
     const JournalReader::Result result = reader_.readBatch(context_, &index_.lock, &error);
     if (result == JournalReader::Result::kNothingNew) return true;
     if (result == JournalReader::Result::kFailed) {
-      reportJournalReadFailure(messages_, volume_, error);
+      ReportJournalReadFailure(messages_, volume_, error);
       if (error != ntfs::kErrorJournalDeleteInProgress) return false;
       JournalState journal;
-      if (!recreateJournal(*slot_.volume, &journal, &stopping_)) return true;  // closing
+      if (!RecreateJournal(*slot_.volume, &journal, &stopping_)) return true;  // closing
       {
         MutexLock lock(index_.lock);
         slot_.journalId = journal.id;

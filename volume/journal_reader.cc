@@ -12,12 +12,12 @@ namespace vessiko {
 namespace r = ntfs::read_usn_journal_data;
 
 void JournalReader::restart() {
-  storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(slot_.nextUsn));
-  storeU32(request_ + r::kReasonMask, kJournalReasonMask);
-  storeU32(request_ + r::kReturnOnlyOnClose, 0);
-  storeU64(request_ + r::kTimeout, 0);
-  storeU64(request_ + r::kBytesToWaitFor, 0);  // return at once, with or without records
-  storeU64(request_ + r::kUsnJournalId, slot_.journalId);
+  StoreU64(request_ + r::kStartUsn, static_cast<uint64_t>(slot_.nextUsn));
+  StoreU32(request_ + r::kReasonMask, kJournalReasonMask);
+  StoreU32(request_ + r::kReturnOnlyOnClose, 0);
+  StoreU64(request_ + r::kTimeout, 0);
+  StoreU64(request_ + r::kBytesToWaitFor, 0);  // return at once, with or without records
+  StoreU64(request_ + r::kUsnJournalId, slot_.journalId);
 }
 
 JournalReader::Result JournalReader::readBatch(ChangeContext& context, Mutex* indexLock,
@@ -35,17 +35,17 @@ JournalReader::Result JournalReader::readBatch(ChangeContext& context, Mutex* in
   context.replayingBuild = seen_ != nullptr;
   context.pending.swap(slot_.pendingRenames);
   char16_t name[kMaxNameUnits + 1];
-  forEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
+  ForEachUsnRecord(buffer_, returned, [&](const UsnRecord& record) {
     if (seen(record.recordNumber(), record.usn)) return;
-    copyUsnName(record, name);
+    CopyUsnName(record, name);
     ApplyChange(context, {volume_, record.attributes, record.reason, record.fileReference,
                           record.parentReference, name, record.nameLength});
   });
   if (indexLock != nullptr) SettleRenamedDirectories(context);
-  const int64_t next = loadI64(buffer_);
+  const int64_t next = LoadI64(buffer_);
   slot_.nextUsn = next;
   context.pending.swap(slot_.pendingRenames);
-  storeU64(request_ + r::kStartUsn, static_cast<uint64_t>(next));
+  StoreU64(request_ + r::kStartUsn, static_cast<uint64_t>(next));
   return Result::kApplied;
 }
 
@@ -70,7 +70,7 @@ uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessa
     const JournalReader::Result result = reader.readBatch(context, nullptr, &error);
     if (result == JournalReader::Result::kNothingNew) break;
     if (result == JournalReader::Result::kFailed) {
-      reportJournalReadFailure(messages, volume, error);
+      ReportJournalReadFailure(messages, volume, error);
       failure = error;
       break;
     }
@@ -79,7 +79,7 @@ uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessa
   return failure;
 }
 
-void reportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error) {
+void ReportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error) {
   ShowError(messages, "%c 线程 FSCTL_READ_USN_JOURNAL 错误%d", static_cast<char>('A' + volume),
             static_cast<int>(error));
   const char* name = "ERROR_UNKNOWN";

@@ -61,6 +61,6 @@ uint32_t DrainJournal(uint32_t volume, VolumeSlot& slot, Index& index, UserMessa
 
 // The two error boxes of a failed read: "%c 线程 FSCTL_READ_USN_JOURNAL 错误%d", then the name of
 // the error.
-void reportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error);
+void ReportJournalReadFailure(UserMessages& messages, uint32_t volume, uint32_t error);
 
 }  // namespace vessiko

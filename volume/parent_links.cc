@@ -6,7 +6,7 @@
 
 namespace vessiko {
 
-void linkParents(Index& index, VolumeSlots& slots) {
+void LinkParents(Index& index, VolumeSlots& slots) {
   // One placeholder per missing parent key, its own parent so that no chain through it ends at
   // a root; it waits in the volume's slot, as a folder taken out by a rename waits for its new
   // record, for the replay to make the folder, which then takes over its children.
@@ -18,7 +18,7 @@ void linkParents(Index& index, VolumeSlots& slots) {
     if (placeholder == kNoRecord) return kNoRecord;
     const uint8_t noName = 0;
     DirEntry::build(index.dirArena.at(placeholder), key, placeholder, &noName, 0, false);
-    slots[volumeOf(key)].pendingRenames.push_back({key, placeholder});
+    slots[VolumeOf(key)].pendingRenames.push_back({key, placeholder});
     return at->second = placeholder;
   };
   // Without a placeholder (memory ran out) a record whose parent is missing goes at once.
@@ -37,7 +37,7 @@ void linkParents(Index& index, VolumeSlots& slots) {
   index.files.retainIf([&](RecordRef ref) { return link(index.file(ref)); });
 }
 
-bool dropUnrooted(Index& index) {
+bool DropUnrooted(Index& index) {
   const RootedDirectories rooted(index);
   if (!rooted.ok()) return false;
   index.dirs.retainIf([&](RecordRef ref) {

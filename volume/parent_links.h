@@ -6,7 +6,7 @@
 // other. Nothing is dropped while linking: a record whose parent key is not in the directory map
 // is linked to a placeholder of that key that no list holds, left in the volume's slot as a
 // folder taken out by a rename is: when the journal's replay after the build makes the folder,
-// its record takes the children over. dropUnrooted then removes whatever does not hang from a
+// its record takes the children over. DropUnrooted then removes whatever does not hang from a
 // volume root.
 #pragma once
 
@@ -15,11 +15,11 @@
 
 namespace vessiko {
 
-void linkParents(Index& index, VolumeSlots& slots);
+void LinkParents(Index& index, VolumeSlots& slots);
 
 // Removes every directory that does not hang from a volume root through listed directories
 // (from the list, and from the map when the map names that record) and every file in such a
 // directory. False when memory for the walk ran out; nothing is removed then.
-bool dropUnrooted(Index& index);
+bool DropUnrooted(Index& index);
 
 }  // namespace vessiko

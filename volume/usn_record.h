@@ -29,22 +29,22 @@ struct UsnRecord {
 // Calls visit(const UsnRecord&) for each record of output[8..returned); returns the number of
 // records visited. Records whose name is longer than an NTFS name (255 units) are skipped.
 template <class Visit>
-uint32_t forEachUsnRecord(const uint8_t* output, uint32_t returned, Visit&& visit) {
+uint32_t ForEachUsnRecord(const uint8_t* output, uint32_t returned, Visit&& visit) {
   namespace r = ntfs::usn_record;
   uint32_t count = 0;
   uint32_t at = 8;
   while (returned > at && returned - at >= r::kHeaderSize) {
     const uint8_t* p = output + at;
-    const uint32_t length = loadU32(p + r::kRecordLength);
+    const uint32_t length = LoadU32(p + r::kRecordLength);
     if (length < r::kHeaderSize || length > returned - at) break;
-    const uint32_t nameBytes = loadU16(p + r::kFileNameLength);
+    const uint32_t nameBytes = LoadU16(p + r::kFileNameLength);
     if (nameBytes <= length - r::kHeaderSize && nameBytes / 2 <= 255) {
       UsnRecord record;
-      record.fileReference = loadU64(p + r::kFileReferenceNumber);
-      record.parentReference = loadU64(p + r::kParentFileReferenceNumber);
-      record.usn = loadI64(p + r::kUsn);
-      record.reason = loadU32(p + r::kReason);
-      record.attributes = loadU32(p + r::kFileAttributes);
+      record.fileReference = LoadU64(p + r::kFileReferenceNumber);
+      record.parentReference = LoadU64(p + r::kParentFileReferenceNumber);
+      record.usn = LoadI64(p + r::kUsn);
+      record.reason = LoadU32(p + r::kReason);
+      record.attributes = LoadU32(p + r::kFileAttributes);
       record.name = p + r::kFileName;
       record.nameLength = nameBytes / 2;
       visit(record);
@@ -56,9 +56,9 @@ uint32_t forEachUsnRecord(const uint8_t* output, uint32_t returned, Visit&& visi
 }
 
 // Copies a record's name into units (room for 255 units).
-inline void copyUsnName(const UsnRecord& record, char16_t* units) {
+inline void CopyUsnName(const UsnRecord& record, char16_t* units) {
   for (uint32_t i = 0; i < record.nameLength; ++i)
-    units[i] = loadU16(record.name + 2 * i);
+    units[i] = LoadU16(record.name + 2 * i);
 }
 
 }  // namespace vessiko

@@ -19,13 +19,13 @@ constexpr uint32_t kMaxRecordSegment = 65536;
 constexpr uint32_t kMinCluster = 512;
 constexpr uint32_t kMaxCluster = 2 * 1024 * 1024;
 
-bool isNtfs(const char16_t* fileSystem) {
+bool IsNtfs(const char16_t* fileSystem) {
   return fileSystem[0] == u'N' && fileSystem[1] == u'T' && fileSystem[2] == u'F' &&
          fileSystem[3] == u'S';
 }
 
 // Reads the volume's geometry and gives it its file-record buffer.
-void readGeometry(VolumeSlot& slot, PrivateHeap& heap) {
+void ReadGeometry(VolumeSlot& slot, PrivateHeap& heap) {
   namespace v = ntfs::volume_data;
   uint8_t data[v::kSize] = {};
   uint32_t returned = 0;
@@ -35,8 +35,8 @@ void readGeometry(VolumeSlot& slot, PrivateHeap& heap) {
       returned < v::kClustersPerFileRecordSegment) {
     return;
   }
-  const uint32_t cluster = loadU32(data + v::kBytesPerCluster);
-  const uint32_t segment = loadU32(data + v::kBytesPerFileRecordSegment);
+  const uint32_t cluster = LoadU32(data + v::kBytesPerCluster);
+  const uint32_t segment = LoadU32(data + v::kBytesPerFileRecordSegment);
   if (cluster >= kMinCluster && cluster <= kMaxCluster) slot.bytesPerCluster = cluster;
   if (segment < kMinRecordSegment || segment > kMaxRecordSegment) return;
   slot.fileRecordBufferSize = segment + 15;
@@ -64,7 +64,7 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     char16_t label[kLabelUnits] = {};
     char16_t fileSystem[kFileSystemUnits] = {};
     if (!drives.volumeInformation(root, label, kLabelUnits, fileSystem, kFileSystemUnits) ||
-        !isNtfs(fileSystem)) {
+        !IsNtfs(fileSystem)) {
       continue;
     }
     label[kLabelUnits - 1] = 0;
@@ -92,9 +92,9 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     }
     VolumeSlot& slot = slots[volume];
     slot.volume = std::move(handle);
-    readGeometry(slot, slots.heap());
+    ReadGeometry(slot, slots.heap());
     JournalState journal;
-    prepareJournal(*slot.volume, &journal, cancel);
+    PrepareJournal(*slot.volume, &journal, cancel);
     slot.journalId = journal.id;
     slot.firstUsn = journal.firstUsn;
     slot.nextUsn = journal.nextUsn;

@@ -13,10 +13,10 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/mutex.h"
 #include "index/entry_key.h"
 #include "index/private_heap.h"
 #include "index/record_ref.h"
+#include "platform/mutex.h"
 #include "platform/volume.h"
 
 namespace vessiko {

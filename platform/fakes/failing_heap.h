@@ -26,16 +26,16 @@ class FailingHeap : public Heap {
   void* allocate(size_t bytes, bool zeroed) override {
     if (bytes > largest_ || !spend()) return nullptr;
     ++live_;
-    return processHeap().allocate(bytes, zeroed);
+    return ProcessHeap().allocate(bytes, zeroed);
   }
   void* reallocate(void* block, size_t bytes) override {
     if (bytes > largest_ || !spend()) return nullptr;
     if (block == nullptr) ++live_;
-    return processHeap().reallocate(block, bytes);
+    return ProcessHeap().reallocate(block, bytes);
   }
   void release(void* block) override {
     if (block != nullptr) --live_;
-    processHeap().release(block);
+    ProcessHeap().release(block);
   }
   uint32_t lastError() const override { return kOutOfMemory; }
 

@@ -15,16 +15,16 @@ class FixedClock : public Clock {
       : now_(fileTime), offset_(static_cast<int64_t>(utcOffsetMinutes) * 60 * 10000000LL) {}
 
   void set(uint64_t fileTime) { now_ = fileTime; }
-  void set(const CalendarTime& utc) { now_ = calendarToFileTime(utc); }
+  void set(const CalendarTime& utc) { now_ = CalendarToFileTime(utc); }
 
-  CalendarTime utcNow() override { return fileTimeToCalendar(now_); }
+  CalendarTime utcNow() override { return FileTimeToCalendar(now_); }
   CalendarTime localNow() override { return toLocal(now_); }
   uint64_t fileTimeNow() override { return now_; }
   CalendarTime toLocal(uint64_t fileTime) override {
-    return fileTimeToCalendar(static_cast<uint64_t>(static_cast<int64_t>(fileTime) + offset_));
+    return FileTimeToCalendar(static_cast<uint64_t>(static_cast<int64_t>(fileTime) + offset_));
   }
   uint64_t fromLocal(const CalendarTime& local) override {
-    return static_cast<uint64_t>(static_cast<int64_t>(calendarToFileTime(local)) - offset_);
+    return static_cast<uint64_t>(static_cast<int64_t>(CalendarToFileTime(local)) - offset_);
   }
 
  private:

@@ -6,7 +6,7 @@ namespace vessiko {
 
 namespace {
 
-CalendarTime fromTm(const struct tm& tm, long nanoseconds) {
+CalendarTime FromTm(const struct tm& tm, long nanoseconds) {
   CalendarTime t;
   t.year = static_cast<uint16_t>(tm.tm_year + 1900);
   t.month = static_cast<uint16_t>(tm.tm_mon + 1);
@@ -18,7 +18,7 @@ CalendarTime fromTm(const struct tm& tm, long nanoseconds) {
   return t;
 }
 
-uint64_t fileTimeOf(const struct timespec& ts) {
+uint64_t FileTimeOf(const struct timespec& ts) {
   return kUnixEpochFileTime + static_cast<uint64_t>(ts.tv_sec) * kFileTimeTicksPerSecond +
          static_cast<uint64_t>(ts.tv_nsec) / 100;
 }
@@ -30,7 +30,7 @@ class PosixClock final : public Clock {
     clock_gettime(CLOCK_REALTIME, &ts);
     struct tm tm;
     gmtime_r(&ts.tv_sec, &tm);
-    return fromTm(tm, ts.tv_nsec);
+    return FromTm(tm, ts.tv_nsec);
   }
 
   CalendarTime localNow() override {
@@ -38,22 +38,22 @@ class PosixClock final : public Clock {
     clock_gettime(CLOCK_REALTIME, &ts);
     struct tm tm;
     localtime_r(&ts.tv_sec, &tm);
-    return fromTm(tm, ts.tv_nsec);
+    return FromTm(tm, ts.tv_nsec);
   }
 
   uint64_t fileTimeNow() override {
     struct timespec ts;
     clock_gettime(CLOCK_REALTIME, &ts);
-    return fileTimeOf(ts);
+    return FileTimeOf(ts);
   }
 
   CalendarTime toLocal(uint64_t fileTime) override {
-    if (fileTime < kUnixEpochFileTime) return fileTimeToCalendar(fileTime);
+    if (fileTime < kUnixEpochFileTime) return FileTimeToCalendar(fileTime);
     const uint64_t ticks = fileTime - kUnixEpochFileTime;
     const auto seconds = static_cast<time_t>(ticks / kFileTimeTicksPerSecond);
     struct tm tm;
-    if (localtime_r(&seconds, &tm) == nullptr) return fileTimeToCalendar(fileTime);
-    return fromTm(tm, static_cast<long>(ticks % kFileTimeTicksPerSecond) * 100);
+    if (localtime_r(&seconds, &tm) == nullptr) return FileTimeToCalendar(fileTime);
+    return FromTm(tm, static_cast<long>(ticks % kFileTimeTicksPerSecond) * 100);
   }
 
   uint64_t fromLocal(const CalendarTime& local) override {
@@ -66,7 +66,7 @@ class PosixClock final : public Clock {
     tm.tm_sec = local.second;
     tm.tm_isdst = -1;
     const time_t seconds = mktime(&tm);
-    if (seconds < 0) return calendarToFileTime(local);
+    if (seconds < 0) return CalendarToFileTime(local);
     return kUnixEpochFileTime + static_cast<uint64_t>(seconds) * kFileTimeTicksPerSecond +
            static_cast<uint64_t>(local.milliseconds) * 10000;
   }
@@ -74,7 +74,7 @@ class PosixClock final : public Clock {
 
 }  // namespace
 
-Clock& systemClock() {
+Clock& SystemClock() {
   static PosixClock clock;
   return clock;
 }

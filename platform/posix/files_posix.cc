@@ -49,7 +49,7 @@ class PosixReader final : public FileReader {
   int fd_;
 };
 
-bool writeAll(int fd, const uint8_t* data, size_t n) {
+bool WriteAll(int fd, const uint8_t* data, size_t n) {
   while (n > 0) {
     const ssize_t r = ::write(fd, data, n);
     if (r < 0) {
@@ -62,7 +62,7 @@ bool writeAll(int fd, const uint8_t* data, size_t n) {
   return true;
 }
 
-std::string folderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
@@ -96,7 +96,7 @@ class PosixFiles final : public Files {
     }
     bool ok = true;
     for (const auto& piece : pieces) {
-      if (!writeAll(fd, piece.data(), piece.size())) {
+      if (!WriteAll(fd, piece.data(), piece.size())) {
         ok = false;
         break;
       }
@@ -117,7 +117,7 @@ class PosixFiles final : public Files {
     }
     // The rename lasts once the folder is on the disk. A folder that cannot be flushed still
     // has the file moved, which is what the answer tells.
-    const int dir = ::open(folderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
       ::fsync(dir);
       ::close(dir);
@@ -135,7 +135,7 @@ class PosixFiles final : public Files {
 
 }  // namespace
 
-Files& systemFiles() {
+Files& SystemFiles() {
   static PosixFiles files;
   return files;
 }

@@ -23,12 +23,12 @@ class MallocHeap final : public Heap {
 
 }  // namespace
 
-std::unique_ptr<Heap> createSystemHeap(uint32_t* error) {
+std::unique_ptr<Heap> CreateSystemHeap(uint32_t* error) {
   *error = 0;
   return std::make_unique<MallocHeap>();
 }
 
-Heap& processHeap() {
+Heap& ProcessHeap() {
   static MallocHeap heap;
   return heap;
 }

@@ -8,7 +8,7 @@ extern const size_t kEmbeddedRankTableSize;
 
 namespace vessiko {
 
-std::span<const uint8_t> rankTableResource() {
+std::span<const uint8_t> RankTableResource() {
   return {kEmbeddedRankTable, kEmbeddedRankTableSize};
 }
 

@@ -24,7 +24,7 @@ using Clock = std::chrono::steady_clock;
 
 // Waits until the socket is ready for the events or the deadline passes. 1 when ready, 0 at
 // the deadline, -1 on an error (in errno).
-int waitUntil(int fd, short events, Clock::time_point deadline) {
+int WaitUntil(int fd, short events, Clock::time_point deadline) {
   for (;;) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return 0;
@@ -38,7 +38,7 @@ int waitUntil(int fd, short events, Clock::time_point deadline) {
 // The socket is non-blocking; each call tries first and waits for readiness only when the
 // system would have blocked.
 template <typename Call>
-int64_t transfer(int fd, short events, std::chrono::milliseconds timeout, uint32_t* error,
+int64_t Transfer(int fd, short events, std::chrono::milliseconds timeout, uint32_t* error,
                  Call call) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
@@ -46,7 +46,7 @@ int64_t transfer(int fd, short events, std::chrono::milliseconds timeout, uint32
     if (r >= 0) return r;
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) break;
-    const int ready = waitUntil(fd, events, deadline);
+    const int ready = WaitUntil(fd, events, deadline);
     if (ready == 0) errno = ETIMEDOUT;
     if (ready <= 0) break;
   }
@@ -98,7 +98,7 @@ class PosixSockets final : public Sockets {
       *error = static_cast<uint32_t>(errno);
       return false;
     }
-    const int ready = waitUntil(fd, POLLOUT, Clock::now() + timeout);
+    const int ready = WaitUntil(fd, POLLOUT, Clock::now() + timeout);
     if (ready <= 0) {
       *error = ready == 0 ? ETIMEDOUT : static_cast<uint32_t>(errno);
       return false;
@@ -118,14 +118,14 @@ class PosixSockets final : public Sockets {
   int64_t send(Socket socket, const void* data, size_t length, int flags,
                std::chrono::milliseconds timeout, uint32_t* error) override {
     const int fd = static_cast<int>(socket);
-    return transfer(fd, POLLOUT, timeout, error,
+    return Transfer(fd, POLLOUT, timeout, error,
                     [&] { return ::send(fd, data, length, flags | MSG_NOSIGNAL); });
   }
 
   int64_t receive(Socket socket, void* buffer, size_t length, int flags,
                   std::chrono::milliseconds timeout, uint32_t* error) override {
     const int fd = static_cast<int>(socket);
-    return transfer(fd, POLLIN, timeout, error, [&] { return ::recv(fd, buffer, length, flags); });
+    return Transfer(fd, POLLIN, timeout, error, [&] { return ::recv(fd, buffer, length, flags); });
   }
 
   void shutdown(Socket socket, ShutdownHow how) override {
@@ -140,7 +140,7 @@ class PosixSockets final : public Sockets {
 
 }  // namespace
 
-Sockets& systemSockets() {
+Sockets& SystemSockets() {
   static PosixSockets sockets;
   return sockets;
 }

@@ -33,7 +33,7 @@ class PosixUrlOpener final : public UrlOpener {
 
 }  // namespace
 
-UrlOpener& systemUrlOpener() {
+UrlOpener& SystemUrlOpener() {
   static PosixUrlOpener opener;
   return opener;
 }

@@ -1,7 +1,7 @@
 // Builds FILE record segments as NTFS lays them out: the header, attributes in the order they
 // are added (callers add them sorted by type, as NTFS keeps them), the end marker and the
 // update sequence array. Records come out in their in-memory form, as
-// FSCTL_GET_NTFS_FILE_RECORD hands them out; protectRecord() turns one into its on-disk form.
+// FSCTL_GET_NTFS_FILE_RECORD hands them out; ProtectRecord() turns one into its on-disk form.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@ struct ClusterRun {
 // The mapping pairs of consecutive runs, ended by a 0 byte. Each attribute extent starts its
 // deltas from LCN 0. Lengths and deltas take the fewest bytes that keep them signed, so they
 // read the same whether a reader takes the length as signed or not.
-std::vector<uint8_t> encodeMappingPairs(std::span<const ClusterRun> runs);
+std::vector<uint8_t> EncodeMappingPairs(std::span<const ClusterRun> runs);
 
 // The four FILETIMEs NTFS keeps in $STANDARD_INFORMATION and in each $FILE_NAME.
 struct FileTimes {
@@ -31,7 +31,7 @@ struct FileTimes {
 };
 
 // The value of $STANDARD_INFORMATION in its NTFS 3 form.
-std::vector<uint8_t> standardInformationValue(const FileTimes& times, uint32_t attributes,
+std::vector<uint8_t> StandardInformationValue(const FileTimes& times, uint32_t attributes,
                                               int64_t usn);
 
 struct FileNameFields {
@@ -43,13 +43,13 @@ struct FileNameFields {
   uint8_t nameSpace = 0;
   std::u16string_view name;
 };
-std::vector<uint8_t> fileNameValue(const FileNameFields& fields);
+std::vector<uint8_t> FileNameValue(const FileNameFields& fields);
 
 // The $INDEX_ROOT of a directory's file-name index ($I30) that holds no entry but the end.
-std::vector<uint8_t> emptyFileNameIndexRootValue(uint32_t indexBlockSize, uint32_t clusterSize);
+std::vector<uint8_t> EmptyFileNameIndexRootValue(uint32_t indexBlockSize, uint32_t clusterSize);
 
 // Appends one $ATTRIBUTE_LIST entry (unnamed attribute).
-void appendAttributeListEntry(std::vector<uint8_t>& list, uint32_t type, uint64_t lowestVcn,
+void AppendAttributeListEntry(std::vector<uint8_t>& list, uint32_t type, uint64_t lowestVcn,
                               uint64_t segmentReference, uint16_t instance);
 
 // One extent of a non-resident attribute. Only the extent at VCN 0 carries the sizes; NTFS
@@ -107,6 +107,6 @@ class FileRecordBuilder {
 
 // The on-disk form of a record in its in-memory form: the last two bytes of each 512-byte
 // stride move into the update sequence array and the update sequence number takes their place.
-void protectRecord(std::span<uint8_t> record);
+void ProtectRecord(std::span<uint8_t> record);
 
 }  // namespace vessiko

@@ -9,7 +9,7 @@ namespace vessiko {
 
 namespace {
 
-size_t indexOf(char letter) {
+size_t IndexOf(char letter) {
   const char upper =
       letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
   if (upper < 'A' || upper > 'Z') throw std::invalid_argument("not a drive letter");
@@ -17,14 +17,14 @@ size_t indexOf(char letter) {
 }
 
 // A letter of a path, A to Z or a to z, as an index; -1 for anything else.
-int letterIndex(char16_t c) {
+int LetterIndex(char16_t c) {
   if (c >= u'A' && c <= u'Z') return c - u'A';
   if (c >= u'a' && c <= u'z') return c - u'a';
   return -1;
 }
 
 // Copies text and its NUL, cut to the capacity.
-void copyCut(const std::u16string& text, char16_t* buffer, uint32_t capacity) {
+void CopyCut(const std::u16string& text, char16_t* buffer, uint32_t capacity) {
   if (buffer == nullptr || capacity == 0) return;
   const size_t units = std::min<size_t>(text.size(), capacity - 1);
   text.copy(buffer, units);
@@ -51,14 +51,14 @@ class ForeignVolume final : public Volume {
 }  // namespace
 
 SimMachine::Drive& SimMachine::drive(char letter) {
-  std::optional<Drive>& slot = drives_[indexOf(letter)];
+  std::optional<Drive>& slot = drives_[IndexOf(letter)];
   if (!slot) throw std::invalid_argument("no such drive");
   return *slot;
 }
 
 SimMachine::Drive* SimMachine::driveOfRoot(const char16_t* root) {
   if (root == nullptr) return nullptr;
-  const int index = letterIndex(root[0]);
+  const int index = LetterIndex(root[0]);
   if (index < 0 || root[1] != u':' || root[2] != u'\\' || root[3] != u'\0') return nullptr;
   std::optional<Drive>& slot = drives_[static_cast<size_t>(index)];
   return slot ? &*slot : nullptr;
@@ -67,7 +67,7 @@ SimMachine::Drive* SimMachine::driveOfRoot(const char16_t* root) {
 SimVolume& SimMachine::addNtfsDrive(char letter, std::u16string label,
                                     const SimVolumeOptions& options) {
   std::lock_guard lock(mutex_);
-  Drive& d = drives_[indexOf(letter)].emplace();
+  Drive& d = drives_[IndexOf(letter)].emplace();
   d.type = ntfs::kDriveFixed;
   d.fileSystem = u"NTFS";
   d.label = std::move(label);
@@ -78,7 +78,7 @@ SimVolume& SimMachine::addNtfsDrive(char letter, std::u16string label,
 void SimMachine::addDrive(char letter, uint32_t driveType, std::u16string fileSystem,
                           std::u16string label) {
   std::lock_guard lock(mutex_);
-  Drive& d = drives_[indexOf(letter)].emplace();
+  Drive& d = drives_[IndexOf(letter)].emplace();
   d.type = driveType;
   d.fileSystem = std::move(fileSystem);
   d.label = std::move(label);
@@ -86,7 +86,7 @@ void SimMachine::addDrive(char letter, uint32_t driveType, std::u16string fileSy
 
 void SimMachine::removeDrive(char letter) {
   std::lock_guard lock(mutex_);
-  drives_[indexOf(letter)].reset();
+  drives_[IndexOf(letter)].reset();
 }
 
 SimVolume& SimMachine::volume(char letter) {
@@ -148,8 +148,8 @@ bool SimMachine::volumeInformation(const char16_t* root, char16_t* label, uint32
   std::lock_guard lock(mutex_);
   const Drive* d = driveOfRoot(root);
   if (d == nullptr || d->informationFails) return false;
-  copyCut(d->label, label, labelCapacity);
-  copyCut(d->fileSystem, fileSystem, fileSystemCapacity);
+  CopyCut(d->label, label, labelCapacity);
+  CopyCut(d->fileSystem, fileSystem, fileSystemCapacity);
   return true;
 }
 
@@ -158,7 +158,7 @@ std::unique_ptr<Volume> SimMachine::openVolume(const char16_t* devicePath, uint3
   // Only "\\.\X:" opens a volume.
   const std::u16string_view path(devicePath);
   const int index = path.size() == 6 && path.substr(0, 4) == u"\\\\.\\" && path[5] == u':'
-                        ? letterIndex(path[4])
+                        ? LetterIndex(path[4])
                         : -1;
   const std::optional<Drive>* slot = index < 0 ? nullptr : &drives_[static_cast<size_t>(index)];
   if (slot == nullptr || !*slot) {
@@ -170,8 +170,7 @@ std::unique_ptr<Volume> SimMachine::openVolume(const char16_t* devicePath, uint3
     *error = d.openError;
     return nullptr;
   }
-  std::unique_ptr<Volume> handle =
-      d.volume ? d.volume->open() : std::make_unique<ForeignVolume>();
+  std::unique_ptr<Volume> handle = d.volume ? d.volume->open() : std::make_unique<ForeignVolume>();
   return std::make_unique<FaultyVolume>(std::move(handle), d.faults);
 }
 

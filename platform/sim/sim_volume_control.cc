@@ -24,29 +24,29 @@ bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* ou
   auto* output = static_cast<uint8_t*>(out);
   uint32_t failure = 0;
   switch (code) {
-      case ntfs::kGetNtfsVolumeData:
-        failure = volumeData(output, outSize, returned);
-        break;
-      case ntfs::kEnumUsnData:
-        failure = enumerate(input, inSize, output, outSize, returned);
-        break;
-      case ntfs::kReadUsnJournal:
-        failure = readJournal(lock, input, inSize, output, outSize, returned);
-        break;
-      case ntfs::kQueryUsnJournal:
-        failure = queryJournal(output, outSize, returned);
-        break;
-      case ntfs::kCreateUsnJournal:
-        failure = createJournalControl(input, inSize);
-        break;
-      case ntfs::kDeleteUsnJournal:
-        failure = deleteJournalControl(lock, input, inSize);
-        break;
-      case ntfs::kGetNtfsFileRecord:
-        failure = fileRecord(input, inSize, output, outSize, returned);
-        break;
-      default:
-        failure = ntfs::kErrorInvalidFunction;
+    case ntfs::kGetNtfsVolumeData:
+      failure = volumeData(output, outSize, returned);
+      break;
+    case ntfs::kEnumUsnData:
+      failure = enumerate(input, inSize, output, outSize, returned);
+      break;
+    case ntfs::kReadUsnJournal:
+      failure = readJournal(lock, input, inSize, output, outSize, returned);
+      break;
+    case ntfs::kQueryUsnJournal:
+      failure = queryJournal(output, outSize, returned);
+      break;
+    case ntfs::kCreateUsnJournal:
+      failure = createJournalControl(input, inSize);
+      break;
+    case ntfs::kDeleteUsnJournal:
+      failure = deleteJournalControl(lock, input, inSize);
+      break;
+    case ntfs::kGetNtfsFileRecord:
+      failure = fileRecord(input, inSize, output, outSize, returned);
+      break;
+    default:
+      failure = ntfs::kErrorInvalidFunction;
   }
   if (failure != 0) {
     *returned = 0;
@@ -62,21 +62,21 @@ uint32_t SimVolume::volumeData(uint8_t* out, uint32_t outSize, uint32_t* returne
   std::memset(out, 0, vd::kSize);
   const uint64_t total = totalClusters();
   const uint64_t mftClusters = clustersFor(mftRecordsAllocated() * options_.recordSize);
-  storeU64(out + vd::kVolumeSerialNumber, options_.serialNumber);
-  storeU64(out + vd::kNumberSectors, total * options_.clusterSize / vd::kBytesPerSectorValue);
-  storeU64(out + vd::kTotalClusters, total);
-  storeU64(out + vd::kFreeClusters, total - mftClusters - clustersInUse_);
-  storeU32(out + vd::kBytesPerSector, vd::kBytesPerSectorValue);
-  storeU32(out + vd::kBytesPerCluster, options_.clusterSize);
-  storeU32(out + vd::kBytesPerFileRecordSegment, options_.recordSize);
-  storeU32(out + vd::kClustersPerFileRecordSegment, options_.recordSize >= options_.clusterSize
+  StoreU64(out + vd::kVolumeSerialNumber, options_.serialNumber);
+  StoreU64(out + vd::kNumberSectors, total * options_.clusterSize / vd::kBytesPerSectorValue);
+  StoreU64(out + vd::kTotalClusters, total);
+  StoreU64(out + vd::kFreeClusters, total - mftClusters - clustersInUse_);
+  StoreU32(out + vd::kBytesPerSector, vd::kBytesPerSectorValue);
+  StoreU32(out + vd::kBytesPerCluster, options_.clusterSize);
+  StoreU32(out + vd::kBytesPerFileRecordSegment, options_.recordSize);
+  StoreU32(out + vd::kClustersPerFileRecordSegment, options_.recordSize >= options_.clusterSize
                                                         ? options_.recordSize / options_.clusterSize
                                                         : 0);
-  storeU64(out + vd::kMftValidDataLength, (highestUsed_ + 1) * options_.recordSize);
-  storeU64(out + vd::kMftStartLcn, options_.mftStartLcn);
-  storeU64(out + vd::kMft2StartLcn, kMftMirrorLcn);
-  storeU64(out + vd::kMftZoneStart, options_.mftStartLcn);
-  storeU64(out + vd::kMftZoneEnd, mftZoneEndLcn());
+  StoreU64(out + vd::kMftValidDataLength, (highestUsed_ + 1) * options_.recordSize);
+  StoreU64(out + vd::kMftStartLcn, options_.mftStartLcn);
+  StoreU64(out + vd::kMft2StartLcn, kMftMirrorLcn);
+  StoreU64(out + vd::kMftZoneStart, options_.mftStartLcn);
+  StoreU64(out + vd::kMftZoneEnd, mftZoneEndLcn());
   *returned = vd::kSize;
   return 0;
 }
@@ -86,9 +86,9 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
   namespace me = ntfs::mft_enum_data;
   if (inSize < me::kSize) return ntfs::kErrorInvalidParameter;
   if (outSize < 8) return ntfs::kErrorInsufficientBuffer;
-  const int64_t low = loadI64(in + me::kLowUsn);
-  const int64_t high = loadI64(in + me::kHighUsn);
-  uint64_t n = std::max(recordOf(loadU64(in + me::kStartFileReferenceNumber)), kFirstUserRecord);
+  const int64_t low = LoadI64(in + me::kLowUsn);
+  const int64_t high = LoadI64(in + me::kHighUsn);
+  uint64_t n = std::max(recordOf(LoadU64(in + me::kStartFileReferenceNumber)), kFirstUserRecord);
   // The names a file is listed under: the first, then its hard links. A DOS twin is kept apart
   // from them, and never listed.
   auto forEachName = [this](const Slot& s, auto&& visit) {
@@ -118,7 +118,7 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
       // A file's records go out together, or wait for the next call.
       uint32_t length = 0;
       forEachName(
-          s, [&](uint64_t, std::u16string_view name) { length += usnRecordLength(name.size()); });
+          s, [&](uint64_t, std::u16string_view name) { length += UsnRecordLength(name.size()); });
       if (used + length > outSize || (filesPerCall != 0 && files == filesPerCall)) {
         stopped = true;
         break;
@@ -130,14 +130,14 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
       forEachName(s, [&](uint64_t parent, std::u16string_view name) {
         fields.parentReference = parent;
         fields.name = name;
-        writeUsnRecord(out + used, fields);
-        used += usnRecordLength(name.size());
+        WriteUsnRecord(out + used, fields);
+        used += UsnRecordLength(name.size());
       });
       ++files;
     }
   }
   if (used == 8) return stopped ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;
-  storeU64(out, n);
+  StoreU64(out, n);
   *returned = used;
   return 0;
 }
@@ -148,10 +148,10 @@ uint32_t SimVolume::readJournal(std::unique_lock<std::mutex>& lock, const uint8_
   namespace rj = ntfs::read_usn_journal_data;
   if (inSize < rj::kSize) return ntfs::kErrorInvalidParameter;
   if (outSize < 8) return ntfs::kErrorInsufficientBuffer;
-  const uint64_t timeout = loadU64(in + rj::kTimeout);
-  const uint64_t bytesToWaitFor = loadU64(in + rj::kBytesToWaitFor);
-  const uint64_t id = loadU64(in + rj::kUsnJournalId);
-  int64_t start = loadI64(in + rj::kStartUsn);
+  const uint64_t timeout = LoadU64(in + rj::kTimeout);
+  const uint64_t bytesToWaitFor = LoadU64(in + rj::kBytesToWaitFor);
+  const uint64_t id = LoadU64(in + rj::kUsnJournalId);
+  int64_t start = LoadI64(in + rj::kStartUsn);
   auto check = [&]() -> uint32_t {
     if (!journal_) return ntfs::kErrorJournalNotActive;
     if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
@@ -178,10 +178,10 @@ uint32_t SimVolume::readJournal(std::unique_lock<std::mutex>& lock, const uint8_
     if (uint32_t failure = check()) return failure;
   }
   const UsnJournal::ReadResult result =
-      journal_->read(start, loadU32(in + rj::kReasonMask),
-                     loadU32(in + rj::kReturnOnlyOnClose) != 0, out + 8, outSize - 8);
+      journal_->read(start, LoadU32(in + rj::kReasonMask),
+                     LoadU32(in + rj::kReturnOnlyOnClose) != 0, out + 8, outSize - 8);
   if (result.tooSmall) return ntfs::kErrorInsufficientBuffer;
-  storeU64(out, static_cast<uint64_t>(result.resume));
+  StoreU64(out, static_cast<uint64_t>(result.resume));
   *returned = 8 + result.bytes;
   return 0;
 }
@@ -191,13 +191,13 @@ uint32_t SimVolume::queryJournal(uint8_t* out, uint32_t outSize, uint32_t* retur
   if (!journal_) return ntfs::kErrorJournalNotActive;
   if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
   if (outSize < jd::kSize) return ntfs::kErrorInsufficientBuffer;
-  storeU64(out + jd::kUsnJournalId, journal_->id());
-  storeU64(out + jd::kFirstUsn, static_cast<uint64_t>(journal_->firstUsn()));
-  storeU64(out + jd::kNextUsn, static_cast<uint64_t>(journal_->nextUsn()));
-  storeU64(out + jd::kLowestValidUsn, static_cast<uint64_t>(journal_->lowestValidUsn()));
-  storeU64(out + jd::kMaxUsn, static_cast<uint64_t>(kMaxUsn));
-  storeU64(out + jd::kMaximumSize, journal_->maximumSize());
-  storeU64(out + jd::kAllocationDelta, journal_->allocationDelta());
+  StoreU64(out + jd::kUsnJournalId, journal_->id());
+  StoreU64(out + jd::kFirstUsn, static_cast<uint64_t>(journal_->firstUsn()));
+  StoreU64(out + jd::kNextUsn, static_cast<uint64_t>(journal_->nextUsn()));
+  StoreU64(out + jd::kLowestValidUsn, static_cast<uint64_t>(journal_->lowestValidUsn()));
+  StoreU64(out + jd::kMaxUsn, static_cast<uint64_t>(kMaxUsn));
+  StoreU64(out + jd::kMaximumSize, journal_->maximumSize());
+  StoreU64(out + jd::kAllocationDelta, journal_->allocationDelta());
   *returned = jd::kSize;
   return 0;
 }
@@ -205,7 +205,7 @@ uint32_t SimVolume::queryJournal(uint8_t* out, uint32_t outSize, uint32_t* retur
 uint32_t SimVolume::createJournalControl(const uint8_t* in, uint32_t inSize) {
   namespace cj = ntfs::create_usn_journal_data;
   if (inSize < cj::kSize) return ntfs::kErrorInvalidParameter;
-  if (!createJournalLocked(loadU64(in + cj::kMaximumSize), loadU64(in + cj::kAllocationDelta),
+  if (!createJournalLocked(LoadU64(in + cj::kMaximumSize), LoadU64(in + cj::kAllocationDelta),
                            std::nullopt)) {
     return ntfs::kErrorJournalDeleteInProgress;
   }
@@ -216,12 +216,12 @@ uint32_t SimVolume::deleteJournalControl(std::unique_lock<std::mutex>& lock, con
                                          uint32_t inSize) {
   namespace dj = ntfs::delete_usn_journal_data;
   if (inSize < dj::kSize) return ntfs::kErrorInvalidParameter;
-  const uint32_t flags = loadU32(in + dj::kDeleteFlags);
+  const uint32_t flags = LoadU32(in + dj::kDeleteFlags);
   if ((flags & (dj::kFlagDelete | dj::kFlagNotify)) == 0) return ntfs::kErrorInvalidParameter;
   if (flags & dj::kFlagDelete) {
     if (!journal_) return ntfs::kErrorJournalNotActive;
     if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
-    if (loadU64(in + dj::kUsnJournalId) != journal_->id()) return ntfs::kErrorInvalidParameter;
+    if (LoadU64(in + dj::kUsnJournalId) != journal_->id()) return ntfs::kErrorInvalidParameter;
     beginJournalDeletionLocked();
   }
   // NOTIFY returns once the deletion is over; the model ends a quick one at once.
@@ -241,7 +241,7 @@ uint32_t SimVolume::fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out,
   if (inSize < fo::kInputSize) return ntfs::kErrorInvalidParameter;
   if (outSize < fo::kFileRecordBuffer + options_.recordSize) return ntfs::kErrorInsufficientBuffer;
   // The nearest record in use at or below the one asked for; $MFT (0) always is.
-  uint64_t n = std::min(recordOf(loadU64(in)), highestUsed_);
+  uint64_t n = std::min(recordOf(LoadU64(in)), highestUsed_);
   for (;;) {
     const Slot* s = slotAt(n);
     if (s == nullptr) {
@@ -254,8 +254,8 @@ uint32_t SimVolume::fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out,
   const std::vector<uint8_t> record = recordForCaller(n);
   // A record the model cannot build is one Windows could not read.
   if (record.empty()) return ntfs::kErrorFileCorrupt;
-  storeU64(out + fo::kFileReferenceNumber, referenceOf(n, *slotAt(n)));
-  storeU32(out + fo::kFileRecordLength, options_.recordSize);
+  StoreU64(out + fo::kFileReferenceNumber, referenceOf(n, *slotAt(n)));
+  StoreU32(out + fo::kFileRecordLength, options_.recordSize);
   std::memcpy(out + fo::kFileRecordBuffer, record.data(), record.size());
   *returned = fo::kFileRecordBuffer + options_.recordSize;
   return 0;
@@ -295,7 +295,7 @@ bool SimVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* r
       *error = ntfs::kErrorCrc;
       return false;
     }
-    protectRecord(record);
+    ProtectRecord(record);
     overlay(mftBegin + n * options_.recordSize, record);
     at = mftBegin + (n + 1) * options_.recordSize;
   }

@@ -43,7 +43,7 @@ uint32_t SimVolume::baseRecordBytes(uint64_t n, const Slot& s) const {
   const bool listed = layout != nullptr && !layout->extensions.empty();
   if (listed) {
     const ClusterRun listRun[] = {{layout->listLcn, layout->listClusters}};
-    bytes += layout->nonResidentList ? B::nonResidentLength(0, encodeMappingPairs(listRun).size())
+    bytes += layout->nonResidentList ? B::nonResidentLength(0, EncodeMappingPairs(listRun).size())
                                      : B::residentLength(0, attributeList(n, s).size());
   }
   if (!(layout != nullptr && layout->fileNameInExtension)) {
@@ -60,14 +60,14 @@ uint32_t SimVolume::baseRecordBytes(uint64_t n, const Slot& s) const {
   if (s.attributes & ntfs::kAttributeDirectory) {
     bytes += B::residentLength(
         std::size(ntfs::index_root::kFileNameIndexName) - 1,
-        emptyFileNameIndexRootValue(kIndexBlockSize, options_.clusterSize).size());
+        EmptyFileNameIndexRootValue(kIndexBlockSize, options_.clusterSize).size());
   } else if (!listed) {
     if (n != 0 && (s.flags & kNonResident) == 0) {
       // Data as large as a record never fits in one (and would overflow the sum).
       return s.size >= options_.recordSize ? options_.recordSize + 1
                                            : bytes + B::residentLength(0, s.size);
     }
-    bytes += B::nonResidentLength(0, encodeMappingPairs(dataShape(n, s).runs).size());
+    bytes += B::nonResidentLength(0, EncodeMappingPairs(dataShape(n, s).runs).size());
   }
   return bytes;
 }
@@ -113,23 +113,23 @@ std::vector<uint8_t> SimVolume::attributeList(uint64_t n, const Slot& s) const {
   const Layout& layout = *s.extras->layout;
   const uint64_t base = referenceOf(n, s);
   std::vector<uint8_t> list;
-  appendAttributeListEntry(list, at::kTypeStandardInformation, 0, base, 0);
+  AppendAttributeListEntry(list, at::kTypeStandardInformation, 0, base, 0);
   size_t next = 0;
   if (layout.fileNameInExtension) {
     const uint64_t extension = layout.extensions[next++];
-    appendAttributeListEntry(list, at::kTypeFileName, 0, referenceOf(extension, *slotAt(extension)),
+    AppendAttributeListEntry(list, at::kTypeFileName, 0, referenceOf(extension, *slotAt(extension)),
                              0);
   } else {
     // In the base record: $STANDARD_INFORMATION 0, $ATTRIBUTE_LIST 1, the names from 2.
     const size_t count = names(s).size();
     for (size_t i = 0; i < count; ++i) {
-      appendAttributeListEntry(list, at::kTypeFileName, 0, base, static_cast<uint16_t>(2 + i));
+      AppendAttributeListEntry(list, at::kTypeFileName, 0, base, static_cast<uint16_t>(2 + i));
     }
   }
   uint64_t vcn = 0;
   for (uint32_t j = 0; j < layout.dataExtents; ++j, ++next) {
     const uint64_t extension = layout.extensions[next];
-    appendAttributeListEntry(list, at::kTypeData, vcn, referenceOf(extension, *slotAt(extension)),
+    AppendAttributeListEntry(list, at::kTypeData, vcn, referenceOf(extension, *slotAt(extension)),
                              0);
     const size_t end = layout.extentBegin(j + 1);
     for (size_t r = layout.extentBegin(j); r < end; ++r)
@@ -176,7 +176,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
               (directory ? ntfs::kAttributeFileNameIndexPresent : 0);
     f.nameSpace = name.nameSpace;
     f.name = name.name;
-    fits = b.addResident(at::kTypeFileName, u"", fileNameValue(f), at::kResidentIndexed) && fits;
+    fits = b.addResident(at::kTypeFileName, u"", FileNameValue(f), at::kResidentIndexed) && fits;
   };
   auto addExtent = [&](FileRecordBuilder& b, size_t firstRun, size_t endRun, uint64_t lowestVcn) {
     NonResidentExtent extent;
@@ -190,7 +190,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
       extent.dataSize = shape.size;
       extent.initializedSize = shape.size;
     }
-    extent.mappingPairs = encodeMappingPairs(
+    extent.mappingPairs = EncodeMappingPairs(
         std::span<const ClusterRun>(shape.runs).subspan(firstRun, endRun - firstRun));
     fits = b.addNonResident(at::kTypeData, u"", extent) && fits;
   };
@@ -223,7 +223,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
   FileRecordBuilder b(options_.recordSize, header);
   // $STANDARD_INFORMATION keeps no directory bit; the record's flags tell a directory.
   fits = b.addResident(at::kTypeStandardInformation, u"",
-                       standardInformationValue(
+                       StandardInformationValue(
                            base.times, base.attributes & ~ntfs::kAttributeDirectory, base.lastUsn));
   const bool listed = layout != nullptr && !layout->extensions.empty();
   if (listed) {
@@ -235,7 +235,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
       extent.dataSize = list.size();
       extent.initializedSize = list.size();
       extent.mappingPairs =
-          encodeMappingPairs(std::vector<ClusterRun>{{layout->listLcn, layout->listClusters}});
+          EncodeMappingPairs(std::vector<ClusterRun>{{layout->listLcn, layout->listClusters}});
       fits = b.addNonResident(at::kTypeAttributeList, u"", extent) && fits;
     } else {
       fits = b.addResident(at::kTypeAttributeList, u"", list) && fits;
@@ -247,7 +247,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
   }
   if (directory) {
     fits = b.addResident(at::kTypeIndexRoot, ntfs::index_root::kFileNameIndexName,
-                         emptyFileNameIndexRootValue(kIndexBlockSize, options_.clusterSize)) &&
+                         EmptyFileNameIndexRootValue(kIndexBlockSize, options_.clusterSize)) &&
            fits;
   } else if (!listed) {
     if (shape.resident) {

@@ -8,27 +8,27 @@
 
 namespace vessiko {
 
-uint32_t usnRecordLength(size_t nameUnits) {
+uint32_t UsnRecordLength(size_t nameUnits) {
   return static_cast<uint32_t>((ntfs::usn_record::kHeaderSize + 2 * nameUnits + 7) & ~size_t{7});
 }
 
-void writeUsnRecord(uint8_t* out, const UsnRecordFields& f) {
+void WriteUsnRecord(uint8_t* out, const UsnRecordFields& f) {
   namespace ur = ntfs::usn_record;
-  const uint32_t length = usnRecordLength(f.name.size());
+  const uint32_t length = UsnRecordLength(f.name.size());
   std::memset(out, 0, length);
-  storeU32(out + ur::kRecordLength, length);
-  storeU16(out + ur::kMajorVersion, 2);
-  storeU16(out + ur::kMinorVersion, 0);
-  storeU64(out + ur::kFileReferenceNumber, f.fileReference);
-  storeU64(out + ur::kParentFileReferenceNumber, f.parentReference);
-  storeU64(out + ur::kUsn, static_cast<uint64_t>(f.usn));
-  storeU64(out + ur::kTimeStamp, f.timeStamp);
-  storeU32(out + ur::kReason, f.reason);
-  storeU32(out + ur::kFileAttributes, f.attributes);
-  storeU16(out + ur::kFileNameLength, static_cast<uint16_t>(2 * f.name.size()));
-  storeU16(out + ur::kFileNameOffset, static_cast<uint16_t>(ur::kFileName));
+  StoreU32(out + ur::kRecordLength, length);
+  StoreU16(out + ur::kMajorVersion, 2);
+  StoreU16(out + ur::kMinorVersion, 0);
+  StoreU64(out + ur::kFileReferenceNumber, f.fileReference);
+  StoreU64(out + ur::kParentFileReferenceNumber, f.parentReference);
+  StoreU64(out + ur::kUsn, static_cast<uint64_t>(f.usn));
+  StoreU64(out + ur::kTimeStamp, f.timeStamp);
+  StoreU32(out + ur::kReason, f.reason);
+  StoreU32(out + ur::kFileAttributes, f.attributes);
+  StoreU16(out + ur::kFileNameLength, static_cast<uint16_t>(2 * f.name.size()));
+  StoreU16(out + ur::kFileNameOffset, static_cast<uint16_t>(ur::kFileName));
   for (size_t i = 0; i < f.name.size(); ++i)
-    storeU16(out + ur::kFileName + 2 * i, f.name[i]);
+    StoreU16(out + ur::kFileName + 2 * i, f.name[i]);
 }
 
 UsnJournal::UsnJournal(uint64_t id, uint64_t maximumSize, uint64_t allocationDelta,
@@ -47,10 +47,10 @@ void UsnJournal::resize(uint64_t maximumSize, uint64_t allocationDelta) {
 }
 
 int64_t UsnJournal::append(const UsnRecordFields& fields) {
-  Record record{nextUsn_, std::vector<uint8_t>(usnRecordLength(fields.name.size()))};
+  Record record{nextUsn_, std::vector<uint8_t>(UsnRecordLength(fields.name.size()))};
   UsnRecordFields placed = fields;
   placed.usn = nextUsn_;
-  writeUsnRecord(record.bytes.data(), placed);
+  WriteUsnRecord(record.bytes.data(), placed);
   nextUsn_ += static_cast<int64_t>(record.bytes.size());
   records_.push_back(std::move(record));
   discard();
@@ -70,7 +70,7 @@ UsnJournal::ReadResult UsnJournal::read(int64_t start, uint32_t reasonMask, bool
   auto it = std::lower_bound(records_.begin(), records_.end(), start,
                              [](const Record& r, int64_t usn) { return r.usn < usn; });
   for (; it != records_.end(); ++it) {
-    const uint32_t reason = loadU32(it->bytes.data() + ntfs::usn_record::kReason);
+    const uint32_t reason = LoadU32(it->bytes.data() + ntfs::usn_record::kReason);
     const bool wanted =
         (reason & reasonMask) != 0 && (!onlyOnClose || (reason & ntfs::kReasonClose) != 0);
     if (wanted) {

@@ -21,9 +21,9 @@ struct UsnRecordFields {
 };
 
 // Bytes of a record whose name has nameUnits UTF-16 units: 60 + the name, rounded up to 8.
-uint32_t usnRecordLength(size_t nameUnits);
+uint32_t UsnRecordLength(size_t nameUnits);
 // Writes a whole record, padding included, at out.
-void writeUsnRecord(uint8_t* out, const UsnRecordFields& fields);
+void WriteUsnRecord(uint8_t* out, const UsnRecordFields& fields);
 
 class UsnJournal {
  public:

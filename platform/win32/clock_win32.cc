@@ -6,7 +6,7 @@ namespace vessiko {
 
 namespace {
 
-CalendarTime fromSystemTime(const SYSTEMTIME& st) {
+CalendarTime FromSystemTime(const SYSTEMTIME& st) {
   CalendarTime t;
   t.year = st.wYear;
   t.month = st.wMonth;
@@ -18,11 +18,11 @@ CalendarTime fromSystemTime(const SYSTEMTIME& st) {
   return t;
 }
 
-uint64_t fromFileTime(const FILETIME& ft) {
+uint64_t FromFileTime(const FILETIME& ft) {
   return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
 }
 
-FILETIME toFileTime(uint64_t v) {
+FILETIME ToFileTime(uint64_t v) {
   FILETIME ft;
   ft.dwLowDateTime = static_cast<DWORD>(v);
   ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
@@ -34,29 +34,29 @@ class Win32Clock final : public Clock {
   CalendarTime utcNow() override {
     SYSTEMTIME st;
     GetSystemTime(&st);
-    return fromSystemTime(st);
+    return FromSystemTime(st);
   }
 
   CalendarTime localNow() override {
     SYSTEMTIME st;
     GetLocalTime(&st);
-    return fromSystemTime(st);
+    return FromSystemTime(st);
   }
 
   uint64_t fileTimeNow() override {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
-    return fromFileTime(ft);
+    return FromFileTime(ft);
   }
 
   CalendarTime toLocal(uint64_t fileTime) override {
-    const FILETIME utc = toFileTime(fileTime);
+    const FILETIME utc = ToFileTime(fileTime);
     FILETIME local;
     SYSTEMTIME st;
     if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) {
-      return fileTimeToCalendar(fileTime);
+      return FileTimeToCalendar(fileTime);
     }
-    return fromSystemTime(st);
+    return FromSystemTime(st);
   }
 
   uint64_t fromLocal(const CalendarTime& t) override {
@@ -70,15 +70,15 @@ class Win32Clock final : public Clock {
     st.wMilliseconds = t.milliseconds;
     FILETIME local, utc;
     if (!SystemTimeToFileTime(&st, &local) || !LocalFileTimeToFileTime(&local, &utc)) {
-      return calendarToFileTime(t);
+      return CalendarToFileTime(t);
     }
-    return fromFileTime(utc);
+    return FromFileTime(utc);
   }
 };
 
 }  // namespace
 
-Clock& systemClock() {
+Clock& SystemClock() {
   static Win32Clock clock;
   return clock;
 }

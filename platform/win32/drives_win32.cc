@@ -10,7 +10,7 @@ namespace {
 
 // Copies a NUL-terminated text cut to the capacity, as the interface promises; the Win32 call
 // itself fails on a buffer that is too small.
-void copyCut(const wchar_t* text, char16_t* buffer, uint32_t capacity) {
+void CopyCut(const wchar_t* text, char16_t* buffer, uint32_t capacity) {
   if (buffer == nullptr || capacity == 0) return;
   uint32_t units = 0;
   while (units + 1 < capacity && text[units] != L'\0') {
@@ -26,23 +26,23 @@ class Win32Drives final : public Drives {
     return GetLogicalDriveStringsW(capacity, reinterpret_cast<wchar_t*>(buffer));
   }
 
-  uint32_t driveType(const char16_t* root) override { return GetDriveTypeW(wideText(root)); }
+  uint32_t driveType(const char16_t* root) override { return GetDriveTypeW(WideText(root)); }
 
   bool volumeInformation(const char16_t* root, char16_t* label, uint32_t labelCapacity,
                          char16_t* fileSystem, uint32_t fileSystemCapacity) override {
     wchar_t fullLabel[MAX_PATH + 1];
     wchar_t fullFileSystem[MAX_PATH + 1];
-    if (!GetVolumeInformationW(wideText(root), fullLabel, MAX_PATH + 1, nullptr, nullptr, nullptr,
+    if (!GetVolumeInformationW(WideText(root), fullLabel, MAX_PATH + 1, nullptr, nullptr, nullptr,
                                fullFileSystem, MAX_PATH + 1)) {
       return false;
     }
-    copyCut(fullLabel, label, labelCapacity);
-    copyCut(fullFileSystem, fileSystem, fileSystemCapacity);
+    CopyCut(fullLabel, label, labelCapacity);
+    CopyCut(fullFileSystem, fileSystem, fileSystemCapacity);
     return true;
   }
 
   std::unique_ptr<Volume> openVolume(const char16_t* devicePath, uint32_t* error) override {
-    return openVolumeDevice(devicePath, error);
+    return OpenVolumeDevice(devicePath, error);
   }
 };
 

@@ -49,7 +49,7 @@ class Win32Reader final : public FileReader {
 class Win32Files final : public Files {
  public:
   std::unique_ptr<FileReader> openForRead(const std::string& path, uint32_t* error) override {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       *error = GetLastError();
@@ -62,13 +62,13 @@ class Win32Files final : public Files {
                    uint32_t* error) override {
     const std::string temp = path + ".tmp" + std::to_string(GetCurrentProcessId());
     if (writeWhole(temp, pieces, error) && moveReplacing(temp, path, error)) return true;
-    DeleteFileW(widen(temp).c_str());
+    DeleteFileW(Widen(temp).c_str());
     return false;
   }
 
   bool writeWhole(const std::string& path, std::span<const std::span<const uint8_t>> pieces,
                   uint32_t* error) override {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -96,7 +96,7 @@ class Win32Files final : public Files {
 
   bool moveReplacing(const std::string& from, const std::string& to, uint32_t* error) override {
     // Write-through: the call returns once the move is on the disk.
-    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(),
+    if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       return true;
     }
@@ -105,15 +105,15 @@ class Win32Files final : public Files {
   }
 
   bool exists(const std::string& path) override {
-    return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
-  bool remove(const std::string& path) override { return DeleteFileW(widen(path).c_str()) != 0; }
+  bool remove(const std::string& path) override { return DeleteFileW(Widen(path).c_str()) != 0; }
 };
 
 }  // namespace
 
-Files& systemFiles() {
+Files& SystemFiles() {
   static Win32Files files;
   return files;
 }

@@ -38,7 +38,7 @@ class Win32Heap final : public Heap {
 
 }  // namespace
 
-std::unique_ptr<Heap> createSystemHeap(uint32_t* error) {
+std::unique_ptr<Heap> CreateSystemHeap(uint32_t* error) {
   HANDLE heap = HeapCreate(0, 0, 0);
   if (heap == nullptr) {
     *error = GetLastError();
@@ -48,7 +48,7 @@ std::unique_ptr<Heap> createSystemHeap(uint32_t* error) {
   return std::make_unique<Win32Heap>(heap, true);
 }
 
-Heap& processHeap() {
+Heap& ProcessHeap() {
   static Win32Heap heap(GetProcessHeap(), false);
   return heap;
 }

@@ -4,7 +4,7 @@
 
 namespace vessiko {
 
-std::span<const uint8_t> rankTableResource() {
+std::span<const uint8_t> RankTableResource() {
   const WORD chineseSimplified = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);  // 2052
   HRSRC found = FindResourceExW(nullptr, L"ZISORT", MAKEINTRESOURCEW(107), chineseSimplified);
   if (found == nullptr) return {};

@@ -22,7 +22,7 @@ enum class Wait { kRead, kWrite, kConnect };
 
 // Waits until the socket is ready or the deadline passes. 1 when ready (for kConnect: when
 // the connection is made or has failed), 0 at the deadline, -1 on an error.
-int waitUntil(SOCKET s, Wait wait, Clock::time_point deadline) {
+int WaitUntil(SOCKET s, Wait wait, Clock::time_point deadline) {
   const auto left = std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()).count();
   if (left <= 0) return 0;
   fd_set ready;
@@ -42,14 +42,14 @@ int waitUntil(SOCKET s, Wait wait, Clock::time_point deadline) {
 // The socket is non-blocking; each call tries first and waits for readiness only when the
 // system would have blocked.
 template <typename Call>
-int64_t transfer(SOCKET s, Wait wait, std::chrono::milliseconds timeout, uint32_t* error,
+int64_t Transfer(SOCKET s, Wait wait, std::chrono::milliseconds timeout, uint32_t* error,
                  Call call) {
   const auto deadline = Clock::now() + timeout;
   for (;;) {
     const int r = call();
     if (r != SOCKET_ERROR) return r;
     if (WSAGetLastError() != WSAEWOULDBLOCK) break;
-    const int ready = waitUntil(s, wait, deadline);
+    const int ready = WaitUntil(s, wait, deadline);
     if (ready == 0) WSASetLastError(WSAETIMEDOUT);
     if (ready <= 0) break;
   }
@@ -57,7 +57,7 @@ int64_t transfer(SOCKET s, Wait wait, std::chrono::milliseconds timeout, uint32_
   return -1;
 }
 
-int chunk(size_t length) {
+int Chunk(size_t length) {
   return static_cast<int>(length > INT_MAX ? INT_MAX : length);
 }
 
@@ -113,7 +113,7 @@ class Win32Sockets final : public Sockets {
       *error = static_cast<uint32_t>(WSAGetLastError());
       return false;
     }
-    const int ready = waitUntil(s, Wait::kConnect, Clock::now() + timeout);
+    const int ready = WaitUntil(s, Wait::kConnect, Clock::now() + timeout);
     if (ready <= 0) {
       *error = ready == 0 ? WSAETIMEDOUT : static_cast<uint32_t>(WSAGetLastError());
       return false;
@@ -133,16 +133,16 @@ class Win32Sockets final : public Sockets {
   int64_t send(Socket socket, const void* data, size_t length, int flags,
                std::chrono::milliseconds timeout, uint32_t* error) override {
     const SOCKET s = socket;
-    return transfer(s, Wait::kWrite, timeout, error, [&] {
-      return ::send(s, static_cast<const char*>(data), chunk(length), flags);
+    return Transfer(s, Wait::kWrite, timeout, error, [&] {
+      return ::send(s, static_cast<const char*>(data), Chunk(length), flags);
     });
   }
 
   int64_t receive(Socket socket, void* buffer, size_t length, int flags,
                   std::chrono::milliseconds timeout, uint32_t* error) override {
     const SOCKET s = socket;
-    return transfer(s, Wait::kRead, timeout, error,
-                    [&] { return ::recv(s, static_cast<char*>(buffer), chunk(length), flags); });
+    return Transfer(s, Wait::kRead, timeout, error,
+                    [&] { return ::recv(s, static_cast<char*>(buffer), Chunk(length), flags); });
   }
 
   void shutdown(Socket socket, ShutdownHow how) override {
@@ -157,7 +157,7 @@ class Win32Sockets final : public Sockets {
 
 }  // namespace
 
-Sockets& systemSockets() {
+Sockets& SystemSockets() {
   static Win32Sockets sockets;
   return sockets;
 }

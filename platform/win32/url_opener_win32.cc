@@ -12,13 +12,13 @@ namespace {
 class Win32UrlOpener final : public UrlOpener {
  public:
   void openUrl(const std::string& url) override {
-    ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", Widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
 };
 
 }  // namespace
 
-UrlOpener& systemUrlOpener() {
+UrlOpener& SystemUrlOpener() {
   static Win32UrlOpener opener;
   return opener;
 }

@@ -47,7 +47,7 @@ class Win32Volume final : public Volume {
 
   std::unique_ptr<Volume> reopen() override {
     uint32_t error = 0;
-    return openVolumeDevice(devicePath_.c_str(), &error);
+    return OpenVolumeDevice(devicePath_.c_str(), &error);
   }
 
  private:
@@ -58,10 +58,10 @@ class Win32Volume final : public Volume {
 
 }  // namespace
 
-std::unique_ptr<Volume> openVolumeDevice(const char16_t* devicePath, uint32_t* error) {
+std::unique_ptr<Volume> OpenVolumeDevice(const char16_t* devicePath, uint32_t* error) {
   // A synchronous handle: the I/O manager runs the calls made on it one at a time.
   HANDLE handle =
-      CreateFileW(wideText(devicePath), GENERIC_READ | GENERIC_WRITE,
+      CreateFileW(WideText(devicePath), GENERIC_READ | GENERIC_WRITE,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     *error = GetLastError();

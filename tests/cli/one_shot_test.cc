@@ -19,7 +19,7 @@ class OneShotTest : public ::testing::Test {
  protected:
   Outcome search(std::vector<std::string> args) {
     args.insert(args.begin(), {"--drive", "C=" + tree.root(), "--db-dir", database.root()});
-    return runVessiko(args);
+    return RunVessiko(args);
   }
   // The entries found, as the tree's walk names them: "D path" or "F path" below the root.
   std::vector<std::string> found(const Outcome& outcome) {
@@ -27,7 +27,7 @@ class OneShotTest : public ::testing::Test {
     size_t start = 0;
     while (start < outcome.out.size()) {
       const size_t end = outcome.out.find('\n', start);
-      const std::vector<std::string> f = fieldsOf(outcome.out.substr(start, end - start));
+      const std::vector<std::string> f = FieldsOf(outcome.out.substr(start, end - start));
       start = end + 1;
       EXPECT_EQ(f.size(), 8u);
       if (f[2].empty()) continue;  // the drive's own root
@@ -45,7 +45,7 @@ class OneShotTest : public ::testing::Test {
 };
 
 // The time as the columns show it, in the tests' zone (UTC+8).
-std::string shown(time_t seconds) {
+std::string Shown(time_t seconds) {
   seconds += 8 * 3600;
   struct tm t {};
   gmtime_r(&seconds, &t);
@@ -55,7 +55,7 @@ std::string shown(time_t seconds) {
   return text;
 }
 
-time_t birthOf(const std::string& path) {
+time_t BirthOf(const std::string& path) {
   struct statx st {};
   statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BTIME | STATX_MTIME, &st);
   return (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
@@ -75,15 +75,15 @@ TEST_F(OneShotTest, RowsHoldTheEightCellsAsTheWindowShowsThem) {
   const Outcome outcome = search({"--scope", tree.path("box"), "?*"});
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   const std::string folder = tree.root() + "/box/";
-  const std::string born = shown(birthOf(tree.path("box/k1024.bin")));
+  const std::string born = Shown(BirthOf(tree.path("box/k1024.bin")));
   EXPECT_NE(outcome.out.find("k1024\tbin\t" + folder + "\t1.00 KB\t" + born + "\t" +
-                             shown(1600000000) + "\t" + shown(1700000000) + "\t[普通]文件\n"),
+                             Shown(1600000000) + "\t" + Shown(1700000000) + "\t[普通]文件\n"),
             std::string::npos)
       << outcome.out;
   const auto cells = [&](const std::string& name) {
     const size_t at = outcome.out.find(name + "\t");
     EXPECT_NE(at, std::string::npos) << name;
-    return fieldsOf(outcome.out.substr(at, outcome.out.find('\n', at) - at));
+    return FieldsOf(outcome.out.substr(at, outcome.out.find('\n', at) - at));
   };
   EXPECT_EQ(cells("zero")[3], "0 B");
   EXPECT_EQ(cells("b1023")[3], "1023 B");
@@ -101,10 +101,10 @@ TEST_F(OneShotTest, FieldsEscapeTabsLineFeedsAndBackslashesAndKeepForeignBytes) 
   tree.writeFile("bad\xFF.bin");
   Outcome outcome = search({"a"});
   ASSERT_EQ(outcome.status, 0);
-  EXPECT_EQ(fieldsOf(outcome.out.substr(0, outcome.out.find('\n')))[0], "a\\tb\\\\c\\nd");
+  EXPECT_EQ(FieldsOf(outcome.out.substr(0, outcome.out.find('\n')))[0], "a\\tb\\\\c\\nd");
   outcome = search({"bad"});
   // The file system's bytes, as they are: the path can be used as it is printed.
-  EXPECT_EQ(fieldsOf(outcome.out.substr(0, outcome.out.find('\n')))[0], "bad\xFF");
+  EXPECT_EQ(FieldsOf(outcome.out.substr(0, outcome.out.find('\n')))[0], "bad\xFF");
 }
 
 TEST_F(OneShotTest, ASecondRunShowsExactlyTheTreeAsItIsNow) {
@@ -136,7 +136,7 @@ TEST_F(OneShotTest, ASecondRunShowsExactlyTheTreeAsItIsNow) {
 }
 
 TEST_F(OneShotTest, VersionIsTheProjects) {
-  const Outcome outcome = runVessiko({"--version"});
+  const Outcome outcome = RunVessiko({"--version"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, std::string("vessiko ") + kVersionText + "\n");
 }

@@ -13,7 +13,7 @@
 namespace vessiko::testing {
 namespace {
 
-std::string lowered(std::string s) {
+std::string Lowered(std::string s) {
   for (char& c : s)
     c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return s;
@@ -22,7 +22,7 @@ std::string lowered(std::string s) {
 // What a one-word query finds, by the search's rules: a folder by its whole name, a file by
 // its name without the extension (after its last dot, unless the dot comes first), letters
 // compared without case; folders first, then files.
-std::vector<std::string> expected(const TempTree& tree, const std::string& word) {
+std::vector<std::string> Expected(const TempTree& tree, const std::string& word) {
   std::vector<std::string> folders, files;
   for (const std::string& entry : tree.walk()) {
     const std::string path = entry.substr(2);
@@ -31,7 +31,7 @@ std::vector<std::string> expected(const TempTree& tree, const std::string& word)
     const size_t dot = name.rfind('.');
     const std::string base =
         directory || dot == 0 || dot == std::string::npos ? name : name.substr(0, dot);
-    if (lowered(base).find(lowered(word)) == std::string::npos) continue;
+    if (Lowered(base).find(Lowered(word)) == std::string::npos) continue;
     (directory ? folders : files).push_back(entry);
   }
   std::sort(folders.begin(), folders.end());
@@ -40,10 +40,10 @@ std::vector<std::string> expected(const TempTree& tree, const std::string& word)
   return folders;
 }
 
-std::vector<std::string> entriesOf(const TempTree& tree, const std::vector<std::string>& rows) {
+std::vector<std::string> EntriesOf(const TempTree& tree, const std::vector<std::string>& rows) {
   std::vector<std::string> folders, files;
   for (const std::string& row : rows) {
-    const std::vector<std::string> f = fieldsOf(row);
+    const std::vector<std::string> f = FieldsOf(row);
     if (f[2].empty()) continue;  // the drive's own root
     const bool directory = f[7].find("文件夹") != std::string::npos;
     std::string path = f[2].substr(tree.root().size() + 1) + f[0];
@@ -84,7 +84,7 @@ TEST(PipedQueries, RandomQueriesFindWhatAPlainWalkFinds) {
   PipedVessiko vessiko({"--drive", "C=" + tree.root(), "--db-dir", database.root()});
   for (int q = 0; q < 60; ++q) {
     const std::string w = word(q % 3 + 1);
-    ASSERT_EQ(entriesOf(tree, vessiko.query(w)), expected(tree, w)) << w;
+    ASSERT_EQ(EntriesOf(tree, vessiko.query(w)), Expected(tree, w)) << w;
   }
   EXPECT_EQ(vessiko.finish(), 0);
 }
@@ -100,7 +100,7 @@ TEST(PipedQueries, ChangesMadeWhileItRunsShowInTheAnswers) {
   const auto becomes = [&](const std::string& query, const std::vector<std::string>& entries) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (;;) {
-      if (entriesOf(tree, vessiko.query(query)) == entries) return true;
+      if (EntriesOf(tree, vessiko.query(query)) == entries) return true;
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -121,7 +121,7 @@ TEST(PipedQueries, ChangesMadeWhileItRunsShowInTheAnswers) {
   EXPECT_EQ(vessiko.finish(), 0);
   // The next run starts from what this one saved.
   const Outcome next =
-      runVessiko({"--drive", "C=" + tree.root(), "--db-dir", database.root(), "notes"});
+      RunVessiko({"--drive", "C=" + tree.root(), "--db-dir", database.root(), "notes"});
   EXPECT_NE(next.err.find("正在更新数据库..."), std::string::npos) << next.err;
   EXPECT_EQ(std::count(next.out.begin(), next.out.end(), '\n'), 2);
 }

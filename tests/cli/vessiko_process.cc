@@ -12,7 +12,7 @@ namespace vessiko::testing {
 
 namespace {
 
-pid_t spawn(const std::vector<std::string>& args, int in, int out, int err) {
+pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
   std::vector<char*> argv;
   std::string binary = VESSIKO_BINARY;
   argv.push_back(binary.data());
@@ -33,7 +33,7 @@ pid_t spawn(const std::vector<std::string>& args, int in, int out, int err) {
   return pid;
 }
 
-void readAll(int fd, std::string* out) {
+void ReadAll(int fd, std::string* out) {
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -44,11 +44,11 @@ void readAll(int fd, std::string* out) {
 
 }  // namespace
 
-Outcome runVessiko(const std::vector<std::string>& args, const std::string& input) {
+Outcome RunVessiko(const std::vector<std::string>& args, const std::string& input) {
   int in[2], out[2], err[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe");
-  const pid_t pid = spawn(args, in[0], out[1], err[1]);
+  const pid_t pid = Spawn(args, in[0], out[1], err[1]);
   close(in[0]);
   close(out[1]);
   close(err[1]);
@@ -85,7 +85,7 @@ Outcome runVessiko(const std::vector<std::string>& args, const std::string& inpu
 PipedVessiko::PipedVessiko(const std::vector<std::string>& args) {
   int in[2], out[2];
   if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  pid_ = spawn(args, in[0], out[1], -1);
+  pid_ = Spawn(args, in[0], out[1], -1);
   close(in[0]);
   close(out[1]);
   in_ = in[1];
@@ -119,7 +119,7 @@ std::vector<std::string> PipedVessiko::query(const std::string& line) {
 int PipedVessiko::finish() {
   close(in_);
   std::string rest;
-  readAll(out_, &rest);
+  ReadAll(out_, &rest);
   close(out_);
   int status = 0;
   waitpid(pid_, &status, 0);
@@ -127,7 +127,7 @@ int PipedVessiko::finish() {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::vector<std::string> fieldsOf(const std::string& row) {
+std::vector<std::string> FieldsOf(const std::string& row) {
   std::vector<std::string> fields;
   size_t start = 0;
   for (;;) {

@@ -17,7 +17,7 @@ struct Outcome {
 };
 
 // One run to its end, with `input` on standard input.
-Outcome runVessiko(const std::vector<std::string>& args, const std::string& input = "");
+Outcome RunVessiko(const std::vector<std::string>& args, const std::string& input = "");
 
 // The piped mode kept open: a query in, its rows out.
 class PipedVessiko {
@@ -40,6 +40,6 @@ class PipedVessiko {
 constexpr char kTimeZone[] = "TZ=CST-8";
 
 // Splits a row into its eight fields (still escaped).
-std::vector<std::string> fieldsOf(const std::string& row);
+std::vector<std::string> FieldsOf(const std::string& row);
 
 }  // namespace vessiko::testing

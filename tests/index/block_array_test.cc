@@ -40,7 +40,7 @@ struct ByValue {
 };
 
 template <class Array>
-auto contents(const Array& array) {
+auto Contents(const Array& array) {
   std::vector<std::remove_cvref_t<decltype(array.block(0).slots[0])>> out;
   array.forEach([&](const auto& e) { out.push_back(e); });
   return out;
@@ -51,7 +51,7 @@ static_assert(std::is_const_v<
               std::remove_reference_t<decltype(std::declval<const EntryList::Array&>().block(0))>>);
 
 template <class Array>
-void expectWellFormed(const Array& array, uint32_t capacity) {
+void ExpectWellFormed(const Array& array, uint32_t capacity) {
   ASSERT_GE(array.blockCount(), 1u);
   for (uint32_t i = 0; i < array.blockCount(); ++i) {
     const auto& b = array.block(i);
@@ -92,7 +92,7 @@ TEST_F(BlockArrayTest, InsertAfterEverythingWithFullTailAndFullPredecessorSplits
   EXPECT_EQ(array.block(2).first, 1024u);
   EXPECT_EQ(array.block(2).end, 1024u + 2048 + 1);
   EXPECT_EQ(array.block(2).slots[array.block(2).end - 1], 1000000u);
-  const auto all = contents(array);
+  const auto all = Contents(array);
   EXPECT_TRUE(std::is_sorted(all.begin(), all.end()));
 }
 
@@ -101,7 +101,7 @@ TEST_F(BlockArrayTest, EqualElementGoesRightBeforeTheOneTheSearchMeets) {
   array.insertSorted({5, 1}, ByKey{});
   array.insertSorted({7, 2}, ByKey{});
   array.insertSorted({5, 3}, ByKey{});
-  EXPECT_EQ(contents(array), (std::vector<Item>{{5, 3}, {5, 1}, {7, 2}}));
+  EXPECT_EQ(Contents(array), (std::vector<Item>{{5, 3}, {5, 1}, {7, 2}}));
 }
 
 TEST_F(BlockArrayTest, RemovalMatchesTheFirstWordAmongEqualElements) {
@@ -111,11 +111,11 @@ TEST_F(BlockArrayTest, RemovalMatchesTheFirstWordAmongEqualElements) {
   array.insertSorted({3, 100}, ByKey{});
   array.insertSorted({30, 101}, ByKey{});
   EXPECT_FALSE(array.removeMatching(Item{10, 55}, ByKey{}));
-  EXPECT_EQ(contents(array).size(), 22u);
+  EXPECT_EQ(Contents(array).size(), 22u);
   for (uint32_t id : {0u, 19u, 7u, 12u})
     EXPECT_TRUE(array.removeMatching(Item{10, id}, ByKey{}));
   EXPECT_FALSE(array.removeMatching(Item{10, 7}, ByKey{}));
-  const auto all = contents(array);
+  const auto all = Contents(array);
   EXPECT_EQ(all.size(), 18u);
   EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const Item& i) { return i.key == 10; }), 16);
 }
@@ -128,7 +128,7 @@ TEST_F(BlockArrayTest, EmptiedListAcceptsInsertsAgain) {
   EXPECT_EQ(array.blockCount(), 1u);
   EXPECT_FALSE(array.removeMatching(Item{1, 1}, ByKey{}));
   array.insertSorted({2, 2}, ByKey{});
-  EXPECT_EQ(contents(array), (std::vector<Item>{{2, 2}}));
+  EXPECT_EQ(Contents(array), (std::vector<Item>{{2, 2}}));
 }
 
 TEST_F(BlockArrayTest, RetainIfCompactsBlocksAndReleasesEmptiedOnes) {
@@ -137,8 +137,8 @@ TEST_F(BlockArrayTest, RetainIfCompactsBlocksAndReleasesEmptiedOnes) {
     array.append({i, i});
   const uint64_t removed = array.retainIf([](const Item& i) { return i.key < 3 || i.key >= 30; });
   EXPECT_EQ(removed, 27u);
-  expectWellFormed(array, 8);
-  const auto all = contents(array);
+  ExpectWellFormed(array, 8);
+  const auto all = Contents(array);
   ASSERT_EQ(all.size(), 13u);
   EXPECT_EQ(all[3].key, 30u);
   EXPECT_EQ(array.retainIf([](const Item&) { return false; }), 13u);
@@ -186,8 +186,8 @@ TEST_F(BlockArrayTest, ModelOfSortedInsertRemoveAndAppend) {
         ASSERT_TRUE(array.append(item));
         reference.push_back(item);
       }
-      expectWellFormed(array, 8);
-      auto all = contents(array);
+      ExpectWellFormed(array, 8);
+      auto all = Contents(array);
       ASSERT_TRUE(std::is_sorted(all.begin(), all.end(),
                                  [](const Item& a, const Item& b) { return a.key < b.key; }))
           << "step " << step;
@@ -216,8 +216,8 @@ TEST_F(BlockArrayTest, ModelAtFullBlockSize) {
       reference.erase(it);
     }
   }
-  expectWellFormed(array, 4096);
-  const auto all = contents(array);
+  ExpectWellFormed(array, 4096);
+  const auto all = Contents(array);
   EXPECT_TRUE(std::equal(all.begin(), all.end(), reference.begin(), reference.end()));
   EXPECT_GT(array.blockCount(), 16u);  // the directory grew past its first 16 entries
 }
@@ -231,9 +231,9 @@ TEST_F(BlockArrayTest, ModelOfReplacingInsert) {
     const uint32_t value = static_cast<uint32_t>(step);
     ASSERT_TRUE(array.insertSorted({key, value}, ByKeyReplacing{}));
     reference[key] = value;
-    expectWellFormed(array, 8);
+    ExpectWellFormed(array, 8);
   }
-  const auto all = contents(array);
+  const auto all = Contents(array);
   ASSERT_EQ(all.size(), reference.size());
   size_t i = 0;
   for (const auto& [key, value] : reference) {

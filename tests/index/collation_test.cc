@@ -15,9 +15,9 @@
 namespace vessiko {
 namespace {
 
-int compare(const std::string& a, const std::string& b) {
-  const std::u16string ua = utf8ToUtf16(a);
-  const std::u16string ub = utf8ToUtf16(b);
+int Compare(const std::string& a, const std::string& b) {
+  const std::u16string ua = Utf8ToUtf16(a);
+  const std::u16string ub = Utf8ToUtf16(b);
   std::vector<uint8_t> pa(3 * ua.size() + 1);
   std::vector<uint8_t> pb(3 * ub.size() + 1);
   const uint32_t la = encodePackedName(pa.data(), ua.data(), static_cast<uint32_t>(ua.size()));
@@ -32,41 +32,41 @@ TEST(Collation, ShippedTableIsLoaded) {
 }
 
 TEST(Collation, AsciiLettersFoldDigitsAndPunctuationByCode) {
-  EXPECT_EQ(compare("readme", "README"), 0);
-  EXPECT_EQ(compare("a", "B"), -1);
-  EXPECT_EQ(compare("B", "c"), -1);
-  EXPECT_EQ(compare("_x", "Ax"), -1);  // '_' is 95, 'a' is 97
-  EXPECT_EQ(compare("Z", "["), 1);     // 'z' (122) after '[' (91)
-  EXPECT_EQ(compare("9", "a"), -1);
+  EXPECT_EQ(Compare("readme", "README"), 0);
+  EXPECT_EQ(Compare("a", "B"), -1);
+  EXPECT_EQ(Compare("B", "c"), -1);
+  EXPECT_EQ(Compare("_x", "Ax"), -1);  // '_' is 95, 'a' is 97
+  EXPECT_EQ(Compare("Z", "["), 1);     // 'z' (122) after '[' (91)
+  EXPECT_EQ(Compare("9", "a"), -1);
 }
 
 TEST(Collation, AsciiThenCjkThenEverythingElse) {
-  EXPECT_EQ(compare("Zebra", "中文"), -1);
-  EXPECT_EQ(compare("中文", "Ω"), -1);
-  EXPECT_EQ(compare("Ω", "Zebra"), 1);
-  EXPECT_EQ(compare("é", "Ω"), -1);  // non-CJK among themselves by code unit
+  EXPECT_EQ(Compare("Zebra", "中文"), -1);
+  EXPECT_EQ(Compare("中文", "Ω"), -1);
+  EXPECT_EQ(Compare("Ω", "Zebra"), 1);
+  EXPECT_EQ(Compare("é", "Ω"), -1);  // non-CJK among themselves by code unit
 }
 
 TEST(Collation, ChineseByPinyinRank) {
-  EXPECT_EQ(compare("张三", "赵四"), -1);
-  EXPECT_EQ(compare("阿", "啊"), 1);
-  EXPECT_EQ(compare("一", "人"), 1);  // yi after ren, although U+4E00 is the first code point
-  EXPECT_EQ(compare("中国", "中国人"), -1);
+  EXPECT_EQ(Compare("张三", "赵四"), -1);
+  EXPECT_EQ(Compare("阿", "啊"), 1);
+  EXPECT_EQ(Compare("一", "人"), 1);  // yi after ren, although U+4E00 is the first code point
+  EXPECT_EQ(Compare("中国", "中国人"), -1);
 }
 
 TEST(Collation, PrefixSortsFirst) {
-  EXPECT_EQ(compare("ab", "abc"), -1);
-  EXPECT_EQ(compare("abc", "ab"), 1);
-  EXPECT_EQ(compare("", ""), 0);
-  EXPECT_EQ(compare("", "a"), -1);
+  EXPECT_EQ(Compare("ab", "abc"), -1);
+  EXPECT_EQ(Compare("abc", "ab"), 1);
+  EXPECT_EQ(Compare("", ""), 0);
+  EXPECT_EQ(Compare("", "a"), -1);
 }
 
 // The six characters without a reading share one rank; their code units order them, so names
 // are equal only when they fold to the same units, and the order is strict: were 為b equal to
 // 馗z, a list holding 為a, 為a0, 為b and 馗z could not find 為b again.
 TEST(Collation, IsAStrictOrderAlsoForCharactersWithoutAReading) {
-  EXPECT_EQ(compare("\u56D7x", "\u5EFEy"), -1);
-  EXPECT_EQ(compare("為b", "馗z"), -1);
+  EXPECT_EQ(Compare("\u56D7x", "\u5EFEy"), -1);
+  EXPECT_EQ(Compare("為b", "馗z"), -1);
   const char* const units[] = {"a", "A", "b", "為", "馗", "囗", "中", "一", "Ω", "_"};
   std::mt19937 random(5);
   std::vector<std::string> names;
@@ -83,12 +83,12 @@ TEST(Collation, IsAStrictOrderAlsoForCharactersWithoutAReading) {
   };
   for (const std::string& a : names) {
     for (const std::string& b : names) {
-      const int ab = compare(a, b);
-      ASSERT_EQ(ab, -compare(b, a)) << a << " " << b;
+      const int ab = Compare(a, b);
+      ASSERT_EQ(ab, -Compare(b, a)) << a << " " << b;
       ASSERT_EQ(ab == 0, fold(a) == fold(b)) << a << " " << b;
       for (const std::string& c : names) {
-        if (ab <= 0 && compare(b, c) <= 0) {
-          ASSERT_LE(compare(a, c), 0) << a << " " << b << " " << c;
+        if (ab <= 0 && Compare(b, c) <= 0) {
+          ASSERT_LE(Compare(a, c), 0) << a << " " << b << " " << c;
         }
       }
     }
@@ -107,7 +107,7 @@ TEST(RecordOrder, FilesByBaseNameThenExtension) {
   testing::TestIndex t;
   Index& index = t.index();
   index.extensions.seedBuiltins();
-  const EntryKey parent = rootKey(2);
+  const EntryKey parent = RootKey(2);
   const RecordRef report = t.makeFile(20, parent, "report");
   const RecordRef doc = t.makeFile(21, parent, "report.doc");
   const RecordRef txt = t.makeFile(22, parent, "report.txt");
@@ -121,10 +121,10 @@ TEST(RecordOrder, FilesByBaseNameThenExtension) {
   // Namesakes (letters folded) go by record number, so that each is found by a binary search.
   const RecordRef upper = t.makeFile(25, parent, "REPORT.TXT");
   EXPECT_GT(order.compare(upper, txt), 0);
-  EXPECT_EQ(order.compare(upper, t.makeFile(25, rootKey(3), "report.txt")), 0);
+  EXPECT_EQ(order.compare(upper, t.makeFile(25, RootKey(3), "report.txt")), 0);
   const DirOrder dirs = index.dirOrder();
-  EXPECT_LT(dirs.compare(t.makeDir(rootKey(2) + 9, parent, "Docs"),
-                         t.makeDir(rootKey(2) + 10, parent, "docs")),
+  EXPECT_LT(dirs.compare(t.makeDir(RootKey(2) + 9, parent, "Docs"),
+                         t.makeDir(RootKey(2) + 10, parent, "docs")),
             0);
 }
 

@@ -20,56 +20,56 @@ class DirMapTest : public ::testing::Test {
 };
 
 TEST_F(DirMapTest, FreshMapFindsAndErasesNothing) {
-  EXPECT_EQ(map_.find(rootKey(2)), nullptr);
-  EXPECT_EQ(map_.erase(rootKey(2)), kNoRecord);
+  EXPECT_EQ(map_.find(RootKey(2)), nullptr);
+  EXPECT_EQ(map_.erase(RootKey(2)), kNoRecord);
 }
 
 TEST_F(DirMapTest, AppendedRootIsFoundFromTheFirstBlock) {
-  ASSERT_TRUE(map_.append(rootKey(2), 100));
+  ASSERT_TRUE(map_.append(RootKey(2), 100));
   for (uint32_t i = 0; i < 1024; ++i)
-    ASSERT_TRUE(map_.append(makeEntryKey(2, 16 + i), 1000 + i));
+    ASSERT_TRUE(map_.append(MakeEntryKey(2, 16 + i), 1000 + i));
   EXPECT_EQ(map_.blockCount(), 2u);
-  const DirMapPair* root = map_.find(rootKey(2));
+  const DirMapPair* root = map_.find(RootKey(2));
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->dir, 100u);
   EXPECT_EQ(root, &map_.block(0).slots[0]);
-  EXPECT_EQ(map_.find(makeEntryKey(2, 16 + 1023))->dir, 1000u + 1023);
-  EXPECT_EQ(map_.find(makeEntryKey(2, 6)), nullptr);
-  EXPECT_EQ(map_.find(makeEntryKey(3, 5)), nullptr);
+  EXPECT_EQ(map_.find(MakeEntryKey(2, 16 + 1023))->dir, 1000u + 1023);
+  EXPECT_EQ(map_.find(MakeEntryKey(2, 6)), nullptr);
+  EXPECT_EQ(map_.find(MakeEntryKey(3, 5)), nullptr);
 }
 
 TEST_F(DirMapTest, SmallerKeyIntoAFullFirstBlockMovesItsLastPairToTheSuccessor) {
   for (uint32_t i = 0; i < 1024; ++i)
-    map_.append(makeEntryKey(1, 100 + i), i);
-  map_.append(makeEntryKey(1, 5000), 9);
+    map_.append(MakeEntryKey(1, 100 + i), i);
+  map_.append(MakeEntryKey(1, 5000), 9);
   ASSERT_EQ(map_.blockCount(), 2u);
-  ASSERT_TRUE(map_.insert(makeEntryKey(1, 50), 77));
+  ASSERT_TRUE(map_.insert(MakeEntryKey(1, 50), 77));
   EXPECT_EQ(map_.blockCount(), 2u);
-  EXPECT_EQ(map_.block(0).slots[map_.block(0).first].key, makeEntryKey(1, 50));
-  EXPECT_EQ(map_.block(1).slots[map_.block(1).first].key, makeEntryKey(1, 100 + 1023));
+  EXPECT_EQ(map_.block(0).slots[map_.block(0).first].key, MakeEntryKey(1, 50));
+  EXPECT_EQ(map_.block(1).slots[map_.block(1).first].key, MakeEntryKey(1, 100 + 1023));
   EXPECT_EQ(map_.block(1).end - map_.block(1).first, 2u);
 }
 
 TEST_F(DirMapTest, ErasedKeyKeepsItsPairAndIsReused) {
-  map_.append(rootKey(0), 1);
-  map_.append(makeEntryKey(0, 40), 2);
-  EXPECT_EQ(map_.erase(makeEntryKey(0, 40)), 2u);
-  const DirMapPair* pair = map_.find(makeEntryKey(0, 40));
+  map_.append(RootKey(0), 1);
+  map_.append(MakeEntryKey(0, 40), 2);
+  EXPECT_EQ(map_.erase(MakeEntryKey(0, 40)), 2u);
+  const DirMapPair* pair = map_.find(MakeEntryKey(0, 40));
   ASSERT_NE(pair, nullptr);
   EXPECT_EQ(pair->dir, kNoRecord);
-  ASSERT_TRUE(map_.insert(makeEntryKey(0, 40), 3));
-  EXPECT_EQ(map_.find(makeEntryKey(0, 40)), pair);
+  ASSERT_TRUE(map_.insert(MakeEntryKey(0, 40), 3));
+  EXPECT_EQ(map_.find(MakeEntryKey(0, 40)), pair);
   EXPECT_EQ(pair->dir, 3u);
 }
 
 TEST_F(DirMapTest, KeysOfLateDrivesSortAfterEarlyOnes) {
-  map_.insert(rootKey(25), 25);  // Z: top bit set
-  map_.insert(rootKey(16), 16);  // Q
-  map_.insert(rootKey(2), 2);
+  map_.insert(RootKey(25), 25);  // Z: top bit set
+  map_.insert(RootKey(16), 16);  // Q
+  map_.insert(RootKey(2), 2);
   const auto& b = map_.block(0);
-  EXPECT_EQ(b.slots[b.first].key, rootKey(2));
-  EXPECT_EQ(b.slots[b.end - 1].key, rootKey(25));
-  EXPECT_EQ(map_.find(rootKey(25))->dir, 25u);
+  EXPECT_EQ(b.slots[b.first].key, RootKey(2));
+  EXPECT_EQ(b.slots[b.end - 1].key, RootKey(25));
+  EXPECT_EQ(map_.find(RootKey(25))->dir, 25u);
 }
 
 TEST_F(DirMapTest, ModelOfInsertEraseFind) {
@@ -77,7 +77,7 @@ TEST_F(DirMapTest, ModelOfInsertEraseFind) {
   std::map<EntryKey, RecordRef> reference;  // kNoRecord for an erased key
   for (int step = 0; step < 60000; ++step) {
     const EntryKey key =
-        makeEntryKey(static_cast<uint32_t>(random() % 26), static_cast<uint32_t>(random() % 3000));
+        MakeEntryKey(static_cast<uint32_t>(random() % 26), static_cast<uint32_t>(random() % 3000));
     switch (random() % 3) {
       case 0: {
         const RecordRef value = static_cast<RecordRef>(step);

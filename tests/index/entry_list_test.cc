@@ -20,7 +20,7 @@ class EntryListTest : public ::testing::Test {
   Index& index() { return t_.index(); }
 
   RecordRef addFile(uint32_t record, const std::string& name) {
-    const RecordRef ref = t_.makeFile(record, rootKey(2), name);
+    const RecordRef ref = t_.makeFile(record, RootKey(2), name);
     EXPECT_TRUE(index().files.insertSorted(ref, index().fileOrder()));
     return ref;
   }
@@ -68,7 +68,7 @@ TEST_F(EntryListTest, RemovalFindsTheRecordWordAmongEqualNames) {
 TEST_F(EntryListTest, NamesakesAreFoundByABinarySearch) {
   std::vector<RecordRef> refs;
   for (uint32_t r = 0; r < 20000; ++r)
-    refs.push_back(t_.makeFile(100 + (r * 7919) % 20000, rootKey(2), "index.js"));
+    refs.push_back(t_.makeFile(100 + (r * 7919) % 20000, RootKey(2), "index.js"));
   std::sort(refs.begin(), refs.end(),
             [&](RecordRef x, RecordRef y) { return index().fileOrder()(x, y) < 0; });
   for (RecordRef ref : refs)
@@ -91,18 +91,18 @@ TEST_F(EntryListTest, NamesakesAreFoundByABinarySearch) {
 }
 
 TEST_F(EntryListTest, DirectoriesByNameAndKey) {
-  const RecordRef a = t_.makeDir(makeEntryKey(2, 40), rootKey(2), "Docs");
-  const RecordRef b = t_.makeDir(makeEntryKey(3, 40), rootKey(3), "docs");
+  const RecordRef a = t_.makeDir(MakeEntryKey(2, 40), RootKey(2), "Docs");
+  const RecordRef b = t_.makeDir(MakeEntryKey(3, 40), RootKey(3), "docs");
   index().dirs.insertSorted(a, index().dirOrder());
   index().dirs.insertSorted(b, index().dirOrder());
-  const auto probe = t_.dirProbe(makeEntryKey(3, 40), "DOCS");
+  const auto probe = t_.dirProbe(MakeEntryKey(3, 40), "DOCS");
   EXPECT_TRUE(index().dirs.removeMatching(probe.data(), index().dirOrder()));
   EXPECT_EQ(t_.dirsInOrder(), std::vector<RecordRef>{a});
 }
 
 TEST_F(EntryListTest, RetainIfDropsAndCounts) {
   for (uint32_t r = 0; r < 10000; ++r)
-    index().files.append(t_.makeFile(r, rootKey(2), "f" + std::to_string(r)));
+    index().files.append(t_.makeFile(r, RootKey(2), "f" + std::to_string(r)));
   index().files.retainIf([&](RecordRef ref) { return index().file(ref).recordNumber() % 3 == 0; });
   EXPECT_EQ(index().files.itemCount(), 3334u);
   for (RecordRef ref : t_.filesInOrder())

@@ -87,7 +87,7 @@ TEST_F(ExtensionTableTest, The513thExtensionGrowsTheTableAndKeepsIndexes) {
   table_.seedBuiltins();
   std::vector<std::u16string> texts;
   for (int i = 0; i < 509; ++i)
-    texts.push_back(utf8ToUtf16("e" + std::to_string(i * 7919 % 10007)));
+    texts.push_back(Utf8ToUtf16("e" + std::to_string(i * 7919 % 10007)));
   for (size_t i = 0; i < texts.size(); ++i)
     ASSERT_EQ(intern(texts[i]), static_cast<int32_t>(4 + i));
   EXPECT_EQ(table_.count(), 513u);
@@ -150,7 +150,7 @@ TEST_F(ExtensionTableTest, ReadersAreSafeWhileTheTableGrows) {
     }
   });
   for (int i = 0; i < 3000; ++i)
-    intern(utf8ToUtf16("x" + std::to_string(i)));
+    intern(Utf8ToUtf16("x" + std::to_string(i)));
   done = true;
   reader.join();
   EXPECT_EQ(table_.count(), 3004u);

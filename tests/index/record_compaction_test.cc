@@ -14,7 +14,7 @@ namespace vessiko {
 namespace {
 
 // A linked index of random folders and files, sorted the way the enumeration leaves it.
-void buildTree(testing::TestIndex& t, int dirs, int files) {
+void BuildTree(testing::TestIndex& t, int dirs, int files) {
   Index& index = t.index();
   index.extensions.seedBuiltins();
   std::mt19937 random(3);
@@ -22,13 +22,13 @@ void buildTree(testing::TestIndex& t, int dirs, int files) {
   DirEntry::initRoot(index.dirArena.at(root), 2);
   std::vector<RecordRef> all = {root};
   index.dirs.append(root);
-  index.dirMap.append(rootKey(2), root);
+  index.dirMap.append(RootKey(2), root);
   for (int i = 0; i < dirs; ++i) {
     const RecordRef parent = all[random() % all.size()];
     const RecordRef dir =
-        t.makeDir(makeEntryKey(2, 16 + i), parent, "d" + std::to_string(random() % 100));
+        t.makeDir(MakeEntryKey(2, 16 + i), parent, "d" + std::to_string(random() % 100));
     index.dirs.append(dir);
-    index.dirMap.append(makeEntryKey(2, 16 + i), dir);
+    index.dirMap.append(MakeEntryKey(2, 16 + i), dir);
     all.push_back(dir);
   }
   for (int i = 0; i < files; ++i) {
@@ -44,7 +44,7 @@ void buildTree(testing::TestIndex& t, int dirs, int files) {
   index.files.copyFrom(scratch.data());
 }
 
-std::vector<std::string> describe(testing::TestIndex& t) {
+std::vector<std::string> Describe(testing::TestIndex& t) {
   std::vector<std::string> out;
   for (RecordRef d : t.dirsInOrder())
     out.push_back(t.pathOf(d));
@@ -58,10 +58,10 @@ std::vector<std::string> describe(testing::TestIndex& t) {
 
 TEST(RecordCompaction, SameIndexWithRecordsInListOrder) {
   testing::TestIndex t;
-  buildTree(t, 3000, 20000);
-  const std::vector<std::string> before = describe(t);
-  ASSERT_TRUE(compactRecords(t.index()));
-  EXPECT_EQ(describe(t), before);
+  BuildTree(t, 3000, 20000);
+  const std::vector<std::string> before = Describe(t);
+  ASSERT_TRUE(CompactRecords(t.index()));
+  EXPECT_EQ(Describe(t), before);
   for (const auto& refs : {t.dirsInOrder(), t.filesInOrder()}) {
     for (size_t i = 1; i < refs.size(); ++i)
       ASSERT_LT(refs[i - 1], refs[i]);
@@ -75,16 +75,16 @@ TEST(RecordCompaction, SameIndexWithRecordsInListOrder) {
 TEST(RecordCompaction, OutOfMemoryLeavesTheIndexAsItWas) {
   FailingHeap system;
   testing::TestIndex t(&system);
-  buildTree(t, 300, 3000);
-  const std::vector<std::string> before = describe(t);
+  BuildTree(t, 300, 3000);
+  const std::vector<std::string> before = Describe(t);
   for (int budget : {0, 1, 5, 12}) {
     system.failAfter(budget);
-    EXPECT_FALSE(compactRecords(t.index()));
-    EXPECT_EQ(describe(t), before);
+    EXPECT_FALSE(CompactRecords(t.index()));
+    EXPECT_EQ(Describe(t), before);
   }
   system.allowAll();
-  EXPECT_TRUE(compactRecords(t.index()));
-  EXPECT_EQ(describe(t), before);
+  EXPECT_TRUE(CompactRecords(t.index()));
+  EXPECT_EQ(Describe(t), before);
 }
 
 }  // namespace

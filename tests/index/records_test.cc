@@ -29,16 +29,16 @@ TEST(DirEntryLayout, ChineseNameSetsTheFlagInTheLengthField) {
   const uint32_t length = encodePackedName(packed, name.data(), 2);
   ASSERT_EQ(length, 6u);
   std::vector<uint8_t> bytes(DirEntry::sizeFor(length));
-  DirEntry::build(bytes.data(), makeEntryKey(3, 1234), makeEntryKey(3, 5), packed, length, true);
+  DirEntry::build(bytes.data(), MakeEntryKey(3, 1234), MakeEntryKey(3, 5), packed, length, true);
   EXPECT_EQ(bytes.size(), 16u);
-  EXPECT_EQ(loadU16(&bytes[8]), 0x8006);
+  EXPECT_EQ(LoadU16(&bytes[8]), 0x8006);
   const DirEntry dir(bytes.data());
   EXPECT_TRUE(dir.hasNonAscii());
-  EXPECT_EQ(dir.key(), makeEntryKey(3, 1234));
-  EXPECT_EQ(dir.parentLink(), makeEntryKey(3, 5));
+  EXPECT_EQ(dir.key(), MakeEntryKey(3, 1234));
+  EXPECT_EQ(dir.parentLink(), MakeEntryKey(3, 5));
 }
 
-std::vector<uint8_t> buildFile(const std::string& base, int32_t extension, uint32_t record = 77) {
+std::vector<uint8_t> BuildFile(const std::string& base, int32_t extension, uint32_t record = 77) {
   FileEntryParts parts;
   parts.recordNumber = record;
   parts.parentLink = 0x12345678;
@@ -51,7 +51,7 @@ std::vector<uint8_t> buildFile(const std::string& base, int32_t extension, uint3
 }
 
 TEST(FileEntryLayout, SmallExtensionIndexTakesOneByte) {
-  auto bytes = buildFile("a", 12);
+  auto bytes = BuildFile("a", 12);
   ASSERT_EQ(bytes.size(), 11u);  // 4 + 4 + 1 + 1 + 1
   const FileEntry file(bytes.data());
   EXPECT_EQ(file.widthCode(), 1u);
@@ -63,7 +63,7 @@ TEST(FileEntryLayout, SmallExtensionIndexTakesOneByte) {
 }
 
 TEST(FileEntryLayout, BuiltinExtensionCarriesAnUnfetchedIconSlot) {
-  auto bytes = buildFile("x", 1);
+  auto bytes = BuildFile("x", 1);
   ASSERT_EQ(bytes.size(), 15u);
   EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()),
             (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
@@ -77,12 +77,12 @@ TEST(FileEntryLayout, BuiltinExtensionCarriesAnUnfetchedIconSlot) {
 
 TEST(FileEntryLayout, LongLengthFormStartsAt256PackedBytes) {
   const std::string short255(255, 'n');
-  auto shortBytes = buildFile(short255, -1);
+  auto shortBytes = BuildFile(short255, -1);
   EXPECT_EQ(shortBytes.size(), 255u + 9);
   EXPECT_FALSE(FileEntry(shortBytes.data()).isLongForm());
 
   const std::string long256(256, 'n');
-  auto longBytes = buildFile(long256, 5);
+  auto longBytes = BuildFile(long256, 5);
   EXPECT_EQ(longBytes.size(), 256u + 9 + 1 + 1);
   const FileEntry file(longBytes.data());
   EXPECT_TRUE(file.isLongForm());
@@ -94,17 +94,17 @@ TEST(FileEntryLayout, LongLengthFormStartsAt256PackedBytes) {
 }
 
 TEST(FileEntryLayout, ExtensionIndexWidths) {
-  auto none = buildFile("Makefile", -1);
+  auto none = BuildFile("Makefile", -1);
   EXPECT_EQ(FileEntry(none.data()).widthCode(), 0u);
   EXPECT_EQ(FileEntry(none.data()).extensionIndex(), -1);
   EXPECT_FALSE(FileEntry(none.data()).hasIconSlot());
 
-  auto wide16 = buildFile("a", 256);
+  auto wide16 = BuildFile("a", 256);
   EXPECT_EQ(FileEntry(wide16.data()).widthCode(), 2u);
   EXPECT_EQ(FileEntry(wide16.data()).extensionIndex(), 256);
   EXPECT_EQ(wide16.size(), 4u + 4 + 1 + 1 + 2);
 
-  auto wide32 = buildFile("a", 65536);
+  auto wide32 = BuildFile("a", 65536);
   EXPECT_EQ(FileEntry(wide32.data()).widthCode(), 3u);
   EXPECT_EQ(FileEntry(wide32.data()).extensionIndex(), 65536);
   EXPECT_EQ(wide32.size(), 4u + 4 + 1 + 1 + 4);
@@ -140,7 +140,7 @@ TEST(FileNameSplit, DotsAndSpaces) {
       {u"..", u".", true, u""},
   };
   for (const auto& c : cases) {
-    const NameSplit split = splitFileName(c.name.data(), static_cast<uint32_t>(c.name.size()));
+    const NameSplit split = SplitFileName(c.name.data(), static_cast<uint32_t>(c.name.size()));
     EXPECT_EQ(c.name.substr(0, split.baseLength), c.base);
     EXPECT_EQ(split.hasExtension, c.hasExtension);
     if (c.hasExtension) {

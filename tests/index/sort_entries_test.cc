@@ -14,7 +14,7 @@ namespace vessiko {
 namespace {
 
 // Random names drawn from ASCII (both cases), CJK, other scripts and frequent duplicates.
-std::string randomName(std::mt19937& random) {
+std::string RandomName(std::mt19937& random) {
   static const char* const pieces[] = {"a", "B", "c",  "Z",  "0",      "9",     "_",
                                        " ", ".", "中", "国", "人",     "文",    "档",
                                        "Ω", "é", "ж",  "한", "report", "Report"};
@@ -27,7 +27,7 @@ std::string randomName(std::mt19937& random) {
 
 // Sorted like a stable reference sort, up to the order inside runs of equal records.
 template <class Order>
-void expectSortedLikeReference(std::vector<RecordRef> refs, const Order& order) {
+void ExpectSortedLikeReference(std::vector<RecordRef> refs, const Order& order) {
   const auto less = [&](RecordRef x, RecordRef y) { return order(x, y) < 0; };
   std::vector<RecordRef> sorted = refs;
   sortEntryPointers(sorted.data(), sorted.size(), order);
@@ -55,13 +55,13 @@ TEST(SortEntryPointers, AgreesWithAReferenceSortOnRandomNames) {
     std::vector<RecordRef> files;
     std::vector<RecordRef> dirs;
     for (int i = 0; i < n; ++i) {
-      std::string name = randomName(random);
+      std::string name = RandomName(random);
       if (random() % 3 == 0) name += random() % 2 ? ".TXT" : ".doc";
-      files.push_back(t.makeFile(static_cast<uint32_t>(i), rootKey(2), name));
-      dirs.push_back(t.makeDir(makeEntryKey(2, 16 + i), rootKey(2), randomName(random)));
+      files.push_back(t.makeFile(static_cast<uint32_t>(i), RootKey(2), name));
+      dirs.push_back(t.makeDir(MakeEntryKey(2, 16 + i), RootKey(2), RandomName(random)));
     }
-    expectSortedLikeReference(files, index.fileOrder());
-    expectSortedLikeReference(dirs, index.dirOrder());
+    ExpectSortedLikeReference(files, index.fileOrder());
+    ExpectSortedLikeReference(dirs, index.dirOrder());
   }
 }
 

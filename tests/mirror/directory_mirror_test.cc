@@ -21,17 +21,17 @@
 namespace vessiko {
 namespace {
 
-using simtest::call;
-using simtest::usnRecords;
+using simtest::Call;
+using simtest::UsnRecords;
 
-std::string bytesOf(const std::u16string& name) {
+std::string BytesOf(const std::u16string& name) {
   std::string out;
-  appendFileNameBytes(name, &out);
+  AppendFileNameBytes(name, &out);
   return out;
 }
 
 // Every entry of the volume from record 16 up, as the tree's walk lists them.
-std::vector<std::string> volumePaths(SimVolume& volume) {
+std::vector<std::string> VolumePaths(SimVolume& volume) {
   const std::unique_ptr<Volume> handle = volume.open();
   struct Entry {
     uint64_t parent;
@@ -42,13 +42,13 @@ std::vector<std::string> volumePaths(SimVolume& volume) {
   uint64_t start = 0;
   for (;;) {
     const simtest::Reply reply =
-        call(*handle, ntfs::kEnumUsnData, simtest::enumInput(start, 0, INT64_MAX), 65536);
+        Call(*handle, ntfs::kEnumUsnData, simtest::EnumInput(start, 0, INT64_MAX), 65536);
     if (!reply.ok) break;
-    for (const simtest::UsnRecord& r : usnRecords(reply.bytes)) {
-      entries[simtest::recordNumber(r.file)] = {simtest::recordNumber(r.parent), bytesOf(r.name),
+    for (const simtest::UsnRecord& r : UsnRecords(reply.bytes)) {
+      entries[simtest::RecordNumber(r.file)] = {simtest::RecordNumber(r.parent), BytesOf(r.name),
                                                 (r.attributes & ntfs::kAttributeDirectory) != 0};
     }
-    start = simtest::get64(reply.bytes.data());
+    start = simtest::Get64(reply.bytes.data());
   }
   std::vector<std::string> paths;
   for (const auto& [n, e] : entries) {
@@ -64,19 +64,19 @@ std::vector<std::string> volumePaths(SimVolume& volume) {
 }
 
 // The journal's closing records from `from` on, as "reasons name" with the reasons named.
-std::vector<std::string> journalSince(SimVolume& volume, int64_t from) {
+std::vector<std::string> JournalSince(SimVolume& volume, int64_t from) {
   const std::unique_ptr<Volume> handle = volume.open();
   const SimJournalState journal = volume.journal();
-  const simtest::Reply reply = call(*handle, ntfs::kReadUsnJournal,
-                                    simtest::readInput(from, 0xFFFFFFFF, journal.id), 1 << 20);
+  const simtest::Reply reply = Call(*handle, ntfs::kReadUsnJournal,
+                                    simtest::ReadInput(from, 0xFFFFFFFF, journal.id), 1 << 20);
   std::vector<std::string> out;
-  for (const simtest::UsnRecord& r : usnRecords(reply.bytes)) {
+  for (const simtest::UsnRecord& r : UsnRecords(reply.bytes)) {
     if ((r.reason & ntfs::kReasonClose) == 0) continue;
     std::string what;
     if (r.reason & ntfs::kReasonFileCreate) what += "create ";
     if (r.reason & ntfs::kReasonFileDelete) what += "delete ";
     if (r.reason & ntfs::kReasonRenameNewName) what += "rename ";
-    out.push_back(what + bytesOf(r.name));
+    out.push_back(what + BytesOf(r.name));
   }
   std::sort(out.begin(), out.end());
   return out;
@@ -88,7 +88,7 @@ class DirectoryMirrorTest : public ::testing::Test {
   bool openRun(bool* fit) {
     machine = std::make_unique<SimMachine>();
     mirror = std::make_unique<DirectoryMirror>('C', tree.root(), state.path("mirror_C.state"),
-                                               systemFiles(), systemClock(), messages);
+                                               SystemFiles(), SystemClock(), messages);
     return mirror->open(*machine, fit);
   }
   SimVolume& volume() { return machine->volume('C'); }
@@ -100,7 +100,7 @@ class DirectoryMirrorTest : public ::testing::Test {
   // Waits until the volume lists what the tree holds, as the watcher should make it.
   bool converges() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (volumePaths(volume()) != tree.walk()) {
+    while (VolumePaths(volume()) != tree.walk()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -124,7 +124,7 @@ TEST_F(DirectoryMirrorTest, FirstRunFillsTheVolumeWithoutJournaling) {
   bool fit = true;
   ASSERT_TRUE(openRun(&fit));
   EXPECT_FALSE(fit);
-  EXPECT_EQ(volumePaths(volume()), tree.walk());
+  EXPECT_EQ(VolumePaths(volume()), tree.walk());
   const SimJournalState journal = volume().journal();
   EXPECT_EQ(journal.firstUsn, journal.nextUsn);
 }
@@ -173,9 +173,9 @@ TEST_F(DirectoryMirrorTest, ChangesWhileClosedAreJournaledOnceAsRenamesCreations
   EXPECT_TRUE(fit);
   EXPECT_EQ(volume().journal().id, journalId);
   EXPECT_EQ(volume().journal().firstUsn, savedUsn);
-  EXPECT_EQ(volumePaths(volume()), tree.walk());
+  EXPECT_EQ(VolumePaths(volume()), tree.walk());
   // Each change once, and nothing for the children that moved with their folder.
-  EXPECT_EQ(journalSince(volume(), savedUsn),
+  EXPECT_EQ(JournalSince(volume(), savedUsn),
             (std::vector<std::string>{"create fresh", "create new.txt", "create shape",
                                       "delete deleted.txt", "delete gone", "delete inside",
                                       "delete shape", "delete target", "rename a", "rename b",
@@ -197,11 +197,11 @@ TEST_F(DirectoryMirrorTest, AStateOfAnotherTreeIsNotUsed) {
   other.writeFile("two");
   machine = std::make_unique<SimMachine>();
   mirror = std::make_unique<DirectoryMirror>('C', other.root(), state.path("mirror_C.state"),
-                                             systemFiles(), systemClock(), messages);
+                                             SystemFiles(), SystemClock(), messages);
   ASSERT_TRUE(mirror->open(*machine, &fit));
   EXPECT_FALSE(fit);
   EXPECT_NE(volume().journal().id, journalId);
-  EXPECT_EQ(volumePaths(volume()), other.walk());
+  EXPECT_EQ(VolumePaths(volume()), other.walk());
 }
 
 TEST_F(DirectoryMirrorTest, TheWatcherJournalsChangesWhileRunning) {
@@ -261,18 +261,18 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
       if (mirror->pathOf(r, &path) && path == tree.path(name)) n = r;
     }
     std::vector<uint8_t> in(8);
-    simtest::put64(in.data(), n);
-    const simtest::Reply reply = call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
-    return simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+    simtest::Put64(in.data(), n);
+    const simtest::Reply reply = Call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+    return simtest::ParseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
   };
   const simtest::FileRecord data = record("data.bin");
   ASSERT_FALSE(data.all(ntfs::attribute::kTypeFileName).empty());
   const std::vector<uint8_t>& value = data.all(ntfs::attribute::kTypeFileName)[0]->value;
   const uint64_t second = 10000000;
   const uint64_t epoch = 116444736000000000ULL;
-  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kDataSize]), 5000u);
-  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kRecordChange]), epoch + 1600000000 * second);
-  EXPECT_EQ(simtest::get64(&value[ntfs::file_name::kLastAccess]), epoch + 1700000000 * second);
+  EXPECT_EQ(simtest::Get64(&value[ntfs::file_name::kDataSize]), 5000u);
+  EXPECT_EQ(simtest::Get64(&value[ntfs::file_name::kRecordChange]), epoch + 1600000000 * second);
+  EXPECT_EQ(simtest::Get64(&value[ntfs::file_name::kLastAccess]), epoch + 1700000000 * second);
   tree.remove("doomed");
   EXPECT_EQ(record("doomed").flags & 1, 0) << "a file that has gone is no record in use";
 }
@@ -291,13 +291,13 @@ TEST_F(DirectoryMirrorTest, TheVolumeHandsOutRecordsAfterTheMirrorIsGone) {
   closeRun();
   machine.reset();
   std::vector<uint8_t> in(8);
-  simtest::put64(in.data(), n);
-  const simtest::Reply reply = call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+  simtest::Put64(in.data(), n);
+  const simtest::Reply reply = Call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
   ASSERT_TRUE(reply.ok);
   const simtest::FileRecord record =
-      simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+      simtest::ParseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
   ASSERT_FALSE(record.all(ntfs::attribute::kTypeFileName).empty());
-  EXPECT_EQ(simtest::fileName(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"data.bin");
+  EXPECT_EQ(simtest::FileNameOf(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"data.bin");
 }
 
 }  // namespace

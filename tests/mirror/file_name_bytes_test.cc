@@ -8,35 +8,35 @@
 namespace vessiko {
 namespace {
 
-std::u16string decoded(std::string_view bytes) {
+std::u16string Decoded(std::string_view bytes) {
   std::u16string out;
-  decodeFileName(bytes, &out);
+  DecodeFileName(bytes, &out);
   return out;
 }
 
-std::string encoded(std::u16string_view name) {
+std::string Encoded(std::u16string_view name) {
   std::string out;
-  appendFileNameBytes(name, &out);
+  AppendFileNameBytes(name, &out);
   return out;
 }
 
 TEST(FileNameBytes, ValidUtf8BecomesTheSameCharacters) {
-  EXPECT_EQ(decoded("notes.txt"), u"notes.txt");
-  EXPECT_EQ(decoded("报告.doc"), u"报告.doc");
-  EXPECT_EQ(decoded("\xF0\x9F\x98\x80"), std::u16string({0xD83D, 0xDE00}));
-  EXPECT_EQ(encoded(u"报告.doc"), "报告.doc");
-  EXPECT_EQ(encoded(std::u16string({0xD83D, 0xDE00})), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Decoded("notes.txt"), u"notes.txt");
+  EXPECT_EQ(Decoded("报告.doc"), u"报告.doc");
+  EXPECT_EQ(Decoded("\xF0\x9F\x98\x80"), std::u16string({0xD83D, 0xDE00}));
+  EXPECT_EQ(Encoded(u"报告.doc"), "报告.doc");
+  EXPECT_EQ(Encoded(std::u16string({0xD83D, 0xDE00})), "\xF0\x9F\x98\x80");
 }
 
 TEST(FileNameBytes, EachInvalidByteBecomesItsOwnEscapeUnit) {
   // A stray byte, a cut sequence, an overlong form, an encoded surrogate, a value past U+10FFFF.
-  EXPECT_EQ(decoded("a\xFF"), std::u16string({u'a', 0xDCFF}));
-  EXPECT_EQ(decoded("a\xE4\xB8"), std::u16string({u'a', 0xDCE4, 0xDCB8}));
-  EXPECT_EQ(decoded("\xC0\xAF"), std::u16string({0xDCC0, 0xDCAF}));
-  EXPECT_EQ(decoded("\xED\xA0\x80"), std::u16string({0xDCED, 0xDCA0, 0xDC80}));
-  EXPECT_EQ(decoded("\xF4\x90\x80\x80"), std::u16string({0xDCF4, 0xDC90, 0xDC80, 0xDC80}));
+  EXPECT_EQ(Decoded("a\xFF"), std::u16string({u'a', 0xDCFF}));
+  EXPECT_EQ(Decoded("a\xE4\xB8"), std::u16string({u'a', 0xDCE4, 0xDCB8}));
+  EXPECT_EQ(Decoded("\xC0\xAF"), std::u16string({0xDCC0, 0xDCAF}));
+  EXPECT_EQ(Decoded("\xED\xA0\x80"), std::u16string({0xDCED, 0xDCA0, 0xDC80}));
+  EXPECT_EQ(Decoded("\xF4\x90\x80\x80"), std::u16string({0xDCF4, 0xDC90, 0xDC80, 0xDC80}));
   // The valid character after an invalid byte is kept whole.
-  EXPECT_EQ(decoded("\x80报"), std::u16string({0xDC80, u'报'}));
+  EXPECT_EQ(Decoded("\x80报"), std::u16string({0xDC80, u'报'}));
 }
 
 TEST(FileNameBytes, EveryByteStringRoundTrips) {
@@ -49,16 +49,16 @@ TEST(FileNameBytes, EveryByteStringRoundTrips) {
     std::string bytes;
     for (int n = length(random); n > 0; --n)
       bytes.push_back(alphabet[pick(random)]);
-    ASSERT_EQ(encoded(decoded(bytes)), bytes);
+    ASSERT_EQ(Encoded(Decoded(bytes)), bytes);
   }
 }
 
 TEST(FileNameBytes, ShowingANameReplacesEscapedBytes) {
   std::string shown;
-  appendDisplayText(decoded("a\xFF报"), &shown);
+  AppendDisplayText(Decoded("a\xFF报"), &shown);
   EXPECT_EQ(shown, "a\xEF\xBF\xBD报");
   // A lone surrogate that no decoding makes is no byte: it cannot be written back as one.
-  EXPECT_EQ(encoded(std::u16string({u'x', 0xD800})), "x\xEF\xBF\xBD");
+  EXPECT_EQ(Encoded(std::u16string({u'x', 0xD800})), "x\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ constexpr char kPath[] = "/db/mirror_C.state";
 constexpr size_t kFirstEntry = 58 + 5;
 
 // The checksum the file ends with, so that a test can damage the contents and still pass it.
-uint32_t crc32(const uint8_t* data, size_t n) {
+uint32_t Crc32(const uint8_t* data, size_t n) {
   uint32_t c = 0xFFFFFFFFu;
   for (size_t i = 0; i < n; ++i) {
     c ^= data[i];
@@ -49,7 +49,7 @@ class MirrorStateTest : public ::testing::Test {
     std::vector<uint8_t> bytes = saved;
     damage(bytes);
     if (fixChecksum && bytes.size() >= 4) {
-      storeU32(bytes.data() + bytes.size() - 4, crc32(bytes.data(), bytes.size() - 4));
+      StoreU32(bytes.data() + bytes.size() - 4, Crc32(bytes.data(), bytes.size() - 4));
     }
     files.put(kPath, bytes);
     MirrorStateHeader read;
@@ -130,12 +130,12 @@ TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
   const size_t report = bad + 27 + 4;
   EXPECT_TRUE(readsAfter([](std::vector<uint8_t>&) {}, true));
   // A parent not yet defined, and a parent that is a file.
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[report + 4], 99); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[bad + 4], 16); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[report + 4], 99); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[bad + 4], 16); }, true));
   // A record number used twice, one below the first entry's, one past what a key can name.
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[docs], 16); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[hidden], 5); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { storeU32(&b[hidden], 1u << 27); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[docs], 16); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[hidden], 5); }, true));
+  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[hidden], 1u << 27); }, true));
   // An unknown kind; a name with '/', with NUL, or twice in its folder.
   EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 24] = 4; }, true));
   EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 28] = '/'; }, true));
@@ -144,20 +144,20 @@ TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
       [&](std::vector<uint8_t>& b) {
         const std::string same("bad\xFF", 4);
         const auto name = b.begin() + static_cast<long>(report + 27);
-        storeU16(&b[report + 25], 4);
+        StoreU16(&b[report + 25], 4);
         b.erase(name, name + 10);
         b.insert(b.begin() + static_cast<long>(report + 27), same.begin(), same.end());
       },
       true));
   // A name's length reaching past the end of the entries.
   EXPECT_FALSE(
-      readsAfter([&](std::vector<uint8_t>& b) { storeU16(&b[report + 25], 0x0100); }, true));
+      readsAfter([&](std::vector<uint8_t>& b) { StoreU16(&b[report + 25], 0x0100); }, true));
   // More entries announced than present, or bytes after the last one.
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[52], 5); }, true));
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[52], 5); }, true));
   EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { b.insert(b.end() - 4, 0); }, true));
   // Another version: the one before kept a name's length in one byte.
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 1); }, true));
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { storeU32(&b[8], 3); }, true));
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[8], 1); }, true));
+  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[8], 3); }, true));
 }
 
 }  // namespace

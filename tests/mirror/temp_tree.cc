@@ -14,18 +14,18 @@ namespace vessiko::testing {
 
 namespace {
 
-void check(bool ok, const std::string& what) {
+void Check(bool ok, const std::string& what) {
   if (!ok) throw std::runtime_error(what);
 }
 
-void removeAll(const std::string& path) {
+void RemoveAll(const std::string& path) {
   struct stat st {};
   if (lstat(path.c_str(), &st) != 0) return;
   if (S_ISDIR(st.st_mode)) {
     if (DIR* dir = opendir(path.c_str())) {
       while (const dirent* e = readdir(dir)) {
         const std::string name = e->d_name;
-        if (name != "." && name != "..") removeAll(path + "/" + name);
+        if (name != "." && name != "..") RemoveAll(path + "/" + name);
       }
       closedir(dir);
     }
@@ -35,7 +35,7 @@ void removeAll(const std::string& path) {
   }
 }
 
-void walkInto(const std::string& root, const std::string& relative, std::vector<std::string>* out) {
+void WalkInto(const std::string& root, const std::string& relative, std::vector<std::string>* out) {
   DIR* dir = opendir((root + "/" + relative).c_str());
   if (dir == nullptr) return;
   while (const dirent* e = readdir(dir)) {
@@ -45,7 +45,7 @@ void walkInto(const std::string& root, const std::string& relative, std::vector<
     struct stat st {};
     lstat((root + "/" + child).c_str(), &st);
     out->push_back((S_ISDIR(st.st_mode) ? "D " : "F ") + child);
-    if (S_ISDIR(st.st_mode)) walkInto(root, child, out);
+    if (S_ISDIR(st.st_mode)) WalkInto(root, child, out);
   }
   closedir(dir);
 }
@@ -55,52 +55,52 @@ void walkInto(const std::string& root, const std::string& relative, std::vector<
 TempTree::TempTree() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/vessiko-tree-XXXXXX";
-  check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
+  Check(mkdtemp(pattern.data()) != nullptr, "mkdtemp");
   char resolved[PATH_MAX];
-  check(realpath(pattern.c_str(), resolved) != nullptr, "realpath");
+  Check(realpath(pattern.c_str(), resolved) != nullptr, "realpath");
   root_ = resolved;
 }
 
 TempTree::~TempTree() {
-  removeAll(root_);
+  RemoveAll(root_);
 }
 
 void TempTree::makeDirectory(const std::string& relative) const {
-  check(mkdir(path(relative).c_str(), 0755) == 0, "mkdir " + relative);
+  Check(mkdir(path(relative).c_str(), 0755) == 0, "mkdir " + relative);
 }
 
 void TempTree::writeFile(const std::string& relative, uint64_t size) const {
   const int fd = open(path(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  check(fd >= 0, "create " + relative);
+  Check(fd >= 0, "create " + relative);
   if (size > 0) {
-    check(ftruncate(fd, static_cast<off_t>(size - 1)) == 0, "truncate " + relative);
-    check(pwrite(fd, "x", 1, static_cast<off_t>(size - 1)) == 1, "write " + relative);
+    Check(ftruncate(fd, static_cast<off_t>(size - 1)) == 0, "truncate " + relative);
+    Check(pwrite(fd, "x", 1, static_cast<off_t>(size - 1)) == 1, "write " + relative);
   }
   close(fd);
 }
 
 void TempTree::rename(const std::string& from, const std::string& to) const {
-  check(::rename(path(from).c_str(), path(to).c_str()) == 0, "rename " + from);
+  Check(::rename(path(from).c_str(), path(to).c_str()) == 0, "rename " + from);
 }
 
 void TempTree::remove(const std::string& relative) const {
-  removeAll(path(relative));
+  RemoveAll(path(relative));
 }
 
 void TempTree::symlink(const std::string& target, const std::string& relative) const {
-  check(::symlink(target.c_str(), path(relative).c_str()) == 0, "symlink " + relative);
+  Check(::symlink(target.c_str(), path(relative).c_str()) == 0, "symlink " + relative);
 }
 
 void TempTree::setTimes(const std::string& relative, int64_t access, int64_t modification) const {
   const timespec times[2] = {{static_cast<time_t>(access), 0},
                              {static_cast<time_t>(modification), 0}};
-  check(utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0,
+  Check(utimensat(AT_FDCWD, path(relative).c_str(), times, AT_SYMLINK_NOFOLLOW) == 0,
         "utimensat " + relative);
 }
 
 std::vector<std::string> TempTree::walk() const {
   std::vector<std::string> out;
-  walkInto(root_, "", &out);
+  WalkInto(root_, "", &out);
   std::sort(out.begin(), out.end());
   return out;
 }

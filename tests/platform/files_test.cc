@@ -10,7 +10,7 @@
 namespace vessiko {
 namespace {
 
-std::string tempPath(const std::string& name) {
+std::string TempPath(const std::string& name) {
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
 #ifdef _WIN32
   return "vessiko_" + name + std::to_string(stamp);
@@ -19,9 +19,9 @@ std::string tempPath(const std::string& name) {
 #endif
 }
 
-std::vector<uint8_t> readAll(const std::string& path) {
+std::vector<uint8_t> ReadAll(const std::string& path) {
   uint32_t error = 0;
-  auto reader = systemFiles().openForRead(path, &error);
+  auto reader = SystemFiles().openForRead(path, &error);
   if (reader == nullptr) return {};
   uint64_t size = 0;
   EXPECT_TRUE(reader->size(&size, &error));
@@ -33,56 +33,56 @@ std::vector<uint8_t> readAll(const std::string& path) {
 }
 
 TEST(Files, ReplaceWritesEveryPieceInOrder) {
-  const std::string path = tempPath("replace");
+  const std::string path = TempPath("replace");
   const std::vector<uint8_t> a = {1, 2, 3};
   const std::vector<uint8_t> b(10000, 7);
   const std::span<const uint8_t> pieces[] = {a, b};
   uint32_t error = 0;
-  ASSERT_TRUE(systemFiles().replaceWith(path, pieces, &error));
+  ASSERT_TRUE(SystemFiles().replaceWith(path, pieces, &error));
   std::vector<uint8_t> expected = a;
   expected.insert(expected.end(), b.begin(), b.end());
-  EXPECT_EQ(readAll(path), expected);
+  EXPECT_EQ(ReadAll(path), expected);
   // A second replacement takes the place of the first.
   const std::span<const uint8_t> one[] = {a};
-  ASSERT_TRUE(systemFiles().replaceWith(path, one, &error));
-  EXPECT_EQ(readAll(path), a);
-  EXPECT_TRUE(systemFiles().remove(path));
-  EXPECT_FALSE(systemFiles().exists(path));
+  ASSERT_TRUE(SystemFiles().replaceWith(path, one, &error));
+  EXPECT_EQ(ReadAll(path), a);
+  EXPECT_TRUE(SystemFiles().remove(path));
+  EXPECT_FALSE(SystemFiles().exists(path));
 }
 
 TEST(Files, AMoveReplacesItsTargetAndAWholeWriteEmptiesItFirst) {
-  const std::string from = tempPath("from");
-  const std::string to = tempPath("to");
+  const std::string from = TempPath("from");
+  const std::string to = TempPath("to");
   const std::vector<uint8_t> a = {1, 2, 3};
   const std::vector<uint8_t> b(10000, 7);
   const std::span<const uint8_t> small[] = {a};
   const std::span<const uint8_t> large[] = {b};
   uint32_t error = 0;
-  ASSERT_TRUE(systemFiles().writeWhole(to, small, &error));
-  ASSERT_TRUE(systemFiles().writeWhole(from, large, &error));
-  ASSERT_TRUE(systemFiles().moveReplacing(from, to, &error));
-  EXPECT_EQ(readAll(to), b);
-  EXPECT_FALSE(systemFiles().exists(from));
-  ASSERT_TRUE(systemFiles().writeWhole(to, small, &error));
-  EXPECT_EQ(readAll(to), a);
+  ASSERT_TRUE(SystemFiles().writeWhole(to, small, &error));
+  ASSERT_TRUE(SystemFiles().writeWhole(from, large, &error));
+  ASSERT_TRUE(SystemFiles().moveReplacing(from, to, &error));
+  EXPECT_EQ(ReadAll(to), b);
+  EXPECT_FALSE(SystemFiles().exists(from));
+  ASSERT_TRUE(SystemFiles().writeWhole(to, small, &error));
+  EXPECT_EQ(ReadAll(to), a);
   // Nothing to move: the target stays.
-  EXPECT_FALSE(systemFiles().moveReplacing(from, to, &error));
+  EXPECT_FALSE(SystemFiles().moveReplacing(from, to, &error));
   EXPECT_NE(error, 0u);
-  EXPECT_EQ(readAll(to), a);
-  EXPECT_TRUE(systemFiles().remove(to));
+  EXPECT_EQ(ReadAll(to), a);
+  EXPECT_TRUE(SystemFiles().remove(to));
 }
 
 TEST(Files, FailuresCarryTheSystemCode) {
   uint32_t error = 0;
-  EXPECT_EQ(systemFiles().openForRead(tempPath("missing"), &error), nullptr);
+  EXPECT_EQ(SystemFiles().openForRead(TempPath("missing"), &error), nullptr);
   EXPECT_NE(error, 0u);
   error = 0;
   const std::vector<uint8_t> a = {1};
   const std::span<const uint8_t> pieces[] = {a};
-  EXPECT_FALSE(systemFiles().replaceWith(tempPath("no/such/folder/") + "x", pieces, &error));
+  EXPECT_FALSE(SystemFiles().replaceWith(TempPath("no/such/folder/") + "x", pieces, &error));
   EXPECT_NE(error, 0u);
   error = 0;
-  EXPECT_FALSE(systemFiles().writeWhole(tempPath("no/such/folder/") + "x", pieces, &error));
+  EXPECT_FALSE(SystemFiles().writeWhole(TempPath("no/such/folder/") + "x", pieces, &error));
   EXPECT_NE(error, 0u);
 }
 

@@ -7,7 +7,7 @@
 namespace vessiko {
 namespace {
 
-using simtest::call;
+using simtest::Call;
 
 TEST(SimDrives, DriveStringsListEveryRootInLetterOrderWithTheFinalNul) {
   SimMachine machine;
@@ -118,8 +118,8 @@ TEST(SimDrives, OpenedNtfsVolumeAnswersAndOthersKnowNoNtfsCode) {
   auto fatVolume = machine.openVolume(u"\\\\.\\E:", &error);
   ASSERT_NE(ntfsVolume, nullptr);
   ASSERT_NE(fatVolume, nullptr);
-  EXPECT_TRUE(call(*ntfsVolume, ntfs::kGetNtfsVolumeData, {}, 96).ok);
-  const auto fat = call(*fatVolume, ntfs::kGetNtfsVolumeData, {}, 96);
+  EXPECT_TRUE(Call(*ntfsVolume, ntfs::kGetNtfsVolumeData, {}, 96).ok);
+  const auto fat = Call(*fatVolume, ntfs::kGetNtfsVolumeData, {}, 96);
   EXPECT_FALSE(fat.ok);
   EXPECT_EQ(fat.error, ntfs::kErrorInvalidFunction);
 }
@@ -132,10 +132,10 @@ TEST(SimDrives, HandleKeepsItsVolumeAfterTheMachineIsGone) {
     uint32_t error = 0;
     handle = machine.openVolume(u"\\\\.\\C:", &error);
   }
-  const auto reply = call(*handle, ntfs::kEnumUsnData, simtest::enumInput(0, 0, INT64_MAX), 4096);
+  const auto reply = Call(*handle, ntfs::kEnumUsnData, simtest::EnumInput(0, 0, INT64_MAX), 4096);
   ASSERT_TRUE(reply.ok);
-  ASSERT_EQ(simtest::usnRecords(reply.bytes).size(), 1u);
-  EXPECT_EQ(simtest::usnRecords(reply.bytes)[0].name, u"kept.txt");
+  ASSERT_EQ(simtest::UsnRecords(reply.bytes).size(), 1u);
+  EXPECT_EQ(simtest::UsnRecords(reply.bytes)[0].name, u"kept.txt");
 }
 
 }  // namespace

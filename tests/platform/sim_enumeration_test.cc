@@ -12,11 +12,11 @@
 namespace vessiko {
 namespace {
 
-using simtest::call;
-using simtest::enumInput;
-using simtest::get32;
-using simtest::get64;
-using simtest::usnRecords;
+using simtest::Call;
+using simtest::EnumInput;
+using simtest::Get32;
+using simtest::Get64;
+using simtest::UsnRecords;
 
 constexpr uint64_t kRootReference = 5 | 5ULL << 48;
 
@@ -27,7 +27,7 @@ class SimEnumerationTest : public ::testing::Test {
 
   simtest::Reply enumerate(uint64_t start, uint32_t outSize = 65536, int64_t low = 0,
                            int64_t high = INT64_MAX) {
-    return call(*volume_, ntfs::kEnumUsnData, enumInput(start, low, high), outSize);
+    return Call(*volume_, ntfs::kEnumUsnData, EnumInput(start, low, high), outSize);
   }
   // Every record from the start, over as many calls as it takes.
   std::vector<simtest::UsnRecord> enumerateAll(uint32_t outSize, int* calls = nullptr) {
@@ -40,9 +40,9 @@ class SimEnumerationTest : public ::testing::Test {
         return all;
       }
       if (calls != nullptr) ++*calls;
-      const auto records = usnRecords(reply.bytes);
+      const auto records = UsnRecords(reply.bytes);
       all.insert(all.end(), records.begin(), records.end());
-      start = get64(reply.bytes.data());
+      start = Get64(reply.bytes.data());
     }
   }
 };
@@ -59,7 +59,7 @@ TEST_F(SimEnumerationTest, RecordsAreLaidOutAsUsnRecordV2) {
                                         .size = 12345});
   const auto reply = enumerate(0);
   ASSERT_TRUE(reply.ok);
-  const auto records = usnRecords(reply.bytes);
+  const auto records = UsnRecords(reply.bytes);
   ASSERT_EQ(records.size(), 2u);
   const auto& d = records[0];
   EXPECT_EQ(d.offset, 8u);
@@ -67,8 +67,8 @@ TEST_F(SimEnumerationTest, RecordsAreLaidOutAsUsnRecordV2) {
   EXPECT_EQ(d.major, 2);
   EXPECT_EQ(d.minor, 0);
   EXPECT_EQ(d.file, dir);
-  EXPECT_EQ(simtest::recordNumber(dir), 16u);
-  EXPECT_EQ(simtest::sequence(dir), 1);
+  EXPECT_EQ(simtest::RecordNumber(dir), 16u);
+  EXPECT_EQ(simtest::Sequence(dir), 1);
   EXPECT_EQ(d.parent, 5u | 5ULL << 48);
   EXPECT_EQ(d.usn, 0);
   EXPECT_EQ(d.timeStamp, 0u);
@@ -102,8 +102,8 @@ TEST_F(SimEnumerationTest, MetafilesAreLeftOutAndTheEndIsEof) {
   model_->createQuietly({.name = u"a"});
   const auto one = enumerate(0);
   ASSERT_TRUE(one.ok);
-  ASSERT_EQ(usnRecords(one.bytes).size(), 1u);
-  const auto after = enumerate(get64(one.bytes.data()));
+  ASSERT_EQ(UsnRecords(one.bytes).size(), 1u);
+  const auto after = enumerate(Get64(one.bytes.data()));
   EXPECT_FALSE(after.ok);
   EXPECT_EQ(after.error, ntfs::kErrorHandleEof);
 }
@@ -116,11 +116,11 @@ TEST_F(SimEnumerationTest, OrderIsRecordNumberOrderWithChosenNumbersAndGaps) {
   const auto all = enumerateAll(65536);
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all[0].name, u"low");
-  EXPECT_EQ(simtest::recordNumber(all[0].file), 16u);
-  EXPECT_EQ(simtest::recordNumber(all[1].file), 17u);
-  EXPECT_EQ(simtest::recordNumber(all[2].file), 40u);
+  EXPECT_EQ(simtest::RecordNumber(all[0].file), 16u);
+  EXPECT_EQ(simtest::RecordNumber(all[1].file), 17u);
+  EXPECT_EQ(simtest::RecordNumber(all[2].file), 40u);
   EXPECT_EQ(all[3].name, u"high");
-  EXPECT_EQ(simtest::recordNumber(all[3].file), (1ULL << 27) + 5);
+  EXPECT_EQ(simtest::RecordNumber(all[3].file), (1ULL << 27) + 5);
   // A number taken cannot be chosen again.
   EXPECT_EQ(model_->createQuietly({.name = u"again", .recordNumber = 40}), 0u);
 }
@@ -134,13 +134,13 @@ TEST_F(SimEnumerationTest, PagingReturnsWholeRecordsAndResumesWhereItStopped) {
   const auto first = enumerate(0, 8 + 3 * 72 + 71);
   ASSERT_TRUE(first.ok);
   EXPECT_EQ(first.bytes.size(), 8u + 3 * 72);
-  EXPECT_EQ(get64(first.bytes.data()), 19u);
+  EXPECT_EQ(Get64(first.bytes.data()), 19u);
   int calls = 0;
   const auto all = enumerateAll(8 + 3 * 72, &calls);
   EXPECT_EQ(calls, 34);
   ASSERT_EQ(all.size(), 100u);
   for (size_t i = 0; i < all.size(); ++i) {
-    EXPECT_EQ(simtest::recordNumber(all[i].file), 16 + i);
+    EXPECT_EQ(simtest::RecordNumber(all[i].file), 16 + i);
   }
   // A buffer that holds no record at all.
   const auto tiny = enumerate(0, 8 + 71);
@@ -159,7 +159,7 @@ TEST_F(SimEnumerationTest, UsnRangeSelectsFilesByTheirLastUsn) {
     std::vector<uint64_t> found;
     const auto reply = enumerate(0, 65536, low, high);
     if (reply.ok) {
-      for (const auto& r : usnRecords(reply.bytes))
+      for (const auto& r : UsnRecords(reply.bytes))
         found.push_back(r.file);
     }
     return found;
@@ -198,11 +198,11 @@ TEST_F(SimEnumerationTest, EveryNameButTheDosTwinGivesARecordAndAFileIsNeverSpli
   // and all three stops before the file, and one short of the three alone fails.
   const auto first = enumerate(0, 8 + 64 + 248 - 1);
   ASSERT_TRUE(first.ok);
-  EXPECT_EQ(usnRecords(first.bytes).size(), 1u);
-  EXPECT_EQ(get64(first.bytes.data()), simtest::recordNumber(file));
-  EXPECT_EQ(enumerate(simtest::recordNumber(file), 8 + 248 - 1).error,
+  EXPECT_EQ(UsnRecords(first.bytes).size(), 1u);
+  EXPECT_EQ(Get64(first.bytes.data()), simtest::RecordNumber(file));
+  EXPECT_EQ(enumerate(simtest::RecordNumber(file), 8 + 248 - 1).error,
             ntfs::kErrorInsufficientBuffer);
-  EXPECT_EQ(usnRecords(enumerate(simtest::recordNumber(file), 8 + 248).bytes).size(), 3u);
+  EXPECT_EQ(UsnRecords(enumerate(simtest::RecordNumber(file), 8 + 248).bytes).size(), 3u);
   // Once the first name is gone the next one comes first.
   ASSERT_TRUE(model_->removeHardLink(file, SimVolume::kRootDirectory, u"Long file name.txt"));
   const auto after = enumerateAll(65536);
@@ -229,18 +229,18 @@ TEST(SimEnumerationControl, FilesPerCallAndTheControlHook) {
   });
   auto names = [](const simtest::Reply& reply) {
     std::vector<std::u16string> found;
-    for (const auto& r : usnRecords(reply.bytes))
+    for (const auto& r : UsnRecords(reply.bytes))
       found.push_back(r.name);
     return found;
   };
-  const auto first = call(volume, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
+  const auto first = Call(volume, ntfs::kEnumUsnData, EnumInput(0, 0, INT64_MAX), 65536);
   EXPECT_EQ(names(first), (std::vector<std::u16string>{u"a", u"b", u"b2"}));
   const auto second =
-      call(volume, ntfs::kEnumUsnData, enumInput(get64(first.bytes.data()), 0, INT64_MAX), 65536);
+      Call(volume, ntfs::kEnumUsnData, EnumInput(Get64(first.bytes.data()), 0, INT64_MAX), 65536);
   EXPECT_EQ(names(second), (std::vector<std::u16string>{u"c", u"late"}));
   EXPECT_EQ(codes, (std::vector<uint32_t>{ntfs::kEnumUsnData, ntfs::kEnumUsnData}));
   faults->clear();
-  call(volume, ntfs::kQueryUsnJournal, {}, 56);
+  Call(volume, ntfs::kQueryUsnJournal, {}, 56);
   EXPECT_EQ(codes.size(), 2u);
 }
 
@@ -249,8 +249,8 @@ TEST_F(SimEnumerationTest, FreedRecordIsReusedWithTheNextSequence) {
   model_->createQuietly({.name = u"b"});
   ASSERT_TRUE(model_->remove(a));
   const uint64_t c = model_->createQuietly({.name = u"c"});
-  EXPECT_EQ(simtest::recordNumber(c), 16u);
-  EXPECT_EQ(simtest::sequence(c), 2);
+  EXPECT_EQ(simtest::RecordNumber(c), 16u);
+  EXPECT_EQ(simtest::Sequence(c), 2);
   EXPECT_EQ(model_->reference(16), c);
   // The old reference names nothing any more.
   EXPECT_FALSE(model_->rename(a, SimVolume::kRootDirectory, u"x"));
@@ -260,7 +260,7 @@ TEST_F(SimEnumerationTest, FreedRecordIsReusedWithTheNextSequence) {
   EXPECT_EQ(all[0].name, u"c");
 }
 
-std::u16string number16(int n) {
+std::u16string Number16(int n) {
   const std::string digits = std::to_string(n);
   return std::u16string(digits.begin(), digits.end());
 }
@@ -271,7 +271,7 @@ TEST(SimNamePool, ChurnKeepsTheNamesBoundedAndRight) {
   const auto model = std::make_shared<SimVolume>(SimVolumeOptions{.journal = false});
   std::map<uint64_t, std::u16string> names;
   for (int i = 0; i < 100; ++i) {
-    const std::u16string name = u"file" + number16(i);
+    const std::u16string name = u"file" + Number16(i);
     names[model->createQuietly({.name = name})] = name;
   }
   size_t written = 0;
@@ -279,7 +279,7 @@ TEST(SimNamePool, ChurnKeepsTheNamesBoundedAndRight) {
     auto it = names.begin();
     std::advance(it, round * 7 % names.size());
     std::u16string name(200, static_cast<char16_t>(u'a' + round % 26));
-    name += number16(round);
+    name += Number16(round);
     if (round % 10 == 0) {
       ASSERT_TRUE(model->remove(it->first));
       names.erase(it);
@@ -297,22 +297,22 @@ TEST(SimNamePool, ChurnKeepsTheNamesBoundedAndRight) {
   std::map<uint64_t, std::u16string> listed;
   uint64_t start = 0;
   for (;;) {
-    const auto reply = call(*volume, ntfs::kEnumUsnData, enumInput(start, 0, INT64_MAX), 65536);
+    const auto reply = Call(*volume, ntfs::kEnumUsnData, EnumInput(start, 0, INT64_MAX), 65536);
     if (!reply.ok) break;
-    for (const simtest::UsnRecord& r : usnRecords(reply.bytes))
+    for (const simtest::UsnRecord& r : UsnRecords(reply.bytes))
       listed[r.file] = r.name;
-    start = get64(reply.bytes.data());
+    start = Get64(reply.bytes.data());
   }
   EXPECT_EQ(listed, names);
   // The metafiles' names, made first, moved with every compaction too.
   std::vector<uint8_t> in(8);
-  simtest::put64(in.data(), 4);
-  const auto reply = call(*volume, ntfs::kGetNtfsFileRecord, in, 4096);
+  simtest::Put64(in.data(), 4);
+  const auto reply = Call(*volume, ntfs::kGetNtfsFileRecord, in, 4096);
   ASSERT_TRUE(reply.ok);
   const simtest::FileRecord record =
-      simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+      simtest::ParseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
   ASSERT_EQ(record.all(ntfs::attribute::kTypeFileName).size(), 1u);
-  EXPECT_EQ(simtest::fileName(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"$AttrDef");
+  EXPECT_EQ(simtest::FileNameOf(*record.all(ntfs::attribute::kTypeFileName)[0]).name, u"$AttrDef");
 }
 
 TEST_F(SimEnumerationTest, ChildrenNeedALiveParentDirectory) {
@@ -326,10 +326,10 @@ TEST_F(SimEnumerationTest, ChildrenNeedALiveParentDirectory) {
 
 TEST_F(SimEnumerationTest, BadInputIsRefused) {
   const std::vector<uint8_t> shortInput(16);
-  const auto reply = call(*volume_, ntfs::kEnumUsnData, shortInput, 4096);
+  const auto reply = Call(*volume_, ntfs::kEnumUsnData, shortInput, 4096);
   EXPECT_FALSE(reply.ok);
   EXPECT_EQ(reply.error, ntfs::kErrorInvalidParameter);
-  const auto unknown = call(*volume_, 0x900FF, {}, 4096);
+  const auto unknown = Call(*volume_, 0x900FF, {}, 4096);
   EXPECT_FALSE(unknown.ok);
   EXPECT_EQ(unknown.error, ntfs::kErrorInvalidFunction);
 }
@@ -343,23 +343,23 @@ TEST_F(SimEnumerationTest, VolumeDataDescribesTheVolume) {
   auto model = std::make_shared<SimVolume>(options);
   for (int i = 0; i < 100; ++i)
     model->createQuietly({.name = u"f"});
-  const auto reply = call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 200);
+  const auto reply = Call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 200);
   ASSERT_TRUE(reply.ok);
   ASSERT_EQ(reply.bytes.size(), 96u);
   const uint8_t* p = reply.bytes.data();
-  EXPECT_EQ(get64(p + 0), 0x1122334455667788u);
-  EXPECT_EQ(get64(p + 8), (1ULL << 28) * 8);  // NumberSectors
-  EXPECT_EQ(get64(p + 16), 1ULL << 28);
-  EXPECT_LT(get64(p + 24), 1ULL << 28);
-  EXPECT_EQ(get32(p + 40), 512u);
-  EXPECT_EQ(get32(p + 44), 4096u);
-  EXPECT_EQ(get32(p + 48), 1024u);
-  EXPECT_EQ(get32(p + 52), 0u);           // a record is smaller than a cluster
-  EXPECT_EQ(get64(p + 56), 116u * 1024);  // records 0 to 115
-  EXPECT_EQ(get64(p + 64), options.mftStartLcn);
-  EXPECT_LE(get64(p + 80), get64(p + 64));
-  EXPECT_GT(get64(p + 88), get64(p + 64));
-  const auto small = call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 95);
+  EXPECT_EQ(Get64(p + 0), 0x1122334455667788u);
+  EXPECT_EQ(Get64(p + 8), (1ULL << 28) * 8);  // NumberSectors
+  EXPECT_EQ(Get64(p + 16), 1ULL << 28);
+  EXPECT_LT(Get64(p + 24), 1ULL << 28);
+  EXPECT_EQ(Get32(p + 40), 512u);
+  EXPECT_EQ(Get32(p + 44), 4096u);
+  EXPECT_EQ(Get32(p + 48), 1024u);
+  EXPECT_EQ(Get32(p + 52), 0u);           // a record is smaller than a cluster
+  EXPECT_EQ(Get64(p + 56), 116u * 1024);  // records 0 to 115
+  EXPECT_EQ(Get64(p + 64), options.mftStartLcn);
+  EXPECT_LE(Get64(p + 80), Get64(p + 64));
+  EXPECT_GT(Get64(p + 88), Get64(p + 64));
+  const auto small = Call(*model->open(), ntfs::kGetNtfsVolumeData, {}, 95);
   EXPECT_FALSE(small.ok);
   EXPECT_EQ(small.error, ntfs::kErrorInsufficientBuffer);
 }
@@ -378,13 +378,13 @@ TEST(SimEnumerationScale, MillionEntryVolumeEnumeratesWholly) {
   uint64_t count = 0;
   uint64_t expected = 16;
   for (;;) {
-    const auto reply = call(*volume, ntfs::kEnumUsnData, enumInput(start, 0, INT64_MAX), 1 << 20);
+    const auto reply = Call(*volume, ntfs::kEnumUsnData, EnumInput(start, 0, INT64_MAX), 1 << 20);
     if (!reply.ok) break;
-    for (const auto& r : usnRecords(reply.bytes)) {
-      ASSERT_EQ(simtest::recordNumber(r.file), expected++);
+    for (const auto& r : UsnRecords(reply.bytes)) {
+      ASSERT_EQ(simtest::RecordNumber(r.file), expected++);
       ++count;
     }
-    start = get64(reply.bytes.data());
+    start = Get64(reply.bytes.data());
   }
   EXPECT_EQ(count, 1000000u);
 }

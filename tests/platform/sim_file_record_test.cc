@@ -12,12 +12,12 @@ namespace vessiko {
 namespace {
 
 using simtest::Attribute;
-using simtest::call;
+using simtest::Call;
 using simtest::DecodedRun;
 using simtest::FileRecord;
-using simtest::get16;
-using simtest::get32;
-using simtest::get64;
+using simtest::Get16;
+using simtest::Get32;
+using simtest::Get64;
 
 constexpr uint32_t kStandardInformation = 0x10;
 constexpr uint32_t kAttributeList = 0x20;
@@ -26,7 +26,7 @@ constexpr uint32_t kData = 0x80;
 constexpr uint32_t kIndexRoot = 0x90;
 constexpr uint64_t kRootReference = 5 | 5ULL << 48;
 
-uint64_t clustersOf(const std::vector<DecodedRun>& runs) {
+uint64_t ClustersOf(const std::vector<DecodedRun>& runs) {
   uint64_t total = 0;
   for (const DecodedRun& r : runs)
     total += r.length;
@@ -44,16 +44,16 @@ class SimFileRecordTest : public ::testing::Test {
   };
   Fetched fetch(uint64_t reference) {
     std::vector<uint8_t> in(8);
-    simtest::put64(in.data(), reference);
+    simtest::Put64(in.data(), reference);
     const uint32_t recordSize = model_->options().recordSize;
-    const auto reply = call(*volume_, ntfs::kGetNtfsFileRecord, in, 12 + recordSize);
+    const auto reply = Call(*volume_, ntfs::kGetNtfsFileRecord, in, 12 + recordSize);
     EXPECT_TRUE(reply.ok);
     Fetched f;
     if (!reply.ok) return f;
     EXPECT_EQ(reply.bytes.size(), 12u + recordSize);
-    f.reference = get64(reply.bytes.data());
-    f.length = get32(reply.bytes.data() + 8);
-    f.record = simtest::parseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
+    f.reference = Get64(reply.bytes.data());
+    f.length = Get32(reply.bytes.data() + 8);
+    f.record = simtest::ParseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
     return f;
   }
   std::vector<uint8_t> readRaw(uint64_t offset, uint32_t size) {
@@ -73,7 +73,7 @@ class SimFileRecordTest : public ::testing::Test {
 };
 
 // What every record in use must hold, whatever its content.
-void expectWellFormed(const FileRecord& r, uint32_t recordSize) {
+void ExpectWellFormed(const FileRecord& r, uint32_t recordSize) {
   EXPECT_TRUE(r.magic);
   EXPECT_EQ(r.usaOffset, 0x30);
   EXPECT_EQ(r.usaCount, recordSize / 512 + 1);
@@ -91,7 +91,7 @@ void expectWellFormed(const FileRecord& r, uint32_t recordSize) {
   }
   // The update sequence array keeps the real last bytes of every stride.
   for (uint16_t i = 1; i < r.usaCount; ++i) {
-    EXPECT_EQ(get16(&r.bytes[0x30 + 2 * i]), get16(&r.bytes[i * 512 - 2]));
+    EXPECT_EQ(Get16(&r.bytes[0x30 + 2 * i]), Get16(&r.bytes[i * 512 - 2]));
   }
 }
 
@@ -107,7 +107,7 @@ TEST_F(SimFileRecordTest, SmallFileHasStandardInformationNameAndResidentData) {
   EXPECT_EQ(f.reference, file);
   EXPECT_EQ(f.length, 1024u);
   const FileRecord& r = f.record;
-  expectWellFormed(r, 1024);
+  ExpectWellFormed(r, 1024);
   EXPECT_EQ(r.firstAttribute, 0x38);
   EXPECT_EQ(r.sequence, 1);
   EXPECT_EQ(r.linkCount, 1);
@@ -120,18 +120,18 @@ TEST_F(SimFileRecordTest, SmallFileHasStandardInformationNameAndResidentData) {
   EXPECT_EQ(si.type, kStandardInformation);
   EXPECT_FALSE(si.nonResident);
   ASSERT_EQ(si.value.size(), 0x48u);
-  EXPECT_EQ(get64(&si.value[0x00]), times.creation);
-  EXPECT_EQ(get64(&si.value[0x08]), times.modification);
-  EXPECT_EQ(get64(&si.value[0x10]), times.recordChange);
-  EXPECT_EQ(get64(&si.value[0x18]), times.lastAccess);
-  EXPECT_EQ(get32(&si.value[0x20]), ntfs::kAttributeArchive | ntfs::kAttributeReadOnly);
-  EXPECT_EQ(static_cast<int64_t>(get64(&si.value[0x40])), model_->lastUsn(file));
+  EXPECT_EQ(Get64(&si.value[0x00]), times.creation);
+  EXPECT_EQ(Get64(&si.value[0x08]), times.modification);
+  EXPECT_EQ(Get64(&si.value[0x10]), times.recordChange);
+  EXPECT_EQ(Get64(&si.value[0x18]), times.lastAccess);
+  EXPECT_EQ(Get32(&si.value[0x20]), ntfs::kAttributeArchive | ntfs::kAttributeReadOnly);
+  EXPECT_EQ(static_cast<int64_t>(Get64(&si.value[0x40])), model_->lastUsn(file));
 
   const Attribute& fn = r.attributes[1];
   EXPECT_EQ(fn.type, kFileName);
   EXPECT_EQ(fn.residentFlags, 1);  // indexed
   ASSERT_EQ(fn.value.size(), 0x42u + 16);
-  const auto name = simtest::fileName(fn);
+  const auto name = simtest::FileNameOf(fn);
   EXPECT_EQ(name.parent, kRootReference);
   EXPECT_EQ(name.creation, times.creation);
   EXPECT_EQ(name.modification, times.modification);
@@ -155,12 +155,12 @@ TEST_F(SimFileRecordTest, DirectoryHasAnEmptyFileNameIndexRootAndNoData) {
   const uint64_t dir = model_->createQuietly(
       {.name = u"Folder", .attributes = ntfs::kAttributeDirectory | ntfs::kAttributeSystem});
   const FileRecord r = fetch(dir).record;
-  expectWellFormed(r, 1024);
+  ExpectWellFormed(r, 1024);
   EXPECT_EQ(r.flags, 0x3);
   ASSERT_EQ(r.attributes.size(), 3u);
   // The directory bit lives in the record flags and in $FILE_NAME's index-present bit only.
-  EXPECT_EQ(get32(&r.attributes[0].value[0x20]), ntfs::kAttributeSystem);
-  const auto name = simtest::fileName(r.attributes[1]);
+  EXPECT_EQ(Get32(&r.attributes[0].value[0x20]), ntfs::kAttributeSystem);
+  const auto name = simtest::FileNameOf(r.attributes[1]);
   EXPECT_EQ(name.flags, ntfs::kAttributeSystem | 0x10000000u);
   EXPECT_EQ(name.dataSize, 0u);
   EXPECT_EQ(name.allocatedSize, 0u);
@@ -170,15 +170,15 @@ TEST_F(SimFileRecordTest, DirectoryHasAnEmptyFileNameIndexRootAndNoData) {
   EXPECT_EQ(root.name, u"$I30");
   ASSERT_EQ(root.value.size(), 0x30u);
   const uint8_t* v = root.value.data();
-  EXPECT_EQ(get32(v + 0), kFileName);
-  EXPECT_EQ(get32(v + 4), 1u);  // collation by file name
-  EXPECT_EQ(get32(v + 8), 4096u);
+  EXPECT_EQ(Get32(v + 0), kFileName);
+  EXPECT_EQ(Get32(v + 4), 1u);  // collation by file name
+  EXPECT_EQ(Get32(v + 8), 4096u);
   EXPECT_EQ(v[12], 1);                 // one 4 KiB cluster per index block
-  EXPECT_EQ(get32(v + 16), 0x10u);     // entries offset
-  EXPECT_EQ(get32(v + 20), 0x20u);     // index length
-  EXPECT_EQ(get32(v + 24), 0x20u);     // allocated
-  EXPECT_EQ(get16(v + 32 + 8), 0x10);  // end entry length
-  EXPECT_EQ(get16(v + 32 + 12), 0x2);  // last entry
+  EXPECT_EQ(Get32(v + 16), 0x10u);     // entries offset
+  EXPECT_EQ(Get32(v + 20), 0x20u);     // index length
+  EXPECT_EQ(Get32(v + 24), 0x20u);     // allocated
+  EXPECT_EQ(Get16(v + 32 + 8), 0x10);  // end entry length
+  EXPECT_EQ(Get16(v + 32 + 12), 0x2);  // last entry
 }
 
 TEST_F(SimFileRecordTest, UpdateSequenceIsAppliedOnTheControlCodeAndNotOnDisk) {
@@ -188,21 +188,21 @@ TEST_F(SimFileRecordTest, UpdateSequenceIsAppliedOnTheControlCodeAndNotOnDisk) {
     longName += static_cast<char16_t>(u'a' + i % 26);
   const uint64_t file = model_->createQuietly({.name = longName});
   const FileRecord r = fetch(file).record;
-  expectWellFormed(r, 1024);
-  const auto name = simtest::fileName(*r.all(kFileName)[0]);
+  ExpectWellFormed(r, 1024);
+  const auto name = simtest::FileNameOf(*r.all(kFileName)[0]);
   EXPECT_EQ(name.name, longName);
   const Attribute& fn = *r.all(kFileName)[0];
-  const size_t nameStart = fn.offset + get16(&r.bytes[fn.offset + 0x14]) + 0x42;
+  const size_t nameStart = fn.offset + Get16(&r.bytes[fn.offset + 0x14]) + 0x42;
   ASSERT_LT(nameStart, 510u);
   ASSERT_GT(nameStart + 400, 512u);
-  const uint16_t updateNumber = get16(&r.bytes[0x30]);
-  EXPECT_NE(get16(&r.bytes[510]), updateNumber);
+  const uint16_t updateNumber = Get16(&r.bytes[0x30]);
+  EXPECT_NE(Get16(&r.bytes[510]), updateNumber);
 
   // Raw, the stride ends carry the update sequence number instead.
   std::vector<uint8_t> raw = readRaw(mftOffset(16), 1024);
-  EXPECT_EQ(get16(&raw[510]), updateNumber);
-  EXPECT_EQ(get16(&raw[1022]), updateNumber);
-  ASSERT_TRUE(simtest::applyFixups(raw));
+  EXPECT_EQ(Get16(&raw[510]), updateNumber);
+  EXPECT_EQ(Get16(&raw[1022]), updateNumber);
+  ASSERT_TRUE(simtest::ApplyFixups(raw));
   EXPECT_EQ(raw, r.bytes);
 }
 
@@ -215,12 +215,12 @@ TEST_F(SimFileRecordTest, LargerRecordsHaveALongerUpdateSequenceArray) {
   const uint64_t file = model_->createQuietly({.name = u"big records", .size = 3000});
   const Fetched f = fetch(file);
   EXPECT_EQ(f.length, 4096u);
-  expectWellFormed(f.record, 4096);
+  ExpectWellFormed(f.record, 4096);
   EXPECT_EQ(f.record.usaCount, 9);
   EXPECT_EQ(f.record.firstAttribute, 0x48);
   EXPECT_FALSE(f.record.all(kData)[0]->nonResident);  // 3000 bytes fit in 4 KiB
   std::vector<uint8_t> raw = readRaw(mftOffset(16), 4096);
-  ASSERT_TRUE(simtest::applyFixups(raw));
+  ASSERT_TRUE(simtest::ApplyFixups(raw));
   EXPECT_EQ(raw, f.record.bytes);
 }
 
@@ -231,13 +231,13 @@ TEST_F(SimFileRecordTest, HardLinksAndDosTwinEachHaveAFileName) {
   ASSERT_TRUE(model_->setDosName(file, u"ALONGN~1.DOC"));
   ASSERT_TRUE(model_->addHardLink(file, dir, u"second.document"));
   const FileRecord r = fetch(file).record;
-  expectWellFormed(r, 1024);
+  ExpectWellFormed(r, 1024);
   EXPECT_EQ(r.linkCount, 2);  // the DOS twin is no link of its own
   const auto names = r.all(kFileName);
   ASSERT_EQ(names.size(), 3u);
-  const auto first = simtest::fileName(*names[0]);
-  const auto dos = simtest::fileName(*names[1]);
-  const auto link = simtest::fileName(*names[2]);
+  const auto first = simtest::FileNameOf(*names[0]);
+  const auto dos = simtest::FileNameOf(*names[1]);
+  const auto link = simtest::FileNameOf(*names[2]);
   EXPECT_EQ(first.name, u"A long name.document");
   EXPECT_EQ(first.nameSpace, 1);
   EXPECT_EQ(dos.name, u"ALONGN~1.DOC");
@@ -250,7 +250,7 @@ TEST_F(SimFileRecordTest, HardLinksAndDosTwinEachHaveAFileName) {
   const FileRecord renamed = fetch(file).record;
   const auto after = renamed.all(kFileName);
   ASSERT_EQ(after.size(), 2u);
-  EXPECT_EQ(simtest::fileName(*after[0]).name, u"renamed");
+  EXPECT_EQ(simtest::FileNameOf(*after[0]).name, u"renamed");
 }
 
 TEST_F(SimFileRecordTest, DataMovesOutOfTheRecordWhenItNoLongerFits) {
@@ -258,7 +258,7 @@ TEST_F(SimFileRecordTest, DataMovesOutOfTheRecordWhenItNoLongerFits) {
   EXPECT_FALSE(fetch(file).record.all(kData)[0]->nonResident);
   ASSERT_TRUE(model_->writeData(file, 100000));
   const FileRecord r = fetch(file).record;
-  expectWellFormed(r, 1024);
+  ExpectWellFormed(r, 1024);
   const Attribute& data = *r.all(kData)[0];
   ASSERT_TRUE(data.nonResident);
   EXPECT_EQ(data.lowestVcn, 0u);
@@ -266,18 +266,18 @@ TEST_F(SimFileRecordTest, DataMovesOutOfTheRecordWhenItNoLongerFits) {
   EXPECT_EQ(data.allocatedSize, 25u * 4096);
   EXPECT_EQ(data.dataSize, 100000u);
   EXPECT_EQ(data.initializedSize, 100000u);
-  const auto runs = simtest::decodeRuns(data.mappingPairs);
+  const auto runs = simtest::DecodeRuns(data.mappingPairs);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].length, 25u);
   EXPECT_NE(runs[0].lcn, 0u);
-  const auto name = simtest::fileName(*r.all(kFileName)[0]);
+  const auto name = simtest::FileNameOf(*r.all(kFileName)[0]);
   EXPECT_EQ(name.allocatedSize, 25u * 4096);
   EXPECT_EQ(name.dataSize, 100000u);
   // What $FILE_NAME says of the sizes can be set apart from the real ones.
   ASSERT_TRUE(model_->setFileNameSizes(file, 0, 0));
   const FileRecord stale = fetch(file).record;
-  EXPECT_EQ(simtest::fileName(*stale.all(kFileName)[0]).dataSize, 0u);
-  EXPECT_EQ(simtest::fileName(*stale.all(kFileName)[0]).allocatedSize, 0u);
+  EXPECT_EQ(simtest::FileNameOf(*stale.all(kFileName)[0]).dataSize, 0u);
+  EXPECT_EQ(simtest::FileNameOf(*stale.all(kFileName)[0]).allocatedSize, 0u);
   EXPECT_EQ(stale.all(kData)[0]->dataSize, 100000u);
   // A file shrunk to nothing keeps non-resident, empty data.
   ASSERT_TRUE(model_->writeData(file, 0));
@@ -285,19 +285,19 @@ TEST_F(SimFileRecordTest, DataMovesOutOfTheRecordWhenItNoLongerFits) {
   const Attribute& empty = *emptied.all(kData)[0];
   EXPECT_TRUE(empty.nonResident);
   EXPECT_EQ(empty.highestVcn, ~0ULL);
-  EXPECT_TRUE(simtest::decodeRuns(empty.mappingPairs).empty());
+  EXPECT_TRUE(simtest::DecodeRuns(empty.mappingPairs).empty());
 }
 
 TEST_F(SimFileRecordTest, FragmentedDataInTheBaseRecordHasRunsThatDoNotTouch) {
   const uint64_t file = model_->createQuietly({.name = u"frag", .size = 40 * 4096 + 1});
   ASSERT_TRUE(model_->fragment(file, {.runs = 6}));
   const FileRecord r = fetch(file).record;
-  expectWellFormed(r, 1024);
+  ExpectWellFormed(r, 1024);
   const Attribute& data = *r.all(kData)[0];
   ASSERT_TRUE(data.nonResident);
-  const auto runs = simtest::decodeRuns(data.mappingPairs);
+  const auto runs = simtest::DecodeRuns(data.mappingPairs);
   ASSERT_EQ(runs.size(), 6u);
-  EXPECT_EQ(clustersOf(runs), 41u);
+  EXPECT_EQ(ClustersOf(runs), 41u);
   EXPECT_EQ(data.highestVcn, 40u);
   for (size_t i = 1; i < runs.size(); ++i)
     EXPECT_GT(runs[i].lcn, runs[i - 1].lcn + runs[i - 1].length);
@@ -326,14 +326,14 @@ TEST_F(SimFileRecordTest, ResidentAttributeListPointsAtExtensionRecordsHoldingTh
   const std::vector<uint64_t> extensions = model_->extensionRecords(file);
   ASSERT_EQ(extensions.size(), 3u);
   const FileRecord base = fetch(file).record;
-  expectWellFormed(base, 1024);
+  ExpectWellFormed(base, 1024);
   EXPECT_TRUE(base.all(kData).empty());
   ASSERT_EQ(base.all(kFileName).size(), 1u);
   const auto lists = base.all(kAttributeList);
   ASSERT_EQ(lists.size(), 1u);
   ASSERT_FALSE(lists[0]->nonResident);
   EXPECT_EQ(base.attributes[1].type, kAttributeList);
-  const auto entries = simtest::attributeList(lists[0]->value.data(), lists[0]->value.size());
+  const auto entries = simtest::AttributeList(lists[0]->value.data(), lists[0]->value.size());
   ASSERT_EQ(entries.size(), 5u);
   EXPECT_EQ(entries[0].type, kStandardInformation);
   EXPECT_EQ(entries[0].segment, file);
@@ -346,10 +346,10 @@ TEST_F(SimFileRecordTest, ResidentAttributeListPointsAtExtensionRecordsHoldingTh
     const simtest::ListEntry& e = entries[2 + j];
     EXPECT_EQ(e.type, kData);
     EXPECT_EQ(e.length % 8, 0);
-    EXPECT_EQ(simtest::recordNumber(e.segment), extensions[j]);
+    EXPECT_EQ(simtest::RecordNumber(e.segment), extensions[j]);
     const Fetched ext = fetch(e.segment);
     EXPECT_EQ(ext.reference, e.segment);
-    expectWellFormed(ext.record, 1024);
+    ExpectWellFormed(ext.record, 1024);
     EXPECT_EQ(ext.record.baseReference, file);
     EXPECT_EQ(ext.record.flags, 0x1);
     ASSERT_FALSE(ext.record.attributes.empty());
@@ -357,23 +357,23 @@ TEST_F(SimFileRecordTest, ResidentAttributeListPointsAtExtensionRecordsHoldingTh
     EXPECT_EQ(data.type, kData);
     EXPECT_EQ(data.instance, e.instance);
     EXPECT_EQ(data.lowestVcn, e.lowestVcn);
-    EXPECT_EQ(data.lowestVcn, clustersOf(allRuns));
-    const auto runs = simtest::decodeRuns(data.mappingPairs);
-    EXPECT_EQ(data.highestVcn, data.lowestVcn + clustersOf(runs) - 1);
+    EXPECT_EQ(data.lowestVcn, ClustersOf(allRuns));
+    const auto runs = simtest::DecodeRuns(data.mappingPairs);
+    EXPECT_EQ(data.highestVcn, data.lowestVcn + ClustersOf(runs) - 1);
     // Only the first extent tells the sizes.
     EXPECT_EQ(data.dataSize, j == 0 ? 300u * 4096 : 0u);
     EXPECT_EQ(data.allocatedSize, j == 0 ? 300u * 4096 : 0u);
     allRuns.insert(allRuns.end(), runs.begin(), runs.end());
   }
   EXPECT_EQ(allRuns.size(), 90u);
-  EXPECT_EQ(clustersOf(allRuns), 300u);
+  EXPECT_EQ(ClustersOf(allRuns), 300u);
   // Extension records are not files: enumeration leaves them out.
-  const auto reply = call(*volume_, ntfs::kEnumUsnData, simtest::enumInput(0, 0, INT64_MAX), 4096);
+  const auto reply = Call(*volume_, ntfs::kEnumUsnData, simtest::EnumInput(0, 0, INT64_MAX), 4096);
   ASSERT_TRUE(reply.ok);
-  ASSERT_EQ(simtest::usnRecords(reply.bytes).size(), 1u);
+  ASSERT_EQ(simtest::UsnRecords(reply.bytes).size(), 1u);
   // Deleting the file frees its extension records too.
   ASSERT_TRUE(model_->remove(file));
-  EXPECT_EQ(simtest::recordNumber(fetch(extensions[2]).reference), 11u);
+  EXPECT_EQ(simtest::RecordNumber(fetch(extensions[2]).reference), 11u);
 }
 
 // Each growth of a fragmented file adds a run to its last extent. Once the extension record
@@ -397,19 +397,19 @@ TEST_F(SimFileRecordTest, GrowthThatOverfillsAnExtensionRecordIsRefused) {
   uint64_t clusters = 0;
   for (const uint64_t e : extensions) {
     const FileRecord r = fetch(e).record;
-    expectWellFormed(r, 1024);
+    ExpectWellFormed(r, 1024);
     ASSERT_EQ(r.all(kData).size(), 1u);
     const Attribute& data = *r.all(kData)[0];
     EXPECT_EQ(data.lowestVcn, clusters);
-    clusters += clustersOf(simtest::decodeRuns(data.mappingPairs));
+    clusters += ClustersOf(simtest::DecodeRuns(data.mappingPairs));
     EXPECT_EQ(data.highestVcn + 1, clusters);
     if (e == extensions.front()) {
       EXPECT_EQ(data.dataSize, size);
     }
   }
   EXPECT_EQ(clusters, size / 4096);
-  expectWellFormed(fetch(file).record, 1024);
-  const uint64_t last = std::max(extensions.back(), simtest::recordNumber(file));
+  ExpectWellFormed(fetch(file).record, 1024);
+  const uint64_t last = std::max(extensions.back(), simtest::RecordNumber(file));
   const std::vector<uint8_t> raw = readRaw(mftOffset(0), static_cast<uint32_t>((last + 1) * 1024));
   for (const uint64_t e : extensions)
     EXPECT_EQ(std::memcmp(&raw[e * 1024], "FILE", 4), 0);
@@ -426,17 +426,17 @@ TEST_F(SimFileRecordTest, NonResidentListLivesInAClusterAndTheOnlyNameCanMoveOut
   const std::vector<uint64_t> extensions = model_->extensionRecords(file);
   ASSERT_EQ(extensions.size(), 3u);
   const FileRecord base = fetch(file).record;
-  expectWellFormed(base, 1024);
+  ExpectWellFormed(base, 1024);
   EXPECT_TRUE(base.all(kFileName).empty());
   EXPECT_TRUE(base.all(kData).empty());
   const auto lists = base.all(kAttributeList);
   ASSERT_EQ(lists.size(), 1u);
   ASSERT_TRUE(lists[0]->nonResident);
-  const auto listRuns = simtest::decodeRuns(lists[0]->mappingPairs);
+  const auto listRuns = simtest::DecodeRuns(lists[0]->mappingPairs);
   ASSERT_EQ(listRuns.size(), 1u);
   EXPECT_EQ(listRuns[0].lcn, model_->attributeListCluster(file));
   const std::vector<uint8_t> cluster = readRaw(listRuns[0].lcn * 4096, 4096);
-  const auto entries = simtest::attributeList(cluster.data(), lists[0]->dataSize);
+  const auto entries = simtest::AttributeList(cluster.data(), lists[0]->dataSize);
   ASSERT_EQ(entries.size(), 4u);
   EXPECT_EQ(lists[0]->dataSize, 4u * 32);
   EXPECT_EQ(entries[0].type, kStandardInformation);
@@ -445,18 +445,18 @@ TEST_F(SimFileRecordTest, NonResidentListLivesInAClusterAndTheOnlyNameCanMoveOut
   EXPECT_EQ(entries[3].type, kData);
   // The name's extension record holds it as its first attribute.
   const FileRecord nameRecord = fetch(entries[1].segment).record;
-  expectWellFormed(nameRecord, 1024);
+  ExpectWellFormed(nameRecord, 1024);
   EXPECT_EQ(nameRecord.baseReference, file);
   ASSERT_EQ(nameRecord.attributes.size(), 1u);
   EXPECT_EQ(nameRecord.attributes[0].type, kFileName);
-  EXPECT_EQ(simtest::fileName(nameRecord.attributes[0]).name, u"far away.iso");
-  EXPECT_EQ(simtest::fileName(nameRecord.attributes[0]).parent, kRootReference);
+  EXPECT_EQ(simtest::FileNameOf(nameRecord.attributes[0]).name, u"far away.iso");
+  EXPECT_EQ(simtest::FileNameOf(nameRecord.attributes[0]).parent, kRootReference);
   uint64_t clusters = 0;
   for (size_t j = 2; j < 4; ++j) {
     const FileRecord ext = fetch(entries[j].segment).record;
     EXPECT_EQ(ext.attributes[0].type, kData);
     EXPECT_EQ(ext.attributes[0].lowestVcn, clusters);
-    clusters += clustersOf(simtest::decodeRuns(ext.attributes[0].mappingPairs));
+    clusters += ClustersOf(simtest::DecodeRuns(ext.attributes[0].mappingPairs));
   }
   EXPECT_EQ(clusters, 64u);
   // The only name cannot move out when there are two, nor a list go out without extensions.
@@ -476,34 +476,34 @@ TEST_F(SimFileRecordTest, RecordNotInUseGivesTheNearestLowerOneInUse) {
   EXPECT_EQ(freed.reference, a);
   EXPECT_EQ(freed.record.recordNumber, 16u);
   const Fetched past = fetch(5000);
-  EXPECT_EQ(simtest::recordNumber(past.reference), 18u);
+  EXPECT_EQ(simtest::RecordNumber(past.reference), 18u);
   // The reserved records 12 to 15 are not in use: $Extend (11) answers for them.
   const Fetched reserved = fetch(14);
   EXPECT_EQ(reserved.reference, 11u | 11ULL << 48);
-  EXPECT_EQ(simtest::fileName(*reserved.record.all(kFileName)[0]).name, u"$Extend");
+  EXPECT_EQ(simtest::FileNameOf(*reserved.record.all(kFileName)[0]).name, u"$Extend");
   EXPECT_EQ(reserved.record.flags, 0x3);
   // Only the record number of the input counts.
   EXPECT_EQ(fetch(16 | 7ULL << 48).reference, a);
-  const auto small = call(*volume_, ntfs::kGetNtfsFileRecord, std::vector<uint8_t>(8), 12 + 1023);
+  const auto small = Call(*volume_, ntfs::kGetNtfsFileRecord, std::vector<uint8_t>(8), 12 + 1023);
   EXPECT_FALSE(small.ok);
   EXPECT_EQ(small.error, ntfs::kErrorInsufficientBuffer);
 }
 
 TEST_F(SimFileRecordTest, MetafilesAreThereFromTheStart) {
   const FileRecord root = fetch(5).record;
-  expectWellFormed(root, 1024);
+  ExpectWellFormed(root, 1024);
   EXPECT_EQ(root.sequence, 5);
   EXPECT_EQ(root.flags, 0x3);
-  const auto rootName = simtest::fileName(*root.all(kFileName)[0]);
+  const auto rootName = simtest::FileNameOf(*root.all(kFileName)[0]);
   EXPECT_EQ(rootName.name, u".");
   EXPECT_EQ(rootName.parent, kRootReference);
   const FileRecord mft = fetch(0).record;
-  expectWellFormed(mft, 1024);
+  ExpectWellFormed(mft, 1024);
   EXPECT_EQ(mft.sequence, 1);
-  EXPECT_EQ(simtest::fileName(*mft.all(kFileName)[0]).name, u"$MFT");
+  EXPECT_EQ(simtest::FileNameOf(*mft.all(kFileName)[0]).name, u"$MFT");
   const Attribute& data = *mft.all(kData)[0];
   ASSERT_TRUE(data.nonResident);
-  const auto runs = simtest::decodeRuns(data.mappingPairs);
+  const auto runs = simtest::DecodeRuns(data.mappingPairs);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].lcn, model_->options().mftStartLcn);
   EXPECT_EQ(data.dataSize, 16u * 1024);
@@ -514,8 +514,8 @@ TEST_F(SimFileRecordTest, RawMftHoldsFreeRecordsWithMagicAndNothingPastTheEnd) {
   model_->createQuietly({.name = u"b"});
   ASSERT_TRUE(model_->remove(a));
   std::vector<uint8_t> freed = readRaw(mftOffset(16), 1024);
-  ASSERT_TRUE(simtest::applyFixups(freed));
-  const FileRecord r = simtest::parseFileRecord(freed.data(), freed.size());
+  ASSERT_TRUE(simtest::ApplyFixups(freed));
+  const FileRecord r = simtest::ParseFileRecord(freed.data(), freed.size());
   EXPECT_TRUE(r.magic);
   EXPECT_EQ(r.flags & 0x1, 0);
   EXPECT_EQ(r.sequence, 2);
@@ -526,8 +526,8 @@ TEST_F(SimFileRecordTest, RawMftHoldsFreeRecordsWithMagicAndNothingPastTheEnd) {
   const std::vector<uint8_t> span = readRaw(mftOffset(4), 4096);
   for (int i = 0; i < 4; ++i) {
     std::vector<uint8_t> one(span.begin() + i * 1024, span.begin() + (i + 1) * 1024);
-    ASSERT_TRUE(simtest::applyFixups(one));
-    EXPECT_EQ(simtest::parseFileRecord(one.data(), one.size()).recordNumber, 4u + i);
+    ASSERT_TRUE(simtest::ApplyFixups(one));
+    EXPECT_EQ(simtest::ParseFileRecord(one.data(), one.size()).recordNumber, 4u + i);
   }
 }
 

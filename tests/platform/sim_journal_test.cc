@@ -13,10 +13,10 @@
 namespace vessiko {
 namespace {
 
-using simtest::call;
-using simtest::get64;
-using simtest::readInput;
-using simtest::usnRecords;
+using simtest::Call;
+using simtest::Get64;
+using simtest::ReadInput;
+using simtest::UsnRecords;
 
 constexpr uint32_t kAll = 0xFFFFFFFF;
 constexpr uint32_t kCreate = ntfs::kReasonFileCreate;
@@ -28,17 +28,17 @@ constexpr uint32_t kLink = ntfs::kReasonHardLinkChange;
 constexpr uint32_t kExtend = ntfs::kReasonDataExtend;
 constexpr uint64_t kRootReference = 5 | 5ULL << 48;
 
-std::vector<uint8_t> createInput(uint64_t maximumSize, uint64_t delta) {
+std::vector<uint8_t> CreateInput(uint64_t maximumSize, uint64_t delta) {
   std::vector<uint8_t> in(16);
-  simtest::put64(&in[0], maximumSize);
-  simtest::put64(&in[8], delta);
+  simtest::Put64(&in[0], maximumSize);
+  simtest::Put64(&in[8], delta);
   return in;
 }
 
-std::vector<uint8_t> deleteInput(uint64_t id, uint32_t flags) {
+std::vector<uint8_t> DeleteInput(uint64_t id, uint32_t flags) {
   std::vector<uint8_t> in(16);
-  simtest::put64(&in[0], id);
-  simtest::put32(&in[8], flags);
+  simtest::Put64(&in[0], id);
+  simtest::Put32(&in[8], flags);
   return in;
 }
 
@@ -50,14 +50,14 @@ class SimJournalTest : public ::testing::Test {
   uint64_t id() { return model_->journal().id; }
   simtest::Reply read(int64_t start, uint32_t mask = kAll, uint32_t outSize = 65536,
                       uint32_t onlyOnClose = 0) {
-    return call(*volume_, ntfs::kReadUsnJournal, readInput(start, mask, id(), onlyOnClose),
+    return Call(*volume_, ntfs::kReadUsnJournal, ReadInput(start, mask, id(), onlyOnClose),
                 outSize);
   }
   // Every record from the start, with reason, name and file.
   std::vector<simtest::UsnRecord> records(uint32_t mask = kAll) {
     const auto reply = read(0, mask);
     EXPECT_TRUE(reply.ok);
-    return usnRecords(reply.bytes);
+    return UsnRecords(reply.bytes);
   }
   std::vector<uint32_t> reasons(uint32_t mask = kAll) {
     std::vector<uint32_t> found;
@@ -76,20 +76,20 @@ class SimJournalTest : public ::testing::Test {
 
 TEST_F(SimJournalTest, QueryGivesTheJournalAsUsnJournalDataV0) {
   model_->create({.name = u"a"});
-  const auto reply = call(*volume_, ntfs::kQueryUsnJournal, {}, 56);
+  const auto reply = Call(*volume_, ntfs::kQueryUsnJournal, {}, 56);
   ASSERT_TRUE(reply.ok);
   ASSERT_EQ(reply.bytes.size(), 56u);
   const uint8_t* p = reply.bytes.data();
   const SimJournalState state = model_->journal();
-  EXPECT_EQ(get64(p + 0), state.id);
+  EXPECT_EQ(Get64(p + 0), state.id);
   EXPECT_NE(state.id, 0u);
-  EXPECT_EQ(get64(p + 8), 0u);                    // FirstUsn
-  EXPECT_EQ(get64(p + 16), 2u * 64);              // NextUsn: two records of 64 bytes
-  EXPECT_EQ(get64(p + 24), 0u);                   // LowestValidUsn
-  EXPECT_EQ(get64(p + 32), 0x7FFFFFFFFFFF0000u);  // MaxUsn
-  EXPECT_EQ(get64(p + 40), 32ULL << 20);
-  EXPECT_EQ(get64(p + 48), 8ULL << 20);
-  const auto small = call(*volume_, ntfs::kQueryUsnJournal, {}, 55);
+  EXPECT_EQ(Get64(p + 8), 0u);                    // FirstUsn
+  EXPECT_EQ(Get64(p + 16), 2u * 64);              // NextUsn: two records of 64 bytes
+  EXPECT_EQ(Get64(p + 24), 0u);                   // LowestValidUsn
+  EXPECT_EQ(Get64(p + 32), 0x7FFFFFFFFFFF0000u);  // MaxUsn
+  EXPECT_EQ(Get64(p + 40), 32ULL << 20);
+  EXPECT_EQ(Get64(p + 48), 8ULL << 20);
+  const auto small = Call(*volume_, ntfs::kQueryUsnJournal, {}, 55);
   EXPECT_FALSE(small.ok);
   EXPECT_EQ(small.error, ntfs::kErrorInsufficientBuffer);
 }
@@ -160,8 +160,8 @@ TEST_F(SimJournalTest, FileDeletedWhileOpenIsPendingUntilTheLastCloseAndEndsInOn
   ASSERT_TRUE(model_->remove(file));
   // Still in the MFT, named and enumerated, but nothing opens or changes it.
   EXPECT_EQ(model_->reference(16), file);
-  const auto listed = usnRecords(
-      call(*volume_, ntfs::kEnumUsnData, simtest::enumInput(0, 0, INT64_MAX), 4096).bytes);
+  const auto listed = UsnRecords(
+      Call(*volume_, ntfs::kEnumUsnData, simtest::EnumInput(0, 0, INT64_MAX), 4096).bytes);
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].name, u"temp.tmp");
   EXPECT_FALSE(model_->openFile(file));
@@ -236,8 +236,8 @@ TEST_F(SimJournalTest, DataChangesAreFilteredOutByTheReasonMask) {
   EXPECT_EQ(reasons(names), (std::vector<uint32_t>{kCreate, kCreate | kClose}));
   // Filtered records still move the USN to continue from.
   const auto reply = read(0, names);
-  EXPECT_EQ(static_cast<int64_t>(get64(reply.bytes.data())), model_->journal().nextUsn);
-  const auto closed = usnRecords(read(0, kAll, 65536, 1).bytes);
+  EXPECT_EQ(static_cast<int64_t>(Get64(reply.bytes.data())), model_->journal().nextUsn);
+  const auto closed = UsnRecords(read(0, kAll, 65536, 1).bytes);
   ASSERT_EQ(closed.size(), 4u);
   for (const auto& r : closed)
     EXPECT_NE(r.reason & kClose, 0u);
@@ -299,8 +299,8 @@ TEST_F(SimJournalTest, ReadsPageByTheContinueUsn) {
   for (int calls = 0; calls < 20; ++calls) {
     const auto reply = read(start, kAll, 8 + 3 * 64 + 63);
     ASSERT_TRUE(reply.ok);
-    const auto page = usnRecords(reply.bytes);
-    start = static_cast<int64_t>(get64(reply.bytes.data()));
+    const auto page = UsnRecords(reply.bytes);
+    start = static_cast<int64_t>(Get64(reply.bytes.data()));
     if (page.empty()) break;
     EXPECT_LE(page.size(), 3u);
     for (const auto& r : page)
@@ -314,7 +314,7 @@ TEST_F(SimJournalTest, ReadsPageByTheContinueUsn) {
   const auto end = read(start);
   ASSERT_TRUE(end.ok);
   EXPECT_EQ(end.bytes.size(), 8u);
-  EXPECT_EQ(static_cast<int64_t>(get64(end.bytes.data())), start);
+  EXPECT_EQ(static_cast<int64_t>(Get64(end.bytes.data())), start);
   // A buffer too small for the first record.
   const auto tiny = read(0, kAll, 8 + 63);
   EXPECT_FALSE(tiny.ok);
@@ -339,10 +339,10 @@ TEST_F(SimJournalTest, FullJournalDropsOldRecordsAndStaleStartsFail) {
 }
 
 TEST_F(SimJournalTest, WrongJournalIdIsRefused) {
-  const auto reply = call(*volume_, ntfs::kReadUsnJournal, readInput(0, kAll, id() + 1), 4096);
+  const auto reply = Call(*volume_, ntfs::kReadUsnJournal, ReadInput(0, kAll, id() + 1), 4096);
   EXPECT_FALSE(reply.ok);
   EXPECT_EQ(reply.error, ntfs::kErrorInvalidParameter);
-  const auto shortInput = call(*volume_, ntfs::kReadUsnJournal, std::vector<uint8_t>(39), 4096);
+  const auto shortInput = Call(*volume_, ntfs::kReadUsnJournal, std::vector<uint8_t>(39), 4096);
   EXPECT_FALSE(shortInput.ok);
   EXPECT_EQ(shortInput.error, ntfs::kErrorInvalidParameter);
 }
@@ -354,17 +354,17 @@ TEST(SimJournalInactive, VolumeWithoutJournalAnswersNotActiveAndLogsNothing) {
   auto volume = model->open();
   const uint64_t file = model->create({.name = u"x"});
   EXPECT_EQ(model->lastUsn(file), 0);
-  const auto query = call(*volume, ntfs::kQueryUsnJournal, {}, 56);
+  const auto query = Call(*volume, ntfs::kQueryUsnJournal, {}, 56);
   EXPECT_FALSE(query.ok);
   EXPECT_EQ(query.error, ntfs::kErrorJournalNotActive);
-  const auto read = call(*volume, ntfs::kReadUsnJournal, readInput(0, kAll, 0), 4096);
+  const auto read = Call(*volume, ntfs::kReadUsnJournal, ReadInput(0, kAll, 0), 4096);
   EXPECT_FALSE(read.ok);
   EXPECT_EQ(read.error, ntfs::kErrorJournalNotActive);
-  const auto erase = call(*volume, ntfs::kDeleteUsnJournal, deleteInput(0, 1), 0);
+  const auto erase = Call(*volume, ntfs::kDeleteUsnJournal, DeleteInput(0, 1), 0);
   EXPECT_FALSE(erase.ok);
   EXPECT_EQ(erase.error, ntfs::kErrorJournalNotActive);
   // Creating one makes an empty journal.
-  ASSERT_TRUE(call(*volume, ntfs::kCreateUsnJournal, createInput(1 << 20, 1 << 16), 0).ok);
+  ASSERT_TRUE(Call(*volume, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 16), 0).ok);
   const SimJournalState state = model->journal();
   EXPECT_TRUE(state.active);
   EXPECT_EQ(state.firstUsn, 0);
@@ -376,13 +376,13 @@ TEST(SimJournalInactive, VolumeWithoutJournalAnswersNotActiveAndLogsNothing) {
 TEST_F(SimJournalTest, CreateOnAnActiveJournalKeepsItsIdAndTakesTheSizes) {
   model_->create({.name = u"a"});
   const SimJournalState before = model_->journal();
-  ASSERT_TRUE(call(*volume_, ntfs::kCreateUsnJournal, createInput(1 << 20, 1 << 12), 0).ok);
+  ASSERT_TRUE(Call(*volume_, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 12), 0).ok);
   const SimJournalState after = model_->journal();
   EXPECT_EQ(after.id, before.id);
   EXPECT_EQ(after.nextUsn, before.nextUsn);
   EXPECT_EQ(after.maximumSize, 1u << 20);
   EXPECT_EQ(after.allocationDelta, 1u << 12);
-  EXPECT_EQ(call(*volume_, ntfs::kCreateUsnJournal, std::vector<uint8_t>(15), 0).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kCreateUsnJournal, std::vector<uint8_t>(15), 0).error,
             ntfs::kErrorInvalidParameter);
 }
 
@@ -390,27 +390,27 @@ TEST_F(SimJournalTest, DeletionInProgressBlocksTheJournalUntilNotify) {
   const uint64_t file = model_->create({.name = u"a"});
   const uint64_t oldId = id();
   const int64_t oldNext = model_->journal().nextUsn;
-  EXPECT_EQ(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(oldId + 1, 1), 0).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(oldId + 1, 1), 0).error,
             ntfs::kErrorInvalidParameter);
-  ASSERT_TRUE(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(oldId, 1), 0).ok);
+  ASSERT_TRUE(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(oldId, 1), 0).ok);
   EXPECT_EQ(model_->lastUsn(file), 0);
   EXPECT_TRUE(model_->journal().deleting);
-  EXPECT_EQ(call(*volume_, ntfs::kQueryUsnJournal, {}, 56).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kQueryUsnJournal, {}, 56).error,
             ntfs::kErrorJournalDeleteInProgress);
-  EXPECT_EQ(call(*volume_, ntfs::kReadUsnJournal, readInput(0, kAll, oldId), 4096).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kReadUsnJournal, ReadInput(0, kAll, oldId), 4096).error,
             ntfs::kErrorJournalDeleteInProgress);
-  EXPECT_EQ(call(*volume_, ntfs::kCreateUsnJournal, createInput(1 << 20, 1 << 16), 0).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 16), 0).error,
             ntfs::kErrorJournalDeleteInProgress);
-  EXPECT_EQ(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(oldId, 1), 0).error,
+  EXPECT_EQ(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(oldId, 1), 0).error,
             ntfs::kErrorJournalDeleteInProgress);
   // Changes meanwhile are not journaled.
   const uint64_t quiet = model_->create({.name = u"b"});
   EXPECT_EQ(model_->lastUsn(quiet), 0);
-  ASSERT_TRUE(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(0, 2), 0).ok);
+  ASSERT_TRUE(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(0, 2), 0).ok);
   EXPECT_FALSE(model_->journal().active);
-  EXPECT_EQ(call(*volume_, ntfs::kQueryUsnJournal, {}, 56).error, ntfs::kErrorJournalNotActive);
+  EXPECT_EQ(Call(*volume_, ntfs::kQueryUsnJournal, {}, 56).error, ntfs::kErrorJournalNotActive);
   // A new journal: a new id, empty, its USNs going on from the old one's.
-  ASSERT_TRUE(call(*volume_, ntfs::kCreateUsnJournal, createInput(1 << 20, 1 << 16), 0).ok);
+  ASSERT_TRUE(Call(*volume_, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 16), 0).ok);
   const SimJournalState fresh = model_->journal();
   EXPECT_NE(fresh.id, oldId);
   EXPECT_EQ(fresh.firstUsn, oldNext);
@@ -423,8 +423,8 @@ TEST_F(SimJournalTest, ModelCanFinishADeletionAndNotifyWithoutOneDoesNothing) {
   EXPECT_FALSE(model_->beginJournalDeletion());
   model_->finishJournalDeletion();
   EXPECT_FALSE(model_->journal().active);
-  EXPECT_TRUE(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(0, 2), 0).ok);
-  EXPECT_EQ(call(*volume_, ntfs::kDeleteUsnJournal, deleteInput(0, 0), 0).error,
+  EXPECT_TRUE(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(0, 2), 0).ok);
+  EXPECT_EQ(Call(*volume_, ntfs::kDeleteUsnJournal, DeleteInput(0, 0), 0).error,
             ntfs::kErrorInvalidParameter);
   ASSERT_TRUE(model_->createJournal(4096, 512, 1 << 20));
   EXPECT_EQ(model_->journal().firstUsn, 1 << 20);
@@ -433,7 +433,7 @@ TEST_F(SimJournalTest, ModelCanFinishADeletionAndNotifyWithoutOneDoesNothing) {
 TEST_F(SimJournalTest, WaitingReadReturnsWhenEnoughIsWrittenOrTheTimeoutEnds) {
   const auto started = std::chrono::steady_clock::now();
   const auto timedOut =
-      call(*volume_, ntfs::kReadUsnJournal, readInput(0, kAll, id(), 0, 1, 64), 4096);
+      Call(*volume_, ntfs::kReadUsnJournal, ReadInput(0, kAll, id(), 0, 1, 64), 4096);
   ASSERT_TRUE(timedOut.ok);
   EXPECT_EQ(timedOut.bytes.size(), 8u);
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(900));
@@ -443,11 +443,11 @@ TEST_F(SimJournalTest, WaitingReadReturnsWhenEnoughIsWrittenOrTheTimeoutEnds) {
     model_->create({.name = u"woke"});
   });
   const auto woken =
-      call(*volume_, ntfs::kReadUsnJournal, readInput(0, kAll, id(), 0, 0, 64), 4096);
+      Call(*volume_, ntfs::kReadUsnJournal, ReadInput(0, kAll, id(), 0, 0, 64), 4096);
   writer.join();
   ASSERT_TRUE(woken.ok);
-  ASSERT_FALSE(usnRecords(woken.bytes).empty());
-  EXPECT_EQ(usnRecords(woken.bytes)[0].name, u"woke");
+  ASSERT_FALSE(UsnRecords(woken.bytes).empty());
+  EXPECT_EQ(UsnRecords(woken.bytes)[0].name, u"woke");
 }
 
 TEST_F(SimJournalTest, ReaderAndWriterThreadsSeeEveryRecordOnce) {
@@ -467,12 +467,12 @@ TEST_F(SimJournalTest, ReaderAndWriterThreadsSeeEveryRecordOnce) {
     const bool finished = done;
     const auto reply = read(start, kAll, 4096);
     ASSERT_TRUE(reply.ok);
-    for (const auto& r : usnRecords(reply.bytes)) {
+    for (const auto& r : UsnRecords(reply.bytes)) {
       ASSERT_EQ(r.usn, expectedUsn);
       expectedUsn += r.length;
       ++seen;
     }
-    start = static_cast<int64_t>(get64(reply.bytes.data()));
+    start = static_cast<int64_t>(Get64(reply.bytes.data()));
     if (finished && reply.bytes.size() == 8) break;
   }
   writer.join();

@@ -13,34 +13,34 @@
 
 namespace vessiko::simtest {
 
-inline uint16_t get16(const uint8_t* p) {
+inline uint16_t Get16(const uint8_t* p) {
   return static_cast<uint16_t>(p[0] | p[1] << 8);
 }
-inline uint32_t get32(const uint8_t* p) {
-  return get16(p) | uint32_t{get16(p + 2)} << 16;
+inline uint32_t Get32(const uint8_t* p) {
+  return Get16(p) | uint32_t{Get16(p + 2)} << 16;
 }
-inline uint64_t get64(const uint8_t* p) {
-  return get32(p) | uint64_t{get32(p + 4)} << 32;
+inline uint64_t Get64(const uint8_t* p) {
+  return Get32(p) | uint64_t{Get32(p + 4)} << 32;
 }
-inline void put32(uint8_t* p, uint32_t v) {
+inline void Put32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i)
     p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
-inline void put64(uint8_t* p, uint64_t v) {
+inline void Put64(uint8_t* p, uint64_t v) {
   for (int i = 0; i < 8; ++i)
     p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
-inline std::u16string utf16At(const uint8_t* p, size_t units) {
+inline std::u16string Utf16At(const uint8_t* p, size_t units) {
   std::u16string s;
   for (size_t i = 0; i < units; ++i)
-    s += static_cast<char16_t>(get16(p + 2 * i));
+    s += static_cast<char16_t>(Get16(p + 2 * i));
   return s;
 }
 
-inline uint64_t recordNumber(uint64_t reference) {
+inline uint64_t RecordNumber(uint64_t reference) {
   return reference & 0xFFFFFFFFFFFFULL;
 }
-inline uint16_t sequence(uint64_t reference) {
+inline uint16_t Sequence(uint64_t reference) {
   return static_cast<uint16_t>(reference >> 48);
 }
 
@@ -71,7 +71,7 @@ struct Reply {
   std::vector<uint8_t> bytes;  // the bytes returned
 };
 
-inline Reply call(Volume& volume, uint32_t code, const std::vector<uint8_t>& in, uint32_t outSize) {
+inline Reply Call(Volume& volume, uint32_t code, const std::vector<uint8_t>& in, uint32_t outSize) {
   Reply reply;
   std::vector<uint8_t> out(outSize, 0xCD);
   uint32_t returned = 0;
@@ -85,26 +85,26 @@ inline Reply call(Volume& volume, uint32_t code, const std::vector<uint8_t>& in,
 }
 
 // MFT_ENUM_DATA_V0: 0 StartFileReferenceNumber, 8 LowUsn, 16 HighUsn.
-inline std::vector<uint8_t> enumInput(uint64_t start, int64_t low, int64_t high) {
+inline std::vector<uint8_t> EnumInput(uint64_t start, int64_t low, int64_t high) {
   std::vector<uint8_t> in(24);
-  put64(&in[0], start);
-  put64(&in[8], static_cast<uint64_t>(low));
-  put64(&in[16], static_cast<uint64_t>(high));
+  Put64(&in[0], start);
+  Put64(&in[8], static_cast<uint64_t>(low));
+  Put64(&in[16], static_cast<uint64_t>(high));
   return in;
 }
 
 // READ_USN_JOURNAL_DATA_V0: 0 StartUsn, 8 ReasonMask, 12 ReturnOnlyOnClose, 16 Timeout,
 // 24 BytesToWaitFor, 32 UsnJournalID.
-inline std::vector<uint8_t> readInput(int64_t start, uint32_t mask, uint64_t journalId,
+inline std::vector<uint8_t> ReadInput(int64_t start, uint32_t mask, uint64_t journalId,
                                       uint32_t onlyOnClose = 0, uint64_t timeout = 0,
                                       uint64_t bytesToWaitFor = 0) {
   std::vector<uint8_t> in(40);
-  put64(&in[0], static_cast<uint64_t>(start));
-  put32(&in[8], mask);
-  put32(&in[12], onlyOnClose);
-  put64(&in[16], timeout);
-  put64(&in[24], bytesToWaitFor);
-  put64(&in[32], journalId);
+  Put64(&in[0], static_cast<uint64_t>(start));
+  Put32(&in[8], mask);
+  Put32(&in[12], onlyOnClose);
+  Put64(&in[16], timeout);
+  Put64(&in[24], bytesToWaitFor);
+  Put64(&in[32], journalId);
   return in;
 }
 
@@ -122,27 +122,27 @@ struct UsnRecord {
 };
 
 // The records after the 8-byte header of an enumeration or journal read.
-inline std::vector<UsnRecord> usnRecords(const std::vector<uint8_t>& bytes) {
+inline std::vector<UsnRecord> UsnRecords(const std::vector<uint8_t>& bytes) {
   std::vector<UsnRecord> records;
   size_t at = 8;
   while (at + 60 <= bytes.size()) {
     const uint8_t* p = bytes.data() + at;
     UsnRecord r;
     r.offset = at;
-    r.length = get32(p + 0);
-    r.major = get16(p + 4);
-    r.minor = get16(p + 6);
-    r.file = get64(p + 8);
-    r.parent = get64(p + 16);
-    r.usn = static_cast<int64_t>(get64(p + 24));
-    r.timeStamp = get64(p + 32);
-    r.reason = get32(p + 40);
-    r.sourceInfo = get32(p + 44);
-    r.securityId = get32(p + 48);
-    r.attributes = get32(p + 52);
-    r.nameBytes = get16(p + 56);
-    r.nameOffset = get16(p + 58);
-    r.name = utf16At(p + r.nameOffset, r.nameBytes / 2);
+    r.length = Get32(p + 0);
+    r.major = Get16(p + 4);
+    r.minor = Get16(p + 6);
+    r.file = Get64(p + 8);
+    r.parent = Get64(p + 16);
+    r.usn = static_cast<int64_t>(Get64(p + 24));
+    r.timeStamp = Get64(p + 32);
+    r.reason = Get32(p + 40);
+    r.sourceInfo = Get32(p + 44);
+    r.securityId = Get32(p + 48);
+    r.attributes = Get32(p + 52);
+    r.nameBytes = Get16(p + 56);
+    r.nameOffset = Get16(p + 58);
+    r.name = Utf16At(p + r.nameOffset, r.nameBytes / 2);
     records.push_back(r);
     if (r.length == 0) break;
     at += r.length;
@@ -188,50 +188,50 @@ struct FileRecord {
 };
 
 // A record in its in-memory form (the update sequence already applied).
-inline FileRecord parseFileRecord(const uint8_t* p, size_t size) {
+inline FileRecord ParseFileRecord(const uint8_t* p, size_t size) {
   FileRecord r;
   r.bytes.assign(p, p + size);
   r.magic = std::memcmp(p, "FILE", 4) == 0;
-  r.usaOffset = get16(p + 4);
-  r.usaCount = get16(p + 6);
-  r.lsn = get64(p + 8);
-  r.sequence = get16(p + 0x10);
-  r.linkCount = get16(p + 0x12);
-  r.firstAttribute = get16(p + 0x14);
-  r.flags = get16(p + 0x16);
-  r.bytesUsed = get32(p + 0x18);
-  r.bytesAllocated = get32(p + 0x1C);
-  r.baseReference = get64(p + 0x20);
-  r.nextInstance = get16(p + 0x28);
-  r.recordNumber = get32(p + 0x2C);
+  r.usaOffset = Get16(p + 4);
+  r.usaCount = Get16(p + 6);
+  r.lsn = Get64(p + 8);
+  r.sequence = Get16(p + 0x10);
+  r.linkCount = Get16(p + 0x12);
+  r.firstAttribute = Get16(p + 0x14);
+  r.flags = Get16(p + 0x16);
+  r.bytesUsed = Get32(p + 0x18);
+  r.bytesAllocated = Get32(p + 0x1C);
+  r.baseReference = Get64(p + 0x20);
+  r.nextInstance = Get16(p + 0x28);
+  r.recordNumber = Get32(p + 0x2C);
   size_t at = r.firstAttribute;
   while (at + 4 <= size) {
     const uint8_t* a = p + at;
-    if (get32(a) == 0xFFFFFFFF) {
+    if (Get32(a) == 0xFFFFFFFF) {
       r.ended = at + 8 <= r.bytesUsed;
       break;
     }
     Attribute attr;
     attr.offset = at;
-    attr.type = get32(a + 0);
-    attr.length = get32(a + 4);
+    attr.type = Get32(a + 0);
+    attr.length = Get32(a + 4);
     attr.nonResident = a[8] != 0;
-    attr.name = utf16At(a + get16(a + 0xA), a[9]);
-    attr.flags = get16(a + 0xC);
-    attr.instance = get16(a + 0xE);
+    attr.name = Utf16At(a + Get16(a + 0xA), a[9]);
+    attr.flags = Get16(a + 0xC);
+    attr.instance = Get16(a + 0xE);
     if (attr.length == 0 || at + attr.length > size) break;
     if (!attr.nonResident) {
-      const uint32_t valueLength = get32(a + 0x10);
-      const uint16_t valueOffset = get16(a + 0x14);
+      const uint32_t valueLength = Get32(a + 0x10);
+      const uint16_t valueOffset = Get16(a + 0x14);
       attr.residentFlags = a[0x16];
       attr.value.assign(a + valueOffset, a + valueOffset + valueLength);
     } else {
-      attr.lowestVcn = get64(a + 0x10);
-      attr.highestVcn = get64(a + 0x18);
-      attr.allocatedSize = get64(a + 0x28);
-      attr.dataSize = get64(a + 0x30);
-      attr.initializedSize = get64(a + 0x38);
-      attr.mappingPairs.assign(a + get16(a + 0x20), a + attr.length);
+      attr.lowestVcn = Get64(a + 0x10);
+      attr.highestVcn = Get64(a + 0x18);
+      attr.allocatedSize = Get64(a + 0x28);
+      attr.dataSize = Get64(a + 0x30);
+      attr.initializedSize = Get64(a + 0x38);
+      attr.mappingPairs.assign(a + Get16(a + 0x20), a + attr.length);
     }
     r.attributes.push_back(attr);
     at += attr.length;
@@ -241,13 +241,13 @@ inline FileRecord parseFileRecord(const uint8_t* p, size_t size) {
 
 // Undoes the on-disk update sequence of a record read raw: every stride must end with the
 // update sequence number, and the array gives the real bytes back. False when one does not.
-inline bool applyFixups(std::vector<uint8_t>& record) {
-  const uint16_t offset = get16(&record[4]);
-  const uint16_t count = get16(&record[6]);
-  const uint16_t number = get16(&record[offset]);
+inline bool ApplyFixups(std::vector<uint8_t>& record) {
+  const uint16_t offset = Get16(&record[4]);
+  const uint16_t count = Get16(&record[6]);
+  const uint16_t number = Get16(&record[offset]);
   for (uint16_t i = 1; i < count; ++i) {
     uint8_t* end = &record[i * 512 - 2];
-    if (get16(end) != number) return false;
+    if (Get16(end) != number) return false;
     std::memcpy(end, &record[offset + 2 * i], 2);
   }
   return true;
@@ -263,19 +263,19 @@ struct FileName {
   std::u16string name;
 };
 
-inline FileName fileName(const Attribute& a) {
+inline FileName FileNameOf(const Attribute& a) {
   const uint8_t* p = a.value.data();
   FileName f;
-  f.parent = get64(p + 0);
-  f.creation = get64(p + 0x08);
-  f.modification = get64(p + 0x10);
-  f.recordChange = get64(p + 0x18);
-  f.lastAccess = get64(p + 0x20);
-  f.allocatedSize = get64(p + 0x28);
-  f.dataSize = get64(p + 0x30);
-  f.flags = get32(p + 0x38);
+  f.parent = Get64(p + 0);
+  f.creation = Get64(p + 0x08);
+  f.modification = Get64(p + 0x10);
+  f.recordChange = Get64(p + 0x18);
+  f.lastAccess = Get64(p + 0x20);
+  f.allocatedSize = Get64(p + 0x28);
+  f.dataSize = Get64(p + 0x30);
+  f.flags = Get32(p + 0x38);
   f.nameSpace = p[0x41];
-  f.name = utf16At(p + 0x42, p[0x40]);
+  f.name = Utf16At(p + 0x42, p[0x40]);
   return f;
 }
 
@@ -288,16 +288,16 @@ struct ListEntry {
   uint16_t instance = 0;
 };
 
-inline std::vector<ListEntry> attributeList(const uint8_t* p, size_t size) {
+inline std::vector<ListEntry> AttributeList(const uint8_t* p, size_t size) {
   std::vector<ListEntry> entries;
   size_t at = 0;
   while (at + 0x1A <= size) {
     ListEntry e;
-    e.type = get32(p + at);
-    e.length = get16(p + at + 4);
-    e.lowestVcn = get64(p + at + 8);
-    e.segment = get64(p + at + 0x10);
-    e.instance = get16(p + at + 0x18);
+    e.type = Get32(p + at);
+    e.length = Get16(p + at + 4);
+    e.lowestVcn = Get64(p + at + 8);
+    e.segment = Get64(p + at + 0x10);
+    e.instance = Get16(p + at + 0x18);
     entries.push_back(e);
     if (e.length == 0) break;
     at += e.length;
@@ -313,7 +313,7 @@ struct DecodedRun {
 
 // Mapping pairs: a header byte (low nibble: bytes of the length, high nibble: bytes of the
 // signed delta from the previous run's LCN), ended by 0.
-inline std::vector<DecodedRun> decodeRuns(const std::vector<uint8_t>& pairs) {
+inline std::vector<DecodedRun> DecodeRuns(const std::vector<uint8_t>& pairs) {
   std::vector<DecodedRun> runs;
   int64_t lcn = 0;
   size_t at = 0;

@@ -10,8 +10,8 @@
 namespace vessiko {
 namespace {
 
-using simtest::call;
-using simtest::enumInput;
+using simtest::Call;
+using simtest::EnumInput;
 
 class VolumeFaultsTest : public ::testing::Test {
  protected:
@@ -20,12 +20,12 @@ class VolumeFaultsTest : public ::testing::Test {
       model_->create({.name = u"file"});
   }
   simtest::Reply enumerate() {
-    return call(*volume_, ntfs::kEnumUsnData, enumInput(0, 0, INT64_MAX), 65536);
+    return Call(*volume_, ntfs::kEnumUsnData, EnumInput(0, 0, INT64_MAX), 65536);
   }
   simtest::Reply fileRecord(uint64_t reference) {
     std::vector<uint8_t> in(8);
-    simtest::put64(in.data(), reference);
-    return call(*volume_, ntfs::kGetNtfsFileRecord, in, 12 + 1024);
+    simtest::Put64(in.data(), reference);
+    return Call(*volume_, ntfs::kGetNtfsFileRecord, in, 12 + 1024);
   }
 
   std::shared_ptr<SimVolume> model_ = std::make_shared<SimVolume>();
@@ -43,11 +43,11 @@ TEST_F(VolumeFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
   EXPECT_TRUE(enumerate().ok);
   // Other codes are untouched.
   faults_->failNext(ntfs::kEnumUsnData, 31, 1);
-  EXPECT_TRUE(call(*volume_, ntfs::kQueryUsnJournal, {}, 56).ok);
+  EXPECT_TRUE(Call(*volume_, ntfs::kQueryUsnJournal, {}, 56).ok);
   EXPECT_EQ(enumerate().error, 31u);
   // A handle reopened for a long wait carries the same plan.
   faults_->failNext(ntfs::kQueryUsnJournal, ntfs::kErrorAccessDenied);
-  EXPECT_EQ(call(*volume_->reopen(), ntfs::kQueryUsnJournal, {}, 56).error,
+  EXPECT_EQ(Call(*volume_->reopen(), ntfs::kQueryUsnJournal, {}, 56).error,
             ntfs::kErrorAccessDenied);
   EXPECT_EQ(faults_->callCount(ntfs::kEnumUsnData), 4u);
   EXPECT_EQ(faults_->callCount(ntfs::kQueryUsnJournal), 2u);
@@ -55,13 +55,13 @@ TEST_F(VolumeFaultsTest, NextCallsFailWithTheChosenErrorThenWorkAgain) {
 
 TEST_F(VolumeFaultsTest, EveryCallFailsUntilCleared) {
   faults_->failAlways(ntfs::kReadUsnJournal, ntfs::kErrorJournalEntryDeleted);
-  const auto input = simtest::readInput(0, 0xFFFFFFFF, model_->journal().id);
+  const auto input = simtest::ReadInput(0, 0xFFFFFFFF, model_->journal().id);
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(call(*volume_, ntfs::kReadUsnJournal, input, 4096).error,
+    EXPECT_EQ(Call(*volume_, ntfs::kReadUsnJournal, input, 4096).error,
               ntfs::kErrorJournalEntryDeleted);
   }
   faults_->clear();
-  EXPECT_TRUE(call(*volume_, ntfs::kReadUsnJournal, input, 4096).ok);
+  EXPECT_TRUE(Call(*volume_, ntfs::kReadUsnJournal, input, 4096).ok);
 }
 
 TEST_F(VolumeFaultsTest, EachControlCodeCanFail) {
@@ -71,7 +71,7 @@ TEST_F(VolumeFaultsTest, EachControlCodeCanFail) {
                             ntfs::kDeleteUsnJournal};
   for (uint32_t code : codes) {
     faults_->failNext(code, 1117);  // ERROR_IO_DEVICE
-    const auto reply = call(*volume_, code, std::vector<uint8_t>(64), 4096);
+    const auto reply = Call(*volume_, code, std::vector<uint8_t>(64), 4096);
     EXPECT_FALSE(reply.ok) << std::hex << code;
     EXPECT_EQ(reply.error, 1117u) << std::hex << code;
   }
@@ -98,43 +98,43 @@ TEST_F(VolumeFaultsTest, TruncationCutsTheBytesReturned) {
 TEST_F(VolumeFaultsTest, RewriterDamagesRecordsOnTheWayOut) {
   // An attribute length of 0 in the first attribute of record 17 only.
   model_->setRecordRewriter([](uint64_t recordNumber, std::span<uint8_t> record) {
-    if (recordNumber == 17) simtest::put32(&record[0x38 + 4], 0);
+    if (recordNumber == 17) simtest::Put32(&record[0x38 + 4], 0);
   });
   const auto damaged = fileRecord(17);
   ASSERT_TRUE(damaged.ok);
-  EXPECT_EQ(simtest::get32(&damaged.bytes[12 + 0x38 + 4]), 0u);
+  EXPECT_EQ(simtest::Get32(&damaged.bytes[12 + 0x38 + 4]), 0u);
   const auto intact = fileRecord(16);
-  EXPECT_NE(simtest::get32(&intact.bytes[12 + 0x38 + 4]), 0u);
+  EXPECT_NE(simtest::Get32(&intact.bytes[12 + 0x38 + 4]), 0u);
   // Raw reads of the MFT hand out the same damage.
   const uint64_t at = model_->options().mftStartLcn * 4096 + 17 * 1024;
   simtest::RawBuffer buffer(1024);
   uint32_t read = 0, error = 0;
   ASSERT_TRUE(volume_->readAt(at, buffer.data(), 1024, &read, &error));
   std::vector<uint8_t> raw = buffer.bytes();
-  ASSERT_TRUE(simtest::applyFixups(raw));
-  EXPECT_EQ(simtest::get32(&raw[0x38 + 4]), 0u);
+  ASSERT_TRUE(simtest::ApplyFixups(raw));
+  EXPECT_EQ(simtest::Get32(&raw[0x38 + 4]), 0u);
   model_->setRecordRewriter(nullptr);
-  EXPECT_NE(simtest::get32(&fileRecord(17).bytes[12 + 0x38 + 4]), 0u);
+  EXPECT_NE(simtest::Get32(&fileRecord(17).bytes[12 + 0x38 + 4]), 0u);
 }
 
 TEST_F(VolumeFaultsTest, RewriterCanMakeAnAttributeListPointAtItsOwnRecord) {
   const uint64_t file = model_->createQuietly({.name = u"loop", .size = 16 * 4096});
   ASSERT_TRUE(model_->fragment(file, {.runs = 4, .extensionRecords = 2}));
-  const uint64_t number = simtest::recordNumber(file);
+  const uint64_t number = simtest::RecordNumber(file);
   model_->setRecordRewriter([&](uint64_t recordNumber, std::span<uint8_t> record) {
     if (recordNumber != number) return;
-    const simtest::FileRecord r = simtest::parseFileRecord(record.data(), record.size());
+    const simtest::FileRecord r = simtest::ParseFileRecord(record.data(), record.size());
     const simtest::Attribute& list = *r.all(0x20)[0];
-    const size_t value = list.offset + simtest::get16(&record[list.offset + 0x14]);
+    const size_t value = list.offset + simtest::Get16(&record[list.offset + 0x14]);
     for (size_t at = value; at < value + list.value.size(); at += 32) {
-      simtest::put64(&record[at + 0x10], file);
+      simtest::Put64(&record[at + 0x10], file);
     }
   });
   const auto reply = fileRecord(file);
   ASSERT_TRUE(reply.ok);
-  const auto r = simtest::parseFileRecord(reply.bytes.data() + 12, 1024);
+  const auto r = simtest::ParseFileRecord(reply.bytes.data() + 12, 1024);
   const auto& list = *r.all(0x20)[0];
-  for (const auto& e : simtest::attributeList(list.value.data(), list.value.size())) {
+  for (const auto& e : simtest::AttributeList(list.value.data(), list.value.size())) {
     EXPECT_EQ(e.segment, file);
   }
 }

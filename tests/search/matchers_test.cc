@@ -9,38 +9,38 @@
 namespace vessiko {
 namespace {
 
-bool star(const std::u16string& pattern, const std::u16string& name) {
+bool Star(const std::u16string& pattern, const std::u16string& name) {
   const WildcardPattern p =
-      makeWildcardPattern(pattern.data(), static_cast<int32_t>(pattern.size()));
+      MakeWildcardPattern(pattern.data(), static_cast<int32_t>(pattern.size()));
   return matchStarPattern(p, name.data(), static_cast<int32_t>(name.size()));
 }
 
-bool mixed(const std::u16string& pattern, const std::u16string& name) {
+bool Mixed(const std::u16string& pattern, const std::u16string& name) {
   const WildcardPattern p =
-      makeWildcardPattern(pattern.data(), static_cast<int32_t>(pattern.size()));
+      MakeWildcardPattern(pattern.data(), static_cast<int32_t>(pattern.size()));
   return matchMixedPattern(p, name.data(), static_cast<int32_t>(name.size()));
 }
 
 TEST(Matchers, StarPatterns) {
-  EXPECT_TRUE(star(u"a*c", u"ac"));
-  EXPECT_TRUE(star(u"a*c", u"abc"));
-  EXPECT_TRUE(star(u"a*c", u"abbc"));
-  EXPECT_FALSE(star(u"a*c", u"abcd"));
-  EXPECT_TRUE(star(u"*a*a*", u"xaya"));
-  EXPECT_TRUE(star(u"*a*a*", u"aa"));
-  EXPECT_FALSE(star(u"*a*a*", u"xa"));
-  EXPECT_TRUE(star(u"*.txt", u"x.txt"));
-  EXPECT_FALSE(star(u"*.txt", u"x.txt.gz"));
-  EXPECT_FALSE(star(u"ab*ba", u"aba"));  // front and back may not share units
-  EXPECT_TRUE(star(u"ab*ba", u"abba"));
-  EXPECT_FALSE(star(u"a?c*", u"abc"));  // '?' is a plain unit in the star form
+  EXPECT_TRUE(Star(u"a*c", u"ac"));
+  EXPECT_TRUE(Star(u"a*c", u"abc"));
+  EXPECT_TRUE(Star(u"a*c", u"abbc"));
+  EXPECT_FALSE(Star(u"a*c", u"abcd"));
+  EXPECT_TRUE(Star(u"*a*a*", u"xaya"));
+  EXPECT_TRUE(Star(u"*a*a*", u"aa"));
+  EXPECT_FALSE(Star(u"*a*a*", u"xa"));
+  EXPECT_TRUE(Star(u"*.txt", u"x.txt"));
+  EXPECT_FALSE(Star(u"*.txt", u"x.txt.gz"));
+  EXPECT_FALSE(Star(u"ab*ba", u"aba"));  // front and back may not share units
+  EXPECT_TRUE(Star(u"ab*ba", u"abba"));
+  EXPECT_FALSE(Star(u"a?c*", u"abc"));  // '?' is a plain unit in the star form
 }
 
 TEST(Matchers, MixedPatternsLetQuestionMarksAgreeWithAnything) {
-  EXPECT_TRUE(mixed(u"a?c*", u"abcdef"));
-  EXPECT_TRUE(mixed(u"*?b?*", u"xbx"));
-  EXPECT_FALSE(mixed(u"*?b?*", u"bx"));
-  EXPECT_TRUE(mixed(u"*a?c*e", u"zzabcde"));
+  EXPECT_TRUE(Mixed(u"a?c*", u"abcdef"));
+  EXPECT_TRUE(Mixed(u"*?b?*", u"xbx"));
+  EXPECT_FALSE(Mixed(u"*?b?*", u"bx"));
+  EXPECT_TRUE(Mixed(u"*a?c*e", u"zzabcde"));
 }
 
 TEST(Matchers, ContainsAndFixed) {

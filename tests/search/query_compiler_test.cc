@@ -18,7 +18,7 @@ struct Compiled {
   std::u16string text;
 };
 
-Compiled compile(const std::u16string& text, bool caseSensitive = false) {
+Compiled Compile(const std::u16string& text, bool caseSensitive = false) {
   Compiled c;
   std::vector<char16_t> buffer(text.begin(), text.end());
   buffer.push_back(0);
@@ -27,7 +27,7 @@ Compiled compile(const std::u16string& text, bool caseSensitive = false) {
   return c;
 }
 
-std::vector<std::u16string> plainWords(const NameQuery& q) {
+std::vector<std::u16string> PlainWords(const NameQuery& q) {
   std::vector<std::u16string> out;
   for (const auto& w : q.plainWords())
     out.emplace_back(w.text, static_cast<size_t>(w.length));
@@ -35,46 +35,46 @@ std::vector<std::u16string> plainWords(const NameQuery& q) {
 }
 
 TEST(CompileNameQuery, EmptyAndSpacesOnly) {
-  EXPECT_FALSE(compile(u"").ok);
-  EXPECT_FALSE(compile(u"    ").ok);
+  EXPECT_FALSE(Compile(u"").ok);
+  EXPECT_FALSE(Compile(u"    ").ok);
   // Only U+0020 separates words: a tab is part of one.
-  EXPECT_EQ(plainWords(compile(u"a\tb").query), std::vector<std::u16string>{u"a\tb"});
+  EXPECT_EQ(PlainWords(Compile(u"a\tb").query), std::vector<std::u16string>{u"a\tb"});
 }
 
 TEST(CompileNameQuery, PlainWordsKeepNoneInsideAnother) {
-  EXPECT_EQ(plainWords(compile(u"abc abc").query), std::vector<std::u16string>{u"abc"});
-  EXPECT_EQ(plainWords(compile(u"abc ab").query), std::vector<std::u16string>{u"abc"});
-  EXPECT_EQ(plainWords(compile(u"ab abc").query), std::vector<std::u16string>{u"abc"});
-  EXPECT_EQ(plainWords(compile(u"de abc bcde").query),
+  EXPECT_EQ(PlainWords(Compile(u"abc abc").query), std::vector<std::u16string>{u"abc"});
+  EXPECT_EQ(PlainWords(Compile(u"abc ab").query), std::vector<std::u16string>{u"abc"});
+  EXPECT_EQ(PlainWords(Compile(u"ab abc").query), std::vector<std::u16string>{u"abc"});
+  EXPECT_EQ(PlainWords(Compile(u"de abc bcde").query),
             (std::vector<std::u16string>{u"bcde", u"abc"}));
   // Equal lengths keep their order of arrival.
-  EXPECT_EQ(plainWords(compile(u"xy ab cd").query),
+  EXPECT_EQ(PlainWords(Compile(u"xy ab cd").query),
             (std::vector<std::u16string>{u"xy", u"ab", u"cd"}));
 }
 
 TEST(CompileNameQuery, QuestionWordsMergeIntoOneFixedPattern) {
-  const Compiled merged = compile(u"a?c ?bc");
+  const Compiled merged = Compile(u"a?c ?bc");
   ASSERT_TRUE(merged.ok);
   EXPECT_EQ(std::u16string(merged.query.fixedPattern().text), u"abc");
-  EXPECT_FALSE(compile(u"a?c ab?d").ok);
-  EXPECT_FALSE(compile(u"a?c b??").ok);
+  EXPECT_FALSE(Compile(u"a?c ab?d").ok);
+  EXPECT_FALSE(Compile(u"a?c b??").ok);
 }
 
 TEST(CompileNameQuery, PlainWordsAgainstTheFixedPattern) {
-  EXPECT_FALSE(compile(u"xy a?c").ok);
-  EXPECT_TRUE(compile(u"x a?c").ok);
-  EXPECT_TRUE(compile(u"b a?c").ok);
-  const Compiled first = compile(u"abc a?c");
+  EXPECT_FALSE(Compile(u"xy a?c").ok);
+  EXPECT_TRUE(Compile(u"x a?c").ok);
+  EXPECT_TRUE(Compile(u"b a?c").ok);
+  const Compiled first = Compile(u"abc a?c");
   ASSERT_TRUE(first.ok);
   EXPECT_EQ(std::u16string(first.query.fixedPattern().text), u"a?c");
-  const Compiled second = compile(u"a?c abc");
+  const Compiled second = Compile(u"a?c abc");
   ASSERT_TRUE(second.ok);
   EXPECT_EQ(std::u16string(second.query.fixedPattern().text), u"abc");
-  EXPECT_FALSE(compile(u"a?c abcd").ok);
+  EXPECT_FALSE(Compile(u"a?c abcd").ok);
 }
 
 TEST(CompileNameQuery, StarPatternsCollapseRuns) {
-  const Compiled loose = compile(u"**a**b*");
+  const Compiled loose = Compile(u"**a**b*");
   ASSERT_TRUE(loose.ok);
   ASSERT_EQ(loose.query.starPatterns().size(), 1u);
   const WildcardPattern& p = loose.query.starPatterns()[0];
@@ -84,40 +84,40 @@ TEST(CompileNameQuery, StarPatternsCollapseRuns) {
   EXPECT_FALSE(p.anchoredStart());
   EXPECT_FALSE(p.anchoredEnd());
 
-  const Compiled a = compile(u"a*b");
+  const Compiled a = Compile(u"a*b");
   const WildcardPattern& tight = a.query.starPatterns()[0];
   EXPECT_EQ(tight.starCount, 1);
   EXPECT_TRUE(tight.anchoredStart());
   EXPECT_TRUE(tight.anchoredEnd());
 
-  const Compiled stars = compile(u"* ***");
+  const Compiled stars = Compile(u"* ***");
   EXPECT_TRUE(stars.ok);
   EXPECT_FALSE(stars.query.hasStarPatterns() || stars.query.hasPlainWords());
 
   // Newest first.
-  const Compiled two = compile(u"a* *b");
+  const Compiled two = Compile(u"a* *b");
   EXPECT_EQ(std::u16string(two.query.starPatterns()[0].text), u"*b");
 }
 
 TEST(CompileNameQuery, PatternsLongerThanTheFixedPatternContradictIt) {
-  EXPECT_FALSE(compile(u"??a* ?").ok);
-  EXPECT_FALSE(compile(u"a? abc*").ok);
-  EXPECT_TRUE(compile(u"a?? ab*").ok);
-  EXPECT_EQ(compile(u"a*?b").query.mixedPatterns().size(), 1u);
+  EXPECT_FALSE(Compile(u"??a* ?").ok);
+  EXPECT_FALSE(Compile(u"a? abc*").ok);
+  EXPECT_TRUE(Compile(u"a?? ab*").ok);
+  EXPECT_EQ(Compile(u"a*?b").query.mixedPatterns().size(), 1u);
 }
 
 TEST(CompileNameQuery, CaseAndAsciiness) {
-  EXPECT_EQ(compile(u"ReadMe.TXT").text, u"readme.txt");
-  EXPECT_EQ(compile(u"ReadMe.TXT", true).text, u"ReadMe.TXT");
-  EXPECT_EQ(compile(u"Ä Ａ").text, u"Ä Ａ");
-  EXPECT_EQ(compile(u"文档 x").query.allAscii, 0);
-  EXPECT_EQ(compile(u"x?y").query.allAscii, 1);
+  EXPECT_EQ(Compile(u"ReadMe.TXT").text, u"readme.txt");
+  EXPECT_EQ(Compile(u"ReadMe.TXT", true).text, u"ReadMe.TXT");
+  EXPECT_EQ(Compile(u"Ä Ａ").text, u"Ä Ａ");
+  EXPECT_EQ(Compile(u"文档 x").query.allAscii, 0);
+  EXPECT_EQ(Compile(u"x?y").query.allAscii, 1);
 }
 
 TEST(NameQuery, EqualsAndAssign) {
-  const Compiled a = compile(u"abc a?c* x*y");
-  const Compiled b = compile(u"abc a?c* x*y");
-  const Compiled c = compile(u"abc a?c* x*z");
+  const Compiled a = Compile(u"abc a?c* x*y");
+  const Compiled b = Compile(u"abc a?c* x*y");
+  const Compiled c = Compile(u"abc a?c* x*z");
   EXPECT_TRUE(a.query.equals(b.query));
   EXPECT_FALSE(a.query.equals(c.query));
   NameQuery copy;
@@ -169,7 +169,7 @@ TEST_F(ExtensionListTest, AtMost64) {
   std::u16string text;
   std::vector<int32_t> expected;
   for (int i = 0; i < 65; ++i) {
-    const std::u16string ext = utf8ToUtf16("e" + std::to_string(i));
+    const std::u16string ext = Utf8ToUtf16("e" + std::to_string(i));
     const int32_t index = intern(ext);
     if (i < 64) expected.push_back(index);
     text += ext + u" ";

@@ -26,7 +26,7 @@ namespace {
 
 using Units = std::u16string;
 
-Units folded(Units text) {
+Units Folded(Units text) {
   for (char16_t& c : text) {
     if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
   }
@@ -34,7 +34,7 @@ Units folded(Units text) {
 }
 
 // Only U+0020 separates words.
-std::vector<Units> splitWords(const Units& text) {
+std::vector<Units> SplitWords(const Units& text) {
   std::vector<Units> words;
   size_t i = 0;
   while (i < text.size()) {
@@ -50,7 +50,7 @@ std::vector<Units> splitWords(const Units& text) {
 }
 
 // The whole name matches the pattern: '*' any run of units, '?' any one unit.
-bool matchesWhole(const Units& pattern, const Units& name) {
+bool MatchesWhole(const Units& pattern, const Units& name) {
   // reach[j]: the pattern units read so far can match the first j units of the name.
   std::vector<char> reach(name.size() + 1, 0);
   std::vector<char> next(name.size() + 1, 0);
@@ -73,9 +73,9 @@ bool matchesWhole(const Units& pattern, const Units& name) {
 }
 
 // A word without wildcards occurs somewhere in the name; any other matches the whole name.
-bool wordMatches(const Units& word, const Units& name) {
+bool WordMatches(const Units& word, const Units& name) {
   if (word.find_first_of(u"?*") == Units::npos) return name.find(word) != Units::npos;
-  return matchesWhole(word, name);
+  return MatchesWhole(word, name);
 }
 
 // A file name split at its last dot: a space after that dot, a dot only in front, or no dot at
@@ -86,7 +86,7 @@ struct SplitName {
   Units extension;
 };
 
-SplitName splitAtLastDot(const Units& name) {
+SplitName SplitAtLastDot(const Units& name) {
   const size_t at = name.find_last_of(u". ");
   if (at == Units::npos || at == 0 || name[at] == u' ') return {name, false, u""};
   return {name.substr(0, at), true, name.substr(at + 1)};
@@ -96,10 +96,10 @@ SplitName splitAtLastDot(const Units& name) {
 enum class Shape { kPlainAscii, kPlainOther, kQuestion, kStar, kMixed };
 constexpr size_t kShapes = 5;
 
-std::vector<Shape> shapesOf(const Units& text) {
+std::vector<Shape> ShapesOf(const Units& text) {
   std::vector<Shape> shapes;
   bool plain = false;
-  for (const Units& word : splitWords(text)) {
+  for (const Units& word : SplitWords(text)) {
     const bool question = word.find(u'?') != Units::npos;
     const bool star = word.find(u'*') != Units::npos;
     if (question && star)
@@ -145,7 +145,7 @@ struct Results {
   bool operator==(const Results&) const = default;
 };
 
-Results resultsOf(const SearchState& state) {
+Results ResultsOf(const SearchState& state) {
   Results out;
   for (uint32_t i = 0; i < state.dirResults.count(); ++i)
     out.dirs.push_back(state.dirResults.itemAt(i));
@@ -167,18 +167,18 @@ class Model {
 
   void addRoot(RecordRef ref, char drive) {
     const Units name = {static_cast<char16_t>(drive), u':'};
-    dirs[ref] = {name, folded(name), false, u"", kNoRecord};
+    dirs[ref] = {name, Folded(name), false, u"", kNoRecord};
     roots.push_back(ref);
   }
   void addDir(RecordRef ref, RecordRef parent, const Units& name) {
-    dirs[ref] = {name, folded(name), false, u"", parent};
+    dirs[ref] = {name, Folded(name), false, u"", parent};
     dirRefs.push_back(ref);
   }
   void addFile(RecordRef ref, RecordRef parent, const Units& name) {
-    const SplitName split = splitAtLastDot(name);
-    files[ref] = {split.base, folded(split.base), split.hasExtension, folded(split.extension),
+    const SplitName split = SplitAtLastDot(name);
+    files[ref] = {split.base, Folded(split.base), split.hasExtension, Folded(split.extension),
                   parent};
-    if (split.hasExtension) extensions.insert(folded(split.extension));
+    if (split.hasExtension) extensions.insert(Folded(split.extension));
     fileRefs.push_back(ref);
   }
 
@@ -198,16 +198,16 @@ Results Model::search(const Request& r, const std::vector<RecordRef>& dirOrder,
                       const std::vector<RecordRef>& fileOrder) const {
   Results out;
   std::vector<Units> words;
-  for (const Units& word : splitWords(r.name)) {
+  for (const Units& word : SplitWords(r.name)) {
     if (word.find_first_not_of(u'*') == Units::npos) continue;  // only '*': no condition
-    words.push_back(r.caseSensitive ? word : folded(word));
+    words.push_back(r.caseSensitive ? word : Folded(word));
   }
   if (words.empty()) return out;
 
   std::set<Units> known;
-  const std::vector<Units> extensionWords = splitWords(r.extension);
+  const std::vector<Units> extensionWords = SplitWords(r.extension);
   for (const Units& word : extensionWords) {
-    if (extensions.count(folded(word)) != 0) known.insert(folded(word));
+    if (extensions.count(Folded(word)) != 0) known.insert(Folded(word));
   }
   const bool byExtension = !extensionWords.empty();
   if (byExtension && known.empty()) return out;
@@ -237,7 +237,7 @@ Results Model::search(const Request& r, const std::vector<RecordRef>& dirOrder,
   const auto nameMatches = [&](const Entry& e) {
     const Units& name = r.caseSensitive ? e.tested : e.testedFolded;
     return std::all_of(words.begin(), words.end(),
-                       [&](const Units& word) { return wordMatches(word, name); });
+                       [&](const Units& word) { return WordMatches(word, name); });
   };
 
   if (r.folders && !byExtension) {
@@ -314,7 +314,7 @@ class ReferenceSearch {
                       << "\n  expected:" << describe(expected) << "\n  actual:" << describe(actual);
       }
       if (!expected.dirs.empty() || !expected.files.empty()) {
-        for (const Shape shape : shapesOf(r.name))
+        for (const Shape shape : ShapesOf(r.name))
           ++hits[static_cast<size_t>(shape)];
       }
     }
@@ -396,14 +396,14 @@ class ReferenceSearch {
         while (!taken.insert({parent, name}).second)
           name += pick(kAsciiPieces);
         if (name.size() > 255) continue;
-        const RecordRef dir = f_.addDir(parent, utf16ToUtf8(name));
+        const RecordRef dir = f_.addDir(parent, Utf16ToUtf8(name));
         model_.addDir(dir, parent, name);
         parents.push_back(dir);
         if (near) nearCopies_.push_back(&model_.dirs.at(dir));
         continue;
       }
       if (chance(70) && name.size() < 250) name += u"." + pick(kExtensions);
-      const RecordRef file = f_.addFile(parent, utf16ToUtf8(name));
+      const RecordRef file = f_.addFile(parent, Utf16ToUtf8(name));
       model_.addFile(file, parent, name);
       if (near) nearCopies_.push_back(&model_.files.at(file));
     }
@@ -605,7 +605,7 @@ class ReferenceSearch {
       list.setSecondColumn(v, u"是");
     for (const FolderRow& row : scope.folders) {
       const int at = list.rowCount();
-      ASSERT_TRUE(list.insertRow(at, utf8ToUtf16(f_.t.pathOf(row.dir)), false));
+      ASSERT_TRUE(list.insertRow(at, Utf8ToUtf16(f_.t.pathOf(row.dir)), false));
       list.setSecondColumn(at, row.below ? u"是" : u"否");
     }
     for (size_t v = 0; v < scope.volumes.size(); ++v) {
@@ -626,12 +626,12 @@ class ReferenceSearch {
     // Options, extension text or scope may have changed with the request: it must run.
     f_.ui.optionsChanged = true;
     RunSearch(f_.context, {r.name, r.extension});
-    return resultsOf(f_.state);
+    return ResultsOf(f_.state);
   }
 
   std::string describe(const Request& r) const {
-    std::string text = "name \"" + utf16ToUtf8(r.name) + "\", extension \"" +
-                       utf16ToUtf8(r.extension) + "\"" +
+    std::string text = "name \"" + Utf16ToUtf8(r.name) + "\", extension \"" +
+                       Utf16ToUtf8(r.extension) + "\"" +
                        (r.caseSensitive ? ", case-sensitive" : "") +
                        (r.folders ? "" : ", no folders") + (r.files ? "" : ", no files");
     for (size_t v = 0; v < r.scope.volumes.size(); ++v) {
@@ -663,7 +663,7 @@ class ReferenceSearch {
   std::vector<RecordRef> fileOrder_;
 };
 
-void checkFlavor(const Flavor& flavor, int requests) {
+void CheckFlavor(const Flavor& flavor, int requests) {
   ReferenceSearch search(flavor);
   search.check(requests);
   // The requests are drawn so that every shape of word finds something often; a generator
@@ -673,23 +673,23 @@ void checkFlavor(const Flavor& flavor, int requests) {
 }
 
 TEST(ReferenceSearch, AsciiNamesWithCaseVariants) {
-  checkFlavor({"C", 600, 70, 20, 4, 4, 1}, 2200);
+  CheckFlavor({"C", 600, 70, 20, 4, 4, 1}, 2200);
 }
 
 TEST(ReferenceSearch, ChineseNames) {
-  checkFlavor({"D", 500, 20, 10, 60, 5, 2}, 1800);
+  CheckFlavor({"D", 500, 20, 10, 60, 5, 2}, 1800);
 }
 
 TEST(ReferenceSearch, OtherScripts) {
-  checkFlavor({"CE", 500, 30, 10, 10, 50, 3}, 1800);
+  CheckFlavor({"CE", 500, 30, 10, 10, 50, 3}, 1800);
 }
 
 TEST(ReferenceSearch, DotsAndSpaces) {
-  checkFlavor({"C", 500, 40, 50, 5, 5, 4}, 1800);
+  CheckFlavor({"C", 500, 40, 50, 5, 5, 4}, 1800);
 }
 
 TEST(ReferenceSearch, SeveralVolumesMixed) {
-  checkFlavor({"CDEZ", 800, 40, 20, 20, 20, 5}, 2400);
+  CheckFlavor({"CDEZ", 800, 40, 20, 20, 20, 5}, 2400);
 }
 
 // Names of every length up to 70 units with a word at every place, its two units side by side
@@ -708,7 +708,7 @@ TEST(ReferenceSearch, WordsAtEveryPlaceOfNamesOfEveryLength) {
           Units name = lead + Units(length, u'a');
           name[lead.size() + at] = u'Q';
           name[lead.size() + at + gap] = u'Z';
-          model.addFile(f.addFile(root, utf16ToUtf8(name)), root, name);
+          model.addFile(f.addFile(root, Utf16ToUtf8(name)), root, name);
         }
       }
     }
@@ -726,8 +726,8 @@ TEST(ReferenceSearch, WordsAtEveryPlaceOfNamesOfEveryLength) {
       f.ui.caseSensitive = caseSensitive;
       f.ui.optionsChanged = true;
       RunSearch(f.context, {text, u""});
-      EXPECT_TRUE(resultsOf(f.state) == model.search(r, dirOrder, fileOrder))
-          << utf16ToUtf8(text) << (caseSensitive ? ", case-sensitive" : "");
+      EXPECT_TRUE(ResultsOf(f.state) == model.search(r, dirOrder, fileOrder))
+          << Utf16ToUtf8(text) << (caseSensitive ? ", case-sensitive" : "");
     }
   }
 }

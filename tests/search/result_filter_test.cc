@@ -28,12 +28,12 @@ using Results = std::vector<std::string>;
 constexpr uint32_t kHidden = ntfs::kAttributeHidden;
 constexpr uint32_t kSystem = ntfs::kAttributeSystem;
 
-std::string describe(const RecordingMessages::Message& m) {
+std::string Describe(const RecordingMessages::Message& m) {
   static const char* const kIcons[] = {"none", "information", "warning", "error"};
   return m.caption + ": " + m.text + " [" + kIcons[static_cast<int>(m.icon)] + "]";
 }
 
-std::string error(const std::string& text) {
+std::string Error(const std::string& text) {
   return "错误: " + text + " [error]";
 }
 
@@ -56,13 +56,13 @@ class ResultFilterTest : public ::testing::Test {
   }
   uint64_t file(const std::string& name, uint64_t size, uint32_t attributes = 0,
                 std::optional<FileTimes> times = std::nullopt, char letter = 'C') {
-    SimEntry entry = testing::simFile(5, utf8ToUtf16(name), size, attributes);
+    SimEntry entry = testing::SimFile(5, Utf8ToUtf16(name), size, attributes);
     entry.times = times ? *times : at(local(2024, 3, 1));
     return drive(letter).create(entry);
   }
   uint64_t dir(const std::string& name, uint32_t attributes = 0,
                std::optional<FileTimes> times = std::nullopt, char letter = 'C') {
-    SimEntry entry = testing::simDir(5, utf8ToUtf16(name));
+    SimEntry entry = testing::SimDir(5, Utf8ToUtf16(name));
     entry.attributes |= attributes;
     entry.times = times ? *times : at(local(2024, 3, 1));
     return drive(letter).create(entry);
@@ -83,7 +83,7 @@ class ResultFilterTest : public ::testing::Test {
     return out;
   }
   Results search(const std::string& name) {
-    RunSearch(search_, {utf8ToUtf16(name), u""});
+    RunSearch(search_, {Utf8ToUtf16(name), u""});
     return results();
   }
   // What an edit of the name field does after a filter: searching is allowed again and the
@@ -106,7 +106,7 @@ class ResultFilterTest : public ::testing::Test {
   std::vector<std::string> boxes() {
     std::vector<std::string> out;
     for (const auto& m : messages().messages())
-      out.push_back(describe(m));
+      out.push_back(Describe(m));
     return out;
   }
 
@@ -122,7 +122,7 @@ class ResultFilterTest : public ::testing::Test {
   SearchState state_{t_.heap()};
   SearchContext search_{t_.index(), ui_, t_.messages(), t_.messages(), scope_, state_};
   // 2024-06-15 20:00 UTC: already 2024-06-16 04:00 in the local zone.
-  FixedClock clock_{calendarToFileTime({2024, 6, 15, 20, 0, 0, 0}), 8 * 60};
+  FixedClock clock_{CalendarToFileTime({2024, 6, 15, 20, 0, 0, 0}), 8 * 60};
   ResultFilter resultFilter_;
   MemoryFilterPanel panel_{clock_};
   FilterContext filter_{t_.index(), ui_,    t_.messages(), t_.messages(), state_,
@@ -205,7 +205,7 @@ TEST_F(ResultFilterTest, ThresholdOfZeroAndThresholdsBeyondThirtyTwoBits) {
   ASSERT_EQ(searchAfresh(), all);
   panel_.operatorSelection = kSizeLess;
   EXPECT_EQ(press(), all);
-  EXPECT_EQ(boxes(), std::vector<std::string>{error("不存在小于0的文件")});
+  EXPECT_EQ(boxes(), std::vector<std::string>{Error("不存在小于0的文件")});
   EXPECT_TRUE(ui_.searchEnabled);
   EXPECT_FALSE(ui_.filterInForce);
 
@@ -233,8 +233,8 @@ TEST_F(ResultFilterTest, SizeTextThatIsNoUnsignedNumberIsRefused) {
   for (const std::u16string text : {u"-1", u"abc", u"", u"4294967296", u"12kb", u"1 2"}) {
     panel_.sizeText = text;
     EXPECT_EQ(press(), all);
-    EXPECT_EQ(boxes(), std::vector<std::string>{error("指定的文件大小数无效")})
-        << utf16ToUtf8(text);
+    EXPECT_EQ(boxes(), std::vector<std::string>{Error("指定的文件大小数无效")})
+        << Utf16ToUtf8(text);
   }
   EXPECT_TRUE(ui_.searchEnabled);
   EXPECT_FALSE(ui_.filterInForce);
@@ -247,13 +247,13 @@ TEST_F(ResultFilterTest, DialogNumbersAreReadAsGetDlgItemIntReadsThem) {
   } valid[] = {{u"0", 0}, {u" 42 ", 42}, {u"\t7", 7}, {u"007", 7}, {u"4294967295", 4294967295u}};
   for (const auto& v : valid) {
     uint32_t n = 1;
-    EXPECT_TRUE(parseDialogUnsigned(v.text, &n)) << utf16ToUtf8(v.text);
+    EXPECT_TRUE(ParseDialogUnsigned(v.text, &n)) << Utf16ToUtf8(v.text);
     EXPECT_EQ(n, v.value);
   }
   for (const std::u16string_view text :
        {u"", u"  ", u"-1", u"+1", u"1 2", u"1.5", u"１", u"4294967296", u"99999999999999999999"}) {
     uint32_t n = 1;
-    EXPECT_FALSE(parseDialogUnsigned(text, &n)) << utf16ToUtf8(text);
+    EXPECT_FALSE(ParseDialogUnsigned(text, &n)) << Utf16ToUtf8(text);
     EXPECT_EQ(n, 1u);
   }
 }
@@ -288,12 +288,12 @@ TEST_F(ResultFilterTest, FutureDatesAreRefusedExceptAsTheUpperBound) {
 
   panel_.afterPicker = {2024, 6, 17, 0, 0, 0, 0};
   EXPECT_EQ(press(), all);
-  EXPECT_EQ(boxes(), std::vector<std::string>{error("指定了一个未来时间！")});
+  EXPECT_EQ(boxes(), std::vector<std::string>{Error("指定了一个未来时间！")});
   panel_.checkedRadio = DateRadio::kBetween;
   panel_.startPicker = {2024, 6, 17, 0, 0, 0, 0};
   panel_.endPicker = {2024, 6, 18, 0, 0, 0, 0};
   EXPECT_EQ(press(), all);
-  EXPECT_EQ(boxes(), std::vector<std::string>{error("指定了一个未来时间！")});
+  EXPECT_EQ(boxes(), std::vector<std::string>{Error("指定了一个未来时间！")});
 
   // Today is the local date, 16 June, although it is still the 15th in UTC.
   panel_.checkedRadio = DateRadio::kAfter;
@@ -335,7 +335,7 @@ TEST_F(ResultFilterTest, IntervalIncludesItsStartAndExcludesItsEnd) {
   panel_.startPicker = {2024, 4, 1, 0, 0, 0, 0};
   panel_.endPicker = {2024, 3, 31, 23, 59, 0, 0};
   EXPECT_EQ(press(), all);
-  EXPECT_EQ(boxes(), std::vector<std::string>{error("指定的时间区间不合法！")});
+  EXPECT_EQ(boxes(), std::vector<std::string>{Error("指定的时间区间不合法！")});
 }
 
 TEST_F(ResultFilterTest, EachDateKindComparesItsOwnTimeStamp) {
@@ -380,7 +380,7 @@ TEST_F(ResultFilterTest, AttributeBoxesChooseNormalHiddenAndSystemEntries) {
   resultFilter_.setAttributesEnabled(true);
 
   EXPECT_EQ(press(), all);
-  EXPECT_EQ(boxes(), std::vector<std::string>{error("必须指定一个过滤属性！")});
+  EXPECT_EQ(boxes(), std::vector<std::string>{Error("必须指定一个过滤属性！")});
 
   // The boxes checked: N "普通", H "隐藏", S "系统".
   const struct {

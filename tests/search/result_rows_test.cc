@@ -23,16 +23,16 @@ namespace {
 
 using namespace std::chrono_literals;
 using Results = std::vector<std::string>;
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 
 class ResultRowsTest : public ::testing::Test {
  protected:
   ResultRowsTest()
       : c_(f_.machine.addNtfsDrive('C', u"System")), d_(f_.machine.addNtfsDrive('D', u"Data")) {
-    docs_ = c_.create(simDir(5, u"docs"));
-    c_.create(simFile(docs_, u"report.txt", 100));
-    d_.create(simFile(5, u"ledger", 7));
+    docs_ = c_.create(SimDir(5, u"docs"));
+    c_.create(SimFile(docs_, u"report.txt", 100));
+    d_.create(SimFile(5, u"ledger", 7));
   }
 
   ResultRows rows() {
@@ -118,7 +118,7 @@ TEST_F(ResultRowsTest, MonitorsApplyChangesWhileARowsRecordIsRead) {
   const bool locksFree = reading && LocksFreeWithin(engine, 2s);
   bool applied = false;
   if (locksFree) {
-    c_.create(simFile(docs_, u"fresh.txt", 1));
+    c_.create(SimFile(docs_, u"fresh.txt", 1));
     applied = f_.waitForResults("fresh", Results{"F C:\\docs\\fresh.txt"});
   }
   {

@@ -17,7 +17,7 @@ namespace {
 using Results = std::vector<std::string>;
 
 // The message boxes shown, as "caption: text [icon]".
-std::vector<std::string> boxes(const RecordingMessages& messages) {
+std::vector<std::string> Boxes(const RecordingMessages& messages) {
   static const char* const kIcons[] = {"none", "information", "warning", "error"};
   std::vector<std::string> out;
   for (const auto& m : messages.messages())
@@ -49,7 +49,7 @@ class ScopeListTest : public ::testing::Test {
 
   ScopeList& scope() { return f_.scope; }
   RecordingMessages& messages() { return f_.t.messages(); }
-  EntryKey keyOf(const std::string& path) { return f_.folders.keys.at(utf8ToUtf16(path)); }
+  EntryKey keyOf(const std::string& path) { return f_.folders.keys.at(Utf8ToUtf16(path)); }
 
   // The search a scope change makes the caller run, and what it finds.
   Results searchInScope() {
@@ -62,7 +62,7 @@ class ScopeListTest : public ::testing::Test {
     return scope().checkBoxChanged(row);
   }
   bool addFolder(const std::string& path) {
-    f_.view.queueFolder(FolderChoice::kChosen, utf8ToUtf16(path));
+    f_.view.queueFolder(FolderChoice::kChosen, Utf8ToUtf16(path));
     return scope().addFolder();
   }
   // Whether each row is checked, as the list holds it; the view's boxes must agree.
@@ -87,7 +87,7 @@ TEST_F(ScopeListTest, AtStartEveryVolumeIsCheckedWithSubfoldersAndNothingIsRestr
     EXPECT_EQ(f_.view.items()[static_cast<size_t>(i)].second, u"是");
     EXPECT_TRUE(f_.view.items()[static_cast<size_t>(i)].volumeImage);
   }
-  EXPECT_EQ(scope().row(1).key, rootKey('D' - 'A'));
+  EXPECT_EQ(scope().row(1).key, RootKey('D' - 'A'));
   EXPECT_EQ(checked(), (std::vector<int>{1, 1}));
   std::vector<EntryKey> keys;
   std::vector<uint32_t> flags;
@@ -100,7 +100,7 @@ TEST_F(ScopeListTest, AVolumeWithoutSubfoldersAdmitsOnlyItsRootsEntries) {
   std::vector<EntryKey> keys;
   std::vector<uint32_t> flags;
   EXPECT_EQ(scope().selectedScope(&keys, &flags), 2);
-  EXPECT_EQ(keys, (std::vector<EntryKey>{rootKey('C' - 'A'), rootKey('D' - 'A')}));
+  EXPECT_EQ(keys, (std::vector<EntryKey>{RootKey('C' - 'A'), RootKey('D' - 'A')}));
   EXPECT_EQ(flags, (std::vector<uint32_t>{1, 0}));
   EXPECT_EQ(searchInScope(),
             (Results{"F C:\\a_c_root.txt", "F C:\\win\\a_c_win.txt", "F D:\\a_d_root.txt"}));
@@ -144,7 +144,7 @@ TEST_F(ScopeListTest, AVolumeAndFoldersOnItAreNeverCheckedTogether) {
   std::vector<EntryKey> keys;
   std::vector<uint32_t> flags;
   EXPECT_EQ(scope().selectedScope(&keys, &flags), 2);
-  EXPECT_EQ(keys, (std::vector<EntryKey>{rootKey('D' - 'A'), keyOf("C:\\win")}));
+  EXPECT_EQ(keys, (std::vector<EntryKey>{RootKey('D' - 'A'), keyOf("C:\\win")}));
   EXPECT_EQ(searchInScope(), (Results{"F C:\\win\\a_c_win.txt", "F D:\\docs\\deep\\a_d_deep.txt",
                                       "F D:\\docs\\a_d_docs.txt", "F D:\\music\\a_d_music.txt",
                                       "F D:\\a_d_root.txt"}));
@@ -169,16 +169,16 @@ TEST_F(ScopeListTest, CheckingAllVolumesUnchecksEveryFolder) {
 TEST_F(ScopeListTest, FolderChoicesThatAddNoRow) {
   EXPECT_FALSE(scope().addFolder());  // the browser was cancelled
   EXPECT_FALSE(addFolder("D:\\"));    // the volume row stands for the root
-  EXPECT_TRUE(boxes(messages()).empty());
+  EXPECT_TRUE(Boxes(messages()).empty());
 
   EXPECT_FALSE(addFolder("E:\\stuff"));
-  EXPECT_EQ(boxes(messages()),
+  EXPECT_EQ(Boxes(messages()),
             std::vector<std::string>{": 对不住，所选的不是NTFS卷，无法指定！ [error]"});
   messages().clear();
 
   f_.view.queueFolder(FolderChoice::kNoPath);
   EXPECT_FALSE(scope().addFolder());
-  EXPECT_EQ(boxes(messages()), std::vector<std::string>{": BROWSEINFO参数设置错误! [none]"});
+  EXPECT_EQ(Boxes(messages()), std::vector<std::string>{": BROWSEINFO参数设置错误! [none]"});
   EXPECT_EQ(scope().rowCount(), 2);
   EXPECT_EQ(checked(), (std::vector<int>{1, 1}));
 
@@ -188,7 +188,7 @@ TEST_F(ScopeListTest, FolderChoicesThatAddNoRow) {
   addFolder("D:\\docs");
   EXPECT_EQ(scope().rowCount(), 3);
   EXPECT_EQ(f_.view.items().size(), 3u);
-  EXPECT_TRUE(boxes(messages()).empty());
+  EXPECT_TRUE(Boxes(messages()).empty());
   EXPECT_FALSE(scope().insertRow(2, u"Data (D:)", true));
 }
 
@@ -203,7 +203,7 @@ TEST_F(ScopeListTest, RemovingFoldersKeepsTheVolumeRows) {
   f_.view.select(3, true);
   EXPECT_FALSE(scope().removeSelected());
   ASSERT_EQ(scope().rowCount(), 4);
-  EXPECT_EQ(scope().row(0).key, rootKey('C' - 'A'));
+  EXPECT_EQ(scope().row(0).key, RootKey('C' - 'A'));
   EXPECT_EQ(f_.view.items()[3].text, u"C:\\win");
 
   // Two adjacent selected folders both go.

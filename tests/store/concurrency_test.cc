@@ -27,8 +27,8 @@
 namespace vessiko {
 namespace {
 
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 
 // Names that the queries below match, so that monitors refresh the results themselves too.
 const char16_t* const kWords[] = {u"report", u"data", u"文档", u"notes", u"Photo", u"project"};
@@ -57,7 +57,7 @@ class Changer {
  private:
   std::u16string name() {
     std::u16string text = kWords[random_() % std::size(kWords)];
-    text += utf8ToUtf16(std::to_string(++counter_));
+    text += Utf8ToUtf16(std::to_string(++counter_));
     return text;
   }
 
@@ -66,11 +66,11 @@ class Changer {
     switch (random_() % 7) {
       case 0:
       case 1:
-        files_.push_back(volume_.create(simFile(folder, name() + kExtensions[random_() % 6], 1)));
+        files_.push_back(volume_.create(SimFile(folder, name() + kExtensions[random_() % 6], 1)));
         used_.insert(folder);
         break;
       case 2:
-        folders_.push_back(volume_.create(simDir(folder, name())));
+        folders_.push_back(volume_.create(SimDir(folder, name())));
         used_.insert(folder);
         break;
       case 3:  // moved and renamed
@@ -130,7 +130,7 @@ class Changer {
 };
 
 // What the list view reads for a row: the name, the extension's text, the folder's path.
-size_t readRow(const Index& index, RecordRef ref, bool isDirectory) {
+size_t ReadRow(const Index& index, RecordRef ref, bool isDirectory) {
   const uint8_t* name;
   uint32_t length;
   RecordRef parent;
@@ -146,7 +146,7 @@ size_t readRow(const Index& index, RecordRef ref, bool isDirectory) {
     if (extension != nullptr) read += std::u16string_view(extension).size();
     parent = file.parentLink();
   }
-  read += testing::decodeToUtf8(name, length).size();
+  read += testing::DecodeToUtf8(name, length).size();
   for (uint32_t depth = 0; parent != kNoRecord && depth < kMaxDirectoryDepth; ++depth) {
     const DirEntry dir = index.dir(parent);
     read += dir.nameLength();
@@ -164,10 +164,10 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
   for (int v = 0; v < 2; ++v) {
     SimVolume& volume = v == 0 ? c : d;
     for (int i = 0; i < 20; ++i) {
-      folders[v].push_back(volume.create(simDir(5, u"folder" + utf8ToUtf16(std::to_string(i)))));
+      folders[v].push_back(volume.create(SimDir(5, u"folder" + Utf8ToUtf16(std::to_string(i)))));
       for (int j = 0; j < 10; ++j) {
         volume.create(
-            simFile(folders[v].back(), u"report" + utf8ToUtf16(std::to_string(j)) + u".txt", 1));
+            SimFile(folders[v].back(), u"report" + Utf8ToUtf16(std::to_string(j)) + u".txt", 1));
       }
     }
   }
@@ -209,9 +209,9 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
     std::lock_guard lock(engine.results().lock);
     const SearchState& results = engine.results();
     for (uint32_t i = 0; i < results.dirResults.count(); ++i)
-      rowsRead += readRow(engine.index(), results.dirResults.itemAt(i), true) > 0;
+      rowsRead += ReadRow(engine.index(), results.dirResults.itemAt(i), true) > 0;
     for (uint32_t i = 0; i < results.fileResults.count(); ++i)
-      rowsRead += readRow(engine.index(), results.fileResults.itemAt(i), false) > 0;
+      rowsRead += ReadRow(engine.index(), results.fileResults.itemAt(i), false) > 0;
   }
   changeC.join();
   changeD.join();
@@ -239,8 +239,8 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
 TEST(ConcurrencyTest, AFolderMovedWhileTheListViewReadsItsFiles) {
   testing::EngineFixture f;
   SimVolume& c = f.machine.addNtfsDrive('C');
-  const uint64_t docs = c.create(simDir(5, u"docs"));
-  c.create(simFile(docs, u"report.txt", 1));
+  const uint64_t docs = c.create(SimDir(5, u"docs"));
+  c.create(SimFile(docs, u"report.txt", 1));
   Engine& engine = f.startRun();
   ASSERT_EQ(f.search("report"), std::vector<std::string>{"F C:\\docs\\report.txt"});
   const RecordRef file = engine.results().fileResults.itemAt(0);

@@ -32,8 +32,8 @@ namespace vessiko {
 namespace {
 
 using Results = std::vector<std::string>;
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 
 const DatabasePaths kPaths = DatabasePaths::inFolder("/db", '/');
 const CalendarTime kSaveTime{2026, 12, 7, 9, 30, 0, 0};
@@ -82,7 +82,7 @@ class MachineIndex {
   DroppedVolumeRows rows;
 };
 
-std::string hex(uint32_t value) {
+std::string Hex(uint32_t value) {
   char text[12];
   std::snprintf(text, sizeof text, "%08X", value);
   return text;
@@ -96,17 +96,17 @@ struct Snapshot {
   std::vector<std::string> dirMap;
 };
 
-Snapshot snapshotOf(testing::TestIndex& t) {
+Snapshot SnapshotOf(testing::TestIndex& t) {
   const Index& index = t.index();
   Snapshot s;
   for (RecordRef ref : t.dirsInOrder()) {
     const DirEntry dir = index.dir(ref);
-    s.dirs.push_back(hex(dir.key()) + (dir.hasNonAscii() ? " * " : "   ") + t.pathOf(ref));
+    s.dirs.push_back(Hex(dir.key()) + (dir.hasNonAscii() ? " * " : "   ") + t.pathOf(ref));
   }
   for (RecordRef ref : t.filesInOrder())
-    s.files.push_back(hex(index.file(ref).recordWord()) + " " + t.filePath(ref));
+    s.files.push_back(Hex(index.file(ref).recordWord()) + " " + t.filePath(ref));
   index.dirMap.forEach([&](const DirMapPair& pair) {
-    if (pair.dir != kNoRecord) s.dirMap.push_back(hex(pair.key) + " " + t.pathOf(pair.dir));
+    if (pair.dir != kNoRecord) s.dirMap.push_back(Hex(pair.key) + " " + t.pathOf(pair.dir));
   });
   return s;
 }
@@ -114,7 +114,7 @@ Snapshot snapshotOf(testing::TestIndex& t) {
 // The RecordIndex of each directory of a list, worked out from the record sizes alone: records
 // follow each other in 4096-byte chunks, and one that does not fit the rest of a chunk starts
 // the next.
-std::vector<RecordIndex> expectedPositions(const Index& index, const std::vector<RecordRef>& dirs) {
+std::vector<RecordIndex> ExpectedPositions(const Index& index, const std::vector<RecordRef>& dirs) {
   std::vector<RecordIndex> out;
   uint32_t chunk = 0;
   uint32_t offset = 0;
@@ -180,7 +180,7 @@ class Cursor {
   size_t at_;
 };
 
-StoredCore readCore(const std::vector<uint8_t>& bytes) {
+StoredCore ReadCore(const std::vector<uint8_t>& bytes) {
   StoredCore s;
   Cursor in(bytes, 0);
   s.size = in.u32();
@@ -238,7 +238,7 @@ StoredCore readCore(const std::vector<uint8_t>& bytes) {
   return s;
 }
 
-std::vector<uint8_t> packed(const std::u16string& name) {
+std::vector<uint8_t> Packed(const std::u16string& name) {
   std::vector<uint8_t> out;
   for (char16_t u : name) {
     if (u < 0x80) {
@@ -250,20 +250,20 @@ std::vector<uint8_t> packed(const std::u16string& name) {
   return out;
 }
 
-const StoredRecord* findStored(const std::vector<StoredRecord>& records,
+const StoredRecord* FindStored(const std::vector<StoredRecord>& records,
                                const std::u16string& name) {
   for (const StoredRecord& r : records) {
-    if (r.name == packed(name)) return &r;
+    if (r.name == Packed(name)) return &r;
   }
   return nullptr;
 }
 
-std::vector<uint8_t> rawLengths(const std::vector<uint8_t>& bytes, const StoredRecord& r) {
+std::vector<uint8_t> RawLengths(const std::vector<uint8_t>& bytes, const StoredRecord& r) {
   return {bytes.begin() + static_cast<std::ptrdiff_t>(r.at + 8),
           bytes.begin() + static_cast<std::ptrdiff_t>(r.at + 11)};
 }
 
-std::vector<uint8_t> bytesOf(std::initializer_list<uint8_t> list) {
+std::vector<uint8_t> BytesOf(std::initializer_list<uint8_t> list) {
   return list;
 }
 
@@ -272,53 +272,53 @@ std::vector<uint8_t> bytesOf(std::initializer_list<uint8_t> list) {
 // than 256 extensions.
 struct RichMachine {
   RichMachine() : c(machine.addNtfsDrive('C', u"System")), d(machine.addNtfsDrive('D', u"Data")) {
-    docs = c.create(simDir(5, u"Documents"));
-    c.create(simFile(docs, u"report.txt", 100));
-    c.create(simFile(docs, u"Report (2).TXT", 100));
-    c.create(simFile(docs, u"会议记录.docx", 10));
-    c.create(simFile(docs, u"报告.文档", 10));
-    c.create(simFile(docs, u"notes.", 1));
-    c.create(simFile(docs, u".bashrc", 1));
-    c.create(simFile(docs, u"Makefile", 1));
-    chinese = c.create(simDir(5, u"资料"));
-    c.create(simFile(chinese, u"照片.jpg", 1));
-    c.create(simFile(chinese, std::u16string(251, u'文') + u".txt", 1));
-    c.create(simDir(chinese, std::u16string(255, u'长')));
-    const uint64_t longAscii = c.create(simDir(5, std::u16string(255, u'l')));
-    c.create(simFile(longAscii, std::u16string(251, u'x') + u".log", 1));
+    docs = c.create(SimDir(5, u"Documents"));
+    c.create(SimFile(docs, u"report.txt", 100));
+    c.create(SimFile(docs, u"Report (2).TXT", 100));
+    c.create(SimFile(docs, u"会议记录.docx", 10));
+    c.create(SimFile(docs, u"报告.文档", 10));
+    c.create(SimFile(docs, u"notes.", 1));
+    c.create(SimFile(docs, u".bashrc", 1));
+    c.create(SimFile(docs, u"Makefile", 1));
+    chinese = c.create(SimDir(5, u"资料"));
+    c.create(SimFile(chinese, u"照片.jpg", 1));
+    c.create(SimFile(chinese, std::u16string(251, u'文') + u".txt", 1));
+    c.create(SimDir(chinese, std::u16string(255, u'长')));
+    const uint64_t longAscii = c.create(SimDir(5, std::u16string(255, u'l')));
+    c.create(SimFile(longAscii, std::u16string(251, u'x') + u".log", 1));
     for (const uint64_t parent : {docs, chinese}) {
-      const uint64_t twin = c.create(simDir(parent, u"twin"));
-      c.create(simFile(twin, u"same.txt", 1));
+      const uint64_t twin = c.create(SimDir(parent, u"twin"));
+      c.create(SimFile(twin, u"same.txt", 1));
     }
-    const uint64_t many = c.create(simDir(5, u"many"));
+    const uint64_t many = c.create(SimDir(5, u"many"));
     for (int i = 0; i < 300; ++i) {
       char name[16];
       std::snprintf(name, sizeof name, "f.e%03d", i);
-      c.create(simFile(many, utf8ToUtf16(name), 1));
+      c.create(SimFile(many, Utf8ToUtf16(name), 1));
     }
     uint64_t deep = 5;
     for (int level = 0; level < 12; ++level)
-      deep = d.create(simDir(deep, u"level" + utf8ToUtf16(std::to_string(level))));
-    d.create(simFile(deep, u"bottom.dat", 1));
-    music = d.create(simDir(5, u"Music"));
+      deep = d.create(SimDir(deep, u"level" + Utf8ToUtf16(std::to_string(level))));
+    d.create(SimFile(deep, u"bottom.dat", 1));
+    music = d.create(SimDir(5, u"Music"));
     for (int i = 0; i < 40; ++i)
       tracks.push_back(
-          d.create(simFile(music, u"track" + utf8ToUtf16(std::to_string(i)) + u".mp3", 1)));
+          d.create(SimFile(music, u"track" + Utf8ToUtf16(std::to_string(i)) + u".mp3", 1)));
   }
 
   // Creations, deletions, renames and moves of files and folders, made while no index follows.
   void change() {
-    const uint64_t fresh = c.create(simDir(5, u"Fresh"));
-    c.create(simFile(fresh, u"new.rare1", 1));
-    c.create(simFile(fresh, u"新文件.txt", 1));
-    const uint64_t temp = c.create(simFile(docs, u"temp.tmp", 1));
+    const uint64_t fresh = c.create(SimDir(5, u"Fresh"));
+    c.create(SimFile(fresh, u"new.rare1", 1));
+    c.create(SimFile(fresh, u"新文件.txt", 1));
+    const uint64_t temp = c.create(SimFile(docs, u"temp.tmp", 1));
     c.remove(temp);
     for (int i = 0; i < 10; ++i)
       d.remove(tracks[i]);
-    const uint64_t empty = d.create(simDir(5, u"empty"));
+    const uint64_t empty = d.create(SimDir(5, u"empty"));
     d.remove(empty);
     c.rename(docs, 5, u"Papers");  // a folder with children
-    const uint64_t archive = c.create(simDir(5, u"archive"));
+    const uint64_t archive = c.create(SimDir(5, u"archive"));
     c.rename(chinese, archive, u"资料库");  // moved and renamed
     d.rename(tracks[20], 5, u"moved.mp3");
     d.rename(tracks[21], music, u"renamed.flac");
@@ -335,19 +335,19 @@ struct RichMachine {
 
 // Saves the built index, loads it into a fresh one and compares the two, and what the file
 // says, with what the index held.
-void expectRoundTrip(SimMachine& machine, MachineIndex& built) {
+void ExpectRoundTrip(SimMachine& machine, MachineIndex& built) {
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   const Index& original = built.t.index();
   const std::vector<RecordRef> dirs = built.t.dirsInOrder();
   const std::vector<RecordRef> fileRefs = built.t.filesInOrder();
-  const std::vector<RecordIndex> positions = expectedPositions(original, dirs);
+  const std::vector<RecordIndex> positions = ExpectedPositions(original, dirs);
   std::map<RecordRef, RecordIndex> positionOf;
   for (size_t i = 0; i < dirs.size(); ++i)
     positionOf[dirs[i]] = positions[i];
 
   const std::vector<uint8_t> bytes = files.get(kPaths.core);
-  const StoredCore stored = readCore(bytes);
+  const StoredCore stored = ReadCore(bytes);
   EXPECT_EQ(stored.size, bytes.size());
   EXPECT_EQ(stored.magic1, 0xD0DBC7E0u);
   EXPECT_EQ(stored.magic2, 0xC7E0D0DBu);
@@ -402,8 +402,8 @@ void expectRoundTrip(SimMachine& machine, MachineIndex& built) {
   ASSERT_TRUE(loaded.load(files, &frozen));
   EXPECT_FALSE(frozen);
   EXPECT_TRUE(loaded.t.messages().messages().empty());
-  const Snapshot before = snapshotOf(built.t);
-  const Snapshot after = snapshotOf(loaded.t);
+  const Snapshot before = SnapshotOf(built.t);
+  const Snapshot after = SnapshotOf(loaded.t);
   EXPECT_EQ(after.dirs, before.dirs);
   EXPECT_EQ(after.files, before.files);
   EXPECT_EQ(after.dirMap, before.dirMap);
@@ -426,11 +426,11 @@ TEST(CoreDatabaseRoundTrip, ReproducesAFreshBuildAndTheIndexAfterChanges) {
   MachineIndex built(m.machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   ASSERT_GT(built.t.index().extensions.count(), 300u);  // indexes of two bytes too
-  expectRoundTrip(m.machine, built);
+  ExpectRoundTrip(m.machine, built);
 
   m.change();
   ASSERT_NO_FATAL_FAILURE(built.catchUp());
-  const EntryKey docs = makeEntryKey(2, static_cast<uint32_t>(m.docs & ntfs::kRecordNumberMask48));
+  const EntryKey docs = MakeEntryKey(2, static_cast<uint32_t>(m.docs & ntfs::kRecordNumberMask48));
   EXPECT_EQ(built.t.pathOf(built.t.index().dirMap.find(docs)->dir), "C:\\Papers");
   // Removed and re-made records left the arena out of list order: the saved positions are
   // not where the records sit in memory, yet follow each other without gaps.
@@ -438,8 +438,8 @@ TEST(CoreDatabaseRoundTrip, ReproducesAFreshBuildAndTheIndexAfterChanges) {
   std::vector<RecordIndex> inMemory;
   for (RecordRef ref : dirs)
     inMemory.push_back(RecordArena::indexOf(ref));
-  EXPECT_NE(inMemory, expectedPositions(built.t.index(), dirs));
-  expectRoundTrip(m.machine, built);
+  EXPECT_NE(inMemory, ExpectedPositions(built.t.index(), dirs));
+  ExpectRoundTrip(m.machine, built);
 }
 
 TEST(CoreDatabaseLayout, ADirectoryThatDoesNotFitTheRestOfAChunkStartsTheNext) {
@@ -451,16 +451,16 @@ TEST(CoreDatabaseLayout, ADirectoryThatDoesNotFitTheRestOfAChunkStartsTheNext) {
   for (int i = 0; i < 24; ++i) {
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "d%02d", i);
-    dirs.push_back(c.create(simDir(5, utf8ToUtf16(prefix) + std::u16string(197, u'x'))));
+    dirs.push_back(c.create(SimDir(5, Utf8ToUtf16(prefix) + std::u16string(197, u'x'))));
   }
-  c.create(simFile(dirs[19], u"inside.txt", 1));
+  c.create(SimFile(dirs[19], u"inside.txt", 1));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
 
   const std::vector<uint8_t> bytes = files.get(kPaths.core);
-  const StoredCore stored = readCore(bytes);
+  const StoredCore stored = ReadCore(bytes);
   ASSERT_EQ(stored.files.size(), 1u);
   EXPECT_EQ(stored.files[0].parent, 0x00010000u);
   ASSERT_EQ(stored.table.size(), 25u);
@@ -483,68 +483,68 @@ TEST(CoreDatabaseLayout, ADirectoryThatDoesNotFitTheRestOfAChunkStartsTheNext) {
 TEST(CoreDatabaseLayout, PackedLengthsExtensionWidthsAndRepeatedNames) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  const uint64_t abc = c.create(simDir(5, u"abc"));
-  const uint64_t abcCjk = c.create(simDir(5, u"abc文de"));
-  c.create(simDir(abc, u"twin"));
-  c.create(simDir(abcCjk, u"twin"));
-  c.create(simFile(abc, u"aaaaaaa.exe", 1));
-  c.create(simFile(abc, u"bbb.txt", 1));
-  c.create(simFile(abc, u"noext", 1));
-  c.create(simFile(abc, u"same.exe", 1));
-  c.create(simFile(abcCjk, u"same.exe", 1));
+  const uint64_t abc = c.create(SimDir(5, u"abc"));
+  const uint64_t abcCjk = c.create(SimDir(5, u"abc文de"));
+  c.create(SimDir(abc, u"twin"));
+  c.create(SimDir(abcCjk, u"twin"));
+  c.create(SimFile(abc, u"aaaaaaa.exe", 1));
+  c.create(SimFile(abc, u"bbb.txt", 1));
+  c.create(SimFile(abc, u"noext", 1));
+  c.create(SimFile(abc, u"same.exe", 1));
+  c.create(SimFile(abcCjk, u"same.exe", 1));
   MachineIndex built(machine);
   // "txt", the first new extension, gets index 300.
   ASSERT_NO_FATAL_FAILURE(built.build(296));
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   const std::vector<uint8_t> bytes = files.get(kPaths.core);
-  const StoredCore stored = readCore(bytes);
+  const StoredCore stored = ReadCore(bytes);
 
   // Directories in list order: abc, abc文de, C:, twin, twin.
   ASSERT_EQ(stored.dirs.size(), 5u);
-  EXPECT_EQ(stored.dirs[1].name, packed(u"abc文de"));
-  EXPECT_EQ(rawLengths(bytes, stored.dirs[1]), bytesOf({0x03, 0x14, 0x10}));  // p 3, q 5, flag
-  EXPECT_EQ(stored.dirs[4].name, packed(u"twin"));
-  EXPECT_EQ(rawLengths(bytes, stored.dirs[4]), bytesOf({0x04, 0x00, 0x00}));  // q 0
+  EXPECT_EQ(stored.dirs[1].name, Packed(u"abc文de"));
+  EXPECT_EQ(RawLengths(bytes, stored.dirs[1]), BytesOf({0x03, 0x14, 0x10}));  // p 3, q 5, flag
+  EXPECT_EQ(stored.dirs[4].name, Packed(u"twin"));
+  EXPECT_EQ(RawLengths(bytes, stored.dirs[4]), BytesOf({0x04, 0x00, 0x00}));  // q 0
 
   // Files in list order: aaaaaaa.exe, bbb.txt, noext, same.exe, same.exe.
   ASSERT_EQ(stored.files.size(), 5u);
   const StoredRecord& first = stored.files[0];
-  EXPECT_EQ(rawLengths(bytes, first), bytesOf({0x00, 0x1C, 0x10}));  // p 0, q 7, one byte
-  EXPECT_EQ(first.extension, bytesOf({0x01}));                       // "exe"
+  EXPECT_EQ(RawLengths(bytes, first), BytesOf({0x00, 0x1C, 0x10}));  // p 0, q 7, one byte
+  EXPECT_EQ(first.extension, BytesOf({0x01}));                       // "exe"
   EXPECT_EQ(first.size(), 4u + 4u + 3u + 7u + 1u);                   // the icon slot is not stored
-  const StoredRecord* wide = findStored(stored.files, u"bbb");
+  const StoredRecord* wide = FindStored(stored.files, u"bbb");
   ASSERT_NE(wide, nullptr);
   EXPECT_EQ(wide->lengths >> 20, 2u);
-  EXPECT_EQ(wide->extension, bytesOf({0x2C, 0x01}));  // 300
-  const StoredRecord* none = findStored(stored.files, u"noext");
+  EXPECT_EQ(wide->extension, BytesOf({0x2C, 0x01}));  // 300
+  const StoredRecord* none = FindStored(stored.files, u"noext");
   ASSERT_NE(none, nullptr);
   EXPECT_EQ(none->lengths >> 20, 0u);
   EXPECT_TRUE(none->extension.empty());
   EXPECT_EQ((none + 1)->at, none->at + 11 + none->q());  // no index bytes follow the name
-  EXPECT_EQ(stored.files[4].name, packed(u"same"));
-  EXPECT_EQ(rawLengths(bytes, stored.files[4]), bytesOf({0x04, 0x00, 0x10}));  // q 0
+  EXPECT_EQ(stored.files[4].name, Packed(u"same"));
+  EXPECT_EQ(RawLengths(bytes, stored.files[4]), BytesOf({0x04, 0x00, 0x10}));  // q 0
 
   MachineIndex loaded(machine);
   bool frozen = false;
   ASSERT_TRUE(loaded.load(files, &frozen));
-  EXPECT_EQ(snapshotOf(loaded.t).files, snapshotOf(built.t).files);
-  EXPECT_EQ(snapshotOf(loaded.t).dirs, snapshotOf(built.t).dirs);
+  EXPECT_EQ(SnapshotOf(loaded.t).files, SnapshotOf(built.t).files);
+  EXPECT_EQ(SnapshotOf(loaded.t).dirs, SnapshotOf(built.t).dirs);
 }
 
 TEST(CoreDatabaseLayout, AFourByteExtensionIndex) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  c.create(simFile(5, u"aaaaaaa.zzz", 1));
+  c.create(SimFile(5, u"aaaaaaa.zzz", 1));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build(65532));  // "zzz" gets 65536
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   const std::vector<uint8_t> bytes = files.get(kPaths.core);
-  const StoredCore stored = readCore(bytes);
+  const StoredCore stored = ReadCore(bytes);
   ASSERT_EQ(stored.files.size(), 1u);
-  EXPECT_EQ(rawLengths(bytes, stored.files[0]), bytesOf({0x00, 0x1C, 0x40}));
-  EXPECT_EQ(stored.files[0].extension, bytesOf({0x00, 0x00, 0x01, 0x00}));
+  EXPECT_EQ(RawLengths(bytes, stored.files[0]), BytesOf({0x00, 0x1C, 0x40}));
+  EXPECT_EQ(stored.files[0].extension, BytesOf({0x00, 0x00, 0x01, 0x00}));
 
   MachineIndex loaded(machine);
   bool frozen = false;
@@ -560,10 +560,10 @@ TEST(CoreDatabaseLayout, AFourByteExtensionIndex) {
 TEST(CoreDatabaseSave, ChildrenOfAFolderTakenOutByAHalfAppliedRenameAreLeftOut) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  const uint64_t top = c.create(simDir(5, u"top"));
-  const uint64_t child = c.create(simDir(top, u"child"));
-  c.create(simFile(child, u"inside.txt", 1));
-  c.create(simFile(5, u"kept.txt", 1));
+  const uint64_t top = c.create(SimDir(5, u"top"));
+  const uint64_t child = c.create(SimDir(top, u"child"));
+  c.create(SimFile(child, u"inside.txt", 1));
+  c.create(SimFile(5, u"kept.txt", 1));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   ChangeContext context{built.t.index(), built.t.messages(), nullptr};
@@ -575,7 +575,7 @@ TEST(CoreDatabaseSave, ChildrenOfAFolderTakenOutByAHalfAppliedRenameAreLeftOut) 
   MachineIndex loaded(machine);
   bool frozen = false;
   ASSERT_TRUE(loaded.load(files, &frozen));
-  EXPECT_EQ(snapshotOf(loaded.t).dirs, Results{"10000005   C:"});
+  EXPECT_EQ(SnapshotOf(loaded.t).dirs, Results{"10000005   C:"});
   ASSERT_EQ(loaded.t.filesInOrder().size(), 1u);
   EXPECT_EQ(loaded.t.filePath(loaded.t.filesInOrder()[0]), "C:\\kept.txt");
 }
@@ -587,19 +587,19 @@ TEST(CoreDatabaseSave, ChildrenOfAFolderTakenOutByAHalfAppliedRenameAreLeftOut) 
 TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  c.create(simFile(5, u"a.txt", 1));
+  c.create(SimFile(5, u"a.txt", 1));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   std::vector<uint8_t> bytes = files.get(kPaths.core);
-  const StoredRecord file = readCore(bytes).files.at(0);
-  ASSERT_EQ(file.extension, bytesOf({0x04}));
+  const StoredRecord file = ReadCore(bytes).files.at(0);
+  ASSERT_EQ(file.extension, BytesOf({0x04}));
   // The same index, 4, in two bytes: width code 2 in the record word and in the lengths.
   bytes[file.at + 3] = static_cast<uint8_t>((bytes[file.at + 3] & 0xCF) | 0x20);
   bytes[file.at + 10] = static_cast<uint8_t>((bytes[file.at + 10] & 0x0F) | 0x20);
   bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(file.at + 11 + file.q() + 1), 0x00);
-  storeU32(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  StoreU32(bytes.data(), static_cast<uint32_t>(bytes.size()));
   files.put(kPaths.core, bytes);
 
   MachineIndex loaded(machine);
@@ -612,17 +612,17 @@ TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
 TEST(CoreDatabaseLoad, AFileRecordWordItsFieldsDoNotBuildIsRejected) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  c.create(simFile(5, u"a.txt", 1));
+  c.create(SimFile(5, u"a.txt", 1));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   const std::vector<uint8_t> saved = files.get(kPaths.core);
-  const StoredRecord file = readCore(saved).files.at(0);
+  const StoredRecord file = ReadCore(saved).files.at(0);
   for (const uint32_t bit :
        {FileEntry::kIconSlotBit, FileEntry::kLongFormBit, FileEntry::kNonAsciiBit}) {
     std::vector<uint8_t> bytes = saved;
-    storeU32(bytes.data() + file.at, file.first ^ bit);
+    StoreU32(bytes.data() + file.at, file.first ^ bit);
     files.put(kPaths.core, bytes);
     MachineIndex loaded(machine);
     bool frozen = false;
@@ -636,13 +636,13 @@ TEST(CoreDatabaseLoad, AFileRecordWordItsFieldsDoNotBuildIsRejected) {
 TEST(CoreDatabaseLoad, MoreDirectoriesThanRecordIndexesCanPlaceAreRejected) {
   SimMachine machine;
   SimVolume& c = machine.addNtfsDrive('C');
-  c.create(simDir(5, std::u16string(255, u'\u6587')));
+  c.create(SimDir(5, std::u16string(255, u'\u6587')));
   MachineIndex built(machine);
   ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
   ASSERT_TRUE(built.save(files));
   const std::vector<uint8_t> saved = files.get(kPaths.core);
-  const StoredCore stored = readCore(saved);
+  const StoredCore stored = ReadCore(saved);
   const StoredRecord& last = stored.dirs.back();
   ASSERT_EQ(last.name.size(), 765u);
 
@@ -654,21 +654,21 @@ TEST(CoreDatabaseLoad, MoreDirectoriesThanRecordIndexesCanPlaceAreRejected) {
   const size_t d = bytes.size();
   bytes.insert(bytes.end(), saved.begin() + stored.d, saved.begin() + stored.f);
   uint8_t repeat[11];
-  storeU32(repeat + 4, 0);
+  StoreU32(repeat + 4, 0);
   const uint32_t lengths = 765 | (last.lengths & 1u << 20);  // all prefix, flag kept
   repeat[8] = static_cast<uint8_t>(lengths);
   repeat[9] = static_cast<uint8_t>(lengths >> 8);
   repeat[10] = static_cast<uint8_t>(lengths >> 16);
   for (uint32_t i = 0; i < added; ++i) {
-    storeU32(repeat, last.first + 1 + i);
+    StoreU32(repeat, last.first + 1 + i);
     bytes.insert(bytes.end(), repeat, repeat + sizeof repeat);
   }
   const size_t f = bytes.size();
   bytes.insert(bytes.end(), saved.begin() + stored.f, saved.end());
-  storeU32(bytes.data(), static_cast<uint32_t>(bytes.size()));
-  storeU32(bytes.data() + 8, static_cast<uint32_t>(d));
-  storeU32(bytes.data() + 12, static_cast<uint32_t>(f));
-  storeU32(bytes.data() + 28, dirs);
+  StoreU32(bytes.data(), static_cast<uint32_t>(bytes.size()));
+  StoreU32(bytes.data() + 8, static_cast<uint32_t>(d));
+  StoreU32(bytes.data() + 12, static_cast<uint32_t>(f));
+  StoreU32(bytes.data() + 28, dirs);
   files.put(kPaths.core, bytes);
 
   MachineIndex loaded(machine);
@@ -681,9 +681,9 @@ TEST(CoreDatabaseLoad, MoreDirectoriesThanRecordIndexesCanPlaceAreRejected) {
 class CoreDatabaseRuns : public ::testing::Test {
  protected:
   CoreDatabaseRuns() : c_(f_.machine.addNtfsDrive('C', u"System")) {
-    docs_ = c_.create(simDir(5, u"docs"));
+    docs_ = c_.create(SimDir(5, u"docs"));
     for (int i = 0; i < 50; ++i)
-      c_.create(simFile(docs_, u"report" + utf8ToUtf16(std::to_string(i)) + u".txt", 100));
+      c_.create(SimFile(docs_, u"report" + Utf8ToUtf16(std::to_string(i)) + u".txt", 100));
   }
 
   std::vector<uint8_t> core() const { return f_.files.get(kPaths.core); }
@@ -712,7 +712,7 @@ TEST(CoreDatabaseRun, AnIndexWithoutDirectoriesSavesSeventyBytesThatNoRunAccepts
   empty.closeRun();
   const std::vector<uint8_t> bytes = empty.files.get(kPaths.core);
   ASSERT_EQ(bytes.size(), 70u);
-  const StoredCore stored = readCore(bytes);
+  const StoredCore stored = ReadCore(bytes);
   EXPECT_EQ(stored.size, 70u);
   EXPECT_EQ(stored.h, 70u);
   EXPECT_EQ(stored.d, 70u);
@@ -736,15 +736,15 @@ struct Staleness {
   void (*after)(SimMachine&);   // between the runs
 };
 
-void nothing(SimMachine&) {}
-void addDataDrive(SimMachine& m) {
+void Nothing(SimMachine&) {}
+void AddDataDrive(SimMachine& m) {
   SimVolume& d = m.addNtfsDrive('D', u"Data");
-  d.create(simFile(d.create(simDir(5, u"music")), u"song.mp3", 1));
+  d.create(SimFile(d.create(SimDir(5, u"music")), u"song.mp3", 1));
 }
-void removeDataDrive(SimMachine& m) {
+void RemoveDataDrive(SimMachine& m) {
   m.removeDrive('D');
 }
-void recreateJournal(SimMachine& m) {
+void RecreateJournal(SimMachine& m) {
   SimVolume& c = m.volume('C');
   const uint64_t id = c.journal().id;
   ASSERT_TRUE(c.beginJournalDeletion());
@@ -752,20 +752,20 @@ void recreateJournal(SimMachine& m) {
   ASSERT_TRUE(c.createJournal(32ULL << 20, 8ULL << 20));
   ASSERT_NE(c.journal().id, id);
 }
-void discardRecords(SimMachine& m) {
+void DiscardRecords(SimMachine& m) {
   SimVolume& c = m.volume('C');
   const int64_t saved = c.journal().nextUsn;
   for (int i = 0; i < 20; ++i)
-    c.create(simFile(5, u"churn" + utf8ToUtf16(std::to_string(i)) + u".tmp", 1));
+    c.create(SimFile(5, u"churn" + Utf8ToUtf16(std::to_string(i)) + u".tmp", 1));
   ASSERT_TRUE(c.createJournal(64, 64));  // a smaller maximum drops the oldest records
   ASSERT_GT(c.journal().firstUsn, saved);
 }
 
 const Staleness kStaleness[] = {
-    {"VolumeAdded", nothing, addDataDrive},
-    {"VolumeRemoved", addDataDrive, removeDataDrive},
-    {"JournalRecreated", nothing, recreateJournal},
-    {"RecordsDiscarded", nothing, discardRecords},
+    {"VolumeAdded", Nothing, AddDataDrive},
+    {"VolumeRemoved", AddDataDrive, RemoveDataDrive},
+    {"JournalRecreated", Nothing, RecreateJournal},
+    {"RecordsDiscarded", Nothing, DiscardRecords},
 };
 
 const char kPromptText[] =
@@ -782,7 +782,7 @@ class OutOfDate : public CoreDatabaseRuns, public ::testing::WithParamInterface<
     ASSERT_NO_FATAL_FAILURE(GetParam().before(f_.machine));
     ASSERT_NO_FATAL_FAILURE(firstRun());
     ASSERT_NO_FATAL_FAILURE(GetParam().after(f_.machine));
-    c_.create(simFile(docs_, u"later.txt", 1));
+    c_.create(SimFile(docs_, u"later.txt", 1));
   }
   void expectPrompt() {
     const auto questions = f_.messages.questions();
@@ -874,7 +874,7 @@ TEST_F(CoreDatabaseRuns, AShortReadIsReportedAndTheIndexBuilt) {
 
 TEST_F(CoreDatabaseRuns, AMissingExtensionDatabaseRebuildsFromAnEmptyIndex) {
   ASSERT_NO_FATAL_FAILURE(firstRun());
-  c_.create(simFile(docs_, u"added.txt", 1));
+  c_.create(SimFile(docs_, u"added.txt", 1));
   ASSERT_TRUE(f_.files.remove(kPaths.extensions));
   Engine& engine = f_.startRun();
   EXPECT_EQ(f_.messages.errors(), Results{"读扩展名文件失败:2"});
@@ -891,7 +891,7 @@ TEST_F(CoreDatabaseRuns, AFailedSaveShowsAnEmptyBoxAndKeepsTheOldFile) {
   ASSERT_NO_FATAL_FAILURE(firstRun());
   const std::vector<uint8_t> old = core();
   ASSERT_GT(old.size(), extensions().size() + 100);
-  c_.create(simFile(docs_, u"between.txt", 1));
+  c_.create(SimFile(docs_, u"between.txt", 1));
   f_.startRun();
   f_.files.failWriteAfter(extensions().size() + 50);  // the extension file still fits
   f_.closeRun();
@@ -916,9 +916,9 @@ TEST_F(CoreDatabaseRuns, AFailedSaveShowsAnEmptyBoxAndKeepsTheOldFile) {
 // indexes: the newer core file beside the older extension file loads with the wrong extensions.
 struct PairMachine {
   PairMachine() : c(machine.addNtfsDrive('C')) {
-    docs = c.create(simDir(5, u"docs"));
+    docs = c.create(SimDir(5, u"docs"));
     for (const char16_t* name : {u"a.zip", u"b.mp3", u"c.txt", u"d"})
-      c.create(simFile(docs, name, 1));
+      c.create(SimFile(docs, name, 1));
   }
   SimMachine machine;
   SimVolume& c;
@@ -931,7 +931,7 @@ class DatabasePair : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(old_.build(2));
     ASSERT_TRUE(old_.save(files_));
     oldPair_ = pairOnDisk();
-    m_.c.create(simFile(m_.docs, u"e.zip", 1));
+    m_.c.create(SimFile(m_.docs, u"e.zip", 1));
     fresh_ = std::make_unique<MachineIndex>(machine_);
     ASSERT_NO_FATAL_FAILURE(fresh_->build());
     MemoryFiles other;
@@ -949,9 +949,9 @@ class DatabasePair : public ::testing::Test {
     MachineIndex loaded(machine_);
     bool frozen = false;
     if (!loaded.load(files, &frozen)) return Loaded::kNothing;
-    const Snapshot s = snapshotOf(loaded.t);
+    const Snapshot s = SnapshotOf(loaded.t);
     const auto same = [&s](MachineIndex& built) {
-      const Snapshot b = snapshotOf(built.t);
+      const Snapshot b = SnapshotOf(built.t);
       return s.dirs == b.dirs && s.files == b.files;
     };
     return same(old_) ? Loaded::kOld : same(*fresh_) ? Loaded::kNew : Loaded::kMismatched;
@@ -1145,7 +1145,7 @@ TEST_F(DatabasePair, ALoadThatRunsOutOfMemoryIsRejected) {
   }
 
   for (int i = 0; i < 3000; ++i)
-    m_.c.create(simFile(m_.docs, u"many" + utf8ToUtf16(std::to_string(i)) + u".txt", 1));
+    m_.c.create(SimFile(m_.docs, u"many" + Utf8ToUtf16(std::to_string(i)) + u".txt", 1));
   MachineIndex large(machine_);
   ASSERT_NO_FATAL_FAILURE(large.build());
   MemoryFiles files;

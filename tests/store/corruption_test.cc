@@ -41,13 +41,13 @@
 namespace vessiko {
 namespace {
 
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 using Bytes = std::vector<uint8_t>;
 
 const DatabasePaths kPaths = DatabasePaths::inFolder("/db", '/');
 
-int roundsToRun() {
+int RoundsToRun() {
   const char* text = std::getenv("VESSIKO_CORRUPTION_ROUNDS");
   return text != nullptr ? std::atoi(text) : 2000;
 }
@@ -60,15 +60,15 @@ struct Tree {
   std::vector<uint64_t> files;
 };
 
-Tree fillVolume(SimVolume& volume, uint32_t entries, uint64_t seed) {
+Tree FillVolume(SimVolume& volume, uint32_t entries, uint64_t seed) {
   SyntheticNames names(seed);
   std::mt19937 random(static_cast<uint32_t>(seed));
   Tree tree;
   while (tree.folders.size() + tree.files.size() < entries + 1) {
     const uint64_t parent = tree.folders[random() % tree.folders.size()];
     const bool folder = random() % 8 == 0;
-    const uint64_t ref = volume.create(folder ? simDir(parent, names.folderName())
-                                              : simFile(parent, names.fileName(), 1));
+    const uint64_t ref = volume.create(folder ? SimDir(parent, names.folderName())
+                                              : SimFile(parent, names.fileName(), 1));
     if (ref == 0) continue;  // a name taken twice in one folder
     (folder ? tree.folders : tree.files).push_back(ref);
   }
@@ -82,21 +82,21 @@ struct SavedDatabases {
     SimVolume& c = machine.addNtfsDrive('C', u"System");
     SimVolume& d = machine.addNtfsDrive('D', u"Data");
     SimVolume& e = machine.addNtfsDrive('E', u"Backup");
-    Tree cTree = fillVolume(c, 1800, 1);
-    Tree dTree = fillVolume(d, 900, 2);
-    fillVolume(e, 300, 3);
-    const uint64_t kinds = c.create(simDir(5, u"extensions"));
+    Tree cTree = FillVolume(c, 1800, 1);
+    Tree dTree = FillVolume(d, 900, 2);
+    FillVolume(e, 300, 3);
+    const uint64_t kinds = c.create(SimDir(5, u"extensions"));
     for (int i = 0; i < 320; ++i) {
       char name[40];
       std::snprintf(name, sizeof name, "file%03d.k%03d", i, i);
-      c.create(simFile(kinds, utf8ToUtf16(name), 1));
+      c.create(SimFile(kinds, Utf8ToUtf16(name), 1));
     }
-    const uint64_t longest = c.create(simDir(5, std::u16string(255, u'长')));
-    c.create(simFile(longest, std::u16string(250, u'L') + u".text", 1));
-    c.create(simFile(longest, std::u16string(250, u'文') + u".文档", 1));
-    c.create(simDir(longest, std::u16string(255, u'n')));
-    c.create(simFile(5, u"notes.", 1));
-    c.create(simFile(5, u"Makefile", 1));
+    const uint64_t longest = c.create(SimDir(5, std::u16string(255, u'长')));
+    c.create(SimFile(longest, std::u16string(250, u'L') + u".text", 1));
+    c.create(SimFile(longest, std::u16string(250, u'文') + u".文档", 1));
+    c.create(SimDir(longest, std::u16string(255, u'n')));
+    c.create(SimFile(5, u"notes.", 1));
+    c.create(SimFile(5, u"Makefile", 1));
 
     MachineSlots built(machine);
     built.index.extensions.seedBuiltins();
@@ -112,7 +112,7 @@ struct SavedDatabases {
       const uint64_t file = tree.files[random() % tree.files.size()];
       switch (random() % 5) {
         case 0:
-          volume.create(simFile(folder, names.fileName(), 1));
+          volume.create(SimFile(folder, names.fileName(), 1));
           break;
         case 1:
           volume.remove(file);
@@ -125,7 +125,7 @@ struct SavedDatabases {
           if (folder != SimVolume::kRootDirectory) volume.rename(folder, 5, names.folderName());
           break;
         default:
-          volume.remove(volume.create(simDir(folder, names.folderName())));
+          volume.remove(volume.create(SimDir(folder, names.folderName())));
       }
     }
     for (uint32_t v = 0; v < kVolumeCount; ++v) {
@@ -175,23 +175,23 @@ struct Layout {
 };
 
 // The packed 24-bit lengths field of a record.
-uint32_t lengthsAt(const Bytes& bytes, size_t at) {
+uint32_t LengthsAt(const Bytes& bytes, size_t at) {
   return bytes[at + 8] | bytes[at + 9] << 8 | static_cast<uint32_t>(bytes[at + 10]) << 16;
 }
 
-Layout layoutOf(const Bytes& core, const Bytes& extensions) {
+Layout LayoutOf(const Bytes& core, const Bytes& extensions) {
   Layout l;
-  l.h = loadU32(&core[4]);
-  l.d = loadU32(&core[8]);
-  l.f = loadU32(&core[12]);
+  l.h = LoadU32(&core[4]);
+  l.d = LoadU32(&core[8]);
+  l.f = LoadU32(&core[12]);
   for (size_t at = l.h; at < l.d; at += 4)
-    l.positions.push_back(loadU32(&core[at]));
-  const auto q = [&core](size_t at) { return (lengthsAt(core, at) >> 10) & 0x3FF; };
+    l.positions.push_back(LoadU32(&core[at]));
+  const auto q = [&core](size_t at) { return (LengthsAt(core, at) >> 10) & 0x3FF; };
   uint32_t chunk = 0;
   uint32_t offset = 0;
   for (size_t at = l.d; at < l.f; at += 11 + q(at)) {
     l.dirs.push_back(at);
-    const uint32_t size = 10 + (lengthsAt(core, at) & 0x3FF) + q(at);
+    const uint32_t size = 10 + (LengthsAt(core, at) & 0x3FF) + q(at);
     if (offset + size > 4096) {
       ++chunk;
       offset = 0;
@@ -204,7 +204,7 @@ Layout layoutOf(const Bytes& core, const Bytes& extensions) {
   for (size_t at = 4; at < extensions.size();) {
     l.extensions.push_back(at);
     at += 8;
-    while (loadU16(&extensions[at]) != 0)
+    while (LoadU16(&extensions[at]) != 0)
       at += 2;
     at += 2;
   }
@@ -327,7 +327,7 @@ class Damager {
     for (size_t i = 0; i < std::min<size_t>(width, 4) && at + i < bytes.size(); ++i)
       bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
   }
-  void fixSize() { storeU32(core_.data(), static_cast<uint32_t>(core_.size())); }
+  void fixSize() { StoreU32(core_.data(), static_cast<uint32_t>(core_.size())); }
 
   void flipBits(Bytes& bytes) {
     if (bytes.empty()) return;
@@ -355,7 +355,7 @@ class Damager {
   void headerField() {
     const size_t fields[] = {0, 4, 8, 12, 16, 20, 24, 28, 32};
     const size_t at = fields[pick(std::size(fields))];
-    patch(core_, at, plausible(loadU32(&core_[at])), 4);
+    patch(core_, at, plausible(LoadU32(&core_[at])), 4);
     if (at != 0 && pick(2) == 0) fixSize();
     note("header field at " + std::to_string(at) + " changed");
     if (pick(3) == 0) {  // the date and hour are kept as they are, whatever they say
@@ -376,13 +376,13 @@ class Damager {
         core_[entry] = static_cast<uint8_t>(pick(3));
         break;
       case 1:
-        patch(core_, entry + 1, plausible(loadU32(&core_[entry + 1])), 4);
+        patch(core_, entry + 1, plausible(LoadU32(&core_[entry + 1])), 4);
         break;
       case 2:
-        patch(core_, entry + 9, plausible(loadU32(&core_[entry + 9])), 4);
+        patch(core_, entry + 9, plausible(LoadU32(&core_[entry + 9])), 4);
         break;
       default:
-        patch(core_, entry + 13, plausible(loadU32(&core_[entry + 13])), 4);
+        patch(core_, entry + 13, plausible(LoadU32(&core_[entry + 13])), 4);
         break;
     }
     note("volume entry at " + std::to_string(entry) + " changed");
@@ -396,22 +396,22 @@ class Damager {
         std::swap(core_[a + i], core_[b + i]);
       note("table entries swapped");
     } else {
-      patch(core_, a, pick(2) == 0 ? loadU32(&core_[b]) : plausible(loadU32(&core_[a])), 4);
+      patch(core_, a, pick(2) == 0 ? LoadU32(&core_[b]) : plausible(LoadU32(&core_[a])), 4);
       note("table entry changed");
     }
   }
   void directoryField() {
     const size_t at = l_.dirs[pick(l_.dirs.size())];
-    const uint32_t lengths = lengthsAt(core_, at);
+    const uint32_t lengths = LengthsAt(core_, at);
     switch (pick(6)) {
       case 0: {  // another directory's key, or the key of a root
         const size_t other = l_.dirs[pick(l_.dirs.size())];
         patch(core_, at,
-              pick(2) == 0 ? loadU32(&core_[other]) : (loadU32(&core_[at]) & ~0x7FFFFFFu) | 5, 4);
+              pick(2) == 0 ? LoadU32(&core_[other]) : (LoadU32(&core_[at]) & ~0x7FFFFFFu) | 5, 4);
         break;
       }
       case 1:  // a parent elsewhere: itself, a descendant (a cycle), another volume, none
-        patch(core_, at + 4, plausible(loadU32(&core_[at + 4])), 4);
+        patch(core_, at + 4, plausible(LoadU32(&core_[at + 4])), 4);
         break;
       case 2:
         patch(core_, at + 8, lengths + (pick(2) == 0 ? 1 : -1), 3);
@@ -431,15 +431,15 @@ class Damager {
   }
   void fileField() {
     const size_t at = l_.files[pick(l_.files.size())];
-    const uint32_t word = loadU32(&core_[at]);
-    const uint32_t lengths = lengthsAt(core_, at);
+    const uint32_t word = LoadU32(&core_[at]);
+    const uint32_t lengths = LengthsAt(core_, at);
     const size_t extensionAt = at + 11 + ((lengths >> 10) & 0x3FF);
     switch (pick(6)) {
       case 0:
         patch(core_, at, word ^ (1u << (27 + pick(5))), 4);
         break;  // a flag bit
       case 1:
-        patch(core_, at + 4, plausible(loadU32(&core_[at + 4])), 4);
+        patch(core_, at + 4, plausible(LoadU32(&core_[at + 4])), 4);
         break;  // parent
       case 2:
         patch(core_, at + 8, lengths + (pick(2) == 0 ? 1 : 1024), 3);
@@ -460,10 +460,10 @@ class Damager {
   // A directory made the child of one of its children: a chain of parents in a circle.
   void cycle() {
     const size_t i = pick(l_.dirs.size());
-    const uint32_t parent = loadU32(&core_[l_.dirs[i] + 4]);
+    const uint32_t parent = LoadU32(&core_[l_.dirs[i] + 4]);
     const auto k = std::find(l_.dirIndexes.begin(), l_.dirIndexes.end(), parent);
     if (k == l_.dirIndexes.end()) return;  // a root
-    storeU32(&core_[l_.dirs[k - l_.dirIndexes.begin()] + 4], l_.dirIndexes[i]);
+    StoreU32(&core_[l_.dirs[k - l_.dirIndexes.begin()] + 4], l_.dirIndexes[i]);
     note("directory records " + std::to_string(i) + " and " +
          std::to_string(k - l_.dirIndexes.begin()) + " each other's parent");
   }
@@ -488,13 +488,13 @@ class Damager {
     const size_t at = l_.extensions[pick(n)];
     switch (pick(3)) {
       case 0:
-        patch(ext_, at, plausible(loadU32(&ext_[at])), 4);
+        patch(ext_, at, plausible(LoadU32(&ext_[at])), 4);
         break;
       case 1:
-        patch(ext_, at, loadU32(&ext_[l_.extensions[pick(n)]]), 4);
+        patch(ext_, at, LoadU32(&ext_[l_.extensions[pick(n)]]), 4);
         break;
       default:
-        patch(ext_, 0, plausible(loadU32(ext_.data())), 4);
+        patch(ext_, 0, plausible(LoadU32(ext_.data())), 4);
         break;
     }
     note("extension index or count changed");
@@ -529,14 +529,14 @@ class Damager {
         const size_t end = i + 1 < l_.files.size() ? l_.files[i + 1] : core_.size();
         const Bytes record(core_.begin() + l_.files[i], core_.begin() + end);
         core_.insert(core_.begin() + end, record.begin(), record.end());
-        storeU32(&core_[32], loadU32(&core_[32]) + 1);
+        StoreU32(&core_[32], LoadU32(&core_[32]) + 1);
         note("file record " + std::to_string(i) + " written twice");
         break;
       }
       case 1: {
         const Bytes files(core_.begin() + l_.f, core_.end());
         core_.insert(core_.end(), files.begin(), files.end());
-        storeU32(&core_[32], loadU32(&core_[32]) * 2);
+        StoreU32(&core_[32], LoadU32(&core_[32]) * 2);
         note("file section written twice");
         break;
       }
@@ -548,9 +548,9 @@ class Damager {
         const Bytes entry(core_.begin() + l_.h, core_.begin() + l_.h + 4);
         core_.insert(core_.begin() + l_.h + 4 * pick(l_.positions.size() + 1), entry.begin(),
                      entry.end());
-        storeU32(&core_[8], l_.d + 4);
-        storeU32(&core_[12], static_cast<uint32_t>(l_.f + 4 + record.size()));
-        storeU32(&core_[28], loadU32(&core_[28]) + 1);
+        StoreU32(&core_[8], l_.d + 4);
+        StoreU32(&core_[12], static_cast<uint32_t>(l_.f + 4 + record.size()));
+        StoreU32(&core_[28], LoadU32(&core_[28]) + 1);
         note("directory record " + std::to_string(i) + " written twice");
       }
     }
@@ -562,7 +562,7 @@ class Damager {
     Bytes out(core_.begin(), core_.begin() + l_.d);
     out.insert(out.end(), core_.begin() + l_.f, core_.end());
     out.insert(out.end(), core_.begin() + l_.d, core_.begin() + l_.f);
-    storeU32(&out[12], static_cast<uint32_t>(l_.d + (core_.size() - l_.f)));
+    StoreU32(&out[12], static_cast<uint32_t>(l_.d + (core_.size() - l_.f)));
     core_ = std::move(out);
     note("directory and file sections swapped");
   }
@@ -576,7 +576,7 @@ class Damager {
 
 // --- The checker.
 
-bool wellFormed(const uint8_t* name, uint32_t length, bool nonAscii) {
+bool WellFormed(const uint8_t* name, uint32_t length, bool nonAscii) {
   uint32_t units = 0;
   bool marker = false;
   for (uint32_t i = 0; i < length; ++units) {
@@ -591,7 +591,7 @@ bool wellFormed(const uint8_t* name, uint32_t length, bool nonAscii) {
   return length > 0 && units <= 255 && marker == nonAscii;
 }
 
-std::u16string unitsOf(const uint8_t* name, uint32_t length) {
+std::u16string UnitsOf(const uint8_t* name, uint32_t length) {
   std::u16string out;
   for (uint32_t i = 0; i < length;) {
     if (name[i] < 0x80) {
@@ -604,14 +604,14 @@ std::u16string unitsOf(const uint8_t* name, uint32_t length) {
   return out;
 }
 
-std::vector<RecordRef> listed(const EntryList& list) {
+std::vector<RecordRef> Listed(const EntryList& list) {
   std::vector<RecordRef> refs;
   list.forEach([&](RecordRef ref) { refs.push_back(ref); });
   return refs;
 }
 
 // Whether a record of `size` bytes at ref lies inside the arena's chunks.
-bool inArena(const RecordArena& arena, RecordRef ref, uint32_t size) {
+bool InArena(const RecordArena& arena, RecordRef ref, uint32_t size) {
   const uint32_t chunk = ref >> RecordArena::kChunkShift;
   const uint32_t offset = ref & (RecordArena::kChunkBytes - 1);
   if (chunk >= arena.chunkCount() || offset + size > RecordArena::kChunkBytes) return false;
@@ -622,22 +622,22 @@ bool inArena(const RecordArena& arena, RecordRef ref, uint32_t size) {
 // loader: records inside their arenas, well-formed names and record words, lists in collation
 // order, every parent chain ending at its volume's root, a directory map of exactly the
 // listed directories, extension indexes inside a consistent table. Empty when it holds.
-std::string inconsistency(const Index& index) {
+std::string Inconsistency(const Index& index) {
   const Collation& collation = index.collation;
-  const std::vector<RecordRef> dirs = listed(index.dirs);
-  const std::vector<RecordRef> files = listed(index.files);
+  const std::vector<RecordRef> dirs = Listed(index.dirs);
+  const std::vector<RecordRef> files = Listed(index.files);
   if (dirs.size() != index.dirs.itemCount() || files.size() != index.files.itemCount()) {
     return "list counts";
   }
   std::unordered_set<RecordRef> dirSet;
   for (RecordRef ref : dirs) {
-    if (!inArena(index.dirArena, ref, DirEntry::kHeaderBytes) ||
-        !inArena(index.dirArena, ref, index.dir(ref).recordSize())) {
+    if (!InArena(index.dirArena, ref, DirEntry::kHeaderBytes) ||
+        !InArena(index.dirArena, ref, index.dir(ref).recordSize())) {
       return "a directory record outside its arena";
     }
     if (!dirSet.insert(ref).second) return "a directory listed twice";
     const DirEntry dir = index.dir(ref);
-    if (!wellFormed(dir.name(), dir.nameLength(), dir.hasNonAscii())) return "a directory name";
+    if (!WellFormed(dir.name(), dir.nameLength(), dir.hasNonAscii())) return "a directory name";
   }
   for (size_t i = 1; i < dirs.size(); ++i) {
     const DirEntry a = index.dir(dirs[i - 1]);
@@ -652,14 +652,14 @@ std::string inconsistency(const Index& index) {
     for (size_t steps = 0; steps <= dirs.size(); ++steps) {
       if (dirSet.count(parent) == 0) return false;
       const DirEntry dir = index.dir(parent);
-      if (volumeOf(dir.key()) != volume) return false;
-      if (dir.parentLink() == kNoRecord) return dir.key() == rootKey(volume);
+      if (VolumeOf(dir.key()) != volume) return false;
+      if (dir.parentLink() == kNoRecord) return dir.key() == RootKey(volume);
       parent = dir.parentLink();
     }
     return false;
   };
   for (RecordRef ref : dirs) {
-    if (!rooted(ref, volumeOf(index.dir(ref).key()))) return "a directory without a way to a root";
+    if (!rooted(ref, VolumeOf(index.dir(ref).key()))) return "a directory without a way to a root";
   }
 
   uint32_t live = 0;
@@ -717,22 +717,22 @@ std::string inconsistency(const Index& index) {
     return file.extensionIndex(name + length);
   };
   for (RecordRef ref : files) {
-    if (!inArena(index.fileArena, ref, 10) ||
-        !inArena(index.fileArena, ref, index.file(ref).recordSize())) {
+    if (!InArena(index.fileArena, ref, 10) ||
+        !InArena(index.fileArena, ref, index.file(ref).recordSize())) {
       return "a file record outside its arena";
     }
     const FileEntry file = index.file(ref);
     const uint8_t* name;
     const uint32_t length = file.nameBytes(&name);
     const int32_t extension = extensionOf(file);
-    if (!wellFormed(name, length, file.hasNonAscii())) return "a file name";
+    if (!WellFormed(name, length, file.hasNonAscii())) return "a file name";
     if (file.isLongForm() != (length >= 256)) return "a file's length form";
     if (file.widthCode() != FileEntry::widthCodeFor(extension)) return "an extension width";
     if (extension >= static_cast<int32_t>(count)) return "an extension index past the table";
     if (file.hasIconSlot() != (extension >= 0 && extension < 4)) return "an icon slot";
     if (file.hasIconSlot() && file.iconSlot() != -1) return "an icon slot's value";
     if (dirSet.count(file.parentLink()) == 0 ||
-        !rooted(file.parentLink(), volumeOf(index.dir(file.parentLink()).key()))) {
+        !rooted(file.parentLink(), VolumeOf(index.dir(file.parentLink()).key()))) {
       return "a file without a way to a root";
     }
   }
@@ -759,7 +759,7 @@ std::string inconsistency(const Index& index) {
   return "";
 }
 
-bool containsFolded(const std::u16string& name, char16_t word) {
+bool ContainsFolded(const std::u16string& name, char16_t word) {
   for (char16_t unit : name) {
     if ((unit < 0x80 ? kFoldTable[unit] : unit) == word) return true;
   }
@@ -768,7 +768,7 @@ bool containsFolded(const std::u16string& name, char16_t word) {
 
 // Searches the index as the interface does and compares the results of one-unit words with the
 // entries that hold them; other queries must give listed entries in list order.
-std::string searchProblem(Index& index, PrivateHeap& heap) {
+std::string SearchProblem(Index& index, PrivateHeap& heap) {
   UiState ui;
   ui.searchEnabled = true;
   RecordingMessages messages;
@@ -777,8 +777,8 @@ std::string searchProblem(Index& index, PrivateHeap& heap) {
   ScopeList scope(view, folders, messages);
   SearchState state(heap);
   SearchContext context{index, ui, messages, messages, scope, state};
-  const std::vector<RecordRef> dirs = listed(index.dirs);
-  const std::vector<RecordRef> files = listed(index.files);
+  const std::vector<RecordRef> dirs = Listed(index.dirs);
+  const std::vector<RecordRef> files = Listed(index.files);
   const std::pair<std::u16string, std::u16string> queries[] = {
       {u"e", u""}, {u"文", u""}, {u"d*t", u""}, {u"?e", u"txt;dll"}, {u"Report", u""}};
   for (const auto& [name, extension] : queries) {
@@ -794,15 +794,15 @@ std::string searchProblem(Index& index, PrivateHeap& heap) {
       std::vector<RecordRef> wantDirs, wantFiles;
       for (RecordRef ref : dirs) {
         const DirEntry dir = index.dir(ref);
-        if (containsFolded(unitsOf(dir.name(), dir.nameLength()), word)) wantDirs.push_back(ref);
+        if (ContainsFolded(UnitsOf(dir.name(), dir.nameLength()), word)) wantDirs.push_back(ref);
       }
       for (RecordRef ref : files) {
         const uint8_t* bytes;
         const uint32_t length = index.file(ref).nameBytes(&bytes);
-        if (containsFolded(unitsOf(bytes, length), word)) wantFiles.push_back(ref);
+        if (ContainsFolded(UnitsOf(bytes, length), word)) wantFiles.push_back(ref);
       }
       if (foundDirs != wantDirs || foundFiles != wantFiles) {
-        return "the results of \"" + utf16ToUtf8(name) + "\"";
+        return "the results of \"" + Utf16ToUtf8(name) + "\"";
       }
       continue;
     }
@@ -818,7 +818,7 @@ std::string searchProblem(Index& index, PrivateHeap& heap) {
       return true;
     };
     if (!inOrder(foundDirs, dirs) || !inOrder(foundFiles, files)) {
-      return "the results of \"" + utf16ToUtf8(name) + "\"";
+      return "the results of \"" + Utf16ToUtf8(name) + "\"";
     }
   }
   return "";
@@ -846,7 +846,7 @@ struct LoadOutcome {
 
 // One start-up's load of the two files into a fresh index, then the checker and the searches
 // when it was accepted. An out-of-date file is answered No, so that it loads as a frozen index.
-LoadOutcome loadAndCheck(const Bytes& core, const Bytes& extensions, VolumeSlots& slots) {
+LoadOutcome LoadAndCheck(const Bytes& core, const Bytes& extensions, VolumeSlots& slots) {
   MemoryFiles files;
   files.put(kPaths.core, core);
   files.put(kPaths.extensions, extensions);
@@ -861,8 +861,8 @@ LoadOutcome loadAndCheck(const Bytes& core, const Bytes& extensions, VolumeSlots
     index.reset();  // as the start-up drops a rejected load
     return outcome;
   }
-  outcome.problem = inconsistency(index);
-  if (outcome.problem.empty()) outcome.problem = searchProblem(index, heap);
+  outcome.problem = Inconsistency(index);
+  if (outcome.problem.empty()) outcome.problem = SearchProblem(index, heap);
   return outcome;
 }
 
@@ -871,13 +871,13 @@ TEST_F(CorruptionTest, DamagedDatabasesAreRefusedOrLoadConsistently) {
   ASSERT_TRUE(saved.saved);
   ASSERT_GT(saved.dirCount + saved.fileCount, 3000u);
   SavedDatabases::MachineSlots start(saved.machine);
-  const Layout layout = layoutOf(saved.core, saved.extensions);
-  ASSERT_EQ(layout.dirs.size(), loadU32(&saved.core[28]));
+  const Layout layout = LayoutOf(saved.core, saved.extensions);
+  ASSERT_EQ(layout.dirs.size(), LoadU32(&saved.core[28]));
   ASSERT_TRUE(std::is_permutation(layout.positions.begin(), layout.positions.end(),
                                   layout.dirIndexes.begin(), layout.dirIndexes.end()));
   ASSERT_GT(layout.extensions.size(), 300u);
 
-  const LoadOutcome intact = loadAndCheck(saved.core, saved.extensions, start.slots);
+  const LoadOutcome intact = LoadAndCheck(saved.core, saved.extensions, start.slots);
   ASSERT_TRUE(intact.loaded);
   ASSERT_EQ(intact.problem, "");
 
@@ -888,12 +888,12 @@ TEST_F(CorruptionTest, DamagedDatabasesAreRefusedOrLoadConsistently) {
     std::string damage;
   };
   std::map<std::string, Problem> problems;
-  const int rounds = roundsToRun();
+  const int rounds = RoundsToRun();
   int accepted = 0;
   for (int round = 0; round < rounds; ++round) {
     Damager damage(static_cast<uint64_t>(round), layout, saved.core, saved.extensions);
     damage.apply();
-    const LoadOutcome outcome = loadAndCheck(damage.core(), damage.extensions(), start.slots);
+    const LoadOutcome outcome = LoadAndCheck(damage.core(), damage.extensions(), start.slots);
     if (!outcome.loaded) continue;
     ++accepted;
     if (outcome.problem.empty()) continue;

@@ -50,19 +50,19 @@ class ExtensionDatabaseTest : public ::testing::Test {
 };
 
 // One record as the file holds it.
-std::vector<uint8_t> record(uint32_t index, const std::u16string& text) {
+std::vector<uint8_t> Record(uint32_t index, const std::u16string& text) {
   std::vector<uint8_t> out(8);
-  storeU32(out.data(), index);
-  storeU32(out.data() + 4, 0xFFFFFFFD);
+  StoreU32(out.data(), index);
+  StoreU32(out.data() + 4, 0xFFFFFFFD);
   for (char16_t unit : text)
     out.insert(out.end(), {static_cast<uint8_t>(unit), static_cast<uint8_t>(unit >> 8)});
   out.insert(out.end(), {0, 0});
   return out;
 }
 
-std::vector<uint8_t> fileOf(uint32_t count, const std::vector<std::vector<uint8_t>>& records) {
+std::vector<uint8_t> FileOf(uint32_t count, const std::vector<std::vector<uint8_t>>& records) {
   std::vector<uint8_t> out(4);
-  storeU32(out.data(), count);
+  StoreU32(out.data(), count);
   for (const auto& r : records)
     out.insert(out.end(), r.begin(), r.end());
   return out;
@@ -75,7 +75,7 @@ struct TableView {
   bool operator==(const TableView&) const = default;
 };
 
-TableView viewOf(const ExtensionTable& table) {
+TableView ViewOf(const ExtensionTable& table) {
   TableView view;
   for (uint32_t i = 0; i < table.count(); ++i) {
     const char16_t* text = table.extensionText(static_cast<int32_t>(i));
@@ -87,13 +87,13 @@ TableView viewOf(const ExtensionTable& table) {
 
 TEST_F(ExtensionDatabaseTest, TheBuiltinsSaveAsSixtyEightBytesAndLoadWithTheirIndexes) {
   const std::vector<uint8_t> bytes = saved(*tableWith({}));
-  EXPECT_EQ(bytes, fileOf(4, {record(0, u"cur"), record(1, u"exe"), record(2, u"ico"),
-                              record(3, u"lnk")}));
+  EXPECT_EQ(bytes, FileOf(4, {Record(0, u"cur"), Record(1, u"exe"), Record(2, u"ico"),
+                              Record(3, u"lnk")}));
   EXPECT_EQ(bytes.size(), 4u + 4u * 16u);
 
   std::unique_ptr<ExtensionTable> table;
   ASSERT_EQ(load(bytes, &table), 1);
-  EXPECT_EQ(viewOf(*table), viewOf(*tableWith({})));
+  EXPECT_EQ(ViewOf(*table), ViewOf(*tableWith({})));
   EXPECT_FALSE(table->seeded());
   for (int32_t i = 0; i < 4; ++i)
     EXPECT_EQ(table->iconOf(i), ExtensionTable::kIconUnknown);
@@ -107,13 +107,13 @@ TEST_F(ExtensionDatabaseTest, RecordsFollowTextOrderAndLoadingKeepsTheStoredInde
   // last.
   const auto original = tableWith({u"zip", u"AVI", u"文档", u"", u"mp3"});
   const std::vector<uint8_t> bytes = saved(*original);
-  EXPECT_EQ(bytes, fileOf(9, {record(7, u""), record(5, u"avi"), record(0, u"cur"),
-                              record(1, u"exe"), record(2, u"ico"), record(3, u"lnk"),
-                              record(8, u"mp3"), record(4, u"zip"), record(6, u"文档")}));
+  EXPECT_EQ(bytes, FileOf(9, {Record(7, u""), Record(5, u"avi"), Record(0, u"cur"),
+                              Record(1, u"exe"), Record(2, u"ico"), Record(3, u"lnk"),
+                              Record(8, u"mp3"), Record(4, u"zip"), Record(6, u"文档")}));
 
   std::unique_ptr<ExtensionTable> table;
   ASSERT_EQ(load(bytes, &table), 1);
-  EXPECT_EQ(viewOf(*table), viewOf(*original));
+  EXPECT_EQ(ViewOf(*table), ViewOf(*original));
   std::u16string zip = u"zip";
   EXPECT_EQ(table->lookup(zip.data(), 3), 4);
   std::u16string empty;
@@ -153,7 +153,7 @@ TEST_F(ExtensionDatabaseTest, ALargeTableRoundTrips) {
   ASSERT_GT(original->count(), 1000u);
   std::unique_ptr<ExtensionTable> table;
   ASSERT_EQ(load(saved(*original), &table), 1);
-  EXPECT_EQ(viewOf(*table), viewOf(*original));
+  EXPECT_EQ(ViewOf(*table), ViewOf(*original));
 }
 
 TEST_F(ExtensionDatabaseTest, AFileThatCannotBeReadIsReported) {
@@ -176,70 +176,70 @@ struct Damage {
   std::function<std::vector<uint8_t>()> bytes;
 };
 
-std::vector<std::vector<uint8_t>> sixRecords() {
-  return {record(0, u"cur"), record(1, u"exe"), record(2, u"ico"),
-          record(3, u"lnk"), record(5, u"mp3"), record(4, u"zip")};
+std::vector<std::vector<uint8_t>> SixRecords() {
+  return {Record(0, u"cur"), Record(1, u"exe"), Record(2, u"ico"),
+          Record(3, u"lnk"), Record(5, u"mp3"), Record(4, u"zip")};
 }
 
-std::vector<uint8_t> cut(std::vector<uint8_t> bytes, size_t from) {
+std::vector<uint8_t> Cut(std::vector<uint8_t> bytes, size_t from) {
   bytes.resize(from);
   return bytes;
 }
 
 TEST_F(ExtensionDatabaseTest, EveryInconsistentFileIsRejectedSilently) {
-  const std::vector<uint8_t> good = fileOf(6, sixRecords());
+  const std::vector<uint8_t> good = FileOf(6, SixRecords());
   ASSERT_EQ(load(good), 1);
   const Damage damages[] = {
-      {"one byte", [&] { return cut(good, 1); }},
-      {"three bytes", [&] { return cut(good, 3); }},
-      {"more entries than records", [] { return fileOf(7, sixRecords()); }},
-      {"fewer entries than records", [] { return fileOf(5, sixRecords()); }},
-      {"a count far too large", [] { return fileOf(0xFFFFFFFF, sixRecords()); }},
-      {"cut inside a text", [&] { return cut(good, good.size() - 3); }},
-      {"cut before the last terminator", [&] { return cut(good, good.size() - 2); }},
-      {"cut inside an index", [&] { return cut(good, good.size() - 16 + 2); }},
-      {"cut inside an icon", [&] { return cut(good, good.size() - 16 + 6); }},
+      {"one byte", [&] { return Cut(good, 1); }},
+      {"three bytes", [&] { return Cut(good, 3); }},
+      {"more entries than records", [] { return FileOf(7, SixRecords()); }},
+      {"fewer entries than records", [] { return FileOf(5, SixRecords()); }},
+      {"a count far too large", [] { return FileOf(0xFFFFFFFF, SixRecords()); }},
+      {"cut inside a text", [&] { return Cut(good, good.size() - 3); }},
+      {"cut before the last terminator", [&] { return Cut(good, good.size() - 2); }},
+      {"cut inside an index", [&] { return Cut(good, good.size() - 16 + 2); }},
+      {"cut inside an icon", [&] { return Cut(good, good.size() - 16 + 6); }},
       {"an index twice",
        [] {
-         auto r = sixRecords();
-         r[5] = record(5, u"zip");
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(5, u"zip");
+         return FileOf(6, r);
        }},
       {"an index equal to the count",
        [] {
-         auto r = sixRecords();
-         r[5] = record(6, u"zip");
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(6, u"zip");
+         return FileOf(6, r);
        }},
       {"a negative index",
        [] {
-         auto r = sixRecords();
-         r[5] = record(0xFFFFFFFF, u"zip");
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(0xFFFFFFFF, u"zip");
+         return FileOf(6, r);
        }},
       {"texts out of order",
        [] {
-         auto r = sixRecords();
+         auto r = SixRecords();
          std::swap(r[4], r[5]);
-         return fileOf(6, r);
+         return FileOf(6, r);
        }},
       {"a text twice",
        [] {
-         auto r = sixRecords();
-         r[5] = record(4, u"mp3");
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(4, u"mp3");
+         return FileOf(6, r);
        }},
       {"a text longer than a file name",
        [] {
-         auto r = sixRecords();
-         r[5] = record(4, std::u16string(256, u'z'));
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(4, std::u16string(256, u'z'));
+         return FileOf(6, r);
        }},
       {"an upper-case letter",
        [] {
-         auto r = sixRecords();
-         r[5] = record(4, u"zIp");  // still after "mp3"
-         return fileOf(6, r);
+         auto r = SixRecords();
+         r[5] = Record(4, u"zIp");  // still after "mp3"
+         return FileOf(6, r);
        }},
       {"garbage after the records",
        [&] {

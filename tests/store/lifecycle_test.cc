@@ -19,15 +19,15 @@ namespace vessiko {
 namespace {
 
 using Results = std::vector<std::string>;
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 
 class LifecycleTest : public ::testing::Test {
  protected:
   LifecycleTest() : c_(f_.machine.addNtfsDrive('C', u"System")) {
-    docs_ = c_.create(simDir(5, u"docs"));
-    c_.create(simFile(docs_, u"report.txt", 100));
-    notes_ = c_.create(simFile(5, u"notes.md", 10));
+    docs_ = c_.create(SimDir(5, u"docs"));
+    c_.create(SimFile(docs_, u"report.txt", 100));
+    notes_ = c_.create(SimFile(5, u"notes.md", 10));
   }
 
   testing::EngineFixture f_;
@@ -45,8 +45,8 @@ TEST_F(LifecycleTest, FirstRunBuildsAndSavesSecondRunLoadsAndCatchesUp) {
   EXPECT_FALSE(f_.files.get("/db/kavume_ext.db").empty());
 
   // Changes while the program is closed.
-  c_.create(simFile(docs_, u"plan.txt", 5));
-  const uint64_t archive = c_.create(simDir(5, u"archive"));
+  c_.create(SimFile(docs_, u"plan.txt", 5));
+  const uint64_t archive = c_.create(SimDir(5, u"archive"));
   c_.rename(docs_, archive, u"papers");
   f_.messages.clear();
   f_.startRun();
@@ -62,20 +62,20 @@ TEST_F(LifecycleTest, FirstRunBuildsAndSavesSecondRunLoadsAndCatchesUp) {
 TEST_F(LifecycleTest, ChangesWhileRunningAppearThroughTheMonitors) {
   f_.startRun();
   EXPECT_TRUE(f_.engine().lifecycle().monitoring());
-  c_.create(simFile(docs_, u"fresh.txt", 1));
+  c_.create(SimFile(docs_, u"fresh.txt", 1));
   EXPECT_TRUE(f_.waitForResults("fresh", Results{"F C:\\docs\\fresh.txt"}));
   // A directory renamed keeps its children under its new name.
   c_.rename(docs_, 5, u"documents");
   EXPECT_TRUE(f_.waitForResults("fresh", Results{"F C:\\documents\\fresh.txt"}));
   // A file moved to another folder.
-  const uint64_t other = c_.create(simDir(5, u"other"));
+  const uint64_t other = c_.create(SimDir(5, u"other"));
   c_.rename(notes_, other, u"notes.md");
   EXPECT_TRUE(f_.waitForResults("notes", Results{"F C:\\other\\notes.md"}));
   // Created and deleted before it was closed: nothing.
-  const uint64_t temp = c_.createOpen(simFile(docs_, u"temp.tmp", 1));
+  const uint64_t temp = c_.createOpen(SimFile(docs_, u"temp.tmp", 1));
   c_.remove(temp);
   c_.closeFile(temp);
-  c_.create(simFile(docs_, u"marker.bin", 1));
+  c_.create(SimFile(docs_, u"marker.bin", 1));
   EXPECT_TRUE(f_.waitForResults("marker", Results{"F C:\\documents\\marker.bin"}));
   EXPECT_EQ(f_.search("temp"), Results{});
 }
@@ -84,7 +84,7 @@ TEST_F(LifecycleTest, AJournalBeingDeletedIsCreatedAgainAndMonitoringGoesOn) {
   f_.startRun();
   const uint64_t before = c_.journal().id;
   c_.beginJournalDeletion();
-  c_.create(simFile(docs_, u"unjournaled.txt", 1));  // while no journal records it
+  c_.create(SimFile(docs_, u"unjournaled.txt", 1));  // while no journal records it
   // The monitor's next read fails; it reports, waits for the deletion, creates the journal anew.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while ((c_.journal().deleting || c_.journal().id == before) &&
@@ -98,7 +98,7 @@ TEST_F(LifecycleTest, AJournalBeingDeletedIsCreatedAgainAndMonitoringGoesOn) {
   ASSERT_GE(errors.size(), 2u);
   EXPECT_EQ(errors[0], "C 线程 FSCTL_READ_USN_JOURNAL 错误1178");
   EXPECT_EQ(errors[1], "ERROR_JOURNAL_DELETE_IN_PROGRESS");
-  c_.create(simFile(docs_, u"after.txt", 1));
+  c_.create(SimFile(docs_, u"after.txt", 1));
   EXPECT_TRUE(f_.waitForResults("after", Results{"F C:\\docs\\after.txt"}));
   // What changed while there was no journal never reached the index: the next start finds the
   // database out of date, and its rebuild has it.
@@ -154,8 +154,8 @@ class GatedDrives : public Drives {
 
 TEST_F(LifecycleTest, ClosingBeforeTheIndexIsReadySavesNothing) {
   GatedDrives drives(f_.machine);
-  Engine engine(EngineEnvironment{drives, f_.files, f_.clock, f_.messages, f_.messages, f_.view, f_.folders,
-                                  DatabasePaths::inFolder("/db", '/')});
+  Engine engine(EngineEnvironment{drives, f_.files, f_.clock, f_.messages, f_.messages, f_.view,
+                                  f_.folders, DatabasePaths::inFolder("/db", '/')});
   engine.start();
   drives.waitUntilWaiting();
   std::thread closer([&engine] { engine.close(true); });

@@ -39,8 +39,8 @@
 namespace vessiko {
 namespace {
 
-using testing::simDir;
-using testing::simFile;
+using testing::SimDir;
+using testing::SimFile;
 using Tree = std::vector<std::string>;
 
 // --- The truth: what the volume's master file table holds.
@@ -52,32 +52,32 @@ struct Name {
   bool directory;
 };
 
-std::vector<Name> volumeNames(SimVolume& volume) {
+std::vector<Name> VolumeNames(SimVolume& volume) {
   std::vector<Name> names;
   const std::unique_ptr<Volume> handle = volume.open();
   std::vector<uint8_t> out(1 << 16);
   uint8_t in[ntfs::mft_enum_data::kSize] = {};
-  storeU64(in + ntfs::mft_enum_data::kHighUsn, static_cast<uint64_t>(INT64_MAX));
+  StoreU64(in + ntfs::mft_enum_data::kHighUsn, static_cast<uint64_t>(INT64_MAX));
   uint32_t returned;
   uint32_t error;
   while (handle->control(ntfs::kEnumUsnData, in, sizeof in, out.data(),
                          static_cast<uint32_t>(out.size()), &returned, &error)) {
-    forEachUsnRecord(out.data(), returned, [&](const UsnRecord& r) {
+    ForEachUsnRecord(out.data(), returned, [&](const UsnRecord& r) {
       std::u16string name(r.nameLength, u'\0');
-      copyUsnName(r, name.data());
+      CopyUsnName(r, name.data());
       names.push_back({r.fileReference, r.parentRecordNumber(), name, r.isDirectory()});
     });
-    storeU64(in, loadU64(out.data()));
+    StoreU64(in, LoadU64(out.data()));
   }
   return names;
 }
 
-std::string numbered(const std::string& text, uint64_t record) {
+std::string Numbered(const std::string& text, uint64_t record) {
   return text + " #" + std::to_string(record & 0xFFFFFFFFFFFF);
 }
 
-Tree volumeTree(SimVolume& volume, char drive) {
-  const std::vector<Name> names = volumeNames(volume);
+Tree VolumeTree(SimVolume& volume, char drive) {
+  const std::vector<Name> names = VolumeNames(volume);
   std::map<uint64_t, const Name*> dirs;
   for (const Name& n : names) {
     if (n.directory) dirs[n.reference & 0xFFFFFFFFFFFF] = &n;
@@ -86,27 +86,27 @@ Tree volumeTree(SimVolume& volume, char drive) {
     if (record == SimVolume::kRootDirectory) return std::string(1, drive) + ":";
     const auto it = dirs.find(record);
     if (it == dirs.end()) return "?";
-    return path(it->second->parent) + "\\" + utf16ToUtf8(it->second->name);
+    return path(it->second->parent) + "\\" + Utf16ToUtf8(it->second->name);
   };
   Tree tree;
   for (const Name& n : names) {
-    tree.push_back(numbered(
-        (n.directory ? "D " : "F ") + path(n.parent) + "\\" + utf16ToUtf8(n.name), n.reference));
+    tree.push_back(Numbered(
+        (n.directory ? "D " : "F ") + path(n.parent) + "\\" + Utf16ToUtf8(n.name), n.reference));
   }
-  tree.push_back(numbered(std::string("D ") + drive + ":", SimVolume::kRootDirectory));
+  tree.push_back(Numbered(std::string("D ") + drive + ":", SimVolume::kRootDirectory));
   std::sort(tree.begin(), tree.end());
   return tree;
 }
 
 // --- The index, as the same texts, and its own consistency.
 
-Tree indexTree(const Index& index, std::string* broken) {
+Tree IndexTree(const Index& index, std::string* broken) {
   const auto pathOf = [&](RecordRef dir) {
     std::string path;
     for (uint32_t depth = 0; dir != kNoRecord; ++depth) {
       if (depth > 64) return std::string("<cycle>");
       const DirEntry entry = index.dir(dir);
-      const std::string name = testing::decodeToUtf8(entry.name(), entry.nameLength());
+      const std::string name = testing::DecodeToUtf8(entry.name(), entry.nameLength());
       path = path.empty() ? name : name + "\\" + path;
       dir = entry.parentLink();
     }
@@ -116,7 +116,7 @@ Tree indexTree(const Index& index, std::string* broken) {
   RecordRef previous = kNoRecord;
   index.dirs.forEach([&](RecordRef ref) {
     const DirEntry dir = index.dir(ref);
-    tree.push_back(numbered("D " + pathOf(ref), recordNumberOf(dir.key())));
+    tree.push_back(Numbered("D " + pathOf(ref), RecordNumberOf(dir.key())));
     const DirMapPair* pair = index.dirMap.find(dir.key());
     if (pair == nullptr || pair->dir != ref) *broken += "map misses " + tree.back() + "\n";
     if (previous != kNoRecord && index.dirOrder()(previous, ref) >= 0) {
@@ -132,10 +132,10 @@ Tree indexTree(const Index& index, std::string* broken) {
     const FileEntry file = index.file(ref);
     const uint8_t* bytes;
     const uint32_t length = file.nameBytes(&bytes);
-    std::string name = testing::decodeToUtf8(bytes, length);
+    std::string name = testing::DecodeToUtf8(bytes, length);
     const int32_t extension = file.extensionIndex(bytes + length);
-    if (extension >= 0) name += "." + utf16ToUtf8(index.extensions.extensionText(extension));
-    tree.push_back(numbered("F " + pathOf(file.parentLink()) + "\\" + name, file.recordNumber()));
+    if (extension >= 0) name += "." + Utf16ToUtf8(index.extensions.extensionText(extension));
+    tree.push_back(Numbered("F " + pathOf(file.parentLink()) + "\\" + name, file.recordNumber()));
     // Hard links of one name in two folders are the only records that may compare equal.
     if (previous != kNoRecord && index.fileOrder()(previous, ref) > 0) {
       *broken += "files out of order at " + tree.back() + "\n";
@@ -146,7 +146,7 @@ Tree indexTree(const Index& index, std::string* broken) {
   return tree;
 }
 
-std::string difference(const Tree& truth, const Tree& index) {
+std::string Difference(const Tree& truth, const Tree& index) {
   std::string out;
   Tree missing;
   Tree extra;
@@ -213,21 +213,21 @@ class Program {
   };
 
   SimMachine& machine_;
-  FixedClock clock_{calendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
+  FixedClock clock_{CalendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
   std::unique_ptr<Run> run_;
 };
 
 // The checker: the index equals the volume, and is whole in itself.
-::testing::AssertionResult matches(Program& program, SimVolume& volume, const std::string& when) {
+::testing::AssertionResult Matches(Program& program, SimVolume& volume, const std::string& when) {
   std::string broken;
-  const Tree index = indexTree(program.index(), &broken);
-  const Tree truth = volumeTree(volume, 'C');
+  const Tree index = IndexTree(program.index(), &broken);
+  const Tree truth = VolumeTree(volume, 'C');
   if (index == truth && broken.empty()) return ::testing::AssertionSuccess();
   std::string errors;
   for (const std::string& error : program.messages.errors())
     errors += "  error box: " + error + "\n";
   return ::testing::AssertionFailure() << when << ":\n"
-                                       << broken << errors << difference(truth, index);
+                                       << broken << errors << Difference(truth, index);
 }
 
 // --- The generator: changes as programs make them.
@@ -240,7 +240,7 @@ class Changes {
   // One random change; returns its description.
   std::string one() {
     ++*counter_;
-    const std::vector<Name> names = volumeNames(volume_);
+    const std::vector<Name> names = VolumeNames(volume_);
     std::vector<const Name*> dirs;
     std::vector<const Name*> files;
     for (const Name& n : names)
@@ -252,45 +252,45 @@ class Changes {
     if (roll < 18 || files.empty()) {
       const std::u16string name = freshName(names, folder, false);
       if (random_() % 4 == 0) {
-        const uint64_t made = volume_.createOpen(simFile(folder, name));  // a download in progress
+        const uint64_t made = volume_.createOpen(SimFile(folder, name));  // a download in progress
         if (made != 0) held_.push_back(made);
-        return "create open " + utf16ToUtf8(name);
+        return "create open " + Utf16ToUtf8(name);
       }
-      volume_.create(simFile(folder, name));
-      return "create " + utf16ToUtf8(name);
+      volume_.create(SimFile(folder, name));
+      return "create " + Utf16ToUtf8(name);
     }
     if (roll < 26) {
       const std::u16string name = freshName(names, folder, true);
-      const uint64_t made = volume_.create(simDir(folder, name));
+      const uint64_t made = volume_.create(SimDir(folder, name));
       if (random_() % 3 == 0) hold(made);  // a console whose current folder it is
-      return "mkdir " + utf16ToUtf8(name);
+      return "mkdir " + Utf16ToUtf8(name);
     }
     const Name& file = *files[random_() % files.size()];
     if (roll < 40) {
       volume_.remove(file.reference);
-      return "delete " + utf16ToUtf8(file.name);
+      return "delete " + Utf16ToUtf8(file.name);
     }
     if (roll < 55) {
       const uint64_t to = random_() % 2 == 0 ? file.parent : folder;
       const std::u16string name = freshName(names, to, false);
       volume_.rename(file.reference, to, name);
-      return "rename " + utf16ToUtf8(file.name) + " to " + utf16ToUtf8(name);
+      return "rename " + Utf16ToUtf8(file.name) + " to " + Utf16ToUtf8(name);
     }
     if (roll < 62) return renameFolder(names, dirs, folder);
     if (roll < 66) return deleteFolder(names, dirs);
     if (roll < 72) {
       const std::u16string name = freshName(names, folder, false);
       volume_.addHardLink(file.reference, folder, name);
-      return "link " + utf16ToUtf8(name);
+      return "link " + Utf16ToUtf8(name);
     }
     if (roll < 76) {
       volume_.removeHardLink(file.reference, file.parent, file.name);
-      return "unlink " + utf16ToUtf8(file.name);
+      return "unlink " + Utf16ToUtf8(file.name);
     }
     if (roll < 80) return safeSave(names, file);
     if (roll < 86) {
       hold(file.reference);
-      return "open " + utf16ToUtf8(file.name);
+      return "open " + Utf16ToUtf8(file.name);
     }
     if (roll < 94 && !held_.empty()) {
       const size_t at = random_() % held_.size();
@@ -301,11 +301,11 @@ class Changes {
     if (roll < 97) {
       // More than one journal batch at once.
       for (int i = 0; i < 60; ++i)
-        volume_.create(simFile(folder, freshName(names, folder, false) + u" burst"));
+        volume_.create(SimFile(folder, freshName(names, folder, false) + u" burst"));
       return "burst";
     }
     volume_.writeData(file.reference, random_() % 100000);
-    return "write " + utf16ToUtf8(file.name);
+    return "write " + Utf16ToUtf8(file.name);
   }
 
   void closeAll() {
@@ -333,7 +333,7 @@ class Changes {
     static const char16_t* const kExtensions[] = {u"", u".js", u".txt", u".tar.gz", u".tmp"};
     for (;;) {
       std::u16string name = kBases[random_() % std::size(kBases)];
-      if (random_() % 3 == 0) name += u"-" + utf8ToUtf16(std::to_string(random_() % 50));
+      if (random_() % 3 == 0) name += u"-" + Utf8ToUtf16(std::to_string(random_() % 50));
       if (!directory) name += kExtensions[random_() % std::size(kExtensions)];
       if (!taken(names, folder, name)) return name;
     }
@@ -376,7 +376,7 @@ class Changes {
     volume_.rename(dir.reference, to, freshName(names, to, true));
     if (random_() % 3 == 0) volume_.rename(dir.reference, to, freshName(names, to, true) + u" (2)");
     if (held) volume_.closeFile(dir.reference);
-    return "rename folder " + utf16ToUtf8(dir.name);
+    return "rename folder " + Utf16ToUtf8(dir.name);
   }
 
   std::string deleteFolder(const std::vector<Name>& names, const std::vector<const Name*>& dirs) {
@@ -385,7 +385,7 @@ class Changes {
       if (std::none_of(names.begin(), names.end(),
                        [&](const Name& n) { return n.parent == number; })) {
         volume_.remove(dir->reference);
-        return "rmdir " + utf16ToUtf8(dir->name);
+        return "rmdir " + Utf16ToUtf8(dir->name);
       }
     }
     return "nothing";
@@ -398,15 +398,15 @@ class Changes {
     const uint64_t folder = original.parent;
     const bool held = random_() % 2 == 0;
     if (held) volume_.openFile(original.reference);
-    const uint64_t temporary = volume_.create(simFile(folder, freshName(names, folder, false)));
-    const std::u16string aside = u"~WRL" + utf8ToUtf16(std::to_string(random_() % 10000)) + u".tmp";
+    const uint64_t temporary = volume_.create(SimFile(folder, freshName(names, folder, false)));
+    const std::u16string aside = u"~WRL" + Utf8ToUtf16(std::to_string(random_() % 10000)) + u".tmp";
     if (!taken(names, folder, aside)) {
       volume_.rename(original.reference, folder, aside);
       volume_.rename(temporary, folder, original.name);
       volume_.remove(original.reference);
     }
     if (held) volume_.closeFile(original.reference);
-    return "safe save " + utf16ToUtf8(original.name);
+    return "safe save " + Utf16ToUtf8(original.name);
   }
 
   SimVolume& volume_;
@@ -415,7 +415,7 @@ class Changes {
   uint64_t* counter_;
 };
 
-uint32_t fromEnvironment(const char* name, uint32_t fallback) {
+uint32_t FromEnvironment(const char* name, uint32_t fallback) {
   const char* text = std::getenv(name);
   return text != nullptr ? static_cast<uint32_t>(std::strtoul(text, nullptr, 10)) : fallback;
 }
@@ -428,7 +428,7 @@ struct Tally {
 };
 
 // One seed: a volume and a program run after run, checked after each pass and each start.
-void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
+void RunSeed(uint32_t seed, uint32_t steps, Tally& tally) {
   SCOPED_TRACE("seed " + std::to_string(seed));
   SimMachine machine;
   SimVolumeOptions options;
@@ -443,7 +443,7 @@ void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
   Program program(machine);
   const auto check = [&](const std::string& when) {
     ++tally.checks;
-    return matches(program, volume, when);
+    return Matches(program, volume, when);
   };
   const auto start = [&] {
     ++tally.starts;
@@ -465,7 +465,7 @@ void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
         // The journal lost: wrapped past the saved position, or deleted and made anew.
         if (random() % 2 == 0) {
           for (int i = 0; i < 1500; ++i)
-            volume.remove(volume.create(simFile(5, u"churn.tmp")));
+            volume.remove(volume.create(SimFile(5, u"churn.tmp")));
         } else {
           volume.beginJournalDeletion();
           log.push_back(changes.one());
@@ -512,13 +512,13 @@ void runSeed(uint32_t seed, uint32_t steps, Tally& tally) {
 }
 
 TEST(LiveIndexModel, RandomChangesKeepTheIndexEqualToTheVolume) {
-  const uint32_t seeds = fromEnvironment("VESSIKO_MODEL_SEEDS", 4);
-  const uint32_t steps = fromEnvironment("VESSIKO_MODEL_STEPS", 300);
-  const uint32_t first = fromEnvironment("VESSIKO_MODEL_FIRST_SEED", 1);
+  const uint32_t seeds = FromEnvironment("VESSIKO_MODEL_SEEDS", 4);
+  const uint32_t steps = FromEnvironment("VESSIKO_MODEL_STEPS", 300);
+  const uint32_t first = FromEnvironment("VESSIKO_MODEL_FIRST_SEED", 1);
   Tally total;
   for (uint32_t seed = first; seed < first + seeds; ++seed) {
     Tally tally;
-    runSeed(seed, steps, tally);
+    RunSeed(seed, steps, tally);
     total.changes += tally.changes;
     total.checks += tally.checks;
     total.starts += tally.starts;
@@ -542,12 +542,12 @@ class LiveIndexScenario : public ::testing::Test {
   }
   ::testing::AssertionResult passAndCheck(const std::string& when) {
     program_.poll();
-    return matches(program_, *volume_, when);
+    return Matches(program_, *volume_, when);
   }
   ::testing::AssertionResult restartAndCheck(const std::string& when) {
     program_.stop(true);
     program_.start();
-    return matches(program_, *volume_, when);
+    return Matches(program_, *volume_, when);
   }
 
   SimMachine machine_;
@@ -560,11 +560,11 @@ class LiveIndexScenario : public ::testing::Test {
 // FILE_DELETE. The deletion wins: no ~WRL ghost, not even in the saved database.
 TEST_F(LiveIndexScenario, ASafeSaveUnderAHeldHandleLeavesNoGhost) {
   SimVolume& c = makeVolume();
-  const uint64_t docs = c.create(simDir(5, u"docs"));
-  const uint64_t original = c.create(simFile(docs, u"report.docx"));
+  const uint64_t docs = c.create(SimDir(5, u"docs"));
+  const uint64_t original = c.create(SimFile(docs, u"report.docx"));
   program_.start();
   ASSERT_TRUE(c.openFile(original));
-  const uint64_t temporary = c.create(simFile(docs, u"~WRD0001.tmp"));
+  const uint64_t temporary = c.create(SimFile(docs, u"~WRD0001.tmp"));
   ASSERT_TRUE(c.rename(original, docs, u"~WRL0001.tmp"));
   ASSERT_TRUE(c.rename(temporary, docs, u"report.docx"));
   ASSERT_TRUE(c.remove(original));
@@ -578,11 +578,11 @@ TEST_F(LiveIndexScenario, ASafeSaveUnderAHeldHandleLeavesNoGhost) {
 // RENAME_NEW_NAME as well. Its children, deep ones included, follow it, and are saved.
 TEST_F(LiveIndexScenario, AFolderRenamedTwiceUnderAHandleKeepsItsChildren) {
   SimVolume& c = makeVolume();
-  const uint64_t project = c.create(simDir(5, u"project"));
-  const uint64_t src = c.create(simDir(project, u"src"));
-  c.create(simDir(src, u"deep"));
-  c.create(simFile(src, u"main.cc"));
-  c.create(simFile(project, u"README.md"));
+  const uint64_t project = c.create(SimDir(5, u"project"));
+  const uint64_t src = c.create(SimDir(project, u"src"));
+  c.create(SimDir(src, u"deep"));
+  c.create(SimFile(src, u"main.cc"));
+  c.create(SimFile(project, u"README.md"));
   program_.start();
   ASSERT_TRUE(c.openFile(project));
   ASSERT_TRUE(c.rename(project, 5, u"project-old"));
@@ -598,23 +598,23 @@ TEST_F(LiveIndexScenario, AFolderRenamedTwiceUnderAHandleKeepsItsChildren) {
 // with a new sequence number; the replay after the build must not give its files twice.
 TEST_F(LiveIndexScenario, AFolderRemadeDuringTheBuildIsListedOnce) {
   SimVolume& c = makeVolume(1);
-  const uint64_t cache = c.create(simDir(5, u"cache"));
-  const uint64_t entry = c.create(simFile(cache, u"entry.bin"));
+  const uint64_t cache = c.create(SimDir(5, u"cache"));
+  const uint64_t entry = c.create(SimFile(cache, u"entry.bin"));
   for (int i = 0; i < 5; ++i)
-    c.create(simFile(5, u"f" + utf8ToUtf16(std::to_string(i)) + u".txt"));
+    c.create(SimFile(5, u"f" + Utf8ToUtf16(std::to_string(i)) + u".txt"));
   int calls = 0;
   machine_.faults('C').setControlHook([&](uint32_t code) {
     if (code != ntfs::kEnumUsnData || ++calls != 3) return;
     c.remove(entry);
     c.remove(cache);
-    const uint64_t remade = c.create(simDir(5, u"cache"));
+    const uint64_t remade = c.create(SimDir(5, u"cache"));
     ASSERT_EQ(remade & 0xFFFFFFFF, cache & 0xFFFFFFFF);
-    c.create(simFile(remade, u"entry.bin"));
-    c.create(simFile(remade, u"more.bin"));
+    c.create(SimFile(remade, u"entry.bin"));
+    c.create(SimFile(remade, u"more.bin"));
   });
   program_.start();
   machine_.faults('C').setControlHook(nullptr);
-  EXPECT_TRUE(matches(program_, c, "built"));
+  EXPECT_TRUE(Matches(program_, c, "built"));
   EXPECT_TRUE(passAndCheck("first pass"));
 }
 
@@ -622,10 +622,10 @@ TEST_F(LiveIndexScenario, AFolderRemadeDuringTheBuildIsListedOnce) {
 // the table has them as each other's parents. The replay puts them where they are.
 TEST_F(LiveIndexScenario, FoldersMovedWhileTheTableIsReadEndWhereTheyAre) {
   SimVolume& c = makeVolume(1);
-  const uint64_t a = c.create(simDir(5, u"a"));
-  const uint64_t b = c.create(simDir(a, u"b"));
-  c.create(simFile(b, u"in-b.txt"));
-  c.create(simFile(a, u"in-a.txt"));
+  const uint64_t a = c.create(SimDir(5, u"a"));
+  const uint64_t b = c.create(SimDir(a, u"b"));
+  c.create(SimFile(b, u"in-b.txt"));
+  c.create(SimFile(a, u"in-a.txt"));
   int calls = 0;
   machine_.faults('C').setControlHook([&](uint32_t code) {
     if (code != ntfs::kEnumUsnData || ++calls != 2) return;
@@ -635,7 +635,7 @@ TEST_F(LiveIndexScenario, FoldersMovedWhileTheTableIsReadEndWhereTheyAre) {
   });
   program_.start();
   machine_.faults('C').setControlHook(nullptr);
-  EXPECT_TRUE(matches(program_, c, "built"));
+  EXPECT_TRUE(Matches(program_, c, "built"));
   EXPECT_TRUE(restartAndCheck("restarted"));
 }
 
@@ -644,9 +644,9 @@ TEST_F(LiveIndexScenario, NamesWithoutAReadingAreFoundAgain) {
   SimVolume& c = makeVolume();
   std::map<std::u16string, uint64_t> dirs;
   for (const char16_t* name : {u"為a", u"為a0", u"為b"})
-    dirs[name] = c.create(simDir(5, name));
+    dirs[name] = c.create(SimDir(5, name));
   program_.start();
-  dirs[u"馗z"] = c.create(simDir(5, u"馗z"));
+  dirs[u"馗z"] = c.create(SimDir(5, u"馗z"));
   EXPECT_TRUE(passAndCheck("馗z made"));
   ASSERT_TRUE(c.remove(dirs[u"為b"]));
   EXPECT_TRUE(passAndCheck("為b deleted"));
@@ -656,9 +656,9 @@ TEST_F(LiveIndexScenario, NamesWithoutAReadingAreFoundAgain) {
 // also under a held handle and when the file's last name goes.
 TEST_F(LiveIndexScenario, HardLinksComeAndGoByName) {
   SimVolume& c = makeVolume();
-  const uint64_t x = c.create(simDir(5, u"x"));
-  const uint64_t y = c.create(simDir(5, u"y"));
-  const uint64_t file = c.create(simFile(x, u"shared.txt"));
+  const uint64_t x = c.create(SimDir(5, u"x"));
+  const uint64_t y = c.create(SimDir(5, u"y"));
+  const uint64_t file = c.create(SimFile(x, u"shared.txt"));
   program_.start();
   ASSERT_TRUE(c.addHardLink(file, y, u"shared.txt"));
   ASSERT_TRUE(c.addHardLink(file, y, u"alias.txt"));

@@ -10,8 +10,8 @@ namespace vessiko::testing {
 
 namespace {
 
-std::string decode(const uint8_t* bytes, uint32_t length) {
-  return decodeToUtf8(bytes, length);
+std::string Decode(const uint8_t* bytes, uint32_t length) {
+  return DecodeToUtf8(bytes, length);
 }
 
 }  // namespace
@@ -25,8 +25,9 @@ EngineFixture::~EngineFixture() {
 Engine& EngineFixture::startRun() {
   view = MemoryScopeView();
   engine_.reset();
-  engine_ = std::make_unique<Engine>(EngineEnvironment{
-      machine, files, clock, messages, messages, view, folders, DatabasePaths::inFolder("/db", '/')});
+  engine_ =
+      std::make_unique<Engine>(EngineEnvironment{machine, files, clock, messages, messages, view,
+                                                 folders, DatabasePaths::inFolder("/db", '/')});
   engine_->start();
   engine_->waitUntilReady();
   return *engine_;
@@ -42,7 +43,7 @@ std::string EngineFixture::pathOf(RecordRef dir) {
   std::string path;
   for (uint32_t depth = 0; dir != kNoRecord && depth < kMaxDirectoryDepth; ++depth) {
     const DirEntry entry = index.dir(dir);
-    const std::string name = decode(entry.name(), entry.nameLength());
+    const std::string name = Decode(entry.name(), entry.nameLength());
     path = path.empty() ? name : name + "\\" + path;
     dir = entry.parentLink();
   }
@@ -51,7 +52,7 @@ std::string EngineFixture::pathOf(RecordRef dir) {
 
 std::vector<std::string> EngineFixture::search(const std::string& name,
                                                const std::string& extension) {
-  engine_->search({utf8ToUtf16(name), utf8ToUtf16(extension)}, engine_->ui().optionsChanged);
+  engine_->search({Utf8ToUtf16(name), Utf8ToUtf16(extension)}, engine_->ui().optionsChanged);
   std::lock_guard lock(engine_->results().lock);
   std::vector<std::string> out;
   const Index& index = engine_->index();
@@ -63,11 +64,11 @@ std::vector<std::string> EngineFixture::search(const std::string& name,
     const FileEntry file = index.file(state.fileResults.itemAt(i));
     const uint8_t* bytes;
     const uint32_t length = file.nameBytes(&bytes);
-    std::string fileName = decode(bytes, length);
+    std::string fileName = Decode(bytes, length);
     const int32_t extensionIndex = file.extensionIndex(bytes + length);
     if (extensionIndex >= 0) {
       fileName += ".";
-      fileName += utf16ToUtf8(index.extensions.extensionText(extensionIndex));
+      fileName += Utf16ToUtf8(index.extensions.extensionText(extensionIndex));
     }
     out.push_back("F " + pathOf(file.parentLink()) + "\\" + fileName);
   }

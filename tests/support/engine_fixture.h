@@ -38,7 +38,7 @@ class EngineFixture {
 
   SimMachine machine;
   MemoryFiles files;
-  FixedClock clock{calendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
+  FixedClock clock{CalendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
   RecordingMessages messages;
   MemoryScopeView view;
   MapFolderResolver folders;

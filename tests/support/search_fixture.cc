@@ -21,7 +21,7 @@ SearchFixture::SearchFixture(const std::string& drives) {
     const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
     DirEntry::initRoot(index.dirArena.at(root), volume);
     index.dirs.append(root);
-    index.dirMap.insert(rootKey(volume), root);
+    index.dirMap.insert(RootKey(volume), root);
     roots_[drive] = root;
     const std::u16string label =
         u"Disk (" + std::u16string(1, static_cast<char16_t>(drive)) + u":)";
@@ -32,11 +32,11 @@ SearchFixture::SearchFixture(const std::string& drives) {
 }
 
 RecordRef SearchFixture::addDir(RecordRef parent, const std::string& name) {
-  const EntryKey key = makeEntryKey(volumeOf(t.index().dir(parent).key()), nextRecord_++);
+  const EntryKey key = MakeEntryKey(VolumeOf(t.index().dir(parent).key()), nextRecord_++);
   const RecordRef dir = t.makeDir(key, parent, name);
   t.index().dirs.append(dir);
   t.index().dirMap.insert(key, dir);
-  folders.keys[utf8ToUtf16(t.pathOf(dir))] = key;
+  folders.keys[Utf8ToUtf16(t.pathOf(dir))] = key;
   return dir;
 }
 
@@ -70,7 +70,7 @@ std::vector<std::string> SearchFixture::results() {
 
 std::vector<std::string> SearchFixture::search(const std::string& name,
                                                const std::string& extension) {
-  RunSearch(context, {utf8ToUtf16(name), utf8ToUtf16(extension)});
+  RunSearch(context, {Utf8ToUtf16(name), Utf8ToUtf16(extension)});
   return results();
 }
 

@@ -8,7 +8,7 @@
 
 namespace vessiko::testing {
 
-inline SimEntry simDir(uint64_t parent, std::u16string name) {
+inline SimEntry SimDir(uint64_t parent, std::u16string name) {
   SimEntry entry;
   entry.parent = parent;
   entry.name = std::move(name);
@@ -16,7 +16,7 @@ inline SimEntry simDir(uint64_t parent, std::u16string name) {
   return entry;
 }
 
-inline SimEntry simFile(uint64_t parent, std::u16string name, uint64_t size = 0,
+inline SimEntry SimFile(uint64_t parent, std::u16string name, uint64_t size = 0,
                         uint32_t attributes = 0) {
   SimEntry entry;
   entry.parent = parent;

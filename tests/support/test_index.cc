@@ -6,10 +6,10 @@
 
 namespace vessiko::testing {
 
-std::string decodeToUtf8(const uint8_t* bytes, uint32_t length) {
+std::string DecodeToUtf8(const uint8_t* bytes, uint32_t length) {
   std::u16string units(length + 1, u'\0');
   units.resize(decodePackedName(units.data(), bytes, length));
-  return utf16ToUtf8(units);
+  return Utf16ToUtf8(units);
 }
 
 TestIndex::TestIndex(Heap* heap)
@@ -18,27 +18,27 @@ TestIndex::TestIndex(Heap* heap)
       index_(*heap_, Collation::loadCollationTable()) {}
 
 RecordRef TestIndex::makeDir(EntryKey key, EntryKey parentKey, std::string_view name) {
-  const std::u16string units = utf8ToUtf16(name);
-  return newDirRecord(index_.dirArena, key, parentKey, units.data(),
+  const std::u16string units = Utf8ToUtf16(name);
+  return NewDirRecord(index_.dirArena, key, parentKey, units.data(),
                       static_cast<uint32_t>(units.size()));
 }
 
 RecordRef TestIndex::makeFile(uint32_t recordNumber, EntryKey parentKey, std::string_view name) {
-  std::u16string units = utf8ToUtf16(name);
+  std::u16string units = Utf8ToUtf16(name);
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
-      packFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
+      PackFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
                    ExtensionUse::kIntern, packed);
   parts.recordNumber = recordNumber;
   parts.parentLink = parentKey;
-  return newFileRecord(index_.fileArena, parts);
+  return NewFileRecord(index_.fileArena, parts);
 }
 
 std::vector<uint8_t> TestIndex::fileProbe(uint32_t recordNumber, std::string_view name) {
-  std::u16string units = utf8ToUtf16(name);
+  std::u16string units = Utf8ToUtf16(name);
   uint8_t packed[kMaxPackedNameBytes];
   FileEntryParts parts =
-      packFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
+      PackFileName(index_.extensions, units.data(), static_cast<uint32_t>(units.size()),
                    ExtensionUse::kLookUp, packed);
   parts.recordNumber = recordNumber;
   std::vector<uint8_t> bytes(FileEntry::sizeFor(parts));
@@ -47,11 +47,11 @@ std::vector<uint8_t> TestIndex::fileProbe(uint32_t recordNumber, std::string_vie
 }
 
 std::vector<uint8_t> TestIndex::dirProbe(EntryKey key, std::string_view name) {
-  const std::u16string units = utf8ToUtf16(name);
+  const std::u16string units = Utf8ToUtf16(name);
   uint8_t packed[kMaxPackedNameBytes];
   bool nonAscii;
   const uint32_t length =
-      packDirName(units.data(), static_cast<uint32_t>(units.size()), packed, &nonAscii);
+      PackDirName(units.data(), static_cast<uint32_t>(units.size()), packed, &nonAscii);
   std::vector<uint8_t> bytes(DirEntry::sizeFor(length));
   DirEntry::build(bytes.data(), key, 0, packed, length, nonAscii);
   return bytes;
@@ -59,19 +59,19 @@ std::vector<uint8_t> TestIndex::dirProbe(EntryKey key, std::string_view name) {
 
 std::string TestIndex::dirName(RecordRef dir) const {
   const DirEntry entry = index_.dir(dir);
-  return decodeToUtf8(entry.name(), entry.nameLength());
+  return DecodeToUtf8(entry.name(), entry.nameLength());
 }
 
 std::string TestIndex::fileName(RecordRef file) const {
   const FileEntry entry = index_.file(file);
   const uint8_t* name;
   const uint32_t length = entry.nameBytes(&name);
-  std::string text = decodeToUtf8(name, length);
+  std::string text = DecodeToUtf8(name, length);
   const int32_t extension = entry.extensionIndex(name + length);
   if (extension >= 0) {
     const char16_t* ext = index_.extensions.extensionText(extension);
     text.push_back('.');
-    text.append(utf16ToUtf8(ext));
+    text.append(Utf16ToUtf8(ext));
   }
   return text;
 }
@@ -93,7 +93,7 @@ std::string TestIndex::filePath(RecordRef file) const {
 
 namespace {
 
-std::vector<RecordRef> inOrder(const EntryList& list) {
+std::vector<RecordRef> InOrder(const EntryList& list) {
   std::vector<RecordRef> refs(list.itemCount());
   list.copyTo(refs.data());
   return refs;
@@ -102,10 +102,10 @@ std::vector<RecordRef> inOrder(const EntryList& list) {
 }  // namespace
 
 std::vector<RecordRef> TestIndex::dirsInOrder() const {
-  return inOrder(index_.dirs);
+  return InOrder(index_.dirs);
 }
 std::vector<RecordRef> TestIndex::filesInOrder() const {
-  return inOrder(index_.files);
+  return InOrder(index_.files);
 }
 
 }  // namespace vessiko::testing

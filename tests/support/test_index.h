@@ -13,7 +13,7 @@
 namespace vessiko::testing {
 
 // The UTF-8 text of a packed name.
-std::string decodeToUtf8(const uint8_t* bytes, uint32_t length);
+std::string DecodeToUtf8(const uint8_t* bytes, uint32_t length);
 
 class TestIndex {
  public:

@@ -18,12 +18,12 @@ using Peer = TestHttpServer::Peer;
 const std::string kRequest =
     "GET /tova/version.txt HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: Keep-Alive\r\n\r\n";
 
-std::vector<uint8_t> bytes(std::string_view text) {
+std::vector<uint8_t> Bytes(std::string_view text) {
   return {text.begin(), text.end()};
 }
 
 // Answers one request with the bytes and closes.
-TestHttpServer::Handler answer(std::string response) {
+TestHttpServer::Handler Answer(std::string response) {
   return [response](Peer& peer) {
     peer.readRequest();
     peer.send(response);
@@ -31,7 +31,7 @@ TestHttpServer::Handler answer(std::string response) {
 }
 
 // Short enough that a test of a stalling peer ends quickly.
-HttpLimits quickLimits() {
+HttpLimits QuickLimits() {
   HttpLimits limits;
   limits.timeouts = {2000ms, 2000ms, 1000ms};
   limits.exchange = 4000ms;
@@ -51,10 +51,10 @@ TEST_F(HttpClientTest, SendsTheRequestAndTakesExactlyTheAnnouncedBody) {
     peer.send("HTTP/1.1 200 OK\r\nServer: test\r\nContent-Length: 3\r\n\r\nabcEXTRA");
     peer.pause(10s);
   });
-  HttpClient client("127.0.0.1", server.port(), quickLimits());
-  std::vector<uint8_t> body = bytes("previous content");
+  HttpClient client("127.0.0.1", server.port(), QuickLimits());
+  std::vector<uint8_t> body = Bytes("previous content");
   ASSERT_TRUE(client.get("/tova/version.txt", body));
-  EXPECT_EQ(body, bytes("abc"));
+  EXPECT_EQ(body, Bytes("abc"));
   EXPECT_EQ(server.requests(), std::vector<std::string>{kRequest});
   EXPECT_TRUE(client.connected());
 }
@@ -79,25 +79,25 @@ TEST_F(HttpClientTest, AnswersWithoutAUsableBodyFailAndLeaveTheBodyAsItWas) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
-    TestHttpServer server(answer(c.response));
-    HttpClient client("127.0.0.1", server.port(), quickLimits());
-    std::vector<uint8_t> body = bytes("kept");
+    TestHttpServer server(Answer(c.response));
+    HttpClient client("127.0.0.1", server.port(), QuickLimits());
+    std::vector<uint8_t> body = Bytes("kept");
     const size_t capacity = body.capacity();
     EXPECT_FALSE(client.get("/tova/version.txt", body));
-    EXPECT_EQ(body, bytes("kept"));
+    EXPECT_EQ(body, Bytes("kept"));
     EXPECT_EQ(body.capacity(), capacity);
   }
 }
 
 TEST_F(HttpClientTest, ABodyCutShortFails) {
-  TestHttpServer server(answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabc"));
-  HttpClient client("127.0.0.1", server.port(), quickLimits());
+  TestHttpServer server(Answer("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nabc"));
+  HttpClient client("127.0.0.1", server.port(), QuickLimits());
   std::vector<uint8_t> body;
   EXPECT_FALSE(client.get("/", body));
 }
 
 TEST_F(HttpClientTest, HeaderAndBodyMayReachTheirBoundsButNotPassThem) {
-  HttpLimits limits = quickLimits();
+  HttpLimits limits = QuickLimits();
   limits.maxHeaderBytes = 200;
   limits.maxBodyBytes = 100;
   // Padded so that the header, its empty line included, is exactly this long.
@@ -113,7 +113,7 @@ TEST_F(HttpClientTest, HeaderAndBodyMayReachTheirBoundsButNotPassThem) {
   } cases[] = {{200, 100, true}, {201, 100, false}, {200, 101, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.header << " " << c.body);
-    TestHttpServer server(answer(response(c.header, c.body)));
+    TestHttpServer server(Answer(response(c.header, c.body)));
     HttpClient client("127.0.0.1", server.port(), limits);
     std::vector<uint8_t> body;
     EXPECT_EQ(client.get("/", body), c.ok);
@@ -130,12 +130,12 @@ TEST_F(HttpClientTest, TwoGetsShareOneKeptConnection) {
     peer.readRequest();
     peer.send(TestHttpServer::ok("second"));
   });
-  HttpClient client("127.0.0.1", server.port(), quickLimits());
+  HttpClient client("127.0.0.1", server.port(), QuickLimits());
   std::vector<uint8_t> body;
   ASSERT_TRUE(client.get("/tova/version.txt", body));
-  EXPECT_EQ(body, bytes("one"));
+  EXPECT_EQ(body, Bytes("one"));
   ASSERT_TRUE(client.get("/tova/version.txt", body));
-  EXPECT_EQ(body, bytes("second"));
+  EXPECT_EQ(body, Bytes("second"));
   EXPECT_EQ(server.connections(), 1);
   EXPECT_EQ(server.requests(), (std::vector<std::string>{kRequest, kRequest}));
 }
@@ -150,14 +150,14 @@ TEST_F(HttpClientTest, ASendOnAConnectionTheServerDroppedIsMadeAgainOnANewOne) {
                            clientHasAnswer.wait_for(5s);
                            peer.reset();
                          },
-                         answer(TestHttpServer::ok("two"))});
-  HttpClient client("127.0.0.1", server.port(), quickLimits());
+                         Answer(TestHttpServer::ok("two"))});
+  HttpClient client("127.0.0.1", server.port(), QuickLimits());
   std::vector<uint8_t> body;
   ASSERT_TRUE(client.get("/tova/version.txt", body));
   answered.set_value();
   ASSERT_TRUE(server.waitForHandled(1));
   ASSERT_TRUE(client.get("/tova/version.txt", body));
-  EXPECT_EQ(body, bytes("two"));
+  EXPECT_EQ(body, Bytes("two"));
   EXPECT_EQ(server.connections(), 2);
   EXPECT_EQ(server.requests(), (std::vector<std::string>{kRequest, kRequest}));
 }
@@ -172,23 +172,23 @@ TEST_F(HttpClientTest, AFailedGetLeavesTheNextOneAFreshConnection) {
                                "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nstale");
                            peer.waitForClose();
                          },
-                         answer(TestHttpServer::ok("fresh"))});
-  HttpClient client("127.0.0.1", server.port(), quickLimits());
+                         Answer(TestHttpServer::ok("fresh"))});
+  HttpClient client("127.0.0.1", server.port(), QuickLimits());
   std::vector<uint8_t> body;
   EXPECT_FALSE(client.get("/tova/version.txt", body));
   EXPECT_FALSE(client.connected());
   ASSERT_TRUE(client.get("/tova/version.txt", body));
-  EXPECT_EQ(body, bytes("fresh"));
+  EXPECT_EQ(body, Bytes("fresh"));
   EXPECT_EQ(server.connections(), 2);
 }
 
 TEST_F(HttpClientTest, WithNobodyListeningEveryGetFails) {
-  HttpClient client("127.0.0.1", UnusedPort(), quickLimits());
+  HttpClient client("127.0.0.1", UnusedPort(), QuickLimits());
   EXPECT_FALSE(client.connected());
-  std::vector<uint8_t> body = bytes("kept");
+  std::vector<uint8_t> body = Bytes("kept");
   EXPECT_FALSE(client.get("/", body));
   EXPECT_FALSE(client.get("/", body));
-  EXPECT_EQ(body, bytes("kept"));
+  EXPECT_EQ(body, Bytes("kept"));
 }
 
 // Peers that stall, trickle or never end. Each one, if the client is still there, finally

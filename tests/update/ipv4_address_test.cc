@@ -18,7 +18,7 @@ class Ipv4AddressTest : public ::testing::Test {
   ScriptedSockets sockets_;
 };
 
-void expectLoopback(const Ipv4Address& address, uint16_t port) {
+void ExpectLoopback(const Ipv4Address& address, uint16_t port) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(address.address());
   // SOCKADDR_IN: family, port high byte first, 127.0.0.1, eight zero bytes.
   const uint8_t expected[16] = {
@@ -28,9 +28,9 @@ void expectLoopback(const Ipv4Address& address, uint16_t port) {
 }
 
 TEST_F(Ipv4AddressTest, ADottedAddressIsTakenWithOrWithoutTheNameLookup) {
-  expectLoopback(Ipv4Address("127.0.0.1", 8080, sockets_), 8080);
+  ExpectLoopback(Ipv4Address("127.0.0.1", 8080, sockets_), 8080);
   sockets_.lookupFails = true;
-  expectLoopback(Ipv4Address("127.0.0.1", 443, sockets_), 443);
+  ExpectLoopback(Ipv4Address("127.0.0.1", 443, sockets_), 443);
 }
 
 TEST_F(Ipv4AddressTest, AnUnresolvableNameLeavesAnAddressNoConnectAccepts) {

@@ -61,7 +61,7 @@ class ScriptedSockets final : public Sockets {
   }
 
  private:
-  Sockets& system_ = systemSockets();
+  Sockets& system_ = SystemSockets();
   std::atomic<int> calls_{0};
   std::atomic<int> cleanups_{0};
 };

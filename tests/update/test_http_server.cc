@@ -20,25 +20,25 @@ namespace {
 using Native = SOCKET;
 using AddressLength = int;
 constexpr int kSendFlags = 0;
-void closeNative(Native s) {
+void CloseNative(Native s) {
   ::closesocket(s);
 }
 #else
 using Native = int;
 using AddressLength = socklen_t;
 constexpr int kSendFlags = MSG_NOSIGNAL;
-void closeNative(Native s) {
+void CloseNative(Native s) {
   ::close(s);
 }
 #endif
 
 constexpr auto kPeerPatience = std::chrono::seconds(5);
 
-Native native(uintptr_t s) {
+Native ToNative(uintptr_t s) {
   return static_cast<Native>(s);
 }
 
-void setPatience(Native s) {
+void SetPatience(Native s) {
 #ifdef _WIN32
   const DWORD ms = static_cast<DWORD>(
       std::chrono::duration_cast<std::chrono::milliseconds>(kPeerPatience).count());
@@ -52,7 +52,7 @@ void setPatience(Native s) {
 }
 
 // Waits up to the time for the listener to have a connection waiting.
-bool readable(Native s, std::chrono::milliseconds time) {
+bool Readable(Native s, std::chrono::milliseconds time) {
   fd_set set;
   FD_ZERO(&set);
   FD_SET(s, &set);
@@ -66,7 +66,7 @@ std::string TestHttpServer::Peer::readRequest() {
   std::string request;
   while (request.size() < 4 || request.compare(request.size() - 4, 4, "\r\n\r\n") != 0) {
     char c;
-    if (::recv(native(socket_), &c, 1, 0) != 1) return {};
+    if (::recv(ToNative(socket_), &c, 1, 0) != 1) return {};
     request.push_back(c);
   }
   std::lock_guard lock(server_.mutex_);
@@ -77,7 +77,7 @@ std::string TestHttpServer::Peer::readRequest() {
 bool TestHttpServer::Peer::send(std::string_view bytes) {
   while (!bytes.empty()) {
     const auto sent =
-        ::send(native(socket_), bytes.data(), static_cast<int>(bytes.size()), kSendFlags);
+        ::send(ToNative(socket_), bytes.data(), static_cast<int>(bytes.size()), kSendFlags);
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(sent));
   }
@@ -92,7 +92,7 @@ bool TestHttpServer::Peer::pause(std::chrono::milliseconds time) {
 bool TestHttpServer::Peer::waitForClose() {
   char c;
   while (!server_.stopping_) {
-    const auto got = ::recv(native(socket_), &c, 1, 0);
+    const auto got = ::recv(ToNative(socket_), &c, 1, 0);
     if (got == 0) return true;
     if (got < 0) return false;
   }
@@ -101,9 +101,9 @@ bool TestHttpServer::Peer::waitForClose() {
 
 void TestHttpServer::Peer::reset() {
   const linger abort{1, 0};
-  ::setsockopt(native(socket_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
+  ::setsockopt(ToNative(socket_), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort),
                sizeof abort);
-  closeNative(native(socket_));
+  CloseNative(ToNative(socket_));
   open_ = false;
 }
 
@@ -115,7 +115,7 @@ TestHttpServer::TestHttpServer(std::vector<Handler> script) : script_(std::move(
   AddressLength size = sizeof address;
   if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(s, 8) != 0 || ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    closeNative(s);
+    CloseNative(s);
     throw std::runtime_error("the test server cannot listen on 127.0.0.1");
   }
   listener_ = static_cast<uintptr_t>(s);
@@ -130,19 +130,19 @@ TestHttpServer::~TestHttpServer() {
   }
   changed_.notify_all();
   thread_.join();
-  closeNative(native(listener_));
+  CloseNative(ToNative(listener_));
 }
 
 void TestHttpServer::serve() {
   while (!stopping_) {
-    if (!readable(native(listener_), std::chrono::milliseconds(20))) continue;
-    const Native s = ::accept(native(listener_), nullptr, nullptr);
+    if (!Readable(ToNative(listener_), std::chrono::milliseconds(20))) continue;
+    const Native s = ::accept(ToNative(listener_), nullptr, nullptr);
 #ifdef _WIN32
     if (s == INVALID_SOCKET) continue;
 #else
     if (s < 0) continue;
 #endif
-    setPatience(s);
+    SetPatience(s);
     size_t n;
     {
       std::lock_guard lock(mutex_);
@@ -150,7 +150,7 @@ void TestHttpServer::serve() {
     }
     Peer peer(*this, static_cast<uintptr_t>(s));
     script_[n < script_.size() ? n : script_.size() - 1](peer);
-    if (peer.open_) closeNative(s);
+    if (peer.open_) CloseNative(s);
     {
       std::lock_guard lock(mutex_);
       ++handled_;

@@ -30,7 +30,7 @@ TEST(UrlOpener, TheAddressReachesXdgOpenAsOneArgumentUntouchedByAShell) {
   ::setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
 
   const std::string url = "http://127.0.0.1/tova/?a=1&b='x' $(touch " + dir + "/pwned);y";
-  systemUrlOpener().openUrl(url);
+  SystemUrlOpener().openUrl(url);
   ::setenv("PATH", oldPath.c_str(), 1);
 
   // The opener runs detached; give it time to write.

@@ -27,7 +27,7 @@ constexpr uint32_t kDir = ntfs::kAttributeDirectory;
 class RecordingListener : public ChangeListener {
  public:
   void changeApplied(bool isDirectory, char16_t* name, uint32_t length) override {
-    changes.push_back((isDirectory ? "D " : "F ") + utf16ToUtf8(std::u16string_view(name, length)));
+    changes.push_back((isDirectory ? "D " : "F ") + Utf16ToUtf8(std::u16string_view(name, length)));
   }
   void directoriesRenamed() override { ++renames; }
   std::vector<std::string> changes;
@@ -42,11 +42,11 @@ class ChangeApplicationTest : public ::testing::Test {
     f_.finish();
   }
 
-  uint64_t numberOf(RecordRef dir) { return recordNumberOf(f_.t.index().dir(dir).key()); }
+  uint64_t numberOf(RecordRef dir) { return RecordNumberOf(f_.t.index().dir(dir).key()); }
 
   void apply(uint32_t reason, uint32_t attributes, uint64_t record, uint64_t parent,
              const std::string& name) {
-    std::u16string units = utf8ToUtf16(name);
+    std::u16string units = Utf8ToUtf16(name);
     ApplyChange(context_,
                 {2, attributes, reason, record | (uint64_t{3} << 48), parent | (uint64_t{1} << 48),
                  units.data(), static_cast<uint32_t>(units.size())});
@@ -156,9 +156,9 @@ TEST_F(ChangeApplicationTest, HardLinkInAnotherFolderStays) {
 TEST_F(ChangeApplicationTest, AnUnknownExtensionRemovesNothing) {
   std::string ext255;
   for (int i = 0; ext255.empty(); ++i) {
-    std::u16string text = utf8ToUtf16("e" + std::to_string(i));
+    std::u16string text = Utf8ToUtf16("e" + std::to_string(i));
     if (f_.t.index().extensions.intern(text.data(), static_cast<uint32_t>(text.size())) == 255) {
-      ext255 = utf16ToUtf8(text);
+      ext255 = Utf16ToUtf8(text);
     }
   }
   apply(kCreate | kClose, 0, 990, numberOf(docs_), "x." + ext255);
@@ -183,7 +183,7 @@ TEST(ChangeApplicationMemory, AnExtensionThatCannotBeInternedRefusesTheFile) {
   index.extensions.seedBuiltins();
   const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
   DirEntry::initRoot(index.dirArena.at(root), 2);
-  ASSERT_TRUE(index.dirs.append(root) && index.dirMap.append(rootKey(2), root));
+  ASSERT_TRUE(index.dirs.append(root) && index.dirMap.append(RootKey(2), root));
   ChangeContext context{index, t.messages()};
   std::u16string first = u"first.txt";
   ApplyChange(context, {2, 0, kCreate | kClose, 900, 5, first.data(), 9});

@@ -28,10 +28,10 @@ class EnumerationTest : public ::testing::Test {
 
   Index& index() { return t_.index(); }
   uint64_t dir(SimVolume& v, uint64_t parent, const std::string& name) {
-    return v.create(testing::simDir(parent, utf8ToUtf16(name)));
+    return v.create(testing::SimDir(parent, Utf8ToUtf16(name)));
   }
   uint64_t file(SimVolume& v, uint64_t parent, const std::string& name, uint64_t size = 10) {
-    return v.create(testing::simFile(parent, utf8ToUtf16(name), size));
+    return v.create(testing::SimFile(parent, Utf8ToUtf16(name), size));
   }
   void enumerate() {
     DroppedVolumeRows rows;
@@ -78,9 +78,9 @@ TEST_F(EnumerationTest, TwoVolumesBecomeOneLinkedSortedIndex) {
                                       "正在构建文件目录数据库，请稍候...",
                                       "正在排序文件夹，请稍候...", "正在排序文件，请稍候..."}));
   // The map finds both roots and every directory by key.
-  ASSERT_NE(index().dirMap.find(rootKey(2)), nullptr);
-  EXPECT_EQ(t_.dirName(index().dirMap.find(rootKey(3))->dir), "D:");
-  EXPECT_EQ(t_.dirName(index().dirMap.find(makeEntryKey(2, static_cast<uint32_t>(system32)))->dir),
+  ASSERT_NE(index().dirMap.find(RootKey(2)), nullptr);
+  EXPECT_EQ(t_.dirName(index().dirMap.find(RootKey(3))->dir), "D:");
+  EXPECT_EQ(t_.dirName(index().dirMap.find(MakeEntryKey(2, static_cast<uint32_t>(system32)))->dir),
             "System32");
 }
 
@@ -138,7 +138,7 @@ TEST_F(EnumerationTest, RecordsWithoutParentAreDroppedWithEverythingBelowThem) {
 
   EXPECT_EQ(dirPaths(), std::vector<std::string>{"C:"});
   EXPECT_EQ(filePaths(), std::vector<std::string>{"C:\\z.txt"});
-  const DirMapPair* dropped = index().dirMap.find(makeEntryKey(2, static_cast<uint32_t>(q)));
+  const DirMapPair* dropped = index().dirMap.find(MakeEntryKey(2, static_cast<uint32_t>(q)));
   EXPECT_TRUE(dropped == nullptr || dropped->dir == kNoRecord);
 }
 
@@ -157,12 +157,12 @@ TEST_F(EnumerationTest, FilesChangedDuringTheBuildAreListed) {
 
 TEST_F(EnumerationTest, RecordNumbersBeyond27BitsAreLeftOutWithOneMessage) {
   SimVolume& c = machine_.addNtfsDrive('C', u"");
-  SimEntry wideDir = testing::simDir(5, u"wide");
+  SimEntry wideDir = testing::SimDir(5, u"wide");
   wideDir.recordNumber = 0x8000010;
   const uint64_t wide = c.create(wideDir);
   ASSERT_NE(wide, 0u);
-  c.create(testing::simFile(wide, u"inside.txt", 1));
-  SimEntry alias = testing::simFile(5, u"alias.txt", 1);
+  c.create(testing::SimFile(wide, u"inside.txt", 1));
+  SimEntry alias = testing::SimFile(5, u"alias.txt", 1);
   alias.recordNumber = 0x8000005;  // cut to 27 bits it would be the root's number
   ASSERT_NE(c.create(alias), 0u);
   file(c, 5, "normal.txt");
@@ -245,20 +245,20 @@ TEST(ParentLinks, ACircleOfFoldersIsDroppedEvenWhenNothingElseIs) {
   Index& index = t.index();
   const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
   DirEntry::initRoot(index.dirArena.at(root), 2);
-  const EntryKey a = makeEntryKey(2, 20);
-  const EntryKey b = makeEntryKey(2, 21);
-  const EntryKey d = makeEntryKey(2, 22);
+  const EntryKey a = MakeEntryKey(2, 20);
+  const EntryKey b = MakeEntryKey(2, 21);
+  const EntryKey d = MakeEntryKey(2, 22);
   const RecordRef dirs[] = {root, t.makeDir(a, b, "a"), t.makeDir(b, a, "b"),
-                            t.makeDir(d, rootKey(2), "d")};
-  const EntryKey keys[] = {rootKey(2), a, b, d};
+                            t.makeDir(d, RootKey(2), "d")};
+  const EntryKey keys[] = {RootKey(2), a, b, d};
   for (int i = 0; i < 4; ++i)
     ASSERT_TRUE(index.dirs.append(dirs[i]) && index.dirMap.append(keys[i], dirs[i]));
   ASSERT_TRUE(index.files.append(t.makeFile(30, a, "in-a.txt")));
   ASSERT_TRUE(index.files.append(t.makeFile(31, d, "in-d.txt")));
   VolumeSlots slots(t.heap());
-  linkParents(index, slots);
+  LinkParents(index, slots);
   EXPECT_EQ(index.dirs.itemCount(), 4u);
-  ASSERT_TRUE(dropUnrooted(index));
+  ASSERT_TRUE(DropUnrooted(index));
   EXPECT_EQ(t.dirsInOrder(), (std::vector<RecordRef>{root, dirs[3]}));
   ASSERT_EQ(index.files.itemCount(), 1u);
   EXPECT_EQ(t.filePath(t.filesInOrder()[0]), "C:\\d\\in-d.txt");
@@ -276,7 +276,7 @@ TEST(EnumerationMemory, NoMemoryToSortIsToldAndKeepsEveryEntry) {
   // Enough files that the sort's scratch array is the one allocation above the limit.
   constexpr int kFiles = 200000;
   for (int i = kFiles; i-- > 0;)
-    c.createQuietly(testing::simFile(5, utf8ToUtf16("f" + std::to_string(i)), 1));
+    c.createQuietly(testing::SimFile(5, Utf8ToUtf16("f" + std::to_string(i)), 1));
   VolumeSlots slots(t.heap());
   DroppedVolumeRows rows;
   DiscoverVolumes(machine, slots, rows, t.messages());

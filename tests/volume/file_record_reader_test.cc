@@ -30,7 +30,7 @@ class FileRecordReaderTest : public ::testing::Test {
     DiscoverVolumes(machine_, slots_, rows, messages_);
   }
   uint64_t file(const std::u16string& name, uint64_t size, uint32_t attributes = 0) {
-    SimEntry entry = testing::simFile(5, name, size, attributes);
+    SimEntry entry = testing::SimFile(5, name, size, attributes);
     entry.times = FileTimes{1000, 2000, 3000, 4000};
     return volume_.create(entry);
   }
@@ -77,7 +77,7 @@ TEST_F(FileRecordReaderTest, SizeOfTheFileNameWinsUnlessItIsZero) {
 }
 
 TEST_F(FileRecordReaderTest, DirectoryGivesTimesAndFlagsWithoutSize) {
-  SimEntry entry = testing::simDir(5, u"dir");
+  SimEntry entry = testing::SimDir(5, u"dir");
   entry.times = FileTimes{11, 22, 33, 44};
   const uint64_t d = volume_.create(entry);
   discover();
@@ -132,16 +132,16 @@ TEST_F(FileRecordReaderTest, AnAttributeListPointingAtItsOwnRecordGivesNoSize) {
   volume_.setRecordRewriter([base](uint64_t number, std::span<uint8_t> record) {
     if (number != base) return;
     // Point every entry of the resident list at the base record itself.
-    uint32_t at = loadU16(&record[ntfs::file_record::kFirstAttributeOffset]);
-    while (at + 8 <= record.size() && loadU32(&record[at]) != ntfs::attribute::kTypeEnd) {
-      const uint32_t length = loadU32(&record[at + 4]);
+    uint32_t at = LoadU16(&record[ntfs::file_record::kFirstAttributeOffset]);
+    while (at + 8 <= record.size() && LoadU32(&record[at]) != ntfs::attribute::kTypeEnd) {
+      const uint32_t length = LoadU32(&record[at + 4]);
       if (length == 0) break;
-      if (loadU32(&record[at]) == ntfs::attribute::kTypeAttributeList) {
-        const uint32_t value = at + loadU16(&record[at + ntfs::attribute::kValueOffset]);
-        const uint32_t end = value + loadU32(&record[at + ntfs::attribute::kValueLength]);
+      if (LoadU32(&record[at]) == ntfs::attribute::kTypeAttributeList) {
+        const uint32_t value = at + LoadU16(&record[at + ntfs::attribute::kValueOffset]);
+        const uint32_t end = value + LoadU32(&record[at + ntfs::attribute::kValueLength]);
         for (uint32_t e = value; e + 0x18 <= end;) {
-          storeU32(&record[e + 0x10], static_cast<uint32_t>(base));
-          const uint16_t entryLength = loadU16(&record[e + 4]);
+          StoreU32(&record[e + 0x10], static_cast<uint32_t>(base));
+          const uint16_t entryLength = LoadU16(&record[e + 4]);
           if (entryLength == 0) break;
           e += entryLength;
         }
@@ -179,7 +179,7 @@ TEST_F(FileRecordReaderTest, RandomlyDamagedRecordsAreReadWithinBounds) {
     }
     if ((*random)() % 4 == 0) {  // a length field set to 0 or huge
       const uint32_t at = 0x18 + static_cast<uint32_t>((*random)() % 200) * 4;
-      if (at + 4 <= record.size()) storeU32(&record[at], (*random)() % 2 ? 0 : 0xFFFFFFF0);
+      if (at + 4 <= record.size()) StoreU32(&record[at], (*random)() % 2 ? 0 : 0xFFFFFFF0);
     }
   });
   discover();
@@ -195,7 +195,7 @@ TEST_F(FileRecordReaderTest, RandomlyDamagedRecordsAreReadWithinBounds) {
 // base record, or the one in an extension record; another file in a reused record has none.
 TEST_F(FileRecordReaderTest, FileHasNameLooksAtTheNamesTheFileHasNow) {
   const uint64_t linked = file(u"one.txt", 10);
-  const uint64_t folder = volume_.create(testing::simDir(5, u"folder"));
+  const uint64_t folder = volume_.create(testing::SimDir(5, u"folder"));
   ASSERT_TRUE(volume_.addHardLink(linked, folder, u"two.txt"));
   const uint64_t fragmented = file(u"frag.bin", 5'000'000);
   SimFragmentation layout;
@@ -233,7 +233,7 @@ TEST_F(FileRecordReaderTest, RecordsAreReadWhileAJournalDeletionIsWaitedFor) {
   ASSERT_TRUE(volume_.beginJournalDeletion(/*slow=*/true));
   auto recreation = std::async(std::launch::async, [&] {
     JournalState journal;
-    recreateJournal(*slots_[2].volume, &journal);
+    RecreateJournal(*slots_[2].volume, &journal);
     return journal.id;
   });
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -258,7 +258,7 @@ TEST_F(FileRecordReaderTest, RecordsAreReadWhileAJournalDeletionIsWaitedFor) {
   std::atomic<bool> closing{false};
   auto cancelled = std::async(std::launch::async, [&] {
     JournalState journal;
-    return recreateJournal(*slots_[2].volume, &journal, &closing);
+    return RecreateJournal(*slots_[2].volume, &journal, &closing);
   });
   closing = true;
   const bool gaveUp = cancelled.wait_for(std::chrono::seconds(10)) == std::future_status::ready;

@@ -24,12 +24,12 @@ class RecordingRows : public VolumeRows {
     std::string second;
   };
   bool insertRow(int position, std::u16string_view text, bool isVolume) override {
-    rows.push_back({position, utf16ToUtf8(text), isVolume, ""});
+    rows.push_back({position, Utf16ToUtf8(text), isVolume, ""});
     return true;
   }
   void setSecondColumn(int row, std::u16string_view text) override {
     for (auto& r : rows) {
-      if (r.position == row) r.second = utf16ToUtf8(text);
+      if (r.position == row) r.second = Utf16ToUtf8(text);
     }
   }
   std::vector<Row> rows;

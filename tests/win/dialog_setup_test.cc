@@ -26,7 +26,7 @@ std::vector<Column> Columns(HWND list) {
     column.pszText = text;
     column.cchTextMax = 64;
     if (!SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column))) return out;
-    out.push_back({narrow(text), column.cx, column.fmt & LVCFMT_JUSTIFYMASK});
+    out.push_back({Narrow(text), column.cx, column.fmt & LVCFMT_JUSTIFYMASK});
   }
 }
 

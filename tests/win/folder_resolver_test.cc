@@ -26,7 +26,7 @@ TEST(FolderResolverTest, KeyOfAFolderOnItsDrive) {
   EntryKey key = 0;
   // A file system whose file indexes do not fit an EntryKey has its folders refused.
   if (!resolver.folderKey(path, &key)) GTEST_SKIP() << "file index beyond 27 bits";
-  EXPECT_EQ(volumeOf(key), static_cast<uint32_t>((windows[0] & ~0x20) - L'A'));
+  EXPECT_EQ(VolumeOf(key), static_cast<uint32_t>((windows[0] & ~0x20) - L'A'));
   EntryKey again = 0;
   ASSERT_TRUE(resolver.folderKey(path, &again));
   EXPECT_EQ(again, key);

@@ -18,10 +18,10 @@ constexpr uint32_t kSystem = ntfs::kAttributeSystem;
 
 FileTimes ProbeTimes() {
   FileTimes t;
-  t.creation = calendarToFileTime(kProbeCreation);
-  t.modification = calendarToFileTime(kProbeModification);
-  t.recordChange = calendarToFileTime(kProbeRecordChange);
-  t.lastAccess = calendarToFileTime(kProbeLastAccess);
+  t.creation = CalendarToFileTime(kProbeCreation);
+  t.modification = CalendarToFileTime(kProbeModification);
+  t.recordChange = CalendarToFileTime(kProbeRecordChange);
+  t.lastAccess = CalendarToFileTime(kProbeLastAccess);
   return t;
 }
 
@@ -115,13 +115,13 @@ void MainWindowTest::type(int edit, std::string_view text) {
   HWND window = item(edit);
   const int end = GetWindowTextLengthW(window);
   SendMessageW(window, EM_SETSEL, end, end);
-  for (char16_t unit : utf8ToUtf16(text))
+  for (char16_t unit : Utf8ToUtf16(text))
     SendMessageW(window, WM_CHAR, unit, 0);
   pump();
 }
 
 void MainWindowTest::setText(int edit, std::string_view text) {
-  SetWindowTextW(item(edit), widen(text).c_str());
+  SetWindowTextW(item(edit), Widen(text).c_str());
   pump();
 }
 
@@ -131,7 +131,7 @@ void MainWindowTest::search(std::string_view name, std::string_view extension) {
 }
 
 std::string MainWindowTest::utf8(std::wstring_view text) {
-  return narrow(text);
+  return Narrow(text);
 }
 
 std::string MainWindowTest::status() {

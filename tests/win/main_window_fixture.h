@@ -83,7 +83,7 @@ class MainWindowTest : public ::testing::Test {
   SimMachine machine;
   DemoFolders folders;
   MemoryFiles files;
-  FixedClock clock{calendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
+  FixedClock clock{CalendarToFileTime({2026, 12, 7, 9, 30, 0, 0}), 8 * 60};
   UiTasks tasks;
   RecordingWindowMessages messages{tasks};
   RecordingShell shell;

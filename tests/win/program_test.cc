@@ -19,8 +19,8 @@ TEST(ProgramTest, DatabasesLiveBesideTheProgramWhateverTheCurrentFolder) {
   SetCurrentDirectoryW(L"C:\\");
   const DatabasePaths paths = DatabasePathsBesideProgram();
   SetCurrentDirectoryW(previous);
-  EXPECT_EQ(paths.core, narrow(folder) + "\\kavume_core.db");
-  EXPECT_EQ(paths.extensions, narrow(folder) + "\\kavume_ext.db");
+  EXPECT_EQ(paths.core, Narrow(folder) + "\\kavume_core.db");
+  EXPECT_EQ(paths.extensions, Narrow(folder) + "\\kavume_ext.db");
 }
 
 TEST_F(MainWindowTest, AppearsCentredWithItsIcon) {

@@ -42,7 +42,7 @@ class TemplateReader {
     std::wstring text(1, static_cast<wchar_t>(first));
     for (uint16_t unit = word(); unit != 0; unit = word())
       text += static_cast<wchar_t>(unit);
-    return narrow(text);
+    return Narrow(text);
   }
   void alignToDword() {
     while ((p_ - start_) % 4 != 0)
@@ -179,7 +179,7 @@ std::vector<Item> Items(HMENU menu) {
     info.cch = 64;
     GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
     const bool command = info.hSubMenu == nullptr && (info.fType & MFT_SEPARATOR) == 0;
-    out.push_back({command ? info.wID : 0, narrow(text), (info.fState & MFS_CHECKED) != 0});
+    out.push_back({command ? info.wID : 0, Narrow(text), (info.fState & MFS_CHECKED) != 0});
   }
   return out;
 }

@@ -118,8 +118,8 @@ TEST_F(MainWindowTest, LongPathsAreCutToTheCellBuffer) {
   search("deepprobe");
   ASSERT_EQ(rows(), 1);
   const std::string path = cell(0, 2);
-  EXPECT_EQ(utf8ToUtf16(path).size(), 6u + 5u * 61u);  // "C:\测试\" and five levels
-  EXPECT_GT(utf8ToUtf16(path).size(), 259u);
+  EXPECT_EQ(Utf8ToUtf16(path).size(), 6u + 5u * 61u);  // "C:\测试\" and five levels
+  EXPECT_GT(Utf8ToUtf16(path).size(), 259u);
 
   // Through a 40-unit buffer: the path's first 39 units, and nothing written past the buffer.
   wchar_t buffer[64];
@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, LongPathsAreCutToTheCellBuffer) {
   request.pszText = buffer;
   request.cchTextMax = 40;
   SendMessageW(item(IDC_RESULT_LIST), LVM_GETITEMTEXTW, 0, reinterpret_cast<LPARAM>(&request));
-  EXPECT_EQ(utf8ToUtf16(utf8(request.pszText)), utf8ToUtf16(path).substr(0, 39));
+  EXPECT_EQ(Utf8ToUtf16(utf8(request.pszText)), Utf8ToUtf16(path).substr(0, 39));
   for (size_t i = 40; i < std::size(buffer); ++i)
     EXPECT_EQ(buffer[i], L'#') << i;
 }

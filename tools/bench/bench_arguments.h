@@ -7,7 +7,7 @@
 
 namespace vessiko {
 
-inline std::vector<uint32_t> entryCounts(int argc, char** argv) {
+inline std::vector<uint32_t> EntryCounts(int argc, char** argv) {
   std::vector<uint32_t> counts;
   for (int i = 1; i < argc; ++i) {
     counts.push_back(static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 10)));

@@ -40,7 +40,7 @@ constexpr uint32_t kVolume = 2;  // drive C
 constexpr uint32_t kChanges = 100000;
 constexpr uint32_t kCatchUpEntries = 1000000;
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "check failed: %s\n", what);
   std::exit(1);
 }
@@ -70,7 +70,7 @@ struct Heaped {
 };
 
 template <class Order>
-void sortList(EntryList& list, const Order& order) {
+void SortList(EntryList& list, const Order& order) {
   std::vector<RecordRef> refs(list.itemCount());
   list.copyTo(refs.data());
   sortEntryPointers(refs.data(), refs.size(), order);
@@ -80,7 +80,7 @@ void sortList(EntryList& list, const Order& order) {
 // One folder in ten, nested under earlier folders (recent ones likelier, as trees are copied
 // and unpacked together), files spread over the folders; linked, sorted and laid out in list
 // order as a build leaves the index.
-uint64_t buildSynthetic(Index& index, uint32_t entries) {
+uint64_t BuildSynthetic(Index& index, uint32_t entries) {
   index.extensions.seedBuiltins();
   SyntheticNames names(entries);
   std::mt19937 random(entries);
@@ -89,7 +89,7 @@ uint64_t buildSynthetic(Index& index, uint32_t entries) {
   std::vector<RecordRef> folders;
   const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
   DirEntry::initRoot(index.dirArena.at(root), kVolume);
-  if (!index.dirs.append(root) || !index.dirMap.append(rootKey(kVolume), root)) fail("root");
+  if (!index.dirs.append(root) || !index.dirMap.append(RootKey(kVolume), root)) Fail("root");
   folders.push_back(root);
   const uint32_t dirs = entries / 10;
   for (uint32_t i = 1; i < dirs; ++i) {
@@ -98,11 +98,11 @@ uint64_t buildSynthetic(Index& index, uint32_t entries) {
                                                : folders[folders.size() - 1 - random() % recent];
     const std::u16string name = names.folderName();
     units += name.size();
-    const EntryKey key = makeEntryKey(kVolume, 16 + i);
+    const EntryKey key = MakeEntryKey(kVolume, 16 + i);
     const RecordRef ref =
-        newDirRecord(index.dirArena, key, parent, name.data(), static_cast<uint32_t>(name.size()));
+        NewDirRecord(index.dirArena, key, parent, name.data(), static_cast<uint32_t>(name.size()));
     if (ref == kNoRecord || !index.dirs.append(ref) || !index.dirMap.append(key, ref)) {
-      fail("directory allocation");
+      Fail("directory allocation");
     }
     folders.push_back(ref);
   }
@@ -110,30 +110,30 @@ uint64_t buildSynthetic(Index& index, uint32_t entries) {
     std::u16string name = names.fileName();
     units += name.size();
     FileEntryParts parts =
-        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+        PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
                      ExtensionUse::kIntern, packed);
     parts.recordNumber = 16 + i;
     parts.parentLink = folders[random() % folders.size()];
-    const RecordRef ref = newFileRecord(index.fileArena, parts);
-    if (ref == kNoRecord || !index.files.append(ref)) fail("file allocation");
+    const RecordRef ref = NewFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.append(ref)) Fail("file allocation");
   }
-  sortList(index.dirs, index.dirOrder());
-  sortList(index.files, index.fileOrder());
-  if (!compactRecords(index)) fail("compaction");
+  SortList(index.dirs, index.dirOrder());
+  SortList(index.files, index.fileOrder());
+  if (!CompactRecords(index)) Fail("compaction");
   return units;
 }
 
-std::vector<RecordRef> inOrder(const EntryList& list) {
+std::vector<RecordRef> InOrder(const EntryList& list) {
   std::vector<RecordRef> refs(list.itemCount());
   list.copyTo(refs.data());
   return refs;
 }
 
 // The two indexes hold the same records in the same order, with parents of the same keys.
-void checkSame(const Index& saved, const Index& loaded) {
-  const std::vector<RecordRef> a = inOrder(saved.dirs);
-  const std::vector<RecordRef> b = inOrder(loaded.dirs);
-  if (a.size() != b.size()) fail("directory count after load");
+void CheckSame(const Index& saved, const Index& loaded) {
+  const std::vector<RecordRef> a = InOrder(saved.dirs);
+  const std::vector<RecordRef> b = InOrder(loaded.dirs);
+  if (a.size() != b.size()) Fail("directory count after load");
   const auto parentKey = [](const Index& index, uint32_t link) {
     return link == kNoRecord ? kNoRecord : index.dir(link).key();
   };
@@ -144,12 +144,12 @@ void checkSame(const Index& saved, const Index& loaded) {
         x.hasNonAscii() != y.hasNonAscii() ||
         std::memcmp(x.name(), y.name(), x.nameLength()) != 0 ||
         parentKey(saved, x.parentLink()) != parentKey(loaded, y.parentLink())) {
-      fail("directory after load");
+      Fail("directory after load");
     }
   }
-  const std::vector<RecordRef> c = inOrder(saved.files);
-  const std::vector<RecordRef> d = inOrder(loaded.files);
-  if (c.size() != d.size()) fail("file count after load");
+  const std::vector<RecordRef> c = InOrder(saved.files);
+  const std::vector<RecordRef> d = InOrder(loaded.files);
+  if (c.size() != d.size()) Fail("file count after load");
   for (size_t i = 0; i < c.size(); ++i) {
     const FileEntry x = saved.file(c[i]);
     const FileEntry y = loaded.file(d[i]);
@@ -160,24 +160,24 @@ void checkSame(const Index& saved, const Index& loaded) {
     if (x.recordWord() != y.recordWord() || xl != yl || std::memcmp(xn, yn, xl) != 0 ||
         x.extensionIndex(xn + xl) != y.extensionIndex(yn + yl) ||
         parentKey(saved, x.parentLink()) != parentKey(loaded, y.parentLink())) {
-      fail("file after load");
+      Fail("file after load");
     }
   }
-  if (saved.extensions.count() != loaded.extensions.count()) fail("extension count after load");
+  if (saved.extensions.count() != loaded.extensions.count()) Fail("extension count after load");
 }
 
-void saveAndLoad(uint32_t entries) {
+void SaveAndLoad(uint32_t entries) {
   Heaped original;
-  const uint64_t units = buildSynthetic(original.index, entries);
+  const uint64_t units = BuildSynthetic(original.index, entries);
   TempFolder folder;
   const DatabasePaths paths = folder.paths();
   VolumeSlots slots(original.heap);  // no volume: the file holds no journal positions
 
   Stopwatch save;
-  CoreDatabaseContext context{original.index, slots, systemFiles(), original.messages, paths.core};
-  if (!SaveDatabases(context, paths.extensions, systemClock().utcNow())) fail("save");
+  CoreDatabaseContext context{original.index, slots, SystemFiles(), original.messages, paths.core};
+  if (!SaveDatabases(context, paths.extensions, SystemClock().utcNow())) Fail("save");
   const double saveMs = save.milliseconds();
-  if (!original.messages.messages().empty()) fail("messages of the save");
+  if (!original.messages.messages().empty()) Fail("messages of the save");
   const uintmax_t coreBytes = std::filesystem::file_size(paths.core);
   const uintmax_t extensionBytes = std::filesystem::file_size(paths.extensions);
 
@@ -185,12 +185,12 @@ void saveAndLoad(uint32_t entries) {
   VolumeSlots loadSlots(loaded.heap);
   bool frozen = false;
   Stopwatch load;
-  if (!LoadSavedIndex(loaded.index, loadSlots, systemFiles(), loaded.messages, paths, &frozen) ||
+  if (!LoadSavedIndex(loaded.index, loadSlots, SystemFiles(), loaded.messages, paths, &frozen) ||
       frozen) {
-    fail("load");
+    Fail("load");
   }
   const double loadMs = load.milliseconds();
-  checkSame(original.index, loaded.index);
+  CheckSame(original.index, loaded.index);
 
   std::printf("%10u entries (%u folders), %.1f units a name on average\n", entries,
               original.index.dirs.itemCount(), static_cast<double>(units) / entries);
@@ -221,17 +221,17 @@ class CatchUpClock : public RecordingMessages {
 // The index's entries as sortable texts: kind, key or record word, parent key, name, extension.
 // The width of a file's extension index is left out of its record word: indexes depend on the
 // order in which extensions were first met.
-std::vector<std::string> entriesOf(const Index& index) {
+std::vector<std::string> EntriesOf(const Index& index) {
   std::vector<std::string> out;
   const auto bytes = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
-  for (RecordRef ref : inOrder(index.dirs)) {
+  for (RecordRef ref : InOrder(index.dirs)) {
     const DirEntry dir = index.dir(ref);
     const uint32_t parent =
         dir.parentLink() == kNoRecord ? kNoRecord : index.dir(dir.parentLink()).key();
     out.push_back("D" + bytes(dir.key()) + bytes(parent) +
                   std::string(reinterpret_cast<const char*>(dir.name()), dir.nameLength()));
   }
-  for (RecordRef ref : inOrder(index.files)) {
+  for (RecordRef ref : InOrder(index.files)) {
     const FileEntry file = index.file(ref);
     const uint8_t* name;
     const uint32_t length = file.nameBytes(&name);
@@ -254,7 +254,7 @@ struct ProgramRun {
       : heap(clock),
         index(heap, Collation::loadCollationTable()),
         slots(heap),
-        lifecycle(LifecycleParts{index, slots, machine, systemFiles(), systemClock(), clock, rows,
+        lifecycle(LifecycleParts{index, slots, machine, SystemFiles(), SystemClock(), clock, rows,
                                  ui, paths, nullptr, nullptr, monitorThreads}) {}
   PrivateHeap heap;
   Index index;
@@ -265,12 +265,12 @@ struct ProgramRun {
 };
 
 // One run of the program on the machine: the start-up, then a close that saves or not.
-void runOnce(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& clock, bool save,
+void RunOnce(SimMachine& machine, const DatabasePaths& paths, CatchUpClock& clock, bool save,
              std::vector<std::string>* entries = nullptr) {
   ProgramRun run(machine, paths, clock, true);
   run.lifecycle.initialize();
   clock.end = clock.clock.seconds();
-  if (entries != nullptr) *entries = entriesOf(run.index);
+  if (entries != nullptr) *entries = EntriesOf(run.index);
   run.lifecycle.close(save);
 }
 
@@ -286,7 +286,7 @@ struct Tree {
   std::vector<Entry> files;
 };
 
-Tree fillVolume(SimVolume& volume, uint32_t entries) {
+Tree FillVolume(SimVolume& volume, uint32_t entries) {
   SyntheticNames names(42);
   std::mt19937 random(42);
   Tree tree;
@@ -312,7 +312,7 @@ Tree fillVolume(SimVolume& volume, uint32_t entries) {
 
 // A synthetic name with a serial number before its extension, so that no change meets a name
 // already taken in its folder.
-std::u16string numbered(std::u16string name, uint32_t serial) {
+std::u16string Numbered(std::u16string name, uint32_t serial) {
   std::u16string number = u" #";
   for (char c : std::to_string(serial))
     number.push_back(static_cast<char16_t>(c));
@@ -334,7 +334,7 @@ enum Change {
 // The changes of a working day, in about these shares: files created 36%, moved to another folder
 // 18%, renamed 12%, deleted 25%; folders created 5%, deleted (empty ones) 2%, renamed 2%. Returns
 // how many of each were made.
-std::vector<uint32_t> change(SimVolume& volume, Tree& tree, uint32_t count) {
+std::vector<uint32_t> Change(SimVolume& volume, Tree& tree, uint32_t count) {
   SyntheticNames names(7);
   std::mt19937 random(7);
   std::vector<uint32_t> made(kChangeKinds, 0);
@@ -348,17 +348,17 @@ std::vector<uint32_t> change(SimVolume& volume, Tree& tree, uint32_t count) {
     bool done = false;
     if (roll < 36) {
       kind = kFileCreated;
-      const uint64_t file = volume.create({folder.reference, numbered(names.fileName(), ++serial)});
+      const uint64_t file = volume.create({folder.reference, Numbered(names.fileName(), ++serial)});
       if ((done = file != 0)) tree.files.push_back({file, folder.reference});
     } else if (roll < 54 && !tree.files.empty()) {
       kind = kFileMoved;
       done = volume.rename(tree.files[fileAt].reference, folder.reference,
-                           numbered(names.fileName(), ++serial));
+                           Numbered(names.fileName(), ++serial));
       if (done) tree.files[fileAt].parent = folder.reference;
     } else if (roll < 66 && !tree.files.empty()) {
       kind = kFileRenamed;
       done = volume.rename(tree.files[fileAt].reference, tree.files[fileAt].parent,
-                           numbered(names.fileName(), ++serial));
+                           Numbered(names.fileName(), ++serial));
     } else if (roll < 91 && !tree.files.empty()) {
       kind = kFileDeleted;
       done = volume.remove(tree.files[fileAt].reference);
@@ -369,7 +369,7 @@ std::vector<uint32_t> change(SimVolume& volume, Tree& tree, uint32_t count) {
       if (folder.depth >= 12) continue;  // trees a dozen levels deep at most
       kind = kFolderCreated;
       const uint64_t made = volume.create(
-          {folder.reference, numbered(names.folderName(), ++serial), ntfs::kAttributeDirectory});
+          {folder.reference, Numbered(names.folderName(), ++serial), ntfs::kAttributeDirectory});
       if ((done = made != 0)) {
         tree.folders.push_back({made, folder.reference, folder.depth + 1, false});
       }
@@ -385,11 +385,11 @@ std::vector<uint32_t> change(SimVolume& volume, Tree& tree, uint32_t count) {
     } else if (folderAt != 0) {
       // Renamed where it is: a folder never moves below itself.
       kind = kFolderRenamed;
-      done = volume.rename(folder.reference, folder.parent, numbered(names.folderName(), ++serial));
+      done = volume.rename(folder.reference, folder.parent, Numbered(names.folderName(), ++serial));
     } else {
       continue;
     }
-    if (!done) fail("a change on the simulated volume");
+    if (!done) Fail("a change on the simulated volume");
     if (kind == kFileCreated || kind == kFileMoved || kind == kFolderCreated) {
       tree.folders[folderAt].everUsed = true;
     }
@@ -398,30 +398,30 @@ std::vector<uint32_t> change(SimVolume& volume, Tree& tree, uint32_t count) {
   return made;
 }
 
-void catchUp() {
+void CatchUp() {
   SimMachine machine;
   SimVolumeOptions options;
   options.journalMaximumSize = 1ULL << 30;  // nothing is discarded while the program is closed
   SimVolume& volume = machine.addNtfsDrive('C', u"System", options);
-  Tree tree = fillVolume(volume, kCatchUpEntries);
+  Tree tree = FillVolume(volume, kCatchUpEntries);
   TempFolder folder;
   const DatabasePaths paths = folder.paths();
 
   CatchUpClock first;
-  runOnce(machine, paths, first, true);  // builds and saves
-  const std::vector<uint32_t> made = change(volume, tree, kChanges);
+  RunOnce(machine, paths, first, true);  // builds and saves
+  const std::vector<uint32_t> made = Change(volume, tree, kChanges);
   CatchUpClock second;
   std::vector<std::string> caughtUp;
-  runOnce(machine, paths, second, false, &caughtUp);
-  if (second.begin < 0 || second.end < second.begin) fail("no catch-up");
-  if (!second.errors().empty()) fail("messages of the catch-up");
+  RunOnce(machine, paths, second, false, &caughtUp);
+  if (second.begin < 0 || second.end < second.begin) Fail("no catch-up");
+  if (!second.errors().empty()) Fail("messages of the catch-up");
 
   // What an enumeration of the changed volume finds.
   CatchUpClock rebuilt;
   std::filesystem::remove(paths.core);
   std::vector<std::string> enumerated;
-  runOnce(machine, paths, rebuilt, false, &enumerated);
-  if (caughtUp != enumerated) fail("the caught-up index differs from the volume");
+  RunOnce(machine, paths, rebuilt, false, &enumerated);
+  if (caughtUp != enumerated) Fail("the caught-up index differs from the volume");
 
   std::printf("catch-up of %u changes on a simulated volume of %u entries\n", kChanges,
               kCatchUpEntries);
@@ -436,12 +436,12 @@ void catchUp() {
 
 // A burst of creations of one common name (index.js in every folder, as a package manager
 // unpacks) that a running monitor applies in one pass.
-void burst() {
+void Burst() {
   SimMachine machine;
   SimVolumeOptions options;
   options.journalMaximumSize = 1ULL << 30;
   SimVolume& volume = machine.addNtfsDrive('C', u"System", options);
-  Tree tree = fillVolume(volume, kCatchUpEntries);
+  Tree tree = FillVolume(volume, kCatchUpEntries);
   // A folder for every index.js.
   for (uint32_t i = 0; tree.folders.size() <= kChanges; ++i) {
     const uint64_t made = volume.createQuietly(
@@ -454,18 +454,18 @@ void burst() {
   run.lifecycle.initialize();
   uint32_t made = 0;
   for (size_t i = 0; made < kChanges; ++i) {
-    if (i == tree.folders.size()) fail("too few folders for the burst");
+    if (i == tree.folders.size()) Fail("too few folders for the burst");
     if (volume.create({tree.folders[i].reference, u"index.js"}) != 0) ++made;
   }
   Stopwatch pass;
   run.lifecycle.pollMonitors();
   const double passMs = pass.milliseconds();
-  std::vector<std::string> applied = entriesOf(run.index);
+  std::vector<std::string> applied = EntriesOf(run.index);
   run.lifecycle.close(false);
   CatchUpClock rebuilt;
   std::vector<std::string> enumerated;
-  runOnce(machine, folder.paths(), rebuilt, false, &enumerated);
-  if (applied != enumerated) fail("the index after the burst differs from the volume");
+  RunOnce(machine, folder.paths(), rebuilt, false, &enumerated);
+  if (applied != enumerated) Fail("the index after the burst differs from the volume");
   std::printf("burst of %u creations of index.js on a simulated volume of %u entries\n", made,
               kCatchUpEntries);
   std::printf("  one monitor pass                          %8.1f ms\n", passMs);
@@ -475,9 +475,9 @@ void burst() {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  for (uint32_t n : vessiko::entryCounts(argc, argv))
-    vessiko::saveAndLoad(n);
-  vessiko::catchUp();
-  vessiko::burst();
+  for (uint32_t n : vessiko::EntryCounts(argc, argv))
+    vessiko::SaveAndLoad(n);
+  vessiko::CatchUp();
+  vessiko::Burst();
   return 0;
 }

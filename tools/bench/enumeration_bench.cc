@@ -35,12 +35,12 @@ class PhaseClock : public UserMessages {
   std::vector<double> marks;
 };
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "check failed: %s\n", what);
   std::exit(1);
 }
 
-void fillVolume(SimVolume& volume, uint32_t entries) {
+void FillVolume(SimVolume& volume, uint32_t entries) {
   SyntheticNames names(42);
   std::mt19937 random(42);
   struct Folder {
@@ -73,13 +73,13 @@ void fillVolume(SimVolume& volume, uint32_t entries) {
   }
 }
 
-void run(uint32_t entries) {
+void Run(uint32_t entries) {
   SimMachine machine;
   SimVolumeOptions options;
   options.journal = true;
   SimVolume& volume = machine.addNtfsDrive('C', u"System", options);
   Stopwatch filling;
-  fillVolume(volume, entries);
+  FillVolume(volume, entries);
   const double fillSeconds = filling.seconds();
 
   PhaseClock phases;
@@ -93,19 +93,19 @@ void run(uint32_t entries) {
   EnumerateVolumes(index, slots, phases);
   const double end = phases.clock.seconds();
   // Scanning C, linking, sorting folders, sorting files.
-  if (phases.marks.size() != 4) fail("status texts");
+  if (phases.marks.size() != 4) Fail("status texts");
 
   if (index.dirs.itemCount() + index.files.itemCount() != volume.userFileCount() + 1) {
-    fail("entry count");
+    Fail("entry count");
   }
   const FileOrder order = index.fileOrder();
   RecordRef previous = kNoRecord;
   index.files.forEach([&](RecordRef ref) {
-    if (previous != kNoRecord && order(previous, ref) > 0) fail("file order");
+    if (previous != kNoRecord && order(previous, ref) > 0) Fail("file order");
     previous = ref;
   });
   Stopwatch compaction;
-  compactRecords(index);
+  CompactRecords(index);
   const double compactionSeconds = compaction.seconds();
 
   const auto& m = phases.marks;
@@ -125,6 +125,6 @@ void run(uint32_t entries) {
 int main(int argc, char** argv) {
   const uint32_t entries =
       argc > 1 ? static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 1000000;
-  vessiko::run(entries);
+  vessiko::Run(entries);
   return 0;
 }

@@ -24,13 +24,13 @@ namespace {
 constexpr uint32_t kChanges = 100000;
 constexpr uint32_t kVolume = 2;  // drive C
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "check failed: %s\n", what);
   std::exit(1);
 }
 
 template <class Order>
-void sortList(EntryList& list, const Order& order, std::vector<RecordRef>& scratch) {
+void SortList(EntryList& list, const Order& order, std::vector<RecordRef>& scratch) {
   scratch.resize(list.itemCount());
   list.copyTo(scratch.data());
   sortEntryPointers(scratch.data(), scratch.size(), order);
@@ -38,22 +38,22 @@ void sortList(EntryList& list, const Order& order, std::vector<RecordRef>& scrat
 }
 
 template <class Order>
-void checkSorted(const EntryList& list, const Order& order) {
+void CheckSorted(const EntryList& list, const Order& order) {
   RecordRef previous = kNoRecord;
   uint64_t seen = 0;
   list.forEach([&](RecordRef ref) {
-    if (previous != kNoRecord && order(previous, ref) > 0) fail("list order");
+    if (previous != kNoRecord && order(previous, ref) > 0) Fail("list order");
     previous = ref;
     ++seen;
   });
-  if (seen != list.itemCount()) fail("item count");
+  if (seen != list.itemCount()) Fail("item count");
 }
 
-uint64_t listBytes(const EntryList& list) {
+uint64_t ListBytes(const EntryList& list) {
   return static_cast<uint64_t>(list.blockCount()) * EntryList::Array::kBlockBytes;
 }
 
-void run(uint32_t entries) {
+void Run(uint32_t entries) {
   RecordingMessages messages;
   PrivateHeap heap(messages);
   Index index(heap, Collation::loadCollationTable());
@@ -69,36 +69,36 @@ void run(uint32_t entries) {
     const std::u16string name = names.folderName();
     nameUnits += name.size();
     const RecordRef ref =
-        newDirRecord(index.dirArena, makeEntryKey(kVolume, 16 + i), rootKey(kVolume), name.data(),
+        NewDirRecord(index.dirArena, MakeEntryKey(kVolume, 16 + i), RootKey(kVolume), name.data(),
                      static_cast<uint32_t>(name.size()));
-    if (ref == kNoRecord || !index.dirs.append(ref)) fail("directory allocation");
+    if (ref == kNoRecord || !index.dirs.append(ref)) Fail("directory allocation");
   }
   for (uint32_t i = dirs; i < entries; ++i) {
     std::u16string name = names.fileName();
     nameUnits += name.size();
     FileEntryParts parts =
-        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+        PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
                      ExtensionUse::kIntern, packed);
     parts.recordNumber = 16 + i;
-    parts.parentLink = rootKey(kVolume);
-    const RecordRef ref = newFileRecord(index.fileArena, parts);
-    if (ref == kNoRecord || !index.files.append(ref)) fail("file allocation");
+    parts.parentLink = RootKey(kVolume);
+    const RecordRef ref = NewFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.append(ref)) Fail("file allocation");
   }
   const double buildSeconds = build.seconds();
 
   std::vector<RecordRef> scratch;
   Stopwatch sortDirs;
-  sortList(index.dirs, index.dirOrder(), scratch);
+  SortList(index.dirs, index.dirOrder(), scratch);
   const double sortDirSeconds = sortDirs.seconds();
   Stopwatch sortFiles;
-  sortList(index.files, index.fileOrder(), scratch);
+  SortList(index.files, index.fileOrder(), scratch);
   const double sortFileSeconds = sortFiles.seconds();
   scratch = {};
-  checkSorted(index.dirs, index.dirOrder());
-  checkSorted(index.files, index.fileOrder());
+  CheckSorted(index.dirs, index.dirOrder());
+  CheckSorted(index.files, index.fileOrder());
 
   const uint64_t recordBytes = index.dirArena.bytesReserved() + index.fileArena.bytesReserved();
-  const uint64_t refBytes = listBytes(index.dirs) + listBytes(index.files);
+  const uint64_t refBytes = ListBytes(index.dirs) + ListBytes(index.files);
 
   // 100k changes: new files inserted at their places, then removed again by probes.
   SyntheticNames changes(entries + 1);
@@ -111,31 +111,31 @@ void run(uint32_t entries) {
   for (uint32_t i = 0; i < kChanges; ++i) {
     std::u16string name = added[i];
     FileEntryParts parts =
-        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+        PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
                      ExtensionUse::kIntern, packed);
     parts.recordNumber = 0x4000000 + i;
-    parts.parentLink = rootKey(kVolume);
-    const RecordRef ref = newFileRecord(index.fileArena, parts);
-    if (ref == kNoRecord || !index.files.insertSorted(ref, order)) fail("insert");
+    parts.parentLink = RootKey(kVolume);
+    const RecordRef ref = NewFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.insertSorted(ref, order)) Fail("insert");
   }
   const double insertSeconds = insert.seconds();
-  checkSorted(index.files, order);
-  if (index.files.itemCount() != entries - dirs + kChanges) fail("count after inserts");
+  CheckSorted(index.files, order);
+  if (index.files.itemCount() != entries - dirs + kChanges) Fail("count after inserts");
 
   uint8_t probe[FileEntry::sizeFor(kMaxPackedNameBytes, 65536)];
   Stopwatch remove;
   for (uint32_t i = 0; i < kChanges; ++i) {
     std::u16string name = added[i];
     FileEntryParts parts =
-        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+        PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
                      ExtensionUse::kLookUp, packed);
     parts.recordNumber = 0x4000000 + i;
     FileEntry::build(probe, parts);
-    if (!index.files.removeMatching(probe, order)) fail("remove");
+    if (!index.files.removeMatching(probe, order)) Fail("remove");
   }
   const double removeSeconds = remove.seconds();
-  checkSorted(index.files, order);
-  if (index.files.itemCount() != entries - dirs) fail("count after removals");
+  CheckSorted(index.files, order);
+  if (index.files.itemCount() != entries - dirs) Fail("count after removals");
 
   std::printf("%10u entries (%u folders), %.1f units a name on average\n", entries, dirs,
               static_cast<double>(nameUnits) / entries);
@@ -155,7 +155,7 @@ void run(uint32_t entries) {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  for (uint32_t n : vessiko::entryCounts(argc, argv))
-    vessiko::run(n);
+  for (uint32_t n : vessiko::EntryCounts(argc, argv))
+    vessiko::Run(n);
   return 0;
 }

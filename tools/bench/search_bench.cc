@@ -39,7 +39,7 @@ namespace {
 constexpr uint32_t kVolume = 2;  // drive C
 constexpr int kRuns = 5;
 
-[[noreturn]] void fail(const char* what) {
+[[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "check failed: %s\n", what);
   std::exit(1);
 }
@@ -58,9 +58,9 @@ struct BuiltIndex {
 
 // Builds the records directly, as the enumeration would (parent links hold keys), writes every
 // name to the flat file, then links, sorts and lays the records out in list order.
-BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
+BuiltIndex BuildIndex(Index& index, uint32_t entries, const char* namesPath) {
   std::FILE* out = std::fopen(namesPath, "wb");
-  if (out == nullptr) fail("names file");
+  if (out == nullptr) Fail("names file");
   SyntheticNames names(entries);
   std::mt19937 random(42);
   uint8_t packed[kMaxPackedNameBytes];
@@ -68,8 +68,8 @@ BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
   BuiltIndex built;
   const RecordRef root = index.dirArena.allocate(DirEntry::kRootBytes);
   DirEntry::initRoot(index.dirArena.at(root), kVolume);
-  if (!index.dirs.append(root) || !index.dirMap.append(rootKey(kVolume), root)) fail("root");
-  built.folders.push_back({rootKey(kVolume), 0, 0});
+  if (!index.dirs.append(root) || !index.dirMap.append(RootKey(kVolume), root)) Fail("root");
+  built.folders.push_back({RootKey(kVolume), 0, 0});
   built.entriesIn.push_back(0);
 
   for (uint32_t i = 0; i < entries; ++i) {
@@ -82,15 +82,15 @@ BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
     const Folder p = built.folders[parent];
     if (p.depth > 0) ++built.entriesIn[p.topLevel];
     std::u16string name = folder ? names.folderName() : names.fileName();
-    const std::string utf8 = utf16ToUtf8(name);
+    const std::string utf8 = Utf16ToUtf8(name);
     std::fwrite(utf8.data(), 1, utf8.size(), out);
     std::fputc('\n', out);
     if (folder) {
-      const EntryKey key = makeEntryKey(kVolume, 16 + i);
+      const EntryKey key = MakeEntryKey(kVolume, 16 + i);
       const RecordRef ref =
-          newDirRecord(index.dirArena, key, p.key, name.data(), static_cast<uint32_t>(name.size()));
+          NewDirRecord(index.dirArena, key, p.key, name.data(), static_cast<uint32_t>(name.size()));
       if (ref == kNoRecord || !index.dirs.append(ref) || !index.dirMap.append(key, ref)) {
-        fail("folder allocation");
+        Fail("folder allocation");
       }
       const uint32_t top = p.depth == 0 ? static_cast<uint32_t>(built.folders.size()) : p.topLevel;
       built.folders.push_back({key, p.depth + 1, top});
@@ -98,18 +98,18 @@ BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
       continue;
     }
     FileEntryParts parts =
-        packFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
+        PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
                      ExtensionUse::kIntern, packed);
     parts.recordNumber = 16 + i;
     parts.parentLink = p.key;
-    const RecordRef ref = newFileRecord(index.fileArena, parts);
-    if (ref == kNoRecord || !index.files.append(ref)) fail("file allocation");
+    const RecordRef ref = NewFileRecord(index.fileArena, parts);
+    if (ref == kNoRecord || !index.files.append(ref)) Fail("file allocation");
   }
-  if (std::fclose(out) != 0) fail("names file");
+  if (std::fclose(out) != 0) Fail("names file");
 
   VolumeSlots slots(index.heap);
-  linkParents(index, slots);
-  if (index.dirs.itemCount() + index.files.itemCount() != entries + 1) fail("linking");
+  LinkParents(index, slots);
+  if (index.dirs.itemCount() + index.files.itemCount() != entries + 1) Fail("linking");
   std::vector<RecordRef> scratch(index.files.itemCount());
   index.dirs.copyTo(scratch.data());
   sortEntryPointers(scratch.data(), index.dirs.itemCount(), index.dirOrder());
@@ -117,7 +117,7 @@ BuiltIndex buildIndex(Index& index, uint32_t entries, const char* namesPath) {
   index.files.copyTo(scratch.data());
   sortEntryPointers(scratch.data(), index.files.itemCount(), index.fileOrder());
   index.files.copyFrom(scratch.data());
-  if (!compactRecords(index)) fail("compaction");
+  if (!CompactRecords(index)) Fail("compaction");
   return built;
 }
 
@@ -224,20 +224,20 @@ class PlainCount {
   std::u16string scratch_;
 };
 
-std::u16string decoded(const uint8_t* bytes, uint32_t length) {
+std::u16string Decoded(const uint8_t* bytes, uint32_t length) {
   std::u16string units(length + 1, u'\0');
   units.resize(decodePackedName(units.data(), bytes, length));
   return units;
 }
 
 // Counts every query's results in one pass over the index.
-void countPlainly(const Index& index, std::vector<Query>& queries, RecordRef scopeDir) {
+void CountPlainly(const Index& index, std::vector<Query>& queries, RecordRef scopeDir) {
   std::vector<PlainCount> counts;
   for (const Query& q : queries)
     counts.emplace_back(index, q, scopeDir);
   index.dirs.forEach([&](RecordRef ref) {
     const DirEntry dir = index.dir(ref);
-    const std::u16string name = decoded(dir.name(), dir.nameLength());
+    const std::u16string name = Decoded(dir.name(), dir.nameLength());
     for (PlainCount& c : counts)
       c.dir(name, dir.parentLink());
   });
@@ -245,7 +245,7 @@ void countPlainly(const Index& index, std::vector<Query>& queries, RecordRef sco
     const FileEntry file = index.file(ref);
     const uint8_t* bytes;
     const uint32_t length = file.nameBytes(&bytes);
-    const std::u16string base = decoded(bytes, length);
+    const std::u16string base = Decoded(bytes, length);
     const int32_t extension = file.extensionIndex(bytes + length);
     const char16_t* text = extension < 0 ? nullptr : index.extensions.extensionText(extension);
     for (PlainCount& c : counts)
@@ -264,14 +264,14 @@ class OneFolder : public FolderResolver {
   EntryKey folder = 0;
 };
 
-double threadMilliseconds() {
+double ThreadMilliseconds() {
   timespec t;
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 // User and system time of the children waited for so far (a shell and what it waited for).
-double childMilliseconds() {
+double ChildMilliseconds() {
   rusage usage;
   getrusage(RUSAGE_CHILDREN, &usage);
   const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
@@ -280,31 +280,31 @@ double childMilliseconds() {
 
 // The best of several runs of a grep command over the names file; the count it printed in
 // *lines.
-double timeGrep(std::string command, const std::string& namesPath, long* lines) {
+double TimeGrep(std::string command, const std::string& namesPath, long* lines) {
   for (size_t at = command.find("FILE"); at != std::string::npos; at = command.find("FILE"))
     command.replace(at, 4, namesPath);
   command = "export LC_ALL=C; " + command;
   double best = 1e300;
   for (int run = 0; run < kRuns; ++run) {
-    const double start = childMilliseconds();
+    const double start = ChildMilliseconds();
     std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) fail("grep");
-    if (std::fscanf(pipe, "%ld", lines) != 1) fail("grep output");
+    if (pipe == nullptr) Fail("grep");
+    if (std::fscanf(pipe, "%ld", lines) != 1) Fail("grep output");
     pclose(pipe);
-    const double ms = childMilliseconds() - start;
+    const double ms = ChildMilliseconds() - start;
     if (ms < best) best = ms;
   }
   return best;
 }
 
-void run(uint32_t entries) {
+void Run(uint32_t entries) {
   const std::string namesPath = "/tmp/vessiko_search_bench_" + std::to_string(entries) + ".txt";
   RecordingMessages messages;
   PrivateHeap heap(messages);
   Index index(heap, Collation::loadCollationTable());
   index.extensions.seedBuiltins();
   Stopwatch building;
-  const BuiltIndex built = buildIndex(index, entries, namesPath.c_str());
+  const BuiltIndex built = BuildIndex(index, entries, namesPath.c_str());
   const double buildSeconds = building.seconds();
 
   // The scope: the top-level folder with the most entries below it, subfolders included.
@@ -324,8 +324,8 @@ void run(uint32_t entries) {
   scope.insertRow(0, u"System (C:)", true);
   scope.setSecondColumn(0, u"是");
   SearchState state(heap);
-  ResultView view;
-  SearchContext context{index, ui, messages, view, scope, state};
+  ResultView unseen;
+  SearchContext context{index, ui, messages, unseen, scope, state};
 
   // The baselines read FILE; they look for the same text, though grep sees whole names with
   // their extensions where the search sees base names.
@@ -343,7 +343,7 @@ void run(uint32_t entries) {
       {"automaton", u"Windows", u"", true, false, "grep -c -F Windows FILE"},
   };
   Stopwatch counting;
-  countPlainly(index, queries, scopeDir);
+  CountPlainly(index, queries, scopeDir);
   const double countSeconds = counting.seconds();
 
   std::printf("%u entries (%u folders, %u files): built in %.1f s, counted plainly in %.1f s\n",
@@ -359,16 +359,16 @@ void run(uint32_t entries) {
     double best = 1e300;
     for (int r = 0; r < kRuns; ++r) {
       ui.indexChanged = true;
-      const double start = threadMilliseconds();
+      const double start = ThreadMilliseconds();
       RunSearch(context, {q.name, q.extension});
-      const double ms = threadMilliseconds() - start;
+      const double ms = ThreadMilliseconds() - start;
       if (ms < best) best = ms;
     }
     const uint32_t results = state.dirResults.count() + state.fileResults.count();
     if (results != q.expected) {
-      std::fprintf(stderr, "%s: %u results, the plain count says %u\n", utf16ToUtf8(q.name).c_str(),
+      std::fprintf(stderr, "%s: %u results, the plain count says %u\n", Utf16ToUtf8(q.name).c_str(),
                    results, q.expected);
-      fail("result count");
+      Fail("result count");
     }
     if (q.scoped) {
       scope.removeAllFolders();
@@ -376,16 +376,16 @@ void run(uint32_t entries) {
     }
 
     std::string options = q.caseSensitive ? "case" : "no case";
-    if (!q.extension.empty()) options += ", ." + utf16ToUtf8(q.extension);
+    if (!q.extension.empty()) options += ", ." + Utf16ToUtf8(q.extension);
     if (q.scoped) options += ", scope";
     if (q.grep.empty()) {
-      std::printf("  %-20s %-10s %-18s %9u %9.1f %9s %7s\n", utf16ToUtf8(q.name).c_str(), q.routine,
+      std::printf("  %-20s %-10s %-18s %9u %9.1f %9s %7s\n", Utf16ToUtf8(q.name).c_str(), q.routine,
                   options.c_str(), results, best, "-", "-");
       continue;
     }
     long lines = 0;
-    const double grepMs = timeGrep(q.grep, namesPath, &lines);
-    std::printf("  %-20s %-10s %-18s %9u %9.1f %9.1f %7.2f %10ld\n", utf16ToUtf8(q.name).c_str(),
+    const double grepMs = TimeGrep(q.grep, namesPath, &lines);
+    std::printf("  %-20s %-10s %-18s %9u %9.1f %9.1f %7.2f %10ld\n", Utf16ToUtf8(q.name).c_str(),
                 q.routine, options.c_str(), results, best, grepMs, best / grepMs, lines);
   }
   std::remove(namesPath.c_str());
@@ -395,7 +395,7 @@ void run(uint32_t entries) {
 }  // namespace vessiko
 
 int main(int argc, char** argv) {
-  for (uint32_t n : vessiko::entryCounts(argc, argv))
-    vessiko::run(n);
+  for (uint32_t n : vessiko::EntryCounts(argc, argv))
+    vessiko::Run(n);
   return 0;
 }

@@ -39,7 +39,7 @@ const WeightedExtension kExtensions[] = {
     {u"svg", 2},  {u"ttf", 1},  {u"sys", 1}, {u"ini", 1},  {u"cab", 1}, {u"manifest", 2},
     {u"cat", 2},  {u"pyc", 2},  {u"gz", 1},  {u"zip", 1}};
 
-uint32_t totalWeight() {
+uint32_t TotalWeight() {
   uint32_t sum = 0;
   for (const auto& e : kExtensions)
     sum += e.weight;
@@ -64,7 +64,7 @@ std::u16string SyntheticNames::number(int digits) {
 }
 
 const char16_t* SyntheticNames::extension() {
-  static const uint32_t total = totalWeight();
+  static const uint32_t total = TotalWeight();
   uint32_t r = pick(total);
   for (const auto& e : kExtensions) {
     if (r < e.weight) return e.text;

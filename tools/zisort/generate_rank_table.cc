@@ -102,17 +102,17 @@ constexpr std::array<Supplement, 10> kSupplement = {{
     {0x7505, "li"},    // 甅 centigram
 }};
 
-[[noreturn]] void fail(const std::string& message) {
+[[noreturn]] void Fail(const std::string& message) {
   throw std::runtime_error(message);
 }
 
-std::string hex(char32_t cp) {
+std::string Hex(char32_t cp) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(cp));
   return buffer;
 }
 
-std::string utf8(char32_t cp) {
+std::string Utf8(char32_t cp) {
   std::string out;
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -127,12 +127,12 @@ std::string utf8(char32_t cp) {
   return out;
 }
 
-size_t indexOf(char32_t cp) {
+size_t IndexOf(char32_t cp) {
   return cp - kFirst;
 }
 
 // Lower-case toneless syllable; u-umlaut becomes 'v', e-circumflex 'e'.
-std::string toneless(std::string_view reading) {
+std::string Toneless(std::string_view reading) {
   std::string out;
   for (size_t i = 0; i < reading.size();) {
     const auto lead = static_cast<unsigned char>(reading[i]);
@@ -148,10 +148,10 @@ std::string toneless(std::string_view reading) {
       cp = lead & 0x0F;
       length = 3;
     } else {
-      fail("unexpected byte in reading '" + std::string(reading) + "'");
+      Fail("unexpected byte in reading '" + std::string(reading) + "'");
     }
     if (i + length > reading.size()) {
-      fail("truncated reading '" + std::string(reading) + "'");
+      Fail("truncated reading '" + std::string(reading) + "'");
     }
     for (size_t k = 1; k < length; ++k) {
       cp = (cp << 6) | (static_cast<unsigned char>(reading[i + k]) & 0x3F);
@@ -212,14 +212,14 @@ std::string toneless(std::string_view reading) {
         out += 'n';
         break;
       default:
-        fail("unknown letter " + hex(cp) + " in reading '" + std::string(reading) + "'");
+        Fail("unknown letter " + Hex(cp) + " in reading '" + std::string(reading) + "'");
     }
   }
-  if (out.empty()) fail("empty reading");
+  if (out.empty()) Fail("empty reading");
   return out;
 }
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
+std::vector<std::string_view> Split(std::string_view text, char separator) {
   std::vector<std::string_view> parts;
   size_t start = 0;
   while (true) {
@@ -232,24 +232,24 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
 
 // Calls visit(cp, field, value) for each ideograph line of a Unihan file.
 template <typename Visit>
-void readUnihan(const std::string& path, Visit visit) {
+void ReadUnihan(const std::string& path, Visit visit) {
   std::ifstream in(path);
-  if (!in) fail("cannot open " + path);
+  if (!in) Fail("cannot open " + path);
   std::string line;
   size_t lines = 0;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line[0] == '#') continue;
-    const auto fields = split(line, '\t');
+    const auto fields = Split(line, '\t');
     if (fields.size() != 3 || fields[0].substr(0, 2) != "U+") {
-      fail(path + ": malformed line '" + line + "'");
+      Fail(path + ": malformed line '" + line + "'");
     }
     const char32_t cp =
         static_cast<char32_t>(std::stoul(std::string(fields[0].substr(2)), nullptr, 16));
     ++lines;
     if (cp >= kFirst && cp <= kLast) visit(cp, fields[1], fields[2]);
   }
-  if (lines == 0) fail(path + ": no data lines");
+  if (lines == 0) Fail(path + ": no data lines");
 }
 
 struct Character {
@@ -260,62 +260,62 @@ struct Character {
   bool levelOne() const { return gb > 0 && gb / 100 <= 55; }
 };
 
-void addReading(Character& c, const std::string& syllable) {
+void AddReading(Character& c, const std::string& syllable) {
   if (std::find(c.readings.begin(), c.readings.end(), syllable) == c.readings.end()) {
     c.readings.push_back(syllable);
   }
 }
 
-std::vector<Character> load(const std::string& readingsPath, const std::string& mappingsPath) {
+std::vector<Character> Load(const std::string& readingsPath, const std::string& mappingsPath) {
   std::vector<Character> chars(kCount);
   std::vector<std::vector<std::string>> mandarin(kCount), hanyu(kCount);
-  readUnihan(readingsPath, [&](char32_t cp, std::string_view field, std::string_view value) {
+  ReadUnihan(readingsPath, [&](char32_t cp, std::string_view field, std::string_view value) {
     if (field == "kMandarin") {
-      for (auto r : split(value, ' ')) {
-        mandarin[indexOf(cp)].push_back(toneless(r));
+      for (auto r : Split(value, ' ')) {
+        mandarin[IndexOf(cp)].push_back(Toneless(r));
       }
     } else if (field == "kHanyuPinyin") {
-      for (auto entry : split(value, ' ')) {
+      for (auto entry : Split(value, ' ')) {
         const size_t colon = entry.rfind(':');
         if (colon == std::string_view::npos) {
-          fail("kHanyuPinyin entry without readings for " + hex(cp));
+          Fail("kHanyuPinyin entry without readings for " + Hex(cp));
         }
-        for (auto r : split(entry.substr(colon + 1), ',')) {
-          hanyu[indexOf(cp)].push_back(toneless(r));
+        for (auto r : Split(entry.substr(colon + 1), ',')) {
+          hanyu[IndexOf(cp)].push_back(Toneless(r));
         }
       }
     }
   });
-  readUnihan(mappingsPath, [&](char32_t cp, std::string_view field, std::string_view value) {
-    if (field == "kGB0") chars[indexOf(cp)].gb = std::stoi(std::string(value));
+  ReadUnihan(mappingsPath, [&](char32_t cp, std::string_view field, std::string_view value) {
+    if (field == "kGB0") chars[IndexOf(cp)].gb = std::stoi(std::string(value));
   });
 
   for (size_t i = 0; i < kCount; ++i) {
     for (const auto& r : mandarin[i])
-      addReading(chars[i], r);
+      AddReading(chars[i], r);
     for (const auto& r : hanyu[i])
-      addReading(chars[i], r);
+      AddReading(chars[i], r);
     chars[i].favoured = mandarin[i];
     if (!hanyu[i].empty()) chars[i].favoured.push_back(hanyu[i].front());
   }
   for (const auto& s : kSupplement) {
-    auto& c = chars[indexOf(s.cp)];
+    auto& c = chars[IndexOf(s.cp)];
     if (!c.readings.empty()) {
-      fail(hex(s.cp) + " now has a Unihan reading; drop it from kSupplement");
+      Fail(Hex(s.cp) + " now has a Unihan reading; drop it from kSupplement");
     }
     c.readings.push_back(s.syllable);
   }
   for (char32_t cp : kUnranked)
-    chars[indexOf(cp)].unranked = true;
+    chars[IndexOf(cp)].unranked = true;
   for (size_t i = 0; i < kCount; ++i) {
     if (!chars[i].unranked && chars[i].readings.empty()) {
-      fail(hex(kFirst + static_cast<char32_t>(i)) + " has no reading");
+      Fail(Hex(kFirst + static_cast<char32_t>(i)) + " has no reading");
     }
   }
   return chars;
 }
 
-size_t editDistance(const std::string& a, const std::string& b) {
+size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
   for (size_t j = 0; j <= b.size(); ++j)
     row[j] = j;
@@ -333,7 +333,7 @@ size_t editDistance(const std::string& a, const std::string& b) {
 
 // Syllable order of GB2312 level 1: u-umlaut ('v') ties with 'u' and breaks
 // the tie after it.
-bool gbSyllableLess(const std::string& a, const std::string& b) {
+bool GbSyllableLess(const std::string& a, const std::string& b) {
   std::string foldedA = a, foldedB = b;
   std::replace(foldedA.begin(), foldedA.end(), 'v', 'u');
   std::replace(foldedB.begin(), foldedB.end(), 'v', 'u');
@@ -342,7 +342,7 @@ bool gbSyllableLess(const std::string& a, const std::string& b) {
 
 // Gives every GB2312 level-1 character the syllable its code position
 // implies; returns the characters whose implied syllable Unihan lacks.
-std::vector<char32_t> inferLevelOne(const std::vector<Character>& chars,
+std::vector<char32_t> InferLevelOne(const std::vector<Character>& chars,
                                     std::vector<std::string>& chosen) {
   std::vector<size_t> level;
   std::set<std::string> inventory;
@@ -353,7 +353,7 @@ std::vector<char32_t> inferLevelOne(const std::vector<Character>& chars,
   std::sort(level.begin(), level.end(),
             [&](size_t a, size_t b) { return chars[a].gb < chars[b].gb; });
   std::vector<std::string> syllables(inventory.begin(), inventory.end());
-  std::sort(syllables.begin(), syllables.end(), gbSyllableLess);
+  std::sort(syllables.begin(), syllables.end(), GbSyllableLess);
 
   // Agreeing with kMandarin is free, with another Unihan reading nearly so; a
   // syllable Unihan does not list costs far more, least when it is spelled
@@ -366,7 +366,7 @@ std::vector<char32_t> inferLevelOne(const std::vector<Character>& chars,
     }
     size_t nearest = std::numeric_limits<size_t>::max();
     for (const auto& r : c.readings) {
-      nearest = std::min(nearest, editDistance(r, syllable));
+      nearest = std::min(nearest, EditDistance(r, syllable));
     }
     return 1000 + static_cast<int64_t>(nearest);
   };
@@ -399,7 +399,7 @@ std::vector<char32_t> inferLevelOne(const std::vector<Character>& chars,
   return unlisted;
 }
 
-bool isFavoured(const Character& c, const std::string& syllable) {
+bool IsFavoured(const Character& c, const std::string& syllable) {
   return std::find(c.favoured.begin(), c.favoured.end(), syllable) != c.favoured.end();
 }
 
@@ -410,7 +410,7 @@ struct SortKey {
   auto operator<=>(const SortKey&) const = default;
 };
 
-SortKey keyOf(const std::vector<Character>& chars, size_t i, const std::string& syllable) {
+SortKey KeyOf(const std::vector<Character>& chars, size_t i, const std::string& syllable) {
   const Character& c = chars[i];
   if (c.gb > 0) return {syllable, 0, c.gb};
   return {syllable, 1, static_cast<int>(kFirst + i)};
@@ -488,7 +488,7 @@ class MinCostFlow {
 // characters land on their ranks where possible. Returns how many characters,
 // and how many of them in GB2312, read something other than their kMandarin
 // reading.
-std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
+std::pair<size_t, size_t> FitReadings(const std::vector<Character>& chars,
                                       std::vector<std::string>& chosen,
                                       const std::vector<SortKey>& fixedKeys,
                                       const std::vector<bool>& isFixed) {
@@ -501,7 +501,7 @@ std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
   need[gaps - 1] = static_cast<int64_t>(kRanked) - 1 - kFixed.back().rank;
   auto gapOf = [&](size_t i, const std::string& syllable) {
     return static_cast<size_t>(
-        std::upper_bound(fixedKeys.begin(), fixedKeys.end(), keyOf(chars, i, syllable)) -
+        std::upper_bound(fixedKeys.begin(), fixedKeys.end(), KeyOf(chars, i, syllable)) -
         fixedKeys.begin());
   };
 
@@ -526,7 +526,7 @@ std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
       if (gap == home) continue;
       // Rereading a common (GB2312) character or picking a reading Unihan
       // ranks low is the last resort.
-      const int64_t cost = (isFavoured(c, r) ? 1 : 2) + (c.gb > 0 ? 2 : 0);
+      const int64_t cost = (IsFavoured(c, r) ? 1 : 2) + (c.gb > 0 ? 2 : 0);
       auto [it, inserted] = cheapest.emplace(gap, cost);
       if (!inserted) it->second = std::min(it->second, cost);
     }
@@ -566,7 +566,7 @@ std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
     ++node;
   }
   if (flow.run(source, sink) != totalSurplus) {
-    fail("fixed ranks cannot all be placed");
+    Fail("fixed ranks cannot all be placed");
   }
 
   size_t reread = 0, rereadGb = 0;
@@ -580,7 +580,7 @@ std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
         const std::string* pick = nullptr;
         for (const auto& r : c.readings) {
           if (gapOf(i, r) != gap) continue;
-          if (!pick || (isFavoured(c, r) && !isFavoured(c, *pick))) pick = &r;
+          if (!pick || (IsFavoured(c, r) && !IsFavoured(c, *pick))) pick = &r;
         }
         chosen[i] = *pick;
         ++reread;
@@ -591,52 +591,52 @@ std::pair<size_t, size_t> fitReadings(const std::vector<Character>& chars,
   return {reread, rereadGb};
 }
 
-void run(const std::string& readingsPath, const std::string& mappingsPath,
+void Run(const std::string& readingsPath, const std::string& mappingsPath,
          const std::string& outputPath) {
-  const std::vector<Character> chars = load(readingsPath, mappingsPath);
+  const std::vector<Character> chars = Load(readingsPath, mappingsPath);
   std::vector<std::string> chosen(kCount);
-  const auto unlisted = inferLevelOne(chars, chosen);
+  const auto unlisted = InferLevelOne(chars, chosen);
 
   // Fixed characters outside level 1 take their first reading that falls
   // between their fixed neighbours.
   std::vector<bool> isFixed(kCount, false);
   std::vector<SortKey> fixedKeys;
   for (size_t k = 0; k < kFixed.size(); ++k) {
-    const size_t i = indexOf(kFixed[k].cp);
+    const size_t i = IndexOf(kFixed[k].cp);
     const Character& c = chars[i];
-    if (c.unranked) fail(hex(kFixed[k].cp) + " is both fixed and unranked");
+    if (c.unranked) Fail(Hex(kFixed[k].cp) + " is both fixed and unranked");
     isFixed[i] = true;
     if (!c.levelOne()) {
       chosen[i] = c.readings.front();
       for (const auto& r : c.readings) {
-        const SortKey key = keyOf(chars, i, r);
+        const SortKey key = KeyOf(chars, i, r);
         const bool afterPrevious = fixedKeys.empty() || fixedKeys.back() < key;
         const bool beforeNext =
-            k + 1 == kFixed.size() || !chars[indexOf(kFixed[k + 1].cp)].levelOne() ||
-            key < keyOf(chars, indexOf(kFixed[k + 1].cp), chosen[indexOf(kFixed[k + 1].cp)]);
+            k + 1 == kFixed.size() || !chars[IndexOf(kFixed[k + 1].cp)].levelOne() ||
+            key < KeyOf(chars, IndexOf(kFixed[k + 1].cp), chosen[IndexOf(kFixed[k + 1].cp)]);
         if (afterPrevious && beforeNext) {
           chosen[i] = r;
           break;
         }
       }
     }
-    fixedKeys.push_back(keyOf(chars, i, chosen[i]));
+    fixedKeys.push_back(KeyOf(chars, i, chosen[i]));
     if (k > 0 && !(fixedKeys[k - 1] < fixedKeys[k])) {
-      fail("fixed characters " + hex(kFixed[k - 1].cp) + " and " + hex(kFixed[k].cp) +
+      Fail("fixed characters " + Hex(kFixed[k - 1].cp) + " and " + Hex(kFixed[k].cp) +
            " sort out of their rank order");
     }
   }
 
-  const auto [reread, rereadGb] = fitReadings(chars, chosen, fixedKeys, isFixed);
+  const auto [reread, rereadGb] = FitReadings(chars, chosen, fixedKeys, isFixed);
 
   std::vector<size_t> natural;
   for (size_t i = 0; i < kCount; ++i) {
     if (!chars[i].unranked) natural.push_back(i);
   }
   std::sort(natural.begin(), natural.end(), [&](size_t a, size_t b) {
-    return keyOf(chars, a, chosen[a]) < keyOf(chars, b, chosen[b]);
+    return KeyOf(chars, a, chosen[a]) < KeyOf(chars, b, chosen[b]);
   });
-  if (natural.size() != kRanked) fail("wrong number of ranked characters");
+  if (natural.size() != kRanked) Fail("wrong number of ranked characters");
 
   // Fixed characters go to their ranks; the rest fill the other places in
   // their natural order.
@@ -645,7 +645,7 @@ void run(const std::string& readingsPath, const std::string& mappingsPath,
     naturalRank[natural[r]] = r;
   std::vector<size_t> final(kRanked, kCount);
   for (const auto& f : kFixed)
-    final[f.rank] = indexOf(f.cp);
+    final[f.rank] = IndexOf(f.cp);
   size_t place = 0;
   for (size_t i : natural) {
     if (isFixed[i]) continue;
@@ -665,25 +665,25 @@ void run(const std::string& readingsPath, const std::string& mappingsPath,
   for (size_t i = 0; i < kCount; ++i) {
     if (table[i] == kNoRank) {
       ++unrankedCount;
-      if (!chars[i].unranked) fail(hex(kFirst + static_cast<char32_t>(i)) + " left without a rank");
+      if (!chars[i].unranked) Fail(Hex(kFirst + static_cast<char32_t>(i)) + " left without a rank");
       continue;
     }
     if (table[i] >= kRanked || seen[table[i]]) {
-      fail("rank " + std::to_string(table[i]) + " out of range or repeated");
+      Fail("rank " + std::to_string(table[i]) + " out of range or repeated");
     }
     seen[table[i]] = true;
   }
-  if (unrankedCount != kUnranked.size()) fail("wrong number of 0xFFFF entries");
+  if (unrankedCount != kUnranked.size()) Fail("wrong number of 0xFFFF entries");
   for (const auto& f : kFixed) {
-    if (table[indexOf(f.cp)] != f.rank) fail(hex(f.cp) + " missed its rank");
+    if (table[IndexOf(f.cp)] != f.rank) Fail(Hex(f.cp) + " missed its rank");
   }
   // Apart from the fixed characters, the table is in pinyin order.
   const size_t* previous = nullptr;
   for (size_t r = 0; r < final.size(); ++r) {
     if (isFixed[final[r]]) continue;
     if (previous &&
-        !(keyOf(chars, *previous, chosen[*previous]) < keyOf(chars, final[r], chosen[final[r]]))) {
-      fail("table out of pinyin order at rank " + std::to_string(r));
+        !(KeyOf(chars, *previous, chosen[*previous]) < KeyOf(chars, final[r], chosen[final[r]]))) {
+      Fail("table out of pinyin order at rank " + std::to_string(r));
     }
     previous = &final[r];
   }
@@ -697,23 +697,23 @@ void run(const std::string& readingsPath, const std::string& mappingsPath,
   std::ofstream out(outputPath, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
-  if (!out || bytes.size() != 41804) fail("cannot write " + outputPath);
+  if (!out || bytes.size() != 41804) Fail("cannot write " + outputPath);
 
   std::cout << "char  code    reading  natural  final  moved\n";
   for (const auto& f : kFixed) {
-    const size_t i = indexOf(f.cp);
+    const size_t i = IndexOf(f.cp);
     const long moved = static_cast<long>(f.rank) - static_cast<long>(naturalRank[i]);
     char line[96];
-    std::snprintf(line, sizeof line, "  %-7s %-7s %7zu  %5u  %+5ld\n", hex(f.cp).c_str(),
+    std::snprintf(line, sizeof line, "  %-7s %-7s %7zu  %5u  %+5ld\n", Hex(f.cp).c_str(),
                   chosen[i].c_str(), naturalRank[i], static_cast<unsigned>(f.rank), moved);
-    std::cout << utf8(f.cp) << line;
+    std::cout << Utf8(f.cp) << line;
   }
   std::cout << reread << " characters outside GB2312 level 1 (" << rereadGb
             << " of them in level 2) sort under a reading other than their "
                "kMandarin one\n";
   std::cout << "GB2312 level-1 positions imply readings Unihan lacks:";
   for (char32_t cp : unlisted) {
-    std::cout << ' ' << utf8(cp) << ' ' << chosen[indexOf(cp)];
+    std::cout << ' ' << Utf8(cp) << ' ' << chosen[IndexOf(cp)];
   }
   std::cout << '\n';
 }
@@ -727,7 +727,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    run(argv[1], argv[2], argv[3]);
+    Run(argv[1], argv[2], argv[3]);
   } catch (const std::exception& e) {
     std::cerr << "generate_rank_table: " << e.what() << '\n';
     return 1;

@@ -97,7 +97,7 @@ void put16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v >> 8));
 }
 
-void put32(std::vector<uint8_t>& out, uint32_t v) {
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
   put16(out, v & 0xFFFF);
   put16(out, v >> 16);
 }
@@ -107,13 +107,13 @@ void put32(std::vector<uint8_t>& out, uint32_t v) {
 std::vector<uint8_t> drawImage(int size) {
   constexpr int kSamples = 4;
   std::vector<uint8_t> image;
-  put32(image, 40);
-  put32(image, static_cast<uint32_t>(size));
-  put32(image, static_cast<uint32_t>(2 * size));
+  Put32(image, 40);
+  Put32(image, static_cast<uint32_t>(size));
+  Put32(image, static_cast<uint32_t>(2 * size));
   put16(image, 1);
   put16(image, 32);
   for (int i = 0; i < 6; ++i)
-    put32(image, 0);
+    Put32(image, 0);
   const int maskRow = ((size + 31) / 32) * 4;
   std::vector<uint8_t> mask(static_cast<size_t>(maskRow * size), 0);
   for (int row = size - 1; row >= 0; --row) {
@@ -171,8 +171,8 @@ int main(int argc, char** argv) {
     file.push_back(0);
     put16(file, 1);
     put16(file, 32);
-    put32(file, static_cast<uint32_t>(images[i].size()));
-    put32(file, offset);
+    Put32(file, static_cast<uint32_t>(images[i].size()));
+    Put32(file, offset);
     offset += static_cast<uint32_t>(images[i].size());
   }
   for (const auto& image : images)
