@@ -334,7 +334,7 @@ enum Change {
 // The changes of a working day, in about these shares: files created 36%, moved to another folder
 // 18%, renamed 12%, deleted 25%; folders created 5%, deleted (empty ones) 2%, renamed 2%. Returns
 // how many of each were made.
-std::vector<uint32_t> Change(SimVolume& volume, Tree& tree, uint32_t count) {
+std::vector<uint32_t> MakeChanges(SimVolume& volume, Tree& tree, uint32_t count) {
   SyntheticNames names(7);
   std::mt19937 random(7);
   std::vector<uint32_t> made(kChangeKinds, 0);
@@ -409,7 +409,7 @@ void CatchUp() {
 
   CatchUpClock first;
   RunOnce(machine, paths, first, true);  // builds and saves
-  const std::vector<uint32_t> made = Change(volume, tree, kChanges);
+  const std::vector<uint32_t> made = MakeChanges(volume, tree, kChanges);
   CatchUpClock second;
   std::vector<std::string> caughtUp;
   RunOnce(machine, paths, second, false, &caughtUp);
