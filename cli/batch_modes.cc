@@ -2,6 +2,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -40,17 +41,32 @@ int StartFace(Face& face) {
 // Runs the query of the two fields and appends its rows. Each row is read as it stands when it
 // is reached, with no lock held between rows, so the journal monitors keep applying changes
 // while a long answer is written.
-void Answer(Face& face, std::string_view name, std::string_view extensions, std::string* out) {
+void Answer(Face& face, const OutputOptions& output, std::string_view name,
+            std::string_view extensions, std::string* out) {
   QueryTexts query;
   DecodeFileName(name, &query.name);
   DecodeFileName(extensions, &query.extension);
   face.search(query, face.engine().ui().extensionChanged);
-  if (face.filteredAway()) return;
   ResultCells& rows = face.rows();
+  const uint64_t count = face.filteredAway() ? 0 : std::min<uint64_t>(rows.count(), output.limit);
+  if (output.count) {
+    out->append(std::to_string(count));
+    out->push_back('\n');
+    return;
+  }
   RowCells cells;
-  const uint32_t count = rows.count();
-  for (uint32_t row = 0; row < count && rows.describe(row, &cells); ++row)
-    AppendRowLine(cells, out);
+  std::string path;
+  for (uint32_t row = 0; row < count; ++row) {
+    if (!output.paths) {
+      if (!rows.describe(row, &cells)) break;
+      AppendRowLine(cells, out);
+      continue;
+    }
+    if (!rows.describe(row, &cells, 0)) break;
+    rows.joinPath(cells, &path);
+    out->append(path);
+    out->push_back(output.terminator);
+  }
 }
 
 bool WriteAll(const std::string& out) {
@@ -71,7 +87,7 @@ int RunOneShot(const CommandLine& line) {
   Face face(line, messages, printed);
   if (const int status = StartFace(face); status != 0) return status;
   std::string out;
-  Answer(face, *line.name, line.extensions, &out);
+  Answer(face, line.output, *line.name, line.extensions, &out);
   WriteAll(out);
   face.close();
   return 0;
@@ -96,9 +112,10 @@ int RunPipedQueries(const CommandLine& line) {
     if (!query.empty() && query.back() == '\n') query.remove_suffix(1);
     const size_t tab = query.find('\t');
     out.clear();
-    Answer(face, query.substr(0, tab),
+    Answer(face, line.output, query.substr(0, tab),
            tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
-    out.push_back('\n');
+    // An empty line, or an empty path after NUL-ended ones, ends the answer.
+    out.push_back(line.output.count ? '\n' : line.output.terminator);
     if (!WriteAll(out)) break;
   }
   std::free(text);

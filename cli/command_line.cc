@@ -21,7 +21,8 @@ runs and between runs.
       extension field. Prints one line per result, directories first, then files, with eight
       tab-separated columns: name, extension, folder, size, creation time, last change time,
       last access time, attributes. A tab, line feed or backslash inside a field is written
-      as \t, \n or \\. Status texts and messages go to standard error.
+      as \t, \n or \\. --paths, -0, --limit and --count change what is printed. Status
+      texts and messages go to standard error.
   vessiko [OPTIONS]            (standard input a terminal)
       The full-screen view: every keystroke searches at once.
         Tab            switch between the name field and the extension field
@@ -58,6 +59,12 @@ Options:
   --attr LIST        keep entries by attributes, any of normal,hidden,system
                      (hidden: the name starts with a dot; system: neither a regular file
                      nor a directory)
+  --paths            print each result's full path alone, one per line, nothing escaped;
+                     nothing is read from the files
+  -0, --null         end each path with a NUL byte instead of a line feed (implies --paths);
+                     piped queries end each answer with an empty path
+  --limit N          print at most N results
+  --count            print the number of results alone
   --help             show this text
   --version          show the version
 
@@ -178,6 +185,18 @@ bool ParseAttributes(std::string_view value, FilterOptions* f) {
   return true;
 }
 
+// Decimal digits alone, at most eighteen of them.
+bool ParseLimit(std::string_view text, uint64_t* limit) {
+  if (text.empty() || text.size() > 18) return false;
+  uint64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    n = n * 10 + static_cast<uint64_t>(c - '0');
+  }
+  *limit = n;
+  return true;
+}
+
 std::string DefaultDatabaseFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data != nullptr && data[0] == '/') return std::string(data) + "/vessiko";
@@ -227,6 +246,19 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
       if (!flag(&line->help, true)) return false;
     } else if (option == "--version") {
       if (!flag(&line->version, true)) return false;
+    } else if (option == "--paths") {
+      if (!flag(&line->output.paths, true)) return false;
+    } else if (option == "-0" || option == "--null") {
+      if (!flag(&line->output.paths, true)) return false;
+      line->output.terminator = '\0';
+    } else if (option == "--count") {
+      if (!flag(&line->output.count, true)) return false;
+    } else if (option == "--limit") {
+      if (!takesValue()) return false;
+      if (!ParseLimit(*value, &line->output.limit)) {
+        *error = "--limit takes a number of results";
+        return false;
+      }
     } else if (option == "--case") {
       if (!flag(&line->caseSensitive, true)) return false;
     } else if (option == "--no-folders") {

@@ -2,6 +2,7 @@
 // of the window's menu, the directory scope, the filter panel's groups, and the query.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,14 @@ struct FilterOptions {
   bool any() const { return size || date || attributes; }
 };
 
+// How the one-shot and piped modes print an answer.
+struct OutputOptions {
+  bool paths = false;      // each result's full path alone, read from the index
+  char terminator = '\n';  // after each path: '\0' for -0
+  bool count = false;      // the number of results alone
+  uint64_t limit = UINT64_MAX;
+};
+
 struct CommandLine {
   std::vector<DriveOption> drives;
   std::string databaseFolder;
@@ -50,6 +59,7 @@ struct CommandLine {
   FilterOptions filter;
   bool help = false;
   bool version = false;
+  OutputOptions output;
   std::optional<std::string> name;  // the one-shot query
   std::string extensions;
 };

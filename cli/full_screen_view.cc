@@ -291,7 +291,7 @@ void View::toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refu
 
 bool View::choose(std::string* chosen) {
   if (face_.filteredAway() || !face_.rows().describe(selected_, &cells_)) return false;
-  if (!face_.realPath(cells_, chosen)) ResultCells::joinPath(cells_, chosen);
+  if (!face_.realPath(cells_, chosen)) face_.rows().joinPath(cells_, chosen);
   return true;
 }
 

@@ -5,9 +5,9 @@
 
 namespace vessiko {
 
-bool ResultCells::describe(uint32_t row, RowCells* c) {
+bool ResultCells::describe(uint32_t row, RowCells* c, uint32_t wanted) {
   RowDescription& d = description_;
-  if (!rows_.describe(row, kAllFileValues, &d)) return false;
+  if (!rows_.describe(row, wanted, &d)) return false;
   const bool directory = d.entry.isDirectory;
   c->volume = d.volume;
   c->record = d.recordNumber;
@@ -40,7 +40,11 @@ bool ResultCells::describe(uint32_t row, RowCells* c) {
   return true;
 }
 
-void ResultCells::joinPath(const RowCells& cells, std::string* out) {
+void ResultCells::joinPath(const RowCells& cells, std::string* out) const {
+  if (cells.folder.empty()) {
+    out->assign(roots_[cells.volume]);
+    return;
+  }
   out->assign(cells.folder);
   out->append(cells.name);
   if (!cells.extension.empty()) {

@@ -41,11 +41,13 @@ class ResultCells {
       : rows_(rows), clock_(clock), roots_(std::move(roots)) {}
 
   uint32_t count() const { return rows_.count(); }
-  // Fills every cell of the row, reusing the strings' room; false when the row is past the
-  // results (a search since the count was taken).
-  bool describe(uint32_t row, RowCells* cells);
-  // The entry's path from the index: folder + name (+ "." + extension).
-  static void joinPath(const RowCells& cells, std::string* out);
+  // Fills the cells of the row, reusing the strings' room; false when the row is past the
+  // results (a search since the count was taken). The cells of the values not in `wanted`
+  // (FileRecordValue flags) stay empty, and without any nothing is read from the files.
+  bool describe(uint32_t row, RowCells* cells, uint32_t wanted = kAllFileValues);
+  // The entry's path from the index: folder + name (+ "." + extension); a volume's root is its
+  // drive's directory.
+  void joinPath(const RowCells& cells, std::string* out) const;
 
  private:
   ResultRows rows_;

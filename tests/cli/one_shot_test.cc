@@ -107,6 +107,40 @@ TEST_F(OneShotTest, FieldsEscapeTabsLineFeedsAndBackslashesAndKeepForeignBytes) 
   EXPECT_EQ(FieldsOf(outcome.out.substr(0, outcome.out.find('\n')))[0], "bad\xFF");
 }
 
+// Script output: the paths as the file system has them, nothing escaped; counts and limits.
+TEST_F(OneShotTest, PathsAreTheFileSystemsBytesEndedAsAsked) {
+  tree.makeDirectory("odd");
+  const std::vector<std::string> names = {"odd/a\tb\nc.txt", "odd/bad\xFF.bin", "odd/plain"};
+  for (const std::string& name : names)
+    tree.writeFile(name);
+  const auto listed = [](const std::string& out, char end) {
+    std::vector<std::string> paths;
+    for (size_t start = 0, stop; (stop = out.find(end, start)) != out.npos; start = stop + 1)
+      paths.push_back(out.substr(start, stop - start));
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  };
+  std::vector<std::string> expected = {tree.root(), tree.path("odd")};
+  for (const std::string& name : names)
+    expected.push_back(tree.path(name));
+  std::sort(expected.begin(), expected.end());
+
+  Outcome outcome = search({"-0", "--scope", tree.root(), "?*"});
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(listed(outcome.out, '\0'), expected);
+  outcome = search({"--paths", "plain"});
+  EXPECT_EQ(outcome.out, tree.path("odd/plain") + "\n");
+  outcome = search({"--count", "?*"});
+  EXPECT_EQ(outcome.out, "5\n");  // the drive's root is a row too
+  outcome = search({"--count", "--limit", "2", "?*"});
+  EXPECT_EQ(outcome.out, "2\n");
+  outcome = search({"-0", "--limit=3", "?*"});
+  EXPECT_EQ(std::count(outcome.out.begin(), outcome.out.end(), '\0'), 3);
+  outcome = search({"--limit", "0", "?*"});
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(search({"--limit", "-1", "a"}).status, 2);
+}
+
 TEST_F(OneShotTest, ASecondRunShowsExactlyTheTreeAsItIsNow) {
   tree.makeDirectory("music");
   tree.makeDirectory("music/live");

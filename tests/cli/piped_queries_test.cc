@@ -89,6 +89,24 @@ TEST(PipedQueries, RandomQueriesFindWhatAPlainWalkFinds) {
   EXPECT_EQ(vessiko.finish(), 0);
 }
 
+// Each answer ends as its lines do: an empty line after counts, an empty path after NUL-ended
+// paths.
+TEST(PipedQueries, AnswersEndAsTheirOutputDoes) {
+  TempTree tree;
+  TempTree database;
+  tree.writeFile("one.txt");
+  tree.writeFile("two.txt");
+  const std::vector<std::string> where = {"--drive", "C=" + tree.root(), "--db-dir",
+                                          database.root()};
+  auto with = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), where.begin(), where.end());
+    return RunVessiko(args, "one\no\no\tdoc\n").out;
+  };
+  EXPECT_EQ(with({"--count"}), "1\n\n2\n\n0\n\n");
+  EXPECT_EQ(with({"-0"}), tree.path("one.txt") + std::string(2, '\0') + tree.path("one.txt") +
+                              '\0' + tree.path("two.txt") + std::string(2, '\0') + '\0');
+}
+
 TEST(PipedQueries, ChangesMadeWhileItRunsShowInTheAnswers) {
   TempTree tree;
   TempTree database;
