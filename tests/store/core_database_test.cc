@@ -580,18 +580,22 @@ TEST(CoreDatabaseSave, ChildrenOfAFolderTakenOutByAHalfAppliedRenameAreLeftOut) 
   EXPECT_EQ(loaded.t.filePath(loaded.t.filesInOrder()[0]), "C:\\kept.txt");
 }
 
+// Builds and saves the index of a machine whose drive C holds one file, a.txt.
+void SaveOneFile(SimMachine& machine, MemoryFiles& files) {
+  machine.addNtfsDrive('C').create(SimFile(5, u"a.txt", 1));
+  MachineIndex built(machine);
+  ASSERT_NO_FATAL_FAILURE(built.build());
+  ASSERT_TRUE(built.save(files));
+}
+
 // A file record that keeps a small extension index in more bytes than it needs (found by the
 // corruption test). Records are matched by their record words, and a removal probe is built
 // with the narrowest width, so such a file could never be removed or renamed by the journal:
 // the loader rejects it.
 TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
   SimMachine machine;
-  SimVolume& c = machine.addNtfsDrive('C');
-  c.create(SimFile(5, u"a.txt", 1));
-  MachineIndex built(machine);
-  ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
-  ASSERT_TRUE(built.save(files));
+  ASSERT_NO_FATAL_FAILURE(SaveOneFile(machine, files));
   std::vector<uint8_t> bytes = files.get(kPaths.core);
   const StoredRecord file = ReadCore(bytes).files.at(0);
   ASSERT_EQ(file.extension, BytesOf({0x04}));
@@ -611,12 +615,8 @@ TEST(CoreDatabaseLoad, AnExtensionIndexStoredWiderThanItNeedsIsRejected) {
 // refused, and the file with it.
 TEST(CoreDatabaseLoad, AFileRecordWordItsFieldsDoNotBuildIsRejected) {
   SimMachine machine;
-  SimVolume& c = machine.addNtfsDrive('C');
-  c.create(SimFile(5, u"a.txt", 1));
-  MachineIndex built(machine);
-  ASSERT_NO_FATAL_FAILURE(built.build());
   MemoryFiles files;
-  ASSERT_TRUE(built.save(files));
+  ASSERT_NO_FATAL_FAILURE(SaveOneFile(machine, files));
   const std::vector<uint8_t> saved = files.get(kPaths.core);
   const StoredRecord file = ReadCore(saved).files.at(0);
   for (const uint32_t bit :
