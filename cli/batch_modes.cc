@@ -1,14 +1,20 @@
 #include "cli/batch_modes.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "cli/face.h"
+#include "cli/index_access.h"
+#include "cli/local_searcher.h"
+#include "cli/service_client.h"
+#include "cli/service_listener.h"
 #include "cli/tab_output.h"
 #include "mirror/file_name_bytes.h"
 #include "platform/posix/terminal_messages.h"
@@ -29,47 +35,45 @@ class PipedMessages final : public TerminalMessages {
 
 // Starts the face; the exit status of a failure, or 0.
 int StartFace(Face& face) {
-  if (!face.acceptOptions()) return 1;
   bool usage = false;
   if (!face.open(&usage)) return usage ? 2 : 1;
   face.start();
   face.engine().waitUntilReady();
-  face.applyScope();
+  face.session().applyScope();
   return 0;
 }
 
 // Runs the query of the two fields and appends its rows. Each row is read as it stands when it
 // is reached, with no lock held between rows, so the journal monitors keep applying changes
-// while a long answer is written.
-void Answer(Face& face, const OutputOptions& output, std::string_view name,
+// while a long answer is written. False when the owner of the index went away mid-answer.
+bool Answer(Searcher& searcher, const OutputOptions& output, std::string_view name,
             std::string_view extensions, std::string* out) {
   QueryTexts query;
   DecodeFileName(name, &query.name);
   DecodeFileName(extensions, &query.extension);
-  face.search(query, face.engine().ui().extensionChanged);
-  ResultCells& rows = face.rows();
-  const uint64_t count = face.filteredAway() ? 0 : std::min<uint64_t>(rows.count(), output.limit);
+  if (!searcher.search(query)) return false;
+  const uint64_t count = std::min<uint64_t>(searcher.count(), output.limit);
   if (output.count) {
     out->append(std::to_string(count));
     out->push_back('\n');
-    return;
+    return true;
   }
   RowCells cells;
   std::string path;
   for (uint32_t row = 0; row < count; ++row) {
     if (!output.paths) {
-      if (!rows.describe(row, &cells)) break;
+      if (!searcher.describe(row, kAllFileValues, &cells, nullptr)) break;
       AppendRowLine(cells, out);
       continue;
     }
-    if (!rows.describe(row, &cells, 0)) break;
-    rows.joinPath(cells, &path);
+    if (!searcher.describe(row, 0, &cells, &path)) break;
     out->append(path);
     out->push_back(output.terminator);
   }
+  return !searcher.failed();
 }
 
-bool WriteAll(const std::string& out) {
+bool WriteOut(const std::string& out) {
   return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
 }
 
@@ -79,25 +83,9 @@ void RequestStop(int) {
   stopRequested = 1;
 }
 
-}  // namespace
-
-int RunOneShot(const CommandLine& line) {
-  TerminalMessages messages(true);
-  ResultView printed;
-  Face face(line, messages, printed);
-  if (const int status = StartFace(face); status != 0) return status;
-  std::string out;
-  Answer(face, line.output, *line.name, line.extensions, &out);
-  WriteAll(out);
-  face.close();
-  return 0;
-}
-
-int RunPipedQueries(const CommandLine& line) {
-  PipedMessages messages;
-  ResultView printed;
-  Face face(line, messages, printed);
-  if (const int status = StartFace(face); status != 0) return status;
+// The queries of standard input, one per line, each answered in full; false when an answer
+// could not be had.
+bool AnswerLines(Searcher& searcher, const OutputOptions& output) {
   // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save.
   struct sigaction stop {};
   stop.sa_handler = RequestStop;
@@ -107,18 +95,77 @@ int RunPipedQueries(const CommandLine& line) {
   size_t capacity = 0;
   std::string out;
   ssize_t length;
+  bool answered = true;
   while (stopRequested == 0 && (length = getline(&text, &capacity, stdin)) >= 0) {
     std::string_view query(text, static_cast<size_t>(length));
     if (!query.empty() && query.back() == '\n') query.remove_suffix(1);
     const size_t tab = query.find('\t');
     out.clear();
-    Answer(face, line.output, query.substr(0, tab),
-           tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
+    answered =
+        Answer(searcher, output, query.substr(0, tab),
+               tab == std::string_view::npos ? std::string_view() : query.substr(tab + 1), &out);
+    if (!answered) break;
     // An empty line, or an empty path after NUL-ended ones, ends the answer.
-    out.push_back(line.output.count ? '\n' : line.output.terminator);
-    if (!WriteAll(out)) break;
+    out.push_back(output.count ? '\n' : output.terminator);
+    if (!WriteOut(out)) break;
   }
   std::free(text);
+  return answered;
+}
+
+// Reaches the index: through its owner, or by owning it. The exit status of a failure, or -1
+// with *client set when an owner answers, or -1 with *face started when this process owns it.
+int Reach(const CommandLine& line, UserMessages& messages, IndexAccess* access,
+          std::unique_ptr<ServiceClient>* client, Face* face) {
+  if (!AcceptOptions(line, messages)) return 1;
+  int status = 0;
+  if (!ReachOwner(line, messages, access, client, &status)) return status;
+  if (*client) {
+    // Long answers come in long runs.
+    (*client)->setRunLength(1u << 16);
+    return -1;
+  }
+  status = StartFace(*face);
+  return status == 0 ? -1 : status;
+}
+
+}  // namespace
+
+int RunOneShot(const CommandLine& line) {
+  TerminalMessages messages(true);
+  ResultView printed;
+  IndexAccess access;
+  std::unique_ptr<ServiceClient> client;
+  Face face(line, messages, printed);
+  if (const int status = Reach(line, messages, &access, &client, &face); status >= 0) {
+    return status;
+  }
+  std::unique_ptr<LocalSearcher> local;
+  if (!client) local = std::make_unique<LocalSearcher>(face);
+  Searcher& searcher = client ? static_cast<Searcher&>(*client) : *local;
+  std::string out;
+  if (!Answer(searcher, line.output, *line.name, line.extensions, &out)) return 1;
+  WriteOut(out);
+  face.close();
+  return 0;
+}
+
+int RunPipedQueries(const CommandLine& line) {
+  PipedMessages messages;
+  ResultView printed;
+  IndexAccess access;
+  std::unique_ptr<ServiceClient> client;
+  Face face(line, messages, printed);
+  if (const int status = Reach(line, messages, &access, &client, &face); status >= 0) {
+    return status;
+  }
+  if (client) return AnswerLines(*client, line.output) ? 0 : 1;
+  // While it owns the index, this session answers the other processes on the folder too.
+  ServiceListener listener(face, line, messages, geteuid());
+  listener.start();
+  LocalSearcher local(face);
+  AnswerLines(local, line.output);
+  listener.stop();
   face.close();
   return 0;
 }

@@ -39,7 +39,15 @@ runs and between runs.
       Reads queries, one per line: NAME, or NAME, a tab and EXTENSIONS. Prints each query's
       rows followed by an empty line and flushes standard output after each.
 
-Every mode saves the index when it ends, and follows changes to the trees while it runs.
+  vessiko --serve [OPTIONS]
+      Runs in the foreground as the service of the database folder: keeps the index of its
+      drives live and answers the other modes at once over the socket DB-DIR/socket (this
+      user only). Status texts go to standard error. SIGTERM or SIGINT saves and exits.
+
+Only one process owns a database folder's index at a time. Every mode uses the owner when
+there is one (the service, or a view or piped session already running), with the owner's
+drives, and waits for it while it starts; without one it owns the index itself, saves it when
+it ends, and follows changes to the trees while it runs.
 
 Options:
   --drive L=DIR      mirror directory DIR as drive L (repeatable; default C=/)
@@ -65,10 +73,14 @@ Options:
                      piped queries end each answer with an empty path
   --limit N          print at most N results
   --count            print the number of results alone
+  --serve            run as the service of the database folder (see above)
+  --save-interval S  with --serve: save every S seconds while changes are pending
+                     (default 300)
   --help             show this text
   --version          show the version
 
-Exit status: 0 with results or none, 1 for a refused option or filter, 2 for a usage error.
+Exit status: 0 with results or none, 1 for a refused option or filter, drives other than the
+owner's, or an owner that failed mid-answer, 2 for a usage error.
 )help";
 
 namespace {
@@ -286,6 +298,17 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
         }
       }
       line->drives.push_back(drive);
+      line->drivesGiven = true;
+    } else if (option == "--serve") {
+      if (!flag(&line->serve, true)) return false;
+    } else if (option == "--save-interval") {
+      if (!takesValue()) return false;
+      uint64_t seconds = 0;
+      if (!ParseLimit(*value, &seconds) || seconds == 0 || seconds > 86400) {
+        *error = "--save-interval takes a number of seconds from 1 to 86400";
+        return false;
+      }
+      line->saveInterval = static_cast<uint32_t>(seconds);
     } else if (option == "--db-dir") {
       if (!takesValue()) return false;
       line->databaseFolder = *value;
@@ -325,6 +348,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
   }
   if (positional.size() > 2) {
     *error = "too many arguments: give NAME and at most EXTENSIONS";
+    return false;
+  }
+  if (line->serve && !positional.empty()) {
+    *error = "--serve takes no query";
     return false;
   }
   if (!positional.empty()) line->name = positional[0];

@@ -51,12 +51,16 @@ struct OutputOptions {
 
 struct CommandLine {
   std::vector<DriveOption> drives;
+  bool drivesGiven = false;  // false: the default drive, or whatever the service has
   std::string databaseFolder;
   bool caseSensitive = false;
   bool folders = true;
   bool files = true;
   std::vector<ScopeOption> scopes;
   FilterOptions filter;
+  bool serve = false;
+  // --serve: seconds between the saves made while changes are pending.
+  uint32_t saveInterval = 300;
   bool help = false;
   bool version = false;
   OutputOptions output;

@@ -1,14 +1,18 @@
-// Face: what every mode of vessiko shares. It mirrors each drive's directory as a volume of a
-// simulated machine, runs the engine over that machine, applies the command line's search
-// options, scope and filter, and closes as the window's close does: the index is saved, and
-// with it the mirrors' state, so the next start only catches up.
+// Face: the index of a process that owns its database folder. It mirrors each drive's
+// directory as a volume, runs the engine over them, searches with the command line's options,
+// scope and filter in the engine's own session, and closes as the window's close does: the
+// index is saved, and with it the mirrors' state, so the next start only catches up.
 //
 // Close order: the watchers stop (nothing is journaled after the save); the mirrors' states
 // are removed; the engine saves (its save drains the journals, so the saved positions are the
 // journals' ends); the states are written with those ends. A crash in between leaves no state,
 // and the next start builds afresh rather than trusting databases it cannot match.
 //
-// Thread safety: its operations run on the thread that drives the mode.
+// A save while running (saveLive) goes the same way and then starts the watchers and monitors
+// again, so the pair on disk is always one owner's databases with the states that match them.
+//
+// Thread safety: its operations run on the thread that drives the mode; saveLive, realPath,
+// resolveScopes and the accessors may also come from the service's threads once started.
 #pragma once
 
 #include <array>
@@ -19,11 +23,10 @@
 
 #include "cli/command_line.h"
 #include "cli/mirror_folders.h"
-#include "cli/row_cells.h"
+#include "cli/query_session.h"
 #include "engine/engine.h"
 #include "mirror/directory_mirror.h"
 #include "platform/sim/sim_machine.h"
-#include "search/filter_panel.h"
 #include "search/memory_scope_view.h"
 
 namespace vessiko {
@@ -36,39 +39,37 @@ class Face {
   Face(const Face&) = delete;
   Face& operator=(const Face&) = delete;
 
-  // Refuses what the window refuses before anything starts: turning off both folders and
-  // files, and filter input validate rejects. False after the message.
-  bool acceptOptions();
   // Mirrors every drive and resolves the scope folders. False after a message when a scope
   // folder lies in no mirrored tree; *usage tells a failure that is not the user's choice
   // (the database folder or a drive cannot be used).
   bool open(bool* usage);
   // Starts following the trees and the engine's start-up.
   void start();
-  // After the start-up: the scope rows (discovery has added the volume rows by then). False
-  // when the command line gives none.
-  bool applyScope();
 
-  // Searches as an edit of a query field does (with the one-shot flag), then filters when the
-  // command line asks for it.
-  void search(const QueryTexts& query, std::atomic<bool>& flag) { search(&query, flag); }
-  // The query last searched, again, as a change of an option or of the scope does.
-  void searchAgain(std::atomic<bool>& flag) { search(nullptr, flag); }
-  // The last search's filter found the size group with no files: nothing can pass it.
-  bool filteredAway() const { return filteredAway_; }
+  // Per scope option, the drive letter when it names a drive's root, else 0. False after the
+  // window's message when a folder lies in no mirrored tree.
+  bool resolveScopes(const std::vector<ScopeOption>& scopes, UserMessages& messages,
+                     std::vector<char>* roots) const;
+
+  // Saves as the close does while everything goes on; nothing when no change was applied
+  // since the last save. False when the index cannot be saved now (not ready, or frozen).
+  bool saveLive();
+  // Changes applied to the index since it was opened.
+  uint64_t changeCount() const { return engine_->changeCount(); }
 
   // Closes as the window does, saving.
   void close();
 
   bool opened() const { return engine_ != nullptr; }
   Engine& engine() { return *engine_; }
-  ResultCells& rows() { return *rows_; }
+  // The engine's own session: the command line's options, live results.
+  QuerySession& session() { return *session_; }
+  MirrorFolders& folders() { return folders_; }
+  const std::array<std::string, kVolumeCount>& roots() const { return roots_; }
   // The real path of an entry from its mirror; false when the entry has gone.
   bool realPath(const RowCells& cells, std::string* out) const;
 
  private:
-  void search(const QueryTexts* query, std::atomic<bool>& flag);
-
   const CommandLine& line_;
   UserMessages& messages_;
   ResultView& resultView_;
@@ -77,11 +78,9 @@ class Face {
   MirrorFolders folders_{mirrors_};
   MemoryScopeView view_;
   std::unique_ptr<Engine> engine_;
-  std::unique_ptr<ResultCells> rows_;
-  MemoryFilterPanel panel_;
-  // Per scope option: the drive letter when it names a drive's root, else 0.
-  std::vector<char> scopeRoots_;
-  bool filteredAway_ = false;
+  std::unique_ptr<QuerySession> session_;
+  std::array<std::string, kVolumeCount> roots_;
+  uint64_t savedChanges_ = 0;
   bool closed_ = false;
 };
 

@@ -3,16 +3,22 @@
 #include <curses.h>
 #include <langinfo.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "cli/display_width.h"
 #include "cli/face.h"
+#include "cli/index_access.h"
+#include "cli/local_searcher.h"
+#include "cli/service_client.h"
+#include "cli/service_listener.h"
 #include "cli/view_messages.h"
 #include "mirror/file_name_bytes.h"
 #include "platform/utf.h"
@@ -65,11 +71,11 @@ const std::string& CellOf(const RowCells& cells, size_t column) {
 
 class View {
  public:
-  View(Face& face, ViewMessages& messages, int terminal)
-      : face_(face), messages_(messages), terminal_(terminal) {}
+  View(ViewMessages& messages, int terminal) : messages_(messages), terminal_(terminal) {}
 
-  // True when the user chose an entry; its path is in *chosen.
-  bool run(std::string* chosen);
+  // True when the user chose an entry; its path is in *chosen. False also when the searcher
+  // failed (the owner of the index went away).
+  bool run(Searcher& searcher, std::string* chosen);
   bool modal(std::string_view caption, std::string_view text, bool question);
 
  private:
@@ -82,10 +88,10 @@ class View {
   void handleKey(int kind, wint_t key, bool* quit, std::string* chosen);
   void edited();
   void eraseLast();
-  void toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refusable);
+  void toggle(bool SearchToggles::*option, bool SearchToggles::*other, bool refusable);
   bool choose(std::string* chosen);
 
-  Face& face_;
+  Searcher* searcher_ = nullptr;  // set while the view runs
   ViewMessages& messages_;
   int terminal_;
   std::u16string fields_[2];
@@ -95,7 +101,6 @@ class View {
   uint32_t count_ = 0;
   int firstColumn_ = 0;
   std::array<int, 8> widths_{};
-  bool scopeApplied_ = false;
   RowCells cells_;
   std::string line_;
 };
@@ -163,7 +168,7 @@ void View::drawRows(int top, int height) {
     x += widths_[c] + 1;
   }
   attroff(A_BOLD);
-  count_ = face_.filteredAway() ? 0 : face_.rows().count();
+  count_ = searcher_->count();
   if (count_ == 0) {
     selected_ = top_ = 0;
   } else {
@@ -176,7 +181,7 @@ void View::drawRows(int top, int height) {
     const uint32_t row = top_ + static_cast<uint32_t>(y - 1);
     move(top + y, 0);
     clrtoeol();
-    if (row >= count_ || !face_.rows().describe(row, &cells_)) continue;
+    if (row >= count_ || !searcher_->describe(row, kAllFileValues, &cells_, nullptr)) continue;
     if (row == selected_) attron(A_REVERSE);
     x = 0;
     for (size_t c = static_cast<size_t>(firstColumn_); c < kColumns.size() && x < COLS; ++c) {
@@ -190,13 +195,13 @@ void View::drawRows(int top, int height) {
 }
 
 void View::drawStatusLine() {
-  const UiState& ui = face_.engine().ui();
+  const SearchToggles toggles = searcher_->toggles();
   std::string options;
-  options += ui.caseSensitive ? "[x]" : "[ ]";
+  options += toggles.caseSensitive ? "[x]" : "[ ]";
   options += "区分大小写 ";
-  options += ui.searchFolders ? "[x]" : "[ ]";
+  options += toggles.folders ? "[x]" : "[ ]";
   options += "文件夹 ";
-  options += ui.searchFiles ? "[x]" : "[ ]";
+  options += toggles.files ? "[x]" : "[ ]";
   options += "文件";
   const int optionsWidth = DisplayWidth(options);
   attron(A_REVERSE);
@@ -252,7 +257,7 @@ bool View::modal(std::string_view caption, std::string_view text, bool question)
     if (kind == KEY_CODE_YES && key == KEY_RESIZE) {
       clear();
       // Start-up asks before the engine exists: then there is no view behind the box.
-      if (face_.opened()) draw();
+      if (searcher_ != nullptr) draw();
       continue;
     }
     if (question && (key == 'y' || key == 'Y' || key == 'n' || key == 'N' || key == kKeyEscape)) {
@@ -269,7 +274,7 @@ bool View::modal(std::string_view caption, std::string_view text, bool question)
 
 void View::edited() {
   selected_ = top_ = 0;
-  face_.search(QueryTexts{fields_[0], fields_[1]}, face_.engine().ui().extensionChanged);
+  searcher_->search(QueryTexts{fields_[0], fields_[1]});
 }
 
 void View::eraseLast() {
@@ -280,23 +285,25 @@ void View::eraseLast() {
   edited();
 }
 
-void View::toggle(std::atomic<bool>& option, std::atomic<bool>& other, bool refusable) {
-  if (refusable && option && !other) {
+void View::toggle(bool SearchToggles::*option, bool SearchToggles::*other, bool refusable) {
+  SearchToggles toggles = searcher_->toggles();
+  if (refusable && toggles.*option && !(toggles.*other)) {
     modal("友情提醒！", "文件和文件夹至少指定一个！", false);
     return;
   }
-  option = !option;
-  face_.searchAgain(face_.engine().ui().optionsChanged);
+  toggles.*option = !(toggles.*option);
+  searcher_->setToggles(toggles);
 }
 
 bool View::choose(std::string* chosen) {
-  if (face_.filteredAway() || !face_.rows().describe(selected_, &cells_)) return false;
-  if (!face_.realPath(cells_, chosen)) face_.rows().joinPath(cells_, chosen);
-  return true;
+  // The row count drawn last can lag behind a search typed since.
+  return searcher_->chosenPath(selected_, chosen);
 }
 
 void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
-  UiState& ui = face_.engine().ui();
+  constexpr auto kCase = &SearchToggles::caseSensitive;
+  constexpr auto kFolders = &SearchToggles::folders;
+  constexpr auto kFiles = &SearchToggles::files;
   const auto page = static_cast<uint32_t>(std::max(1, LINES - 4));
   if (kind == KEY_CODE_YES) {
     switch (key) {
@@ -334,9 +341,9 @@ void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
         clear();
         return;
       default:
-        if (key == KEY_F(2)) toggle(ui.caseSensitive, ui.caseSensitive, false);
-        if (key == KEY_F(3)) toggle(ui.searchFolders, ui.searchFiles, true);
-        if (key == KEY_F(4)) toggle(ui.searchFiles, ui.searchFolders, true);
+        if (key == KEY_F(2)) toggle(kCase, kCase, false);
+        if (key == KEY_F(3)) toggle(kFolders, kFiles, true);
+        if (key == KEY_F(4)) toggle(kFiles, kFolders, true);
         return;
     }
   }
@@ -368,11 +375,11 @@ void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
       if (nextKind == ERR) {
         *quit = true;
       } else if (next == 'c' || next == 'C') {
-        toggle(ui.caseSensitive, ui.caseSensitive, false);
+        toggle(kCase, kCase, false);
       } else if (next == 'd' || next == 'D') {
-        toggle(ui.searchFolders, ui.searchFiles, true);
+        toggle(kFolders, kFiles, true);
       } else if (next == 'f' || next == 'F') {
-        toggle(ui.searchFiles, ui.searchFolders, true);
+        toggle(kFiles, kFolders, true);
       }
       return;
     }
@@ -388,17 +395,15 @@ void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {
   }
 }
 
-bool View::run(std::string* chosen) {
+bool View::run(Searcher& searcher, std::string* chosen) {
+  searcher_ = &searcher;
+  // The fields' query, for an owner that is ready already (its own start-up searches it when
+  // it becomes ready).
+  searcher.search(QueryTexts{fields_[0], fields_[1]});
   bool quit = false;
-  while (!quit) {
+  while (!quit && !searcher.failed()) {
     messages_.serveWaitingBox();
-    const UiState& ui = face_.engine().ui();
-    if (!scopeApplied_ && (ui.searchEnabled || ui.filterInForce)) {
-      // The index is ready and discovery has added the volume rows: the scope options can take
-      // effect. A filter given with them may already be in force, which turns searching off.
-      scopeApplied_ = true;
-      if (face_.applyScope()) face_.searchAgain(face_.engine().ui().scopeChanged);
-    }
+    searcher.refresh();
     // Drawing asks only for the rows on screen, so it is cheap enough to do on every wake-up:
     // a key, a change of the results or the status, or the idle tick.
     draw();
@@ -410,6 +415,7 @@ bool View::run(std::string* chosen) {
     while (!quit && (kind = wget_wch(stdscr, &key)) != ERR)
       handleKey(kind, key, &quit, chosen);
   }
+  searcher_ = nullptr;
   return !chosen->empty();
 }
 
@@ -417,10 +423,14 @@ bool View::run(std::string* chosen) {
 
 int RunFullScreen(const CommandLine& line) {
   ViewMessages messages;
-  Face face(line, messages, messages);
-  if (!face.acceptOptions()) return 1;
+  if (!AcceptOptions(line, messages)) return 1;
   // Names are shown as UTF-8, and CJK text is measured by its width, whatever the locale.
   if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0) std::setlocale(LC_CTYPE, "C.UTF-8");
+  // Before the terminal is taken: a status line that waits for the owner shows on it.
+  IndexAccess access;
+  std::unique_ptr<ServiceClient> client;
+  int status = 0;
+  if (!ReachOwner(line, messages, &access, &client, &status)) return status;
   FILE* tty = std::fopen("/dev/tty", "r+");
   if (tty == nullptr) {
     std::fprintf(stderr, "vessiko: no terminal to draw on\n");
@@ -438,22 +448,34 @@ int RunFullScreen(const CommandLine& line) {
   keypad(stdscr, TRUE);
   set_escdelay(25);
   timeout(0);
-  View view(face, messages, fileno(tty));
+  View view(messages, fileno(tty));
   messages.attach([&view](std::string_view caption, std::string_view text, bool question) {
     return view.modal(caption, text, question);
   });
-  // The walk of a large tree takes a moment: the status line shows it started.
-  messages.showStatus("Reading the folders...");
-  erase();
-  refresh();
+  Face face(line, messages, messages);
   std::string chosen;
-  bool usage = false;
-  int status = 0;
-  if (face.open(&usage)) {
-    face.start();
-    view.run(&chosen);
+  if (client) {
+    // A screenful and then some: scrolling asks again only past it.
+    client->setRunLength(static_cast<uint32_t>(std::max(LINES, 1)) * 4);
+    view.run(*client, &chosen);
+    if (client->failed()) status = 1;
   } else {
-    status = usage ? 2 : 1;
+    // The walk of a large tree takes a moment: the status line shows it started.
+    messages.showStatus("Reading the folders...");
+    erase();
+    refresh();
+    bool usage = false;
+    if (face.open(&usage)) {
+      face.start();
+      // While it owns the index, the view answers the other processes on the folder too.
+      ServiceListener listener(face, line, messages, geteuid());
+      listener.start();
+      LocalSearcher local(face);
+      view.run(local, &chosen);
+      listener.stop();
+    } else {
+      status = usage ? 2 : 1;
+    }
   }
   messages.detach();
   endwin();

@@ -9,6 +9,7 @@
 #include "cli/batch_modes.h"
 #include "cli/command_line.h"
 #include "cli/full_screen_view.h"
+#include "cli/service_mode.h"
 #include "vessiko_version.h"
 
 int main(int argc, char** argv) {
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
     std::printf("vessiko %s\n", vessiko::kVersionText);
     return 0;
   }
+  if (line.serve) return vessiko::RunService(line);
   if (line.name) return vessiko::RunOneShot(line);
   if (isatty(STDIN_FILENO)) return vessiko::RunFullScreen(line);
   return vessiko::RunPipedQueries(line);

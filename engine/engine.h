@@ -73,6 +73,9 @@ class Engine {
   // The window's close (saving when the index is live) or the exit command (never saving).
   void close(bool save) { lifecycle_.close(save); }
 
+  // Changes the catch-up and the monitors have applied since the start.
+  uint64_t changeCount() const { return refresh_.changeCount(); }
+
   PrivateHeap& heap() { return heap_; }
   Index& index() { return index_; }
   SearchState& results() { return state_; }

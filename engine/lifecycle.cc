@@ -152,6 +152,13 @@ void Lifecycle::saveIndex() {
   SaveDatabases(core, p_.paths.extensions, p_.clock.utcNow());
 }
 
+bool Lifecycle::saveLive() {
+  if (!ready_ || frozen_ || cancelled() || !monitoring()) return false;
+  saveIndex();
+  startMonitors();
+  return true;
+}
+
 void Lifecycle::close(bool save) {
   cancel_ = true;
   waitForInitialization();

@@ -73,6 +73,8 @@ class Lifecycle {
   // Waits until the start-up thread has finished.
   void waitForInitialization();
 
+  // The start-up has finished: the index answers searches.
+  bool ready() const { return ready_; }
   // An out-of-date index was kept at the user's choice: no catch-up, no monitors, no save.
   bool frozen() const { return frozen_; }
   bool monitoring() const;
@@ -85,6 +87,9 @@ class Lifecycle {
 
   // Writes both database files under the index lock; the monitors are stopped first.
   void saveIndex();
+  // A save while the program goes on: as the close's, then the monitors start again. False,
+  // saving nothing, unless the start-up has finished with the index followed (not frozen).
+  bool saveLive();
 
  private:
   void build();

@@ -8,6 +8,7 @@
 namespace vessiko {
 
 void LiveRefresh::changeApplied(bool isDirectory, char16_t* name, uint32_t length) {
+  ++changes_;
   UiState& ui = search_.ui;
   if (isDirectory ? !ui.searchFolders : !ui.searchFiles) return;
   const bool caseSensitive = ui.caseSensitive;

@@ -21,11 +21,15 @@ class LiveRefresh : public ChangeListener {
   // The rows shown are drawn again: their folder column may name a renamed folder.
   void directoriesRenamed() override;
   void changesSettled() override;
+  // Changes applied since the start: a client's session or a save tells from it whether the
+  // index moved on.
+  uint64_t changeCount() const { return changes_; }
 
  private:
   SearchContext& search_;
   // A change matched since the last search; the monitors' batches never overlap (index lock).
   std::atomic<bool> matched_{false};
+  std::atomic<uint64_t> changes_{0};
 };
 
 }  // namespace vessiko

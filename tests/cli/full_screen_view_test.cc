@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "tests/cli/vessiko_process.h"
@@ -106,14 +107,25 @@ class TerminalRun {
   std::string screen_;
 };
 
-TEST(FullScreenView, TypingSearchesChangesShowAndEnterPrintsThePath) {
+// Alone, the view owns the index and saves it at the end; with the service running, it asks
+// the service and behaves the same.
+void TypeSeeAChangeAndChoose(bool withService) {
   TempTree tree;
   TempTree database;
   tree.makeDirectory("docs");
   tree.writeFile("docs/alpha.txt");
   tree.writeFile("beta.txt");
-  TerminalRun view({"--drive", "C=" + tree.root(), "--db-dir", database.root()});
-  ASSERT_TRUE(view.shows("个结果!"));
+  const std::vector<std::string> args = {"--drive", "C=" + tree.root(), "--db-dir",
+                                         database.root()};
+  std::optional<ServiceVessiko> service;
+  if (withService) {
+    service.emplace(args);
+    ASSERT_TRUE(service->serving()) << service->err();
+  }
+  TerminalRun view(args);
+  if (!withService) {
+    ASSERT_TRUE(view.shows("个结果!"));
+  }
   view.type("alp");
   ASSERT_TRUE(view.shows("alpha"));
   tree.writeFile("docs/alpine.txt");
@@ -126,8 +138,19 @@ TEST(FullScreenView, TypingSearchesChangesShowAndEnterPrintsThePath) {
   EXPECT_EQ(view.finish(&status), tree.path("docs/alpine.txt") + "\n");
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
+  if (withService) {
+    EXPECT_EQ(service->stop(SIGTERM), 0);
+  }
   EXPECT_EQ(access((database.root() + "/kavume_core.db").c_str(), F_OK), 0);
   EXPECT_EQ(access((database.root() + "/mirror_C.state").c_str(), F_OK), 0);
+}
+
+TEST(FullScreenView, TypingSearchesChangesShowAndEnterPrintsThePath) {
+  TypeSeeAChangeAndChoose(false);
+}
+
+TEST(FullScreenView, AsAClientOfTheServiceItWorksTheSame) {
+  TypeSeeAChangeAndChoose(true);
 }
 
 // Curses gives Backspace the code of "ć" (U+0107): typed, it is a letter, not an erase.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace vessiko::testing {
@@ -121,6 +122,56 @@ int PipedVessiko::finish() {
   std::string rest;
   ReadAll(out_, &rest);
   close(out_);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ServiceVessiko::ServiceVessiko(const std::vector<std::string>& args) {
+  int in[2], err[2];
+  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  std::vector<std::string> all{"--serve"};
+  all.insert(all.end(), args.begin(), args.end());
+  pid_ = Spawn(all, in[0], 2, err[1]);
+  close(in[0]);
+  close(in[1]);
+  close(err[1]);
+  err_ = err[0];
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd fd{err_, POLLIN, 0};
+    if (poll(&fd, 1, 100) > 0) {
+      char buffer[4096];
+      const ssize_t got = read(err_, buffer, sizeof buffer);
+      if (got <= 0) return;
+      text_.append(buffer, static_cast<size_t>(got));
+    }
+    if (text_.find("vessiko: serving") != std::string::npos) {
+      serving_ = true;
+      return;
+    }
+  }
+}
+
+ServiceVessiko::~ServiceVessiko() {
+  if (pid_ > 0) stop(SIGKILL);
+  close(err_);
+}
+
+std::string ServiceVessiko::err() {
+  for (;;) {
+    pollfd fd{err_, POLLIN, 0};
+    if (poll(&fd, 1, 0) <= 0) return text_;
+    char buffer[4096];
+    const ssize_t got = read(err_, buffer, sizeof buffer);
+    if (got <= 0) return text_;
+    text_.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+int ServiceVessiko::stop(int signal) {
+  kill(pid_, signal);
   int status = 0;
   waitpid(pid_, &status, 0);
   pid_ = -1;

@@ -3,6 +3,7 @@
 // streams captured.
 #pragma once
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <string>
@@ -34,6 +35,27 @@ class PipedVessiko {
   int in_ = -1;
   int out_ = -1;
   std::string pending_;
+};
+
+// vessiko --serve in the background, its standard error kept.
+class ServiceVessiko {
+ public:
+  // Starts it with these arguments after --serve and waits until it serves (false if it ended
+  // or did not within the time).
+  explicit ServiceVessiko(const std::vector<std::string>& args);
+  ~ServiceVessiko();
+  bool serving() const { return serving_; }
+  pid_t pid() const { return pid_; }
+  // Sends the signal and waits; the exit status, or -1 when a signal ended it.
+  int stop(int signal);
+  // What it wrote on standard error so far.
+  std::string err();
+
+ private:
+  pid_t pid_ = -1;
+  int err_ = -1;
+  bool serving_ = false;
+  std::string text_;
 };
 
 // The environment every run gets: a fixed zone eight hours east of UTC.

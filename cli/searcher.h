@@ -1,0 +1,48 @@
+// Searcher: what the modes of vessiko search through: the index this process owns (its Face),
+// or the process that owns the database folder, over its socket. Both give the same rows for
+// the same command line and query.
+//
+// Thread safety: the thread that drives the mode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "cli/row_cells.h"
+#include "search/query_texts.h"
+
+namespace vessiko {
+
+// The options the view toggles.
+struct SearchToggles {
+  bool caseSensitive = false;
+  bool folders = true;
+  bool files = true;
+};
+
+class Searcher {
+ public:
+  virtual ~Searcher() = default;
+
+  // Searches as an edit of a query field does. False when the owner of the index went away
+  // (the error has been told); nothing found is true.
+  virtual bool search(const QueryTexts& query) = 0;
+  virtual SearchToggles toggles() = 0;
+  // Sets the options and searches again, as the menu's commands do.
+  virtual bool setToggles(const SearchToggles& toggles) = 0;
+  // The view's idle tick: true when the results may have changed since the last look (the
+  // index moved on, or the start-up has just finished).
+  virtual bool refresh() = 0;
+  // The rows of the last search; 0 when its filter let nothing through.
+  virtual uint32_t count() = 0;
+  // The row's cells with the values in `wanted` (FileRecordValue bits), and its full path from
+  // the index when `path` is given. False when the row is past the results or the owner went
+  // away (see failed()).
+  virtual bool describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) = 0;
+  // The path of the row to hand to the user: the real path when the entry is still there.
+  virtual bool chosenPath(uint32_t row, std::string* out) = 0;
+  // The connection to the owner broke: answers since are not whole.
+  virtual bool failed() const { return false; }
+};
+
+}  // namespace vessiko

@@ -1,0 +1,187 @@
+#include "cli/service_client.h"
+
+#include <unistd.h>
+
+namespace vessiko {
+
+namespace {
+
+constexpr char kGone[] = "the process that owns the index has gone; its answer is not complete";
+constexpr char kMalformed[] = "the owner of the index answered something malformed";
+
+}  // namespace
+
+ServiceClient::~ServiceClient() {
+  close(fd_);
+}
+
+bool ServiceClient::fail(const std::string& text) {
+  if (!failed_) messages_.showMessage("vessiko", text, MessageIcon::kError);
+  failed_ = true;
+  return false;
+}
+
+bool ServiceClient::send(FrameWriter& request) {
+  if (failed_) return false;
+  return WriteAll(fd_, request.finish()) || fail(kGone);
+}
+
+bool ServiceClient::receive(FrameReader* answer, MessageKind* kind) {
+  const FrameRead read = ReadFrame(fd_, kMaxAnswerBytes, &body_);
+  if (read != FrameRead::kFrame) {
+    return fail(read == FrameRead::kTooLarge ? "the owner of the index answered too much at once"
+                                             : kGone);
+  }
+  *answer = FrameReader(body_);
+  *kind = answer->kind();
+  if (*kind != MessageKind::kError) return answer->ok() || fail(kMalformed);
+  std::string caption;
+  std::string text;
+  answer->bytes(&caption);
+  answer->bytes(&text);
+  answer->u8();
+  return fail(answer->whole() ? text : kMalformed);
+}
+
+bool ServiceClient::ask(FrameWriter& request, MessageKind expected, FrameReader* answer) {
+  MessageKind kind;
+  if (!send(request) || !receive(answer, &kind)) return false;
+  return kind == expected || fail(kMalformed);
+}
+
+bool ServiceClient::open(const CommandLine& line, int* status) {
+  toggles_ = SearchToggles{line.caseSensitive, line.folders, line.files};
+  FrameWriter request(MessageKind::kOpen);
+  EncodeOptions(line, request);
+  if (WriteAll(fd_, request.finish()) &&
+      ReadFrame(fd_, kMaxAnswerBytes, &body_) == FrameRead::kFrame) {
+    FrameReader in(body_);
+    const MessageKind kind = in.kind();
+    if (kind == MessageKind::kOpened && in.whole()) return true;
+    if (kind == MessageKind::kError) {
+      std::string caption;
+      std::string text;
+      in.bytes(&caption);
+      in.bytes(&text);
+      const uint8_t code = in.u8();
+      if (in.whole()) {
+        // The refusal the process itself would have shown.
+        messages_.showMessage(caption, text, MessageIcon::kError);
+        failed_ = true;
+        *status = code;
+        return false;
+      }
+    }
+  }
+  *status = -1;
+  return false;
+}
+
+bool ServiceClient::readSearched(FrameReader& in, bool* changed) {
+  *changed = in.flag();
+  const uint32_t count = in.u32();
+  std::string status;
+  in.bytes(&status);
+  const uint32_t boxes = in.count(8);
+  std::vector<std::pair<std::string, std::string>> shown(boxes);
+  for (auto& [caption, text] : shown) {
+    in.bytes(&caption);
+    in.bytes(&text);
+  }
+  if (!in.whole()) return fail(kMalformed);
+  if (*changed) {
+    count_ = count;
+    cached_.clear();
+  }
+  if (!status.empty()) messages_.showStatus(status);
+  for (const auto& [caption, text] : shown)
+    messages_.showMessage(caption, text, MessageIcon::kError);
+  return true;
+}
+
+bool ServiceClient::search(const QueryTexts& query) {
+  FrameWriter request(MessageKind::kSearch);
+  request.units(query.name);
+  request.units(query.extension);
+  FrameReader in("");
+  bool changed;
+  return ask(request, MessageKind::kSearched, &in) && readSearched(in, &changed);
+}
+
+bool ServiceClient::setToggles(const SearchToggles& toggles) {
+  FrameWriter request(MessageKind::kToggles);
+  request.u8(toggles.caseSensitive);
+  request.u8(toggles.folders);
+  request.u8(toggles.files);
+  FrameReader in("");
+  bool changed;
+  if (!ask(request, MessageKind::kSearched, &in) || !readSearched(in, &changed)) return false;
+  toggles_ = toggles;
+  return true;
+}
+
+bool ServiceClient::refresh() {
+  FrameWriter request(MessageKind::kRefresh);
+  FrameReader in("");
+  bool changed = false;
+  return ask(request, MessageKind::kSearched, &in) && readSearched(in, &changed) && changed;
+}
+
+bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool withPath) {
+  cached_.clear();
+  cachedFirst_ = first;
+  cachedWanted_ = wanted;
+  cachedPaths_ = withPath;
+  FrameWriter request(MessageKind::kRows);
+  request.u32(first);
+  request.u32(runLength_);
+  request.u32(wanted);
+  request.u8(withPath);
+  if (!send(request)) return false;
+  for (;;) {
+    FrameReader in("");
+    MessageKind kind;
+    if (!receive(&in, &kind)) break;
+    if (kind == MessageKind::kRowsEnd) {
+      if (in.u32() == cached_.size() && in.whole()) return true;
+    } else if (kind == MessageKind::kRowsPart) {
+      // A row holds two numbers and the lengths of its eight cells at least.
+      const uint32_t rows = in.count(2 * 4 + 8 * 4);
+      for (uint32_t i = 0; i < rows && in.ok(); ++i) {
+        Row& row = cached_.emplace_back();
+        DecodeCells(in, &row.cells);
+        if (withPath) in.bytes(&row.path);
+      }
+      if (in.whole()) continue;
+    }
+    fail(kMalformed);
+    break;
+  }
+  cached_.clear();
+  return false;
+}
+
+bool ServiceClient::describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) {
+  if (failed_ || row >= count_) return false;
+  const bool withPath = path != nullptr;
+  const bool cached = row >= cachedFirst_ && row - cachedFirst_ < cached_.size() &&
+                      cachedWanted_ == wanted && (cachedPaths_ || !withPath);
+  if (!cached && !fetch(row, wanted, withPath)) return false;
+  if (row - cachedFirst_ >= cached_.size()) return false;  // the results shrank meanwhile
+  const Row& r = cached_[row - cachedFirst_];
+  *cells = r.cells;
+  if (path != nullptr) *path = r.path;
+  return true;
+}
+
+bool ServiceClient::chosenPath(uint32_t row, std::string* out) {
+  FrameWriter request(MessageKind::kChosen);
+  request.u32(row);
+  FrameReader in("");
+  if (!ask(request, MessageKind::kPath, &in)) return false;
+  const bool found = in.flag();
+  in.bytes(out);
+  return (in.whole() || fail(kMalformed)) && found;
+}
+
+}  // namespace vessiko
