@@ -62,11 +62,11 @@ bool Answer(Searcher& searcher, const OutputOptions& output, std::string_view na
   std::string path;
   for (uint32_t row = 0; row < count; ++row) {
     if (!output.paths) {
-      if (!searcher.describe(row, kAllFileValues, &cells, nullptr)) break;
+      if (!searcher.describe(row, kAllFileValues, &cells)) break;
       AppendRowLine(cells, out);
       continue;
     }
-    if (!searcher.describe(row, 0, &cells, &path)) break;
+    if (!searcher.path(row, &path)) break;
     out->append(path);
     out->push_back(output.terminator);
   }
@@ -83,14 +83,16 @@ void RequestStop(int) {
   stopRequested = 1;
 }
 
-// The queries of standard input, one per line, each answered in full; false when an answer
-// could not be had.
-bool AnswerLines(Searcher& searcher, const OutputOptions& output) {
-  // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save.
+// The queries of standard input, one per line, each answered in full, with the signal mask
+// `mask` on this thread; false when an answer could not be had.
+bool AnswerLines(Searcher& searcher, const OutputOptions& output, const sigset_t& mask) {
+  // Without SA_RESTART a signal ends the blocking read, and the loop ends with a save. Only
+  // this thread takes the two signals: every other was started with them blocked.
   struct sigaction stop {};
   stop.sa_handler = RequestStop;
   sigaction(SIGINT, &stop, nullptr);
   sigaction(SIGTERM, &stop, nullptr);
+  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
   char* text = nullptr;
   size_t capacity = 0;
   std::string out;
@@ -151,6 +153,14 @@ int RunOneShot(const CommandLine& line) {
 }
 
 int RunPipedQueries(const CommandLine& line) {
+  // SIGINT and SIGTERM blocked before any thread starts, so that the threads inherit the mask
+  // and the signal interrupts this thread's read.
+  sigset_t stops;
+  sigset_t before;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, &before);
   PipedMessages messages;
   ResultView printed;
   IndexAccess access;
@@ -159,12 +169,12 @@ int RunPipedQueries(const CommandLine& line) {
   if (const int status = Reach(line, messages, &access, &client, &face); status >= 0) {
     return status;
   }
-  if (client) return AnswerLines(*client, line.output) ? 0 : 1;
+  if (client) return AnswerLines(*client, line.output, before) ? 0 : 1;
   // While it owns the index, this session answers the other processes on the folder too.
   ServiceListener listener(face, line, messages, geteuid());
   listener.start();
   LocalSearcher local(face);
-  AnswerLines(local, line.output);
+  AnswerLines(local, line.output, before);
   listener.stop();
   face.close();
   return 0;

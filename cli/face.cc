@@ -102,13 +102,23 @@ void Face::close() {
     mirror->saveState();
 }
 
-bool Face::realPath(const RowCells& cells, std::string* out) const {
+bool Face::realPath(uint32_t volume, uint32_t record, std::string* out) const {
   for (const auto& mirror : mirrors_) {
-    if (static_cast<uint32_t>(mirror->letter() - 'A') == cells.volume) {
-      return mirror->pathOf(cells.record, out);
+    if (static_cast<uint32_t>(mirror->letter() - 'A') == volume) {
+      return mirror->pathOf(record, out);
     }
   }
   return false;
+}
+
+bool Face::rowPath(ResultCells& rows, uint32_t row, RowCells* scratch, std::string* out) const {
+  uint32_t volume = 0;
+  uint32_t record = 0;
+  if (!rows.rows().placeOf(row, &volume, &record)) return false;
+  if (realPath(volume, record, out)) return true;
+  if (!rows.describe(row, scratch, 0)) return false;
+  rows.joinPath(*scratch, out);
+  return true;
 }
 
 }  // namespace vessiko

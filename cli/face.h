@@ -67,7 +67,10 @@ class Face {
   MirrorFolders& folders() { return folders_; }
   const std::array<std::string, kVolumeCount>& roots() const { return roots_; }
   // The real path of an entry from its mirror; false when the entry has gone.
-  bool realPath(const RowCells& cells, std::string* out) const;
+  bool realPath(uint32_t volume, uint32_t record, std::string* out) const;
+  // The full path of a result row: its real path, else (the entry has just gone) the index's.
+  // False when the row is past the results. *scratch holds the row's cells meanwhile.
+  bool rowPath(ResultCells& rows, uint32_t row, RowCells* scratch, std::string* out) const;
 
  private:
   const CommandLine& line_;

@@ -181,7 +181,7 @@ void View::drawRows(int top, int height) {
     const uint32_t row = top_ + static_cast<uint32_t>(y - 1);
     move(top + y, 0);
     clrtoeol();
-    if (row >= count_ || !searcher_->describe(row, kAllFileValues, &cells_, nullptr)) continue;
+    if (row >= count_ || !searcher_->describe(row, kAllFileValues, &cells_)) continue;
     if (row == selected_) attron(A_REVERSE);
     x = 0;
     for (size_t c = static_cast<size_t>(firstColumn_); c < kColumns.size() && x < COLS; ++c) {
@@ -297,7 +297,7 @@ void View::toggle(bool SearchToggles::*option, bool SearchToggles::*other, bool 
 
 bool View::choose(std::string* chosen) {
   // The row count drawn last can lag behind a search typed since.
-  return searcher_->chosenPath(selected_, chosen);
+  return searcher_->path(selected_, chosen);
 }
 
 void View::handleKey(int kind, wint_t key, bool* quit, std::string* chosen) {

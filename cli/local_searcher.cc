@@ -34,18 +34,14 @@ bool LocalSearcher::refresh() {
   return true;
 }
 
-bool LocalSearcher::describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) {
+bool LocalSearcher::describe(uint32_t row, uint32_t wanted, RowCells* cells) {
   QuerySession& session = face_.session();
-  if (session.filteredAway() || !session.rows().describe(row, cells, wanted)) return false;
-  if (path != nullptr) session.rows().joinPath(*cells, path);
-  return true;
+  return !session.filteredAway() && session.rows().describe(row, cells, wanted);
 }
 
-bool LocalSearcher::chosenPath(uint32_t row, std::string* out) {
+bool LocalSearcher::path(uint32_t row, std::string* out) {
   QuerySession& session = face_.session();
-  if (session.filteredAway() || !session.rows().describe(row, &cells_, 0)) return false;
-  if (!face_.realPath(cells_, out)) session.rows().joinPath(cells_, out);
-  return true;
+  return !session.filteredAway() && face_.rowPath(session.rows(), row, &cells_, out);
 }
 
 }  // namespace vessiko

@@ -17,8 +17,8 @@ class LocalSearcher final : public Searcher {
   bool setToggles(const SearchToggles& toggles) override;
   bool refresh() override;
   uint32_t count() override { return face_.session().count(); }
-  bool describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) override;
-  bool chosenPath(uint32_t row, std::string* out) override;
+  bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
+  bool path(uint32_t row, std::string* out) override;
 
  private:
   Face& face_;

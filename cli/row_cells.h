@@ -41,6 +41,7 @@ class ResultCells {
       : rows_(rows), clock_(clock), roots_(std::move(roots)) {}
 
   uint32_t count() const { return rows_.count(); }
+  const ResultRows& rows() const { return rows_; }
   // Fills the cells of the row, reusing the strings' room; false when the row is past the
   // results (a search since the count was taken). The cells of the values not in `wanted`
   // (FileRecordValue flags) stay empty, and without any nothing is read from the files.

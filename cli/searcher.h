@@ -35,12 +35,12 @@ class Searcher {
   virtual bool refresh() = 0;
   // The rows of the last search; 0 when its filter let nothing through.
   virtual uint32_t count() = 0;
-  // The row's cells with the values in `wanted` (FileRecordValue bits), and its full path from
-  // the index when `path` is given. False when the row is past the results or the owner went
-  // away (see failed()).
-  virtual bool describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) = 0;
-  // The path of the row to hand to the user: the real path when the entry is still there.
-  virtual bool chosenPath(uint32_t row, std::string* out) = 0;
+  // The row's cells with the values in `wanted` (FileRecordValue bits). False when the row is
+  // past the results or the owner went away (see failed()).
+  virtual bool describe(uint32_t row, uint32_t wanted, RowCells* cells) = 0;
+  // The row's full path, byte for byte as the file system has it (the index keeps extensions
+  // lowered), read from the mirror's tree; the index's path when the entry has just gone.
+  virtual bool path(uint32_t row, std::string* out) = 0;
   // The connection to the owner broke: answers since are not whole.
   virtual bool failed() const { return false; }
 };

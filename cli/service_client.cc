@@ -91,7 +91,7 @@ bool ServiceClient::readSearched(FrameReader& in, bool* changed) {
   if (!in.whole()) return fail(kMalformed);
   if (*changed) {
     count_ = count;
-    cached_.clear();
+    cachedCount_ = 0;
   }
   if (!status.empty()) messages_.showStatus(status);
   for (const auto& [caption, text] : shown)
@@ -127,61 +127,58 @@ bool ServiceClient::refresh() {
   return ask(request, MessageKind::kSearched, &in) && readSearched(in, &changed) && changed;
 }
 
-bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool withPath) {
-  cached_.clear();
+bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool paths) {
+  cachedCount_ = 0;
   cachedFirst_ = first;
   cachedWanted_ = wanted;
-  cachedPaths_ = withPath;
+  cachedPaths_ = paths;
   FrameWriter request(MessageKind::kRows);
   request.u32(first);
   request.u32(runLength_);
   request.u32(wanted);
-  request.u8(withPath);
+  request.u8(paths);
   if (!send(request)) return false;
   for (;;) {
     FrameReader in("");
     MessageKind kind;
     if (!receive(&in, &kind)) break;
     if (kind == MessageKind::kRowsEnd) {
-      if (in.u32() == cached_.size() && in.whole()) return true;
+      if (in.u32() == cachedCount_ && in.whole()) return holds(first, wanted, paths);
     } else if (kind == MessageKind::kRowsPart) {
-      // A row holds two numbers and the lengths of its eight cells at least.
-      const uint32_t rows = in.count(2 * 4 + 8 * 4);
-      for (uint32_t i = 0; i < rows && in.ok(); ++i) {
-        Row& row = cached_.emplace_back();
-        DecodeCells(in, &row.cells);
-        if (withPath) in.bytes(&row.path);
+      // A path takes its length at least; cells, two numbers and the lengths of eight cells.
+      const uint32_t rows = in.count(paths ? 4 : 2 * 4 + 8 * 4);
+      const size_t needed = size_t{cachedCount_} + rows;
+      if (paths && paths_.size() < needed) paths_.resize(needed);
+      if (!paths && cells_.size() < needed) cells_.resize(needed);
+      for (uint32_t i = 0; i < rows && in.ok(); ++i, ++cachedCount_) {
+        if (paths) {
+          in.bytes(&paths_[cachedCount_]);
+        } else {
+          DecodeCells(in, &cells_[cachedCount_]);
+        }
       }
       if (in.whole()) continue;
     }
     fail(kMalformed);
     break;
   }
-  cached_.clear();
+  cachedCount_ = 0;
   return false;
 }
 
-bool ServiceClient::describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) {
+bool ServiceClient::describe(uint32_t row, uint32_t wanted, RowCells* cells) {
   if (failed_ || row >= count_) return false;
-  const bool withPath = path != nullptr;
-  const bool cached = row >= cachedFirst_ && row - cachedFirst_ < cached_.size() &&
-                      cachedWanted_ == wanted && (cachedPaths_ || !withPath);
-  if (!cached && !fetch(row, wanted, withPath)) return false;
-  if (row - cachedFirst_ >= cached_.size()) return false;  // the results shrank meanwhile
-  const Row& r = cached_[row - cachedFirst_];
-  *cells = r.cells;
-  if (path != nullptr) *path = r.path;
+  // The run ends early when the results shrank meanwhile.
+  if (!holds(row, wanted, false) && !fetch(row, wanted, false)) return false;
+  *cells = cells_[row - cachedFirst_];
   return true;
 }
 
-bool ServiceClient::chosenPath(uint32_t row, std::string* out) {
-  FrameWriter request(MessageKind::kChosen);
-  request.u32(row);
-  FrameReader in("");
-  if (!ask(request, MessageKind::kPath, &in)) return false;
-  const bool found = in.flag();
-  in.bytes(out);
-  return (in.whole() || fail(kMalformed)) && found;
+bool ServiceClient::path(uint32_t row, std::string* out) {
+  if (failed_ || row >= count_) return false;
+  if (!holds(row, 0, true) && !fetch(row, 0, true)) return false;
+  *out = paths_[row - cachedFirst_];
+  return true;
 }
 
 }  // namespace vessiko

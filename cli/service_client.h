@@ -37,15 +37,11 @@ class ServiceClient final : public Searcher {
   bool setToggles(const SearchToggles& toggles) override;
   bool refresh() override;
   uint32_t count() override { return count_; }
-  bool describe(uint32_t row, uint32_t wanted, RowCells* cells, std::string* path) override;
-  bool chosenPath(uint32_t row, std::string* out) override;
+  bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
+  bool path(uint32_t row, std::string* out) override;
   bool failed() const override { return failed_; }
 
  private:
-  struct Row {
-    RowCells cells;
-    std::string path;
-  };
   // Each is false after the message when the owner is gone, refuses or answers malformed.
   bool send(FrameWriter& request);
   // Reads the next frame of an answer into body_.
@@ -53,7 +49,12 @@ class ServiceClient final : public Searcher {
   // Sends the request and reads its one-frame answer of the kind expected.
   bool ask(FrameWriter& request, MessageKind expected, FrameReader* answer);
   bool readSearched(FrameReader& in, bool* changed);
-  bool fetch(uint32_t first, uint32_t wanted, bool withPath);
+  // Fetches a run of rows from `first`, as cells or as paths; true when the row is then held.
+  bool fetch(uint32_t first, uint32_t wanted, bool paths);
+  bool holds(uint32_t row, uint32_t wanted, bool paths) const {
+    return row >= cachedFirst_ && row - cachedFirst_ < cachedCount_ && cachedPaths_ == paths &&
+           (paths || cachedWanted_ == wanted);
+  }
   bool fail(const std::string& text);
 
   int fd_;
@@ -63,8 +64,11 @@ class ServiceClient final : public Searcher {
   bool failed_ = false;
   uint32_t runLength_ = 4096;
   std::string body_;
-  // The rows fetched last: from cachedFirst_, read with cachedWanted_ and cachedPaths_.
-  std::vector<Row> cached_;
+  // The run fetched last: cachedCount_ rows from cachedFirst_, as cells read with
+  // cachedWanted_ or as paths. The strings' room is kept from run to run.
+  std::vector<RowCells> cells_;
+  std::vector<std::string> paths_;
+  uint32_t cachedCount_ = 0;
   uint32_t cachedFirst_ = 0;
   uint32_t cachedWanted_ = 0;
   bool cachedPaths_ = false;

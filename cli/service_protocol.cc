@@ -31,13 +31,14 @@ FrameWriter::FrameWriter(MessageKind kind) : bytes_(kLengthBytes, '\0') {
 }
 
 void FrameWriter::u16(uint16_t v) {
-  u8(static_cast<uint8_t>(v));
-  u8(static_cast<uint8_t>(v >> 8));
+  const char bytes[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
+  bytes_.append(bytes, 2);
 }
 
 void FrameWriter::u32(uint32_t v) {
-  u16(static_cast<uint16_t>(v));
-  u16(static_cast<uint16_t>(v >> 16));
+  const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8),
+                         static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+  bytes_.append(bytes, 4);
 }
 
 void FrameWriter::setU32(size_t offset, uint32_t v) {

@@ -14,14 +14,13 @@
 //   kSearch    name (UTF-16LE), extensions (UTF-16LE)
 //   kToggles   case 1, folders 1, files 1: set, then the last query searched again
 //   kRefresh   the last query searched again when the index changed since
-//   kRows      first 4, count 4, wanted 4 (FileRecordValue bits), with path 1
-//   kChosen    row 4
+//   kRows      first 4, count 4, wanted 4 (FileRecordValue bits), paths 1 (each row's full
+//              path alone instead of its cells)
 //
 //   kOpened    nothing
 //   kSearched  changed 1, count 4, status, boxes 4 × (caption, text)
-//   kRowsPart  rows 4 × (volume 4, record 4, the eight cells, path when asked)
+//   kRowsPart  rows 4 × (volume 4, record 4, the eight cells) or rows 4 × (path)
 //   kRowsEnd   rows sent 4
-//   kPath      found 1, path
 //   kError     caption, text, exit status 1
 #pragma once
 
@@ -46,12 +45,10 @@ enum class MessageKind : uint8_t {
   kToggles = 3,
   kRefresh = 4,
   kRows = 5,
-  kChosen = 6,
   kOpened = 0x81,
   kSearched = 0x82,
   kRowsPart = 0x83,
   kRowsEnd = 0x84,
-  kPath = 0x85,
   kError = 0x8F,
 };
 

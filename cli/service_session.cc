@@ -103,9 +103,6 @@ void ServiceSession::serve(int fd) {
       case MessageKind::kRows:
         goOn = rows(in);
         break;
-      case MessageKind::kChosen:
-        goOn = chosen(in);
-        break;
       default:
         refuse("vessiko", "unknown request", 2);
         break;
@@ -179,7 +176,7 @@ bool ServiceSession::rows(FrameReader& in) {
   const uint32_t first = in.u32();
   const uint32_t count = in.u32();
   const uint32_t wanted = in.u32() & kAllFileValues;
-  const bool withPath = in.flag();
+  const bool paths = in.flag();
   if (!in.whole()) return false;
   const uint64_t end = std::min<uint64_t>(uint64_t{first} + count, session_->count());
   uint32_t sent = 0;
@@ -188,18 +185,20 @@ bool ServiceSession::rows(FrameReader& in) {
     FrameWriter part(MessageKind::kRowsPart);
     part.u32(0);  // the number of rows, set below
     uint32_t inPart = 0;
-    for (; row < end && part.size() < kRowsPartBytes; ++row) {
-      if (session_->filteredAway() ||
-          !session_->rows().describe(static_cast<uint32_t>(row), &cells_, wanted)) {
+    for (; row < end && part.size() < kRowsPartBytes; ++row, ++inPart) {
+      const auto at = static_cast<uint32_t>(row);
+      ResultCells& cells = session_->rows();
+      const bool described =
+          paths ? face_.rowPath(cells, at, &cells_, &path_) : cells.describe(at, &cells_, wanted);
+      if (!described) {
         row = end;  // a count that lags behind the lists: the rows end here
         break;
       }
-      EncodeCells(cells_, part);
-      if (withPath) {
-        session_->rows().joinPath(cells_, &path_);
+      if (paths) {
         part.bytes(path_);
+      } else {
+        EncodeCells(cells_, part);
       }
-      ++inPart;
     }
     if (inPart == 0) break;
     part.setU32(kFirstField, inPart);
@@ -209,17 +208,6 @@ bool ServiceSession::rows(FrameReader& in) {
   FrameWriter done(MessageKind::kRowsEnd);
   done.u32(sent);
   return send(done);
-}
-
-bool ServiceSession::chosen(FrameReader& in) {
-  const uint32_t row = in.u32();
-  if (!in.whole()) return false;
-  FrameWriter out(MessageKind::kPath);
-  const bool found = !session_->filteredAway() && session_->rows().describe(row, &cells_, 0);
-  if (found && !face_.realPath(cells_, &path_)) session_->rows().joinPath(cells_, &path_);
-  out.u8(found);
-  out.bytes(found ? path_ : std::string());
-  return send(out);
 }
 
 bool ServiceSession::refuse(const std::string& caption, const std::string& text, int status) {

@@ -50,7 +50,6 @@ class ServiceSession {
   bool search(const QueryTexts* query);
   bool refresh();
   bool rows(FrameReader& in);
-  bool chosen(FrameReader& in);
   bool answerSearch(bool changed);
   bool refuse(const std::string& caption, const std::string& text, int status);
   bool refuseWithBox(int status);

@@ -54,6 +54,23 @@ bool ResultRows::entryAt(uint32_t row, ResultRow* out) const {
   return ResultRowAt(state_, row, out);
 }
 
+bool ResultRows::placeOf(uint32_t row, uint32_t* volume, uint32_t* recordNumber) const {
+  MutexLock indexLock(index_.lock);
+  MutexLock searchLock(state_.lock);
+  ResultRow entry;
+  if (!ResultRowAt(state_, row, &entry)) return false;
+  if (entry.isDirectory) {
+    const DirEntry dir = index_.dir(entry.ref);
+    *volume = VolumeOf(dir.key());
+    *recordNumber = RecordNumberOf(dir.key());
+  } else {
+    const FileEntry file = index_.file(entry.ref);
+    *volume = VolumeOf(index_.dir(file.parentLink()).key());
+    *recordNumber = file.recordNumber();
+  }
+  return true;
+}
+
 bool ResultRows::describe(uint32_t row, uint32_t wanted, RowDescription* out) const {
   {
     // The index lock keeps a journal monitor from changing records (and regrowing the arenas

@@ -49,6 +49,9 @@ class ResultRows {
   uint32_t count() const;
   // The entry at the row now; false when the row is past the results.
   bool entryAt(uint32_t row, ResultRow* out) const;
+  // Where the row's entry lives: its volume and MFT record number, as describe gives them,
+  // without copying its names. False when the row is past the results.
+  bool placeOf(uint32_t row, uint32_t* volume, uint32_t* recordNumber) const;
   // Describes the row as it stands now and then reads the values in `wanted` (FileRecordValue
   // bits; a directory has no size). False when the row is past the results (a count taken
   // earlier can lag behind a search). Reuses the strings' room.
