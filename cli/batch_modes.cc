@@ -15,6 +15,7 @@
 #include "cli/local_searcher.h"
 #include "cli/service_client.h"
 #include "cli/service_listener.h"
+#include "cli/stop_signals.h"
 #include "cli/tab_output.h"
 #include "mirror/file_name_bytes.h"
 #include "platform/posix/terminal_messages.h"
@@ -115,68 +116,67 @@ bool AnswerLines(Searcher& searcher, const OutputOptions& output, const sigset_t
   return answered;
 }
 
-// Reaches the index: through its owner, or by owning it. The exit status of a failure, or -1
-// with *client set when an owner answers, or -1 with *face started when this process owns it.
-int Reach(const CommandLine& line, UserMessages& messages, IndexAccess* access,
-          std::unique_ptr<ServiceClient>* client, Face* face) {
-  if (!AcceptOptions(line, messages)) return 1;
-  int status = 0;
-  if (!ReachOwner(line, messages, access, client, &status)) return status;
-  if (*client) {
-    // Long answers come in long runs.
-    (*client)->setRunLength(1u << 16);
+// What a batch mode searches through: the owner's session, or the index this process opens.
+class Reached {
+ public:
+  Reached(const CommandLine& line, UserMessages& messages)
+      : line_(line), messages_(messages), face_(line, messages, printed_) {}
+
+  // The exit status of a failure, or -1 once searching can begin.
+  int reach() {
+    if (!AcceptOptions(line_, messages_)) return 1;
+    int status = 0;
+    if (!ReachOwner(line_, messages_, &access_, &client_, &status)) return status;
+    if (client_) {
+      // Long answers come in long runs.
+      client_->setRunLength(1u << 16);
+      return -1;
+    }
+    status = StartFace(face_);
+    if (status != 0) return status;
+    local_ = std::make_unique<LocalSearcher>(face_);
     return -1;
   }
-  status = StartFace(*face);
-  return status == 0 ? -1 : status;
-}
+  bool owned() const { return !client_; }
+  Face& face() { return face_; }
+  Searcher& searcher() { return client_ ? static_cast<Searcher&>(*client_) : *local_; }
+
+ private:
+  const CommandLine& line_;
+  UserMessages& messages_;
+  ResultView printed_;
+  // Declared before the face: the lock is let go once the face has closed.
+  IndexAccess access_;
+  std::unique_ptr<ServiceClient> client_;
+  Face face_;
+  std::unique_ptr<LocalSearcher> local_;
+};
 
 }  // namespace
 
 int RunOneShot(const CommandLine& line) {
   TerminalMessages messages(true);
-  ResultView printed;
-  IndexAccess access;
-  std::unique_ptr<ServiceClient> client;
-  Face face(line, messages, printed);
-  if (const int status = Reach(line, messages, &access, &client, &face); status >= 0) {
-    return status;
-  }
-  std::unique_ptr<LocalSearcher> local;
-  if (!client) local = std::make_unique<LocalSearcher>(face);
-  Searcher& searcher = client ? static_cast<Searcher&>(*client) : *local;
+  Reached reached(line, messages);
+  if (const int status = reached.reach(); status >= 0) return status;
   std::string out;
-  if (!Answer(searcher, line.output, *line.name, line.extensions, &out)) return 1;
+  if (!Answer(reached.searcher(), line.output, *line.name, line.extensions, &out)) return 1;
   WriteOut(out);
-  face.close();
+  reached.face().close();
   return 0;
 }
 
 int RunPipedQueries(const CommandLine& line) {
-  // SIGINT and SIGTERM blocked before any thread starts, so that the threads inherit the mask
-  // and the signal interrupts this thread's read.
-  sigset_t stops;
-  sigset_t before;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stops, &before);
+  const sigset_t unblocked = BlockStopSignals();
   PipedMessages messages;
-  ResultView printed;
-  IndexAccess access;
-  std::unique_ptr<ServiceClient> client;
-  Face face(line, messages, printed);
-  if (const int status = Reach(line, messages, &access, &client, &face); status >= 0) {
-    return status;
-  }
-  if (client) return AnswerLines(*client, line.output, before) ? 0 : 1;
+  Reached reached(line, messages);
+  if (const int status = reached.reach(); status >= 0) return status;
+  if (!reached.owned()) return AnswerLines(reached.searcher(), line.output, unblocked) ? 0 : 1;
   // While it owns the index, this session answers the other processes on the folder too.
-  ServiceListener listener(face, line, messages, geteuid());
+  ServiceListener listener(reached.face(), line, messages, geteuid());
   listener.start();
-  LocalSearcher local(face);
-  AnswerLines(local, line.output, before);
+  AnswerLines(reached.searcher(), line.output, unblocked);
   listener.stop();
-  face.close();
+  reached.face().close();
   return 0;
 }
 

@@ -361,4 +361,15 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
   return true;
 }
 
+std::string DriveListText(const std::vector<DriveOption>& drives) {
+  std::string out;
+  for (const DriveOption& drive : drives) {
+    if (!out.empty()) out += ' ';
+    out += drive.letter;
+    out += '=';
+    out += drive.directory;
+  }
+  return out;
+}
+
 }  // namespace vessiko

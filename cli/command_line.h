@@ -72,6 +72,9 @@ struct CommandLine {
 // Directories are resolved here: one that does not exist is a usage error.
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
 
+// "C=/home D=/data": the drives as --drive names them.
+std::string DriveListText(const std::vector<DriveOption>& drives);
+
 // The text of --help.
 extern const char kHelpText[];
 

@@ -23,15 +23,14 @@ bool LocalSearcher::setToggles(const SearchToggles& toggles) {
   return true;
 }
 
-bool LocalSearcher::refresh() {
+void LocalSearcher::refresh() {
   QuerySession& session = face_.session();
   const UiState& ui = session.ui();
-  if (scopeApplied_ || !(ui.searchEnabled || ui.filterInForce)) return true;
+  if (scopeApplied_ || !(ui.searchEnabled || ui.filterInForce)) return;
   // The index is ready and discovery has added the volume rows: the scope options can take
   // effect. A filter given with them may already be in force, which turns searching off.
   scopeApplied_ = true;
   if (session.applyScope()) session.searchAgain(session.ui().scopeChanged);
-  return true;
 }
 
 bool LocalSearcher::describe(uint32_t row, uint32_t wanted, RowCells* cells) {

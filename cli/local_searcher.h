@@ -15,7 +15,7 @@ class LocalSearcher final : public Searcher {
   bool search(const QueryTexts& query) override;
   SearchToggles toggles() override;
   bool setToggles(const SearchToggles& toggles) override;
-  bool refresh() override;
+  void refresh() override;
   uint32_t count() override { return face_.session().count(); }
   bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
   bool path(uint32_t row, std::string* out) override;

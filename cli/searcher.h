@@ -30,9 +30,9 @@ class Searcher {
   virtual SearchToggles toggles() = 0;
   // Sets the options and searches again, as the menu's commands do.
   virtual bool setToggles(const SearchToggles& toggles) = 0;
-  // The view's idle tick: true when the results may have changed since the last look (the
-  // index moved on, or the start-up has just finished).
-  virtual bool refresh() = 0;
+  // The view's idle tick: the results follow the index (a client asks its owner whether the
+  // index moved on; the owner applies the scope once its start-up has finished).
+  virtual void refresh() = 0;
   // The rows of the last search; 0 when its filter let nothing through.
   virtual uint32_t count() = 0;
   // The row's cells with the values in `wanted` (FileRecordValue bits). False when the row is

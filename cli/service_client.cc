@@ -77,8 +77,8 @@ bool ServiceClient::open(const CommandLine& line, int* status) {
   return false;
 }
 
-bool ServiceClient::readSearched(FrameReader& in, bool* changed) {
-  *changed = in.flag();
+bool ServiceClient::readSearched(FrameReader& in) {
+  const bool changed = in.flag();
   const uint32_t count = in.u32();
   std::string status;
   in.bytes(&status);
@@ -89,7 +89,7 @@ bool ServiceClient::readSearched(FrameReader& in, bool* changed) {
     in.bytes(&text);
   }
   if (!in.whole()) return fail(kMalformed);
-  if (*changed) {
+  if (changed) {
     count_ = count;
     cachedCount_ = 0;
   }
@@ -104,8 +104,7 @@ bool ServiceClient::search(const QueryTexts& query) {
   request.units(query.name);
   request.units(query.extension);
   FrameReader in("");
-  bool changed;
-  return ask(request, MessageKind::kSearched, &in) && readSearched(in, &changed);
+  return ask(request, MessageKind::kSearched, &in) && readSearched(in);
 }
 
 bool ServiceClient::setToggles(const SearchToggles& toggles) {
@@ -114,17 +113,15 @@ bool ServiceClient::setToggles(const SearchToggles& toggles) {
   request.u8(toggles.folders);
   request.u8(toggles.files);
   FrameReader in("");
-  bool changed;
-  if (!ask(request, MessageKind::kSearched, &in) || !readSearched(in, &changed)) return false;
+  if (!ask(request, MessageKind::kSearched, &in) || !readSearched(in)) return false;
   toggles_ = toggles;
   return true;
 }
 
-bool ServiceClient::refresh() {
+void ServiceClient::refresh() {
   FrameWriter request(MessageKind::kRefresh);
   FrameReader in("");
-  bool changed = false;
-  return ask(request, MessageKind::kSearched, &in) && readSearched(in, &changed) && changed;
+  if (ask(request, MessageKind::kSearched, &in)) readSearched(in);
 }
 
 bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool paths) {

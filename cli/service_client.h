@@ -35,7 +35,7 @@ class ServiceClient final : public Searcher {
   bool search(const QueryTexts& query) override;
   SearchToggles toggles() override { return toggles_; }
   bool setToggles(const SearchToggles& toggles) override;
-  bool refresh() override;
+  void refresh() override;
   uint32_t count() override { return count_; }
   bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
   bool path(uint32_t row, std::string* out) override;
@@ -48,7 +48,8 @@ class ServiceClient final : public Searcher {
   bool receive(FrameReader* answer, MessageKind* kind);
   // Sends the request and reads its one-frame answer of the kind expected.
   bool ask(FrameWriter& request, MessageKind expected, FrameReader* answer);
-  bool readSearched(FrameReader& in, bool* changed);
+  // A search's answer: the count when the results changed, the status and the boxes shown.
+  bool readSearched(FrameReader& in);
   // Fetches a run of rows from `first`, as cells or as paths; true when the row is then held.
   bool fetch(uint32_t first, uint32_t wanted, bool paths);
   bool holds(uint32_t row, uint32_t wanted, bool paths) const {

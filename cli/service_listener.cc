@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "cli/service_session.h"
+#include "cli/stop_signals.h"
 
 namespace vessiko {
 
@@ -24,12 +24,7 @@ constexpr std::chrono::seconds kGraceForClients{2};
 // Starts a thread with SIGINT and SIGTERM blocked, so that they reach the owner's thread.
 template <class Body>
 std::thread ThreadWithoutStopSignals(Body body) {
-  sigset_t stops;
-  sigset_t before;
-  sigemptyset(&stops);
-  sigaddset(&stops, SIGINT);
-  sigaddset(&stops, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stops, &before);
+  const sigset_t before = BlockStopSignals();
   std::thread thread(std::move(body));
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return thread;

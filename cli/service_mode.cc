@@ -10,6 +10,7 @@
 #include "cli/face.h"
 #include "cli/index_access.h"
 #include "cli/service_listener.h"
+#include "cli/stop_signals.h"
 #include "platform/posix/terminal_messages.h"
 
 namespace vessiko {
@@ -20,23 +21,16 @@ namespace {
 constexpr int kListenWaits = 100;
 constexpr useconds_t kListenWaitMicroseconds = 10000;
 
-std::string DriveList(const CommandLine& line) {
-  std::string out;
-  for (const DriveOption& drive : line.drives)
-    out += std::string(out.empty() ? "" : " ") + drive.letter + "=" + drive.directory;
-  return out;
-}
-
 }  // namespace
 
 int RunService(const CommandLine& line) {
   // Blocked before any thread starts, so every thread inherits the mask and only sigtimedwait
   // below takes the two signals.
+  BlockStopSignals();
   sigset_t stops;
   sigemptyset(&stops);
   sigaddset(&stops, SIGINT);
   sigaddset(&stops, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
 
   // Nobody can be asked: the out-of-date question takes Yes, the rebuild.
   TerminalMessages messages(true);
@@ -53,7 +47,8 @@ int RunService(const CommandLine& line) {
   face.engine().waitUntilReady();
   for (int i = 0; i < kListenWaits && !listener.listening(); ++i)
     usleep(kListenWaitMicroseconds);
-  messages.showStatus("vessiko: serving " + DriveList(line) + " from " + line.databaseFolder);
+  messages.showStatus("vessiko: serving " + DriveListText(line.drives) + " from " +
+                      line.databaseFolder);
 
   timespec interval{};
   interval.tv_sec = line.saveInterval;

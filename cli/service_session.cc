@@ -20,17 +20,6 @@ bool SameDrives(std::vector<DriveOption> a, std::vector<DriveOption> b) {
   });
 }
 
-std::string DriveList(const std::vector<DriveOption>& drives) {
-  std::string out;
-  for (const DriveOption& drive : drives) {
-    if (!out.empty()) out += ' ';
-    out += drive.letter;
-    out += '=';
-    out += drive.directory;
-  }
-  return out;
-}
-
 }  // namespace
 
 void SessionMessages::showStatus(std::string_view text) {
@@ -50,7 +39,8 @@ bool SessionMessages::askYesNo(std::string_view caption, std::string_view text, 
 
 void SessionMessages::take(std::string* status, std::vector<Box>* boxes) {
   std::lock_guard lock(mutex_);
-  *status = status_;
+  status->swap(status_);
+  status_.clear();
   boxes->swap(boxes_);
   boxes_.clear();
 }
@@ -122,7 +112,7 @@ bool ServiceSession::open(FrameReader& in) {
   if (line_.drivesGiven && !SameDrives(line_.drives, owner_.drives)) {
     return refuse("vessiko",
                   "the index of " + owner_.databaseFolder + " is owned by a process serving " +
-                      DriveList(owner_.drives) + "; give those drives, or none",
+                      DriveListText(owner_.drives) + "; give those drives, or none",
                   1);
   }
   line_.drives = owner_.drives;

@@ -26,7 +26,7 @@ class SessionMessages final : public UserMessages {
   void showMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
   bool askYesNo(std::string_view caption, std::string_view text, MessageIcon icon) override;
 
-  // The status and boxes since the last take, for an answer.
+  // The status shown since the last take (empty when none was) and the boxes, for an answer.
   void take(std::string* status, std::vector<Box>* boxes);
 
  private:
