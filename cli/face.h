@@ -26,7 +26,7 @@
 #include "cli/query_session.h"
 #include "engine/engine.h"
 #include "mirror/directory_mirror.h"
-#include "platform/sim/sim_machine.h"
+#include "mirror/mirror_drives.h"
 #include "search/memory_scope_view.h"
 
 namespace vessiko {
@@ -76,7 +76,7 @@ class Face {
   const CommandLine& line_;
   UserMessages& messages_;
   ResultView& resultView_;
-  SimMachine machine_;
+  MirrorDrives machine_;
   std::vector<std::unique_ptr<DirectoryMirror>> mirrors_;
   MirrorFolders folders_{mirrors_};
   MemoryScopeView view_;

@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "mirror/file_name_bytes.h"
 #include "mirror/mirror_state.h"
@@ -13,8 +14,6 @@ namespace vessiko {
 
 namespace {
 
-// The journal's usual size; a start with more changes to journal gets room for all of them.
-constexpr uint64_t kJournalBytes = 32ULL << 20;
 // Volume labels hold 32 units with the terminator.
 constexpr size_t kLabelUnits = 31;
 
@@ -25,17 +24,16 @@ DirectoryMirror::DirectoryMirror(char letter, std::string root, std::string stat
     : letter_(letter),
       root_(std::move(root)),
       statePath_(std::move(statePath)),
+      asidePath_(statePath_ + ".aside"),
       files_(files),
       clock_(clock),
       watcher_(messages) {}
 
 DirectoryMirror::~DirectoryMirror() {
   stopWatching();
-  // The volume outlives the mirror in the handles the engine holds; the rewriter reads values_.
-  if (volume_) volume_->setRecordRewriter(nullptr);
 }
 
-bool DirectoryMirror::open(SimMachine& machine, bool* stateFit) {
+bool DirectoryMirror::open(MirrorDrives& drives, bool* stateFit) {
   struct statx st {};
   if (statx(AT_FDCWD, root_.c_str(), 0, STATX_TYPE | STATX_INO, &st) != 0 ||
       !S_ISDIR(st.stx_mode)) {
@@ -43,48 +41,42 @@ bool DirectoryMirror::open(SimMachine& machine, bool* stateFit) {
   }
   rootDevice_ = makedev(st.stx_dev_major, st.stx_dev_minor);
   MirrorStateHeader state;
-  std::unique_ptr<MirrorTree> saved = ReadMirrorState(files_, statePath_, &state);
-  *stateFit = saved != nullptr && state.rootPath == root_ && state.rootDevice == rootDevice_ &&
-              saved->node(kRootNode)->inode == st.stx_ino;
-  SimVolumeOptions options;
+  std::unique_ptr<MirrorTree> tree = ReadMirrorState(files_, statePath_, &state);
+  *stateFit = tree != nullptr && state.rootPath == root_ && state.rootDevice == rootDevice_ &&
+              tree->node(kRootNode)->inode == st.stx_ino;
+  MirrorJournal journal;
+  stateKnown_ = *stateFit;
   if (*stateFit) {
-    tree_ = std::move(saved);
-    options.journalIdBase = state.journalId;
-    options.journalStartUsn = state.nextUsn;
+    journal.id = state.journalId;
+    journal.startUsn = state.nextUsn;
+    stateChanges_ = tree->changes();
+    stateJournalId_ = state.journalId;
+    stateNextUsn_ = state.nextUsn;
   } else {
-    tree_ = std::make_unique<MirrorTree>(st.stx_ino);
+    tree = std::make_unique<MirrorTree>(st.stx_ino);
     // A journal identifier no earlier run used: the engine sees a new journal.
-    options.journalIdBase = clock_.fileTimeNow();
+    journal.id = clock_.fileTimeNow();
   }
   WatchRegistry* watches = watcher_.open() ? &watcher_ : nullptr;
-  reconciler_ = std::make_unique<TreeReconciler>(*tree_, root_, rootDevice_, watches);
-  // The saved tree is compared before the volume exists: its journal must hold every change.
-  reconciler_->walk(kRootNode, true);
-  options.journalMaximumSize = std::max(kJournalBytes, reconciler_->journalBytes());
-
+  reconciler_ = std::make_unique<TreeReconciler>(*tree, root_, rootDevice_, watches);
+  if (*stateFit) {
+    // The saved tree is compared first: the journal must have room for every change.
+    reconciler_->walk(kRootNode, true);
+    journal.maximumSize = std::max(journal.maximumSize, reconciler_->journalBytes());
+  }
+  volume_ = std::make_shared<MirrorVolume>(std::move(tree), root_, rootDevice_, journal);
+  editor_ = std::make_unique<MirrorEditor>(*volume_, watches, clock_);
+  if (*stateFit) {
+    reconciler_->apply(*editor_);
+  } else {
+    editor_->setJournaled(false);
+    reconciler_->fill(*editor_);
+    editor_->setJournaled(true);
+  }
   std::u16string label;
   DecodeFileName(root_, &label);
   if (label.size() > kLabelUnits) label.erase(0, label.size() - kLabelUnits);
-  machine.addNtfsDrive(letter_, label, options);
-  volume_ = machine.sharedVolume(letter_);
-  editor_ = std::make_unique<MirrorEditor>(*volume_, *tree_, watches);
-  if (*stateFit) {
-    // The volume as it was at the last close, record for record, without a journal record.
-    SimEntry entry;
-    tree_->forEachBelow(kRootNode, [&](uint32_t n, const MirrorNode& node) {
-      DecodeFileName(tree_->name(n), &entry.name);
-      entry.parent = node.parent;
-      entry.recordNumber = n;
-      entry.attributes = AttributesFor(node.kind, tree_->name(n));
-      volume_->createQuietly(entry);
-    });
-  }
-  editor_->setJournaled(*stateFit);
-  reconciler_->apply(*editor_);
-  editor_->setJournaled(true);
-  values_ = std::make_unique<LiveFileValues>(*tree_, root_, rootDevice_);
-  volume_->setRecordRewriter(
-      [values = values_.get()](uint64_t n, std::span<uint8_t> record) { values->fill(n, record); });
+  drives.add(letter_, std::move(label), volume_);
   return true;
 }
 
@@ -101,25 +93,39 @@ void DirectoryMirror::stopWatching() {
 }
 
 void DirectoryMirror::forgetState() {
-  files_.remove(statePath_);
+  uint32_t error = 0;
+  if (!files_.moveReplacing(statePath_, asidePath_, &error)) files_.remove(statePath_);
 }
 
 bool DirectoryMirror::saveState() {
   MirrorStateHeader state;
   state.rootPath = root_;
   state.rootDevice = rootDevice_;
-  const SimJournalState journal = volume_->journal();
+  const auto lock = volume_->readLock();
+  const ChangeJournalState journal = std::as_const(*volume_).journal().state();
   state.journalId = journal.id;
   state.nextUsn = journal.nextUsn;
+  const MirrorTree& tree = volume_->tree();
   uint32_t error = 0;
-  return WriteMirrorState(files_, statePath_, state, *tree_, &error);
+  // An unchanged tree and journal: the state set aside is the one to write, byte for byte.
+  if (stateKnown_ && tree.changes() == stateChanges_ && journal.id == stateJournalId_ &&
+      journal.nextUsn == stateNextUsn_ && files_.moveReplacing(asidePath_, statePath_, &error)) {
+    return true;
+  }
+  files_.remove(asidePath_);
+  stateKnown_ = WriteMirrorState(files_, statePath_, state, tree, &error);
+  stateChanges_ = tree.changes();
+  stateJournalId_ = journal.id;
+  stateNextUsn_ = journal.nextUsn;
+  return stateKnown_;
 }
 
 bool DirectoryMirror::folderRecord(std::string_view path, uint32_t* record) const {
   if (path.substr(0, root_.size()) != root_) return false;
   std::string_view rest = path.substr(root_.size());
   if (!rest.empty() && rest[0] != '/' && root_ != "/") return false;
-  const auto lock = tree_->readLock();
+  const auto lock = volume_->readLock();
+  const MirrorTree& tree = volume_->tree();
   uint32_t at = kRootNode;
   while (!rest.empty()) {
     if (rest[0] == '/') {
@@ -127,8 +133,8 @@ bool DirectoryMirror::folderRecord(std::string_view path, uint32_t* record) cons
       continue;
     }
     const size_t end = std::min(rest.find('/'), rest.size());
-    at = tree_->find(at, rest.substr(0, end));
-    if (at == kNoNode || tree_->node(at)->kind != NodeKind::kDirectory) return false;
+    at = tree.find(at, rest.substr(0, end));
+    if (at == kNoNode || tree.node(at)->kind() != NodeKind::kDirectory) return false;
     rest.remove_prefix(end);
   }
   *record = at;
@@ -136,8 +142,9 @@ bool DirectoryMirror::folderRecord(std::string_view path, uint32_t* record) cons
 }
 
 bool DirectoryMirror::pathOf(uint32_t record, std::string* out) const {
-  const auto lock = tree_->readLock();
-  return tree_->node(record) != nullptr && tree_->pathOf(root_, record, out);
+  const auto lock = volume_->readLock();
+  const MirrorTree& tree = volume_->tree();
+  return tree.node(record) != nullptr && tree.pathOf(root_, record, out);
 }
 
 }  // namespace vessiko

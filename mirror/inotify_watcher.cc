@@ -91,7 +91,7 @@ uint32_t InotifyWatcher::directoryOf(int32_t watch) const {
   if (watch < 0 || static_cast<size_t>(watch) >= byWatch_.size()) return kNoNode;
   const uint32_t n = byWatch_[watch];
   const MirrorNode* node = editor_->tree().node(n);
-  return node != nullptr && node->kind == NodeKind::kDirectory ? n : kNoNode;
+  return node != nullptr && node->kind() == NodeKind::kDirectory ? n : kNoNode;
 }
 
 bool InotifyWatcher::isWithin(uint32_t n, uint32_t top) const {
@@ -143,7 +143,7 @@ void InotifyWatcher::handle(const inotify_event& event) {
   const uint32_t directory = directoryOf(event.wd);
   if ((event.mask & IN_IGNORED) != 0) {
     // The watch ended with its directory (removed, or on a file system unmounted).
-    if (directory != kNoNode && editor_->tree().node(directory)->watch == event.wd) {
+    if (directory != kNoNode && editor_->tree().watch(directory) == event.wd) {
       editor_->tree().setWatch(directory, -1);
     }
     if (static_cast<size_t>(event.wd) < byWatch_.size()) byWatch_[event.wd] = kNoNode;
@@ -197,7 +197,7 @@ void InotifyWatcher::appear(uint32_t directory, std::string_view name) {
   const uint32_t known = tree.find(directory, name);
   if (known != kNoNode) {
     const MirrorNode& node = *tree.node(known);
-    if (node.inode == st.stx_ino && node.kind == kind) return;
+    if (node.inode == st.stx_ino && node.kind() == kind) return;
     editor_->removeTree(known);
   }
   const uint32_t made = editor_->create(directory, name, kind, st.stx_ino, 0, -1);

@@ -1,14 +1,18 @@
-// MirrorEditor: makes each change to the mirrored tree on the simulated volume and in the
-// MirrorTree together, so the two never disagree on record numbers. Journaled, a change writes
-// the change-journal records Windows writes for it (creation, rename or move, deletion), which
-// the engine's catch-up and journal monitors then apply; quiet, it only fills the volume, for a
-// volume the engine will enumerate.
+// MirrorEditor: makes each change of the mirrored tree on the MirrorVolume: in the tree, and,
+// journaled, in the volume's change journal with the records Windows writes for it, which the
+// engine's catch-up and journal monitors then apply:
 //
-// Entries become records with the attributes a Windows user would see: hidden when the name
-// starts with a dot, system for anything that is neither a regular file nor a directory.
+//   creation          FILE_CREATE, then FILE_CREATE | CLOSE
+//   rename or move    RENAME_OLD_NAME (old name and parent), RENAME_NEW_NAME, then
+//                     RENAME_NEW_NAME | CLOSE; a name that gains or loses its leading dot then
+//                     writes BASIC_INFO_CHANGE and BASIC_INFO_CHANGE | CLOSE
+//   removal           FILE_DELETE | CLOSE, and the record is freed
 //
-// Thread safety: used by the tree's writer only. The volume's lock is never held together with
-// the tree's: the record filler takes the tree's lock inside the volume's.
+// Quiet, a change only fills the tree, for a volume the engine will enumerate. A name with more
+// UTF-16 units than an NTFS name holds (255) cannot be a record: such an entry is left out.
+//
+// Thread safety: used by the tree's writer only. Each change holds the volume's lock
+// exclusively while it changes the tree and writes its records.
 #pragma once
 
 #include <cstdint>
@@ -16,41 +20,46 @@
 #include <string_view>
 
 #include "mirror/mirror_tree.h"
+#include "mirror/mirror_volume.h"
 #include "mirror/watch_registry.h"
-#include "platform/sim/sim_volume.h"
+#include "platform/clock.h"
 
 namespace vessiko {
 
-// The attributes of an entry's record.
-uint32_t AttributesFor(NodeKind kind, std::string_view name);
-
 class MirrorEditor {
  public:
-  MirrorEditor(SimVolume& volume, MirrorTree& tree, WatchRegistry* watches)
-      : volume_(volume), tree_(tree), watches_(watches) {}
+  MirrorEditor(MirrorVolume& volume, WatchRegistry* watches, Clock& clock)
+      : volume_(volume), tree_(volume.tree()), watches_(watches), clock_(clock) {}
 
   void setJournaled(bool journaled) { journaled_ = journaled; }
 
-  // A new entry under `parent`; its record number, or kNoNode when the volume refuses it.
+  // A new entry under `parent`; its record number, or kNoNode when it cannot be one (a name too
+  // long, no record number left).
   uint32_t create(uint32_t parent, std::string_view name, NodeKind kind, uint64_t inode,
                   uint64_t changeTime, int32_t watch);
   // A rename or move (always journaled). REQUIRES: parent not n nor below it.
-  bool move(uint32_t n, uint32_t parent, std::string_view name);
+  void move(uint32_t n, uint32_t parent, std::string_view name);
   // The entry and everything below it, children before their parents.
   void removeTree(uint32_t n);
 
   MirrorTree& tree() { return tree_; }
 
  private:
+  // REQUIRES: the volume's lock held exclusively.
+  void journal(uint32_t n, uint32_t reason, uint32_t parent, std::u16string_view name,
+               uint32_t attributes, uint64_t now);
   void removeOne(uint32_t n);
+  // The name's UTF-16 form in name16_; false when it has more units than a record name holds.
+  bool decode(std::string_view name);
 
-  SimVolume& volume_;
+  MirrorVolume& volume_;
   MirrorTree& tree_;
   WatchRegistry* watches_;
+  Clock& clock_;
   bool journaled_ = true;
-  // Reused for every change: a name's UTF-16 form and the volume's entry description.
-  SimEntry entry_;
+  // Reused for every change: names in their UTF-16 form.
   std::u16string name16_;
+  std::u16string old16_;
 };
 
 }  // namespace vessiko

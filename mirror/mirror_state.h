@@ -3,10 +3,11 @@
 // identifier and its next USN at close. With it the next start rebuilds the same volume, has
 // its journal go on from the same place, and only journals the differences with the real tree.
 //
-// File layout, little-endian:
+// File layout, little-endian. A varint is LEB128 (7 bits a byte, the lowest first); a signed
+// varint is the zigzag form of a difference (0, -1, 1, -2, ... as 0, 1, 2, 3, ...).
 //
 //   0   8  magic "VSKMIRR\x1A"
-//   8   4  version (2)
+//   8   4  version (3)
 //  12   8  journal identifier
 //  20   8  next USN
 //  28   8  device of the root
@@ -14,15 +15,24 @@
 //  44   8  change time of the root (ns since 1970, 0: read it again)
 //  52   4  entry count E
 //  56   2  length P of the root path, then the P bytes of the path
-//   .      E entries, each directory before its children:
-//            4 record number, 4 parent record number, 8 inode, 8 change time,
-//            1 kind (1 file, 2 directory, 3 other), 2 name length N, N name bytes
+//   .      E entries in preorder, each directory before its children:
+//            varint         the levels from the entry before up to this one's parent: 0 when
+//                           the entry before is the parent, 1 for its parent, ... (the root
+//                           is the entry before the first)
+//            signed varint  record number, less the entry before's (the root's is 5)
+//            signed varint  inode, less the entry before's
+//            varint         name length N << 2 | kind (1 file, 2 directory, 3 other)
+//            N              name bytes
+//            8              change time, for a directory
 //   .   4  CRC-32 of every byte before it
 //
+// Entries are a few bytes besides their names, and the file is written from pieces and read
+// in blocks, so neither holds the whole of it in memory at once beside the tree.
+//
 // Reading is strict: anything that does not fit (a bad magic, version or checksum, a parent
-// not yet defined or not a directory, a record number used twice or out of range, a name that
-// is empty, holds '/' or NUL, or is used twice in its folder, bytes left over) rejects the
-// whole file, and the caller starts afresh.
+// that is not a directory, a record number used twice or out of range, a name that is empty,
+// longer than 765 bytes, holds '/' or NUL, or is used twice in its folder, bytes left over)
+// rejects the whole file, and the caller starts afresh.
 #pragma once
 
 #include <cstdint>

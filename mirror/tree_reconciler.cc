@@ -8,13 +8,15 @@
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
 
-#include "platform/sim/usn_journal.h"
+#include "ntfs_model/usn_journal.h"
 
 namespace vessiko {
 
 namespace {
 
+constexpr size_t kEntryBufferBytes = 32 * 1024;
 // A directory read less than this long after its last change may change again within the same
 // tick of the file system's clock without its change time moving: its time is not kept, so
 // the next start reads it again.
@@ -45,15 +47,30 @@ NodeKind KindOfMode(mode_t mode) {
 void TreeReconciler::markSeen(uint32_t n) {
   if (seen_[n] != 0) return;
   seen_[n] = 1;
-  marked_.push_back(n);
+  if (markedMany_) return;
+  if (marked_.size() < seen_.size() / 16) {
+    marked_.push_back(n);
+  } else {
+    markedMany_ = true;
+    marked_ = std::vector<uint32_t>();
+  }
+}
+
+void TreeReconciler::clearMarks() {
+  if (markedMany_) {
+    std::fill(seen_.begin(), seen_.end(), 0);
+  } else {
+    for (const uint32_t n : marked_)
+      seen_[n] = 0;
+  }
+  marked_.clear();
+  markedMany_ = false;
 }
 
 void TreeReconciler::walk(uint32_t top, bool findMoves) {
   top_ = top;
   findMoves_ = findMoves;
-  for (const uint32_t n : marked_)
-    seen_[n] = 0;
-  marked_.clear();
+  clearMarks();
   if (seen_.size() < tree_.recordLimit()) seen_.resize(tree_.recordLimit(), 0);
   actions_.clear();
   names_.clear();
@@ -61,35 +78,67 @@ void TreeReconciler::walk(uint32_t top, bool findMoves) {
   directoriesIndexed_ = false;
   markSeen(top);
   unmet_ = 0;
+  children_ = tree_.childCount(top) != 0 ? tree_.indexChildren() : MirrorTree::ChildIndex();
   if (!tree_.pathOf(root_, top, &path_)) return;
   visit(Place{top, false}, top);
-  tree_.forEachBelow(top, [&](uint32_t n, const MirrorNode&) { unmet_ += !seen(n); });
+  forEachBelow(top, [&](uint32_t n, const MirrorNode&) { unmet_ += !seen(n); });
+}
+
+void TreeReconciler::fill(MirrorEditor& editor) {
+  clearMarks();
+  seen_ = std::vector<uint8_t>();
+  actions_.clear();
+  filling_ = &editor;
+  top_ = kRootNode;
+  findMoves_ = false;
+  path_ = root_;
+  tree_.deferNames();
+  visit(Place{kRootNode, false}, kRootNode);
+  tree_.indexNames(false);
+  filling_ = nullptr;
 }
 
 void TreeReconciler::visit(Place self, uint32_t old) {
+  // Watched before its change time is read: a change after the read is reported, one before
+  // it shows in the time.
+  const int32_t watch = watches_ != nullptr ? watches_->watch(path_) : -1;
+  // A directory that may be unchanged is looked at by its path, and opened only when it has
+  // changed; any other is opened at once and looked at through the opened folder, which spares
+  // a second walk of its path.
+  const bool mayBeUnchanged = old != kNoNode && tree_.changeTime(old) != 0;
+  int fd = -1;
   struct statx st {};
-  if (statx(AT_FDCWD, path_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_CTIME, &st) != 0 ||
-      !S_ISDIR(st.stx_mode) || makedev(st.stx_dev_major, st.stx_dev_minor) != rootDevice_) {
+  bool looked = false;
+  if (!mayBeUnchanged) {
+    fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    looked = fd >= 0 && statx(fd, "", AT_EMPTY_PATH, STATX_TYPE | STATX_CTIME, &st) == 0;
+  }
+  if (!looked) {
+    looked =
+        statx(AT_FDCWD, path_.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_CTIME, &st) == 0;
+  }
+  if (!looked || !S_ISDIR(st.stx_mode) ||
+      makedev(st.stx_dev_major, st.stx_dev_minor) != rootDevice_) {
     // Gone, or a mount point: nothing below it belongs to this tree.
+    if (fd >= 0) close(fd);
+    if (watch >= 0) watches_->release(watch);
     if (old != kNoNode) tree_.setChangeTime(old, 0);
     return;
   }
-  const int32_t watch = watches_ != nullptr ? watches_->watch(path_) : -1;
   const uint64_t changed = Nanoseconds(st.stx_ctime);
   const uint64_t keep = changed + kRacyNanoseconds < NowNanoseconds() ? changed : 0;
   if (self.isAction) {
     actions_[self.id].watch = watch;
-  } else if (watch >= 0 && tree_.node(old)->watch != watch) {
+  } else if (watch >= 0 && tree_.watch(old) != watch) {
     tree_.setWatch(old, watch);
     watches_->bind(watch, old);
   }
-  if (old != kNoNode && tree_.node(old)->changeTime != 0 &&
-      tree_.node(old)->changeTime == changed) {
+  if (mayBeUnchanged && tree_.changeTime(old) == changed) {
     // Unchanged since it was read: the same entries. Only the subdirectories need a visit.
     const size_t length = path_.size();
-    for (uint32_t c = tree_.node(old)->firstChild; c != kNoNode; c = tree_.node(c)->nextSibling) {
+    for (const uint32_t c : children_.of(old)) {
       markSeen(c);
-      if (tree_.node(c)->kind != NodeKind::kDirectory) continue;
+      if (tree_.node(c)->kind() != NodeKind::kDirectory) continue;
       if (path_.back() != '/') path_.push_back('/');
       path_.append(tree_.name(c));
       visit(Place{c, false}, c);
@@ -97,7 +146,7 @@ void TreeReconciler::visit(Place self, uint32_t old) {
     }
     return;
   }
-  const int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) {
     // Unreadable: what it held stays as it was known, and it is tried again next time.
     if (old != kNoNode) {
@@ -115,58 +164,74 @@ void TreeReconciler::visit(Place self, uint32_t old) {
 }
 
 void TreeReconciler::readEntries(int fd, Place self, uint32_t old) {
-  DIR* dir = fdopendir(fd);
-  if (dir == nullptr) {
-    close(fd);
+  // The entries straight from getdents64: opendir would add two calls per directory (fstat and
+  // fcntl), which a walk over tens of thousands of them pays for.
+  const auto buffer = std::make_unique_for_overwrite<char[]>(kEntryBufferBytes);
+  const size_t length = path_.size();
+  for (;;) {
+    const ssize_t got = getdents64(fd, buffer.get(), kEntryBufferBytes);
+    if (got <= 0) break;
+    for (ssize_t at = 0; at < got;) {
+      const auto* e = reinterpret_cast<const dirent64*>(buffer.get() + at);
+      at += e->d_reclen;
+      const std::string_view name(e->d_name);
+      if (name == "." || name == "..") continue;
+      NodeKind kind = KindOf(e->d_type);
+      if (e->d_type == DT_UNKNOWN) {
+        struct stat st {};
+        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        kind = KindOfMode(st.st_mode);
+      }
+      visitEntry(self, old, name, kind, e->d_ino);
+      path_.resize(length);
+    }
+  }
+  close(fd);
+}
+
+void TreeReconciler::visitEntry(Place self, uint32_t old, std::string_view name, NodeKind kind,
+                                uint64_t inode) {
+  if (path_.back() != '/') path_.push_back('/');
+  path_.append(name);
+  if (filling_ != nullptr) {
+    const uint32_t made = filling_->create(self.id, name, kind, inode, 0, -1);
+    if (made != kNoNode && kind == NodeKind::kDirectory) visit(Place{made, false}, made);
     return;
   }
-  const size_t length = path_.size();
-  while (const dirent* e = readdir(dir)) {
-    const std::string_view name(e->d_name);
-    if (name == "." || name == "..") continue;
-    NodeKind kind = KindOf(e->d_type);
-    if (e->d_type == DT_UNKNOWN) {
-      struct stat st {};
-      if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-      kind = KindOfMode(st.st_mode);
-    }
-    const uint64_t inode = e->d_ino;
-    const uint32_t c = old != kNoNode ? tree_.find(old, name) : kNoNode;
-    const MirrorNode* known = c != kNoNode ? tree_.node(c) : nullptr;
-    if (path_.back() != '/') path_.push_back('/');
-    path_.append(name);
-    if (known != nullptr && !seen(c) && known->inode == inode && known->kind == kind) {
-      markSeen(c);
-      if (kind == NodeKind::kDirectory) visit(Place{c, false}, c);
-    } else if (kind == NodeKind::kDirectory) {
-      const uint32_t moved = oldDirectoryWithInode(inode);
-      if (moved != kNoNode) {
-        markSeen(moved);
-        addAction(self, name, kind, inode, true, moved);
-        visit(Place{moved, false}, moved);
-      } else {
-        addAction(self, name, kind, inode, false, kNoNode);
-        visit(Place{static_cast<uint32_t>(actions_.size() - 1), true}, kNoNode);
-      }
+  const uint32_t c = old != kNoNode ? tree_.find(old, name) : kNoNode;
+  const MirrorNode* known = c != kNoNode ? tree_.node(c) : nullptr;
+  if (known != nullptr && !seen(c) && known->inode == inode && known->kind() == kind) {
+    markSeen(c);
+    if (kind == NodeKind::kDirectory) visit(Place{c, false}, c);
+  } else if (kind == NodeKind::kDirectory) {
+    const uint32_t moved = oldDirectoryWithInode(inode);
+    if (moved != kNoNode) {
+      markSeen(moved);
+      addAction(self, name, kind, inode, true, moved);
+      visit(Place{moved, false}, moved);
     } else {
       addAction(self, name, kind, inode, false, kNoNode);
+      visit(Place{static_cast<uint32_t>(actions_.size() - 1), true}, kNoNode);
     }
-    path_.resize(length);
+  } else {
+    addAction(self, name, kind, inode, false, kNoNode);
   }
-  closedir(dir);
 }
 
 void TreeReconciler::keepSubtree(uint32_t n) {
-  tree_.forEachBelow(n, [&](uint32_t c, const MirrorNode&) { markSeen(c); });
+  forEachBelow(n, [&](uint32_t c, const MirrorNode&) { markSeen(c); });
 }
 
 uint32_t TreeReconciler::oldDirectoryWithInode(uint64_t inode) {
   if (!findMoves_) return kNoNode;
   if (!directoriesIndexed_) {
     directoriesIndexed_ = true;
-    tree_.forEachBelow(kRootNode, [&](uint32_t n, const MirrorNode& node) {
-      if (node.kind == NodeKind::kDirectory) directoriesByInode_.emplace_back(node.inode, n);
-    });
+    for (uint32_t n = kFirstEntryNode; n < tree_.recordLimit(); ++n) {
+      const MirrorNode* node = tree_.node(n);
+      if (node != nullptr && node->kind() == NodeKind::kDirectory) {
+        directoriesByInode_.emplace_back(node->inode, n);
+      }
+    }
     std::sort(directoriesByInode_.begin(), directoriesByInode_.end());
   }
   // A directory has one name, so an unmet one with this inode is this one, moved.
@@ -194,9 +259,10 @@ void TreeReconciler::addAction(Place parent, std::string_view name, NodeKind kin
 }
 
 uint64_t TreeReconciler::journalBytes() const {
-  // A move writes at most four records (old name, new name, close, an attribute change), a
-  // creation two, a removal one; a record is at most 60 bytes and a 255-unit name.
-  return (actions_.size() * 4 + unmet_) * UsnRecordLength(255);
+  // A move writes at most five records (old name, new name and its close, an attribute change
+  // and its close), a creation two, a removal one; a record is at most 60 bytes and a 255-unit
+  // name.
+  return (actions_.size() * 5 + unmet_) * UsnRecordLength(255);
 }
 
 uint32_t TreeReconciler::placeRecord(const Action& action) const {
@@ -208,10 +274,10 @@ void TreeReconciler::apply(MirrorEditor& editor) {
   // the rest to remove once the moves are made.
   std::vector<std::pair<uint64_t, uint32_t>> unmetFiles;
   std::vector<uint32_t> unmet;
-  tree_.forEachBelow(top_, [&](uint32_t n, const MirrorNode& node) {
+  forEachBelow(top_, [&](uint32_t n, const MirrorNode& node) {
     if (seen(n)) return;
     unmet.push_back(n);
-    if (node.kind != NodeKind::kDirectory) unmetFiles.emplace_back(node.inode, n);
+    if (node.kind() != NodeKind::kDirectory) unmetFiles.emplace_back(node.inode, n);
   });
   std::sort(unmetFiles.begin(), unmetFiles.end());
   for (Action& a : actions_) {
@@ -226,7 +292,7 @@ void TreeReconciler::apply(MirrorEditor& editor) {
       auto it = std::lower_bound(unmetFiles.begin(), unmetFiles.end(),
                                  std::pair<uint64_t, uint32_t>(a.inode, 0));
       for (; it != unmetFiles.end() && it->first == a.inode; ++it) {
-        if (!seen(it->second) && tree_.node(it->second)->kind == a.kind) {
+        if (!seen(it->second) && tree_.node(it->second)->kind() == a.kind) {
           markSeen(it->second);
           a.move = true;
           a.record = it->second;
@@ -236,8 +302,9 @@ void TreeReconciler::apply(MirrorEditor& editor) {
     }
     if (a.move) {
       const MirrorNode& node = *tree_.node(a.record);
-      if (node.parent != parent || tree_.name(a.record) != name)
+      if (node.parent != parent || tree_.name(a.record) != name) {
         editor.move(a.record, parent, name);
+      }
     } else {
       a.record = editor.create(parent, name, a.kind, a.inode, a.changeTime, a.watch);
     }
@@ -245,6 +312,7 @@ void TreeReconciler::apply(MirrorEditor& editor) {
   for (auto it = unmet.rbegin(); it != unmet.rend(); ++it) {
     if (!seen(*it) && tree_.node(*it) != nullptr) editor.removeTree(*it);
   }
+  children_ = MirrorTree::ChildIndex();
 }
 
 }  // namespace vessiko

@@ -15,6 +15,9 @@
 // The changes are applied in an order Windows could have journaled them: creations and moves
 // in the order of the new tree, parents first (so a directory never moves below itself), then
 // removals, children first.
+//
+// A tree made afresh is filled by the walk itself, each entry created as it is read: there is
+// nothing to compare it with, and nothing is kept of the walk.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +46,9 @@ class TreeReconciler {
   uint64_t journalBytes() const;
   // Applies the differences the last walk found.
   void apply(MirrorEditor& editor);
+  // Fills a tree that holds nothing but its root with the real tree, quietly. REQUIRES: nothing
+  // reads the tree yet.
+  void fill(MirrorEditor& editor);
 
  private:
   struct Action {
@@ -64,10 +70,17 @@ class TreeReconciler {
   };
 
   void visit(Place self, uint32_t old);
+  // Reads the entries of the open directory `self` (`old` in the tree, or kNoNode), and closes
+  // it.
   void readEntries(int fd, Place self, uint32_t old);
+  void visitEntry(Place self, uint32_t old, std::string_view name, NodeKind kind, uint64_t inode);
   void keepSubtree(uint32_t n);
   bool seen(uint32_t n) const { return n < seen_.size() && seen_[n] != 0; }
   void markSeen(uint32_t n);
+  void clearMarks();
+  void forEachBelow(uint32_t top, auto visit) const {
+    if (tree_.childCount(top) != 0) tree_.forEachBelow(children_, top, visit);
+  }
   uint32_t oldDirectoryWithInode(uint64_t inode);
   void addAction(Place parent, std::string_view name, NodeKind kind, uint64_t inode, bool move,
                  uint32_t record);
@@ -78,12 +91,17 @@ class TreeReconciler {
   uint64_t rootDevice_;
   WatchRegistry* watches_;
   uint32_t top_ = kRootNode;
+  // The tree's children as the walk found the tree, until the differences are applied.
+  MirrorTree::ChildIndex children_;
   std::string path_;  // the directory being visited
-  // Marks of the records met; only the marks set are cleared for the next walk, so a small
-  // walk costs nothing for the size of the tree.
+  // Marks of the records met. Only the marks set are cleared for the next walk, so a small walk
+  // costs nothing for the size of the tree; past a sixteenth of it, all of them are.
   std::vector<uint8_t> seen_;
   std::vector<uint32_t> marked_;
+  bool markedMany_ = false;
   bool findMoves_ = true;
+  // While filling: the editor that creates each entry as the walk reads it.
+  MirrorEditor* filling_ = nullptr;
   std::vector<Action> actions_;
   std::string names_;
   std::vector<std::pair<uint64_t, uint32_t>> directoriesByInode_;

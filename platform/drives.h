@@ -1,8 +1,8 @@
 // The machine's drives: the logical drive strings, each root's drive type and volume
 // information, and opening a volume for raw access. On Windows a pass-through to
-// GetLogicalDriveStringsW, GetDriveTypeW, GetVolumeInformationW and CreateFileW; in tests and
-// on Linux the simulated machine. Texts are UTF-16, NUL-terminated, as the Win32 calls take
-// and give them.
+// GetLogicalDriveStringsW, GetDriveTypeW, GetVolumeInformationW and CreateFileW; in tests the
+// simulated machine, on Linux the mirrored directory trees. Texts are UTF-16, NUL-terminated,
+// as the Win32 calls take and give them.
 #pragma once
 
 #include <cstdint>

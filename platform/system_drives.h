@@ -1,5 +1,5 @@
 // The machine's own drives. Windows only: there it is the Win32 calls themselves; the Linux face
-// works on a simulated machine instead.
+// presents its mirrored directory trees as drives instead (mirror/mirror_drives.h).
 #pragma once
 
 #include "platform/drives.h"

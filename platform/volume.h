@@ -1,9 +1,10 @@
 // A raw NTFS volume, opened for reading and writing: the file-system control codes with the
 // platform's byte layouts in and out (see ntfs_layout.h), and raw cluster reads. On Windows a
-// pass-through to DeviceIoControl, SetFilePointerEx and ReadFile; in tests and on Linux the
-// simulated machine. Calls on one Volume may come from several threads but never overlap for
-// one buffer; implementations must be safe for concurrent calls, which run one at a time as on
-// a synchronous Windows handle: a call that waits holds up every other call on the same Volume.
+// pass-through to DeviceIoControl, SetFilePointerEx and ReadFile; in tests the simulated
+// machine, on Linux a mirrored directory tree. Calls on one Volume may come from several
+// threads but never overlap for one buffer; implementations must be safe for concurrent calls,
+// which run one at a time as on a synchronous Windows handle: a call that waits holds up every
+// other call on the same Volume.
 #pragma once
 
 #include <cstdint>

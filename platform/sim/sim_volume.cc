@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "ntfs_model/metafiles.h"
+#include "ntfs_model/volume_handle.h"
+
 namespace vessiko {
 
 namespace {
@@ -10,69 +13,36 @@ constexpr uint64_t kFirstDataLcn = 0x40;  // past the boot sectors and the MFT m
 // The name pool is compacted once its dead units pass this and outweigh the live ones.
 constexpr size_t kCompactNamesFrom = 1 << 20;
 
-// The volume's handles: each shares ownership of the model, and runs the calls made on it one
-// at a time, as Windows runs those on a synchronous handle.
-class SimVolumeHandle final : public Volume {
- public:
-  explicit SimVolumeHandle(std::shared_ptr<SimVolume> volume) : volume_(std::move(volume)) {}
-  bool control(uint32_t code, const void* in, uint32_t inSize, void* out, uint32_t outSize,
-               uint32_t* returned, uint32_t* error) override {
-    std::lock_guard lock(callLock_);
-    return volume_->control(code, in, inSize, out, outSize, returned, error);
-  }
-  bool readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* read,
-              uint32_t* error) override {
-    std::lock_guard lock(callLock_);
-    return volume_->readAt(offset, buffer, size, read, error);
-  }
-  std::unique_ptr<Volume> reopen() override { return volume_->open(); }
-
- private:
-  std::shared_ptr<SimVolume> volume_;
-  std::mutex callLock_;
-};
-
-struct Metafile {
-  const char16_t* name;
-  bool directory;
-};
-constexpr Metafile kMetafiles[] = {
-    {u"$MFT", false},     {u"$MFTMirr", false}, {u"$LogFile", false}, {u"$Volume", false},
-    {u"$AttrDef", false}, {u".", true},         {u"$Bitmap", false},  {u"$Boot", false},
-    {u"$BadClus", false}, {u"$Secure", false},  {u"$UpCase", false},  {u"$Extend", true},
-};
-
 }  // namespace
 
 SimVolume::SimVolume(const SimVolumeOptions& options)
     : options_(options),
       nextCluster_(kFirstDataLcn),
-      nextJournalStart_(options.journalStartUsn),
+      journal_(options.journalIdBase, options.journalStartUsn, [this] { forgetUsns(); }),
       clock_(options.clockStart) {
   const FileTimes formatted{clock_, clock_, clock_, clock_};
   for (uint64_t n = 0; n < kFirstUserRecord; ++n) {
     Slot& s = slotFor(n);
     s.sequence = static_cast<uint16_t>(n == 0 ? 1 : n);
     s.times = formatted;
-    if (n >= std::size(kMetafiles)) {
+    if (n >= std::size(ntfs::kMetafiles)) {
       s.state = kFree;  // reserved: never handed out
       continue;
     }
     s.state = kInUse;
     s.attributes = ntfs::kAttributeHidden | ntfs::kAttributeSystem |
-                   (kMetafiles[n].directory ? ntfs::kAttributeDirectory : 0);
+                   (ntfs::kMetafiles[n].directory ? ntfs::kAttributeDirectory : 0);
     setFirstName(s, kRootDirectory | uint64_t{kRootDirectory} << ntfs::kSequenceShift,
-                 kMetafiles[n].name, ntfs::file_name::kNamespaceWin32AndDos);
+                 ntfs::kMetafiles[n].name, ntfs::file_name::kNamespaceWin32AndDos);
   }
-  if (options_.journal) {
-    createJournalLocked(options_.journalMaximumSize, options_.journalAllocationDelta, std::nullopt);
-  }
+  if (options_.journal)
+    journal_.create(options_.journalMaximumSize, options_.journalAllocationDelta);
 }
 
 SimVolume::~SimVolume() = default;
 
 std::unique_ptr<Volume> SimVolume::open() {
-  return std::make_unique<SimVolumeHandle>(shared_from_this());
+  return std::make_unique<VolumeHandle<SimVolume>>(shared_from_this());
 }
 
 // --- Slots ---
@@ -260,17 +230,14 @@ uint64_t SimVolume::tick() {
 
 void SimVolume::log(uint64_t n, Slot& s, uint32_t reason, uint64_t parent,
                     std::u16string_view name) {
-  const uint64_t now = tick();
-  if (!journal_ || journalDeleting_) return;
   UsnRecordFields fields;
   fields.fileReference = referenceOf(n, s);
   fields.parentReference = parent;
-  fields.timeStamp = now;
+  fields.timeStamp = tick();
   fields.reason = reason;
   fields.attributes = s.attributes;
   fields.name = name;
-  s.lastUsn = journal_->append(fields);
-  journalGrew_.notify_all();
+  if (const std::optional<int64_t> usn = journal_.append(fields)) s.lastUsn = *usn;
 }
 
 void SimVolume::openLocked(uint64_t n) {
@@ -664,69 +631,34 @@ uint64_t SimVolume::attributeListCluster(uint64_t file) const {
 
 // --- The journal ---
 
-SimJournalState SimVolume::journal() const {
+ChangeJournalState SimVolume::journal() const {
   std::lock_guard lock(mutex_);
-  SimJournalState state;
-  if (!journal_) return state;
-  state.active = true;
-  state.deleting = journalDeleting_;
-  state.id = journal_->id();
-  state.firstUsn = journal_->firstUsn();
-  state.nextUsn = journal_->nextUsn();
-  state.maximumSize = journal_->maximumSize();
-  state.allocationDelta = journal_->allocationDelta();
-  return state;
-}
-
-bool SimVolume::createJournalLocked(uint64_t maximumSize, uint64_t allocationDelta,
-                                    std::optional<int64_t> startUsn) {
-  if (journalDeleting_) return false;
-  if (journal_) {
-    journal_->resize(maximumSize, allocationDelta);
-    return true;
-  }
-  journal_.emplace(options_.journalIdBase + journalsMade_++, maximumSize, allocationDelta,
-                   startUsn.value_or(nextJournalStart_));
-  return true;
+  return journal_.state();
 }
 
 bool SimVolume::createJournal(uint64_t maximumSize, uint64_t allocationDelta,
                               std::optional<int64_t> startUsn) {
   std::lock_guard lock(mutex_);
-  return createJournalLocked(maximumSize, allocationDelta, startUsn);
+  return journal_.create(maximumSize, allocationDelta, startUsn);
 }
 
-bool SimVolume::beginJournalDeletionLocked() {
-  if (!journal_ || journalDeleting_) return false;
-  journalDeleting_ = true;
+// A deletion makes every file forget its last USN.
+void SimVolume::forgetUsns() {
   for (auto& chunk : chunks_) {
     if (!chunk) continue;
     for (uint64_t i = 0; i < uint64_t{1} << kChunkBits; ++i)
       chunk[i].lastUsn = 0;
   }
-  journalGrew_.notify_all();
-  return true;
 }
 
 bool SimVolume::beginJournalDeletion(bool slow) {
   std::lock_guard lock(mutex_);
-  if (!beginJournalDeletionLocked()) return false;
-  journalDeletionSlow_ = slow;
-  return true;
-}
-
-void SimVolume::finishJournalDeletionLocked() {
-  if (!journalDeleting_) return;
-  nextJournalStart_ = journal_->nextUsn();
-  journal_.reset();
-  journalDeleting_ = false;
-  journalDeletionSlow_ = false;
-  journalDeleted_.notify_all();
+  return journal_.beginDeletion(slow);
 }
 
 void SimVolume::finishJournalDeletion() {
   std::lock_guard lock(mutex_);
-  finishJournalDeletionLocked();
+  journal_.finishDeletion();
 }
 
 // --- Clock, clusters, damaged records ---

@@ -1,7 +1,6 @@
 // A simulated NTFS volume: its MFT, its change journal and its clusters, answering the control
-// codes and raw reads of a Volume byte for byte as Windows does. Tests and the Linux face build
-// the MFT through this class; changes made through it append the journal records Windows
-// writes for them.
+// codes and raw reads of a Volume byte for byte as Windows does. Tests build the MFT through
+// this class; changes made through it append the journal records Windows writes for them.
 //
 // Ownership: a SimVolume lives in a shared_ptr (SimMachine holds one per NTFS drive); every
 // Volume handle from open() shares ownership, so a handle stays valid after the machine that
@@ -26,7 +25,6 @@
 // of the volume.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -39,9 +37,9 @@
 #include <string_view>
 #include <vector>
 
+#include "ntfs_model/change_journal.h"
+#include "ntfs_model/file_record_builder.h"
 #include "platform/ntfs_layout.h"
-#include "platform/sim/file_record_builder.h"
-#include "platform/sim/usn_journal.h"
 #include "platform/volume.h"
 
 namespace vessiko {
@@ -89,16 +87,6 @@ struct SimFragmentation {
   uint32_t extensionRecords = 0;
   bool nonResidentList = false;      // the $ATTRIBUTE_LIST lives in a cluster of the volume
   bool fileNameInExtension = false;  // the file's only $FILE_NAME moves to an extension record
-};
-
-struct SimJournalState {
-  bool active = false;
-  bool deleting = false;
-  uint64_t id = 0;
-  int64_t firstUsn = 0;
-  int64_t nextUsn = 0;
-  uint64_t maximumSize = 0;
-  uint64_t allocationDelta = 0;
 };
 
 class SimVolume : public std::enable_shared_from_this<SimVolume> {
@@ -183,7 +171,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   size_t nameUnits() const;
 
   // --- The journal.
-  SimJournalState journal() const;
+  ChangeJournalState journal() const;
   // FSCTL_CREATE_USN_JOURNAL: new sizes for an active journal, or a new empty one starting at
   // `startUsn` (unset: where the last one ended, or the options' start for the first). False
   // while a deletion is in progress.
@@ -328,26 +316,16 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   void changeName(uint64_t n, uint32_t reason, uint64_t parent, std::u16string_view name);
   void removeName(uint64_t n, Slot& s, size_t index);
   uint64_t createLocked(const SimEntry& entry, bool journaled, bool leaveOpen);
-  bool createJournalLocked(uint64_t maximumSize, uint64_t allocationDelta,
-                           std::optional<int64_t> startUsn);
-  bool beginJournalDeletionLocked();
-  void finishJournalDeletionLocked();
+  void forgetUsns();
 
   uint32_t volumeData(uint8_t* out, uint32_t outSize, uint32_t* returned) const;
   uint32_t enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
                      uint32_t* returned) const;
-  uint32_t readJournal(std::unique_lock<std::mutex>& lock, const uint8_t* in, uint32_t inSize,
-                       uint8_t* out, uint32_t outSize, uint32_t* returned);
-  uint32_t queryJournal(uint8_t* out, uint32_t outSize, uint32_t* returned) const;
-  uint32_t createJournalControl(const uint8_t* in, uint32_t inSize);
-  uint32_t deleteJournalControl(std::unique_lock<std::mutex>& lock, const uint8_t* in,
-                                uint32_t inSize);
   uint32_t fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
                       uint32_t* returned) const;
 
   const SimVolumeOptions options_;
   mutable std::mutex mutex_;
-  std::condition_variable journalGrew_;
   std::vector<std::unique_ptr<Slot[]>> chunks_;
   std::u16string namePool_;
   size_t deadNameUnits_ = 0;  // of names replaced or freed, until the pool is compacted
@@ -359,12 +337,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   uint64_t clustersInUse_ = 0;
   std::map<uint64_t, uint64_t> listClusters_;  // first cluster of an attribute list -> record
   std::map<uint64_t, std::vector<uint8_t>> writtenClusters_;
-  std::optional<UsnJournal> journal_;
-  bool journalDeleting_ = false;
-  bool journalDeletionSlow_ = false;
-  std::condition_variable journalDeleted_;
-  uint64_t journalsMade_ = 0;
-  int64_t nextJournalStart_;
+  ChangeJournal journal_;
   uint64_t clock_;
   RecordRewriter rewriter_;
 };

@@ -2,9 +2,9 @@
 #include "platform/sim/sim_volume.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
+#include "ntfs_model/volume_data.h"
 #include "platform/little_endian.h"
 
 namespace vessiko {
@@ -12,7 +12,6 @@ namespace vessiko {
 namespace {
 
 constexpr uint64_t kMftMirrorLcn = 2;
-constexpr int64_t kMaxUsn = 0x7FFFFFFFFFFF0000LL;
 
 }  // namespace
 
@@ -31,16 +30,16 @@ bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* ou
       failure = enumerate(input, inSize, output, outSize, returned);
       break;
     case ntfs::kReadUsnJournal:
-      failure = readJournal(lock, input, inSize, output, outSize, returned);
+      failure = journal_.read(lock, input, inSize, output, outSize, returned);
       break;
     case ntfs::kQueryUsnJournal:
-      failure = queryJournal(output, outSize, returned);
+      failure = journal_.query(output, outSize, returned);
       break;
     case ntfs::kCreateUsnJournal:
-      failure = createJournalControl(input, inSize);
+      failure = journal_.createControl(input, inSize);
       break;
     case ntfs::kDeleteUsnJournal:
-      failure = deleteJournalControl(lock, input, inSize);
+      failure = journal_.deleteControl(lock, input, inSize);
       break;
     case ntfs::kGetNtfsFileRecord:
       failure = fileRecord(input, inSize, output, outSize, returned);
@@ -57,28 +56,19 @@ bool SimVolume::control(uint32_t code, const void* in, uint32_t inSize, void* ou
 }
 
 uint32_t SimVolume::volumeData(uint8_t* out, uint32_t outSize, uint32_t* returned) const {
-  namespace vd = ntfs::volume_data;
-  if (outSize < vd::kSize) return ntfs::kErrorInsufficientBuffer;
-  std::memset(out, 0, vd::kSize);
-  const uint64_t total = totalClusters();
-  const uint64_t mftClusters = clustersFor(mftRecordsAllocated() * options_.recordSize);
-  StoreU64(out + vd::kVolumeSerialNumber, options_.serialNumber);
-  StoreU64(out + vd::kNumberSectors, total * options_.clusterSize / vd::kBytesPerSectorValue);
-  StoreU64(out + vd::kTotalClusters, total);
-  StoreU64(out + vd::kFreeClusters, total - mftClusters - clustersInUse_);
-  StoreU32(out + vd::kBytesPerSector, vd::kBytesPerSectorValue);
-  StoreU32(out + vd::kBytesPerCluster, options_.clusterSize);
-  StoreU32(out + vd::kBytesPerFileRecordSegment, options_.recordSize);
-  StoreU32(out + vd::kClustersPerFileRecordSegment, options_.recordSize >= options_.clusterSize
-                                                        ? options_.recordSize / options_.clusterSize
-                                                        : 0);
-  StoreU64(out + vd::kMftValidDataLength, (highestUsed_ + 1) * options_.recordSize);
-  StoreU64(out + vd::kMftStartLcn, options_.mftStartLcn);
-  StoreU64(out + vd::kMft2StartLcn, kMftMirrorLcn);
-  StoreU64(out + vd::kMftZoneStart, options_.mftStartLcn);
-  StoreU64(out + vd::kMftZoneEnd, mftZoneEndLcn());
-  *returned = vd::kSize;
-  return 0;
+  VolumeGeometry g;
+  g.serialNumber = options_.serialNumber;
+  g.totalClusters = totalClusters();
+  g.freeClusters =
+      g.totalClusters - clustersFor(mftRecordsAllocated() * options_.recordSize) - clustersInUse_;
+  g.clusterSize = options_.clusterSize;
+  g.recordSize = options_.recordSize;
+  g.mftValidDataLength = (highestUsed_ + 1) * options_.recordSize;
+  g.mftStartLcn = options_.mftStartLcn;
+  g.mft2StartLcn = kMftMirrorLcn;
+  g.mftZoneStart = options_.mftStartLcn;
+  g.mftZoneEnd = mftZoneEndLcn();
+  return WriteVolumeData(g, out, outSize, returned);
 }
 
 uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
@@ -139,99 +129,6 @@ uint32_t SimVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out, 
   if (used == 8) return stopped ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;
   StoreU64(out, n);
   *returned = used;
-  return 0;
-}
-
-uint32_t SimVolume::readJournal(std::unique_lock<std::mutex>& lock, const uint8_t* in,
-                                uint32_t inSize, uint8_t* out, uint32_t outSize,
-                                uint32_t* returned) {
-  namespace rj = ntfs::read_usn_journal_data;
-  if (inSize < rj::kSize) return ntfs::kErrorInvalidParameter;
-  if (outSize < 8) return ntfs::kErrorInsufficientBuffer;
-  const uint64_t timeout = LoadU64(in + rj::kTimeout);
-  const uint64_t bytesToWaitFor = LoadU64(in + rj::kBytesToWaitFor);
-  const uint64_t id = LoadU64(in + rj::kUsnJournalId);
-  int64_t start = LoadI64(in + rj::kStartUsn);
-  auto check = [&]() -> uint32_t {
-    if (!journal_) return ntfs::kErrorJournalNotActive;
-    if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
-    if (id != journal_->id()) return ntfs::kErrorInvalidParameter;
-    if (start != 0 && start < journal_->firstUsn()) return ntfs::kErrorJournalEntryDeleted;
-    return 0;
-  };
-  if (uint32_t failure = check()) return failure;
-  if (start == 0) start = journal_->firstUsn();
-  if (bytesToWaitFor > 0) {
-    // Waits until that many bytes of records follow StartUsn; Timeout is in seconds, 0 waits
-    // for as long as it takes.
-    auto enough = [&] {
-      return !journal_ || journalDeleting_ ||
-             static_cast<uint64_t>(std::max<int64_t>(journal_->nextUsn() - start, 0)) >=
-                 bytesToWaitFor;
-    };
-    if (timeout == 0) {
-      journalGrew_.wait(lock, enough);
-    } else {
-      constexpr uint64_t kLongestWait = 86400;  // keeps the deadline arithmetic in range
-      journalGrew_.wait_for(lock, std::chrono::seconds(std::min(timeout, kLongestWait)), enough);
-    }
-    if (uint32_t failure = check()) return failure;
-  }
-  const UsnJournal::ReadResult result =
-      journal_->read(start, LoadU32(in + rj::kReasonMask),
-                     LoadU32(in + rj::kReturnOnlyOnClose) != 0, out + 8, outSize - 8);
-  if (result.tooSmall) return ntfs::kErrorInsufficientBuffer;
-  StoreU64(out, static_cast<uint64_t>(result.resume));
-  *returned = 8 + result.bytes;
-  return 0;
-}
-
-uint32_t SimVolume::queryJournal(uint8_t* out, uint32_t outSize, uint32_t* returned) const {
-  namespace jd = ntfs::usn_journal_data;
-  if (!journal_) return ntfs::kErrorJournalNotActive;
-  if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
-  if (outSize < jd::kSize) return ntfs::kErrorInsufficientBuffer;
-  StoreU64(out + jd::kUsnJournalId, journal_->id());
-  StoreU64(out + jd::kFirstUsn, static_cast<uint64_t>(journal_->firstUsn()));
-  StoreU64(out + jd::kNextUsn, static_cast<uint64_t>(journal_->nextUsn()));
-  StoreU64(out + jd::kLowestValidUsn, static_cast<uint64_t>(journal_->lowestValidUsn()));
-  StoreU64(out + jd::kMaxUsn, static_cast<uint64_t>(kMaxUsn));
-  StoreU64(out + jd::kMaximumSize, journal_->maximumSize());
-  StoreU64(out + jd::kAllocationDelta, journal_->allocationDelta());
-  *returned = jd::kSize;
-  return 0;
-}
-
-uint32_t SimVolume::createJournalControl(const uint8_t* in, uint32_t inSize) {
-  namespace cj = ntfs::create_usn_journal_data;
-  if (inSize < cj::kSize) return ntfs::kErrorInvalidParameter;
-  if (!createJournalLocked(LoadU64(in + cj::kMaximumSize), LoadU64(in + cj::kAllocationDelta),
-                           std::nullopt)) {
-    return ntfs::kErrorJournalDeleteInProgress;
-  }
-  return 0;
-}
-
-uint32_t SimVolume::deleteJournalControl(std::unique_lock<std::mutex>& lock, const uint8_t* in,
-                                         uint32_t inSize) {
-  namespace dj = ntfs::delete_usn_journal_data;
-  if (inSize < dj::kSize) return ntfs::kErrorInvalidParameter;
-  const uint32_t flags = LoadU32(in + dj::kDeleteFlags);
-  if ((flags & (dj::kFlagDelete | dj::kFlagNotify)) == 0) return ntfs::kErrorInvalidParameter;
-  if (flags & dj::kFlagDelete) {
-    if (!journal_) return ntfs::kErrorJournalNotActive;
-    if (journalDeleting_) return ntfs::kErrorJournalDeleteInProgress;
-    if (LoadU64(in + dj::kUsnJournalId) != journal_->id()) return ntfs::kErrorInvalidParameter;
-    beginJournalDeletionLocked();
-  }
-  // NOTIFY returns once the deletion is over; the model ends a quick one at once.
-  if (flags & dj::kFlagNotify) {
-    if (journalDeletionSlow_) {
-      journalDeleted_.wait(lock, [this] { return !journalDeleting_; });
-    } else {
-      finishJournalDeletionLocked();
-    }
-  }
   return 0;
 }
 

@@ -31,8 +31,7 @@ std::string BytesOf(const std::u16string& name) {
 }
 
 // Every entry of the volume from record 16 up, as the tree's walk lists them.
-std::vector<std::string> VolumePaths(SimVolume& volume) {
-  const std::unique_ptr<Volume> handle = volume.open();
+std::vector<std::string> VolumePaths(Volume& volume) {
   struct Entry {
     uint64_t parent;
     std::string name;
@@ -42,7 +41,7 @@ std::vector<std::string> VolumePaths(SimVolume& volume) {
   uint64_t start = 0;
   for (;;) {
     const simtest::Reply reply =
-        Call(*handle, ntfs::kEnumUsnData, simtest::EnumInput(start, 0, INT64_MAX), 65536);
+        Call(volume, ntfs::kEnumUsnData, simtest::EnumInput(start, 0, INT64_MAX), 65536);
     if (!reply.ok) break;
     for (const simtest::UsnRecord& r : UsnRecords(reply.bytes)) {
       entries[simtest::RecordNumber(r.file)] = {simtest::RecordNumber(r.parent), BytesOf(r.name),
@@ -63,12 +62,27 @@ std::vector<std::string> VolumePaths(SimVolume& volume) {
   return paths;
 }
 
+struct JournalData {
+  uint64_t id = 0;
+  int64_t firstUsn = 0;
+  int64_t nextUsn = 0;
+};
+
+// The journal as FSCTL_QUERY_USN_JOURNAL gives it.
+JournalData QueryJournal(Volume& volume) {
+  const simtest::Reply reply = Call(volume, ntfs::kQueryUsnJournal, {}, 56);
+  EXPECT_TRUE(reply.ok);
+  if (!reply.ok) return {};
+  return {simtest::Get64(reply.bytes.data()),
+          static_cast<int64_t>(simtest::Get64(reply.bytes.data() + 8)),
+          static_cast<int64_t>(simtest::Get64(reply.bytes.data() + 16))};
+}
+
 // The journal's closing records from `from` on, as "reasons name" with the reasons named.
-std::vector<std::string> JournalSince(SimVolume& volume, int64_t from) {
-  const std::unique_ptr<Volume> handle = volume.open();
-  const SimJournalState journal = volume.journal();
-  const simtest::Reply reply = Call(*handle, ntfs::kReadUsnJournal,
-                                    simtest::ReadInput(from, 0xFFFFFFFF, journal.id), 1 << 20);
+std::vector<std::string> JournalSince(Volume& volume, int64_t from) {
+  const simtest::Reply reply =
+      Call(volume, ntfs::kReadUsnJournal,
+           simtest::ReadInput(from, 0xFFFFFFFF, QueryJournal(volume).id), 1 << 20);
   std::vector<std::string> out;
   for (const simtest::UsnRecord& r : UsnRecords(reply.bytes)) {
     if ((r.reason & ntfs::kReasonClose) == 0) continue;
@@ -84,18 +98,23 @@ std::vector<std::string> JournalSince(SimVolume& volume, int64_t from) {
 
 class DirectoryMirrorTest : public ::testing::Test {
  protected:
-  // Opens a run as the face does: a fresh machine, the mirror of drive C.
-  bool openRun(bool* fit) {
-    machine = std::make_unique<SimMachine>();
-    mirror = std::make_unique<DirectoryMirror>('C', tree.root(), state.path("mirror_C.state"),
+  // Opens a run as the face does: fresh drives, the mirror of drive C.
+  bool openRun(bool* fit) { return openRun(tree, fit); }
+  bool openRun(const testing::TempTree& directory, bool* fit) {
+    drives = std::make_unique<MirrorDrives>();
+    mirror = std::make_unique<DirectoryMirror>('C', directory.root(), state.path("mirror_C.state"),
                                                SystemFiles(), SystemClock(), messages);
-    return mirror->open(*machine, fit);
+    if (!mirror->open(*drives, fit)) return false;
+    uint32_t error = 0;
+    handle = drives->openVolume(u"\\\\.\\C:", &error);
+    return handle != nullptr;
   }
-  SimVolume& volume() { return machine->volume('C'); }
+  Volume& volume() { return *handle; }
   void closeRun() {
     mirror->stopWatching();
     ASSERT_TRUE(mirror->saveState());
     mirror.reset();
+    handle.reset();
   }
   // Waits until the volume lists what the tree holds, as the watcher should make it.
   bool converges() {
@@ -110,8 +129,9 @@ class DirectoryMirrorTest : public ::testing::Test {
   testing::TempTree tree;
   testing::TempTree state;
   RecordingMessages messages;
-  std::unique_ptr<SimMachine> machine;
+  std::unique_ptr<MirrorDrives> drives;
   std::unique_ptr<DirectoryMirror> mirror;
+  std::unique_ptr<Volume> handle;
 };
 
 TEST_F(DirectoryMirrorTest, FirstRunFillsTheVolumeWithoutJournaling) {
@@ -125,7 +145,7 @@ TEST_F(DirectoryMirrorTest, FirstRunFillsTheVolumeWithoutJournaling) {
   ASSERT_TRUE(openRun(&fit));
   EXPECT_FALSE(fit);
   EXPECT_EQ(VolumePaths(volume()), tree.walk());
-  const SimJournalState journal = volume().journal();
+  const JournalData journal = QueryJournal(volume());
   EXPECT_EQ(journal.firstUsn, journal.nextUsn);
 }
 
@@ -149,8 +169,8 @@ TEST_F(DirectoryMirrorTest, ChangesWhileClosedAreJournaledOnceAsRenamesCreations
   ASSERT_TRUE(openRun(&fit));
   uint32_t oldRecord = 0;
   ASSERT_TRUE(mirror->folderRecord(tree.path("projects/old"), &oldRecord));
-  const int64_t savedUsn = volume().journal().nextUsn;
-  const uint64_t journalId = volume().journal().id;
+  const int64_t savedUsn = QueryJournal(volume()).nextUsn;
+  const uint64_t journalId = QueryJournal(volume()).id;
   closeRun();
 
   // Creations first: an inode freed by a deletion and taken by a new file would read as a move.
@@ -171,8 +191,8 @@ TEST_F(DirectoryMirrorTest, ChangesWhileClosedAreJournaledOnceAsRenamesCreations
 
   ASSERT_TRUE(openRun(&fit));
   EXPECT_TRUE(fit);
-  EXPECT_EQ(volume().journal().id, journalId);
-  EXPECT_EQ(volume().journal().firstUsn, savedUsn);
+  EXPECT_EQ(QueryJournal(volume()).id, journalId);
+  EXPECT_EQ(QueryJournal(volume()).firstUsn, savedUsn);
   EXPECT_EQ(VolumePaths(volume()), tree.walk());
   // Each change once, and nothing for the children that moved with their folder.
   EXPECT_EQ(JournalSince(volume(), savedUsn),
@@ -186,21 +206,56 @@ TEST_F(DirectoryMirrorTest, ChangesWhileClosedAreJournaledOnceAsRenamesCreations
   EXPECT_EQ(newRecord, oldRecord);
 }
 
+// A close that changed nothing puts the state it set aside back instead of writing it again.
+TEST_F(DirectoryMirrorTest, AnUnchangedTreeKeepsItsStateFileAndAChangedOneWritesANewOne) {
+  tree.makeDirectory("docs");
+  tree.writeFile("docs/a.txt");
+  // When the file was last written, 0 when there is none.
+  const auto written = [&](const std::string& name) {
+    struct stat st {};
+    return ::stat(state.path(name).c_str(), &st) != 0
+               ? 0
+               : st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec;
+  };
+  bool fit = false;
+  ASSERT_TRUE(openRun(&fit));
+  closeRun();
+  const long long first = written("mirror_C.state");
+  ASSERT_NE(first, 0);
+  ASSERT_TRUE(openRun(&fit));
+  ASSERT_TRUE(fit);
+  mirror->forgetState();
+  EXPECT_EQ(written("mirror_C.state"), 0);
+  ASSERT_TRUE(mirror->saveState());
+  EXPECT_EQ(written("mirror_C.state"), first);
+  EXPECT_EQ(written("mirror_C.state.aside"), 0);
+
+  mirror->startWatching();
+  tree.writeFile("docs/b.txt");
+  ASSERT_TRUE(converges());
+  mirror->stopWatching();
+  mirror->forgetState();
+  ASSERT_TRUE(mirror->saveState());
+  EXPECT_NE(written("mirror_C.state"), first);
+  closeRun();
+  ASSERT_TRUE(openRun(&fit));
+  EXPECT_TRUE(fit);
+  EXPECT_EQ(VolumePaths(volume()), tree.walk());
+  EXPECT_TRUE(JournalSince(volume(), QueryJournal(volume()).firstUsn).empty());
+}
+
 TEST_F(DirectoryMirrorTest, AStateOfAnotherTreeIsNotUsed) {
   tree.writeFile("one");
   bool fit = false;
   ASSERT_TRUE(openRun(&fit));
-  const uint64_t journalId = volume().journal().id;
+  const uint64_t journalId = QueryJournal(volume()).id;
   closeRun();
   // The same state file, now for another directory.
   testing::TempTree other;
   other.writeFile("two");
-  machine = std::make_unique<SimMachine>();
-  mirror = std::make_unique<DirectoryMirror>('C', other.root(), state.path("mirror_C.state"),
-                                             SystemFiles(), SystemClock(), messages);
-  ASSERT_TRUE(mirror->open(*machine, &fit));
+  ASSERT_TRUE(openRun(other, &fit));
   EXPECT_FALSE(fit);
-  EXPECT_NE(volume().journal().id, journalId);
+  EXPECT_NE(QueryJournal(volume()).id, journalId);
   EXPECT_EQ(VolumePaths(volume()), other.walk());
 }
 
@@ -253,7 +308,6 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   tree.writeFile("doomed");
   bool fit = false;
   ASSERT_TRUE(openRun(&fit));
-  const std::unique_ptr<Volume> handle = volume().open();
   const auto record = [&](const std::string& name) {
     uint32_t n = 0;
     std::string path;
@@ -262,7 +316,7 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
     }
     std::vector<uint8_t> in(8);
     simtest::Put64(in.data(), n);
-    const simtest::Reply reply = Call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);
+    const simtest::Reply reply = Call(volume(), ntfs::kGetNtfsFileRecord, in, 4096);
     return simtest::ParseFileRecord(reply.bytes.data() + 12, reply.bytes.size() - 12);
   };
   const simtest::FileRecord data = record("data.bin");
@@ -277,8 +331,8 @@ TEST_F(DirectoryMirrorTest, RecordsCarryTheRealFilesSizesAndTimes) {
   EXPECT_EQ(record("doomed").flags & 1, 0) << "a file that has gone is no record in use";
 }
 
-// The engine's volume handles share the volume with the machine and may outlive the mirror
-// that fills in its records.
+// The engine's volume handles share the volume with the drives and may outlive the mirror
+// that made it.
 TEST_F(DirectoryMirrorTest, TheVolumeHandsOutRecordsAfterTheMirrorIsGone) {
   tree.writeFile("data.bin", 5000);
   bool fit = false;
@@ -287,9 +341,9 @@ TEST_F(DirectoryMirrorTest, TheVolumeHandsOutRecordsAfterTheMirrorIsGone) {
   std::string path;
   ASSERT_TRUE(mirror->pathOf(n, &path));
   ASSERT_EQ(path, tree.path("data.bin"));
-  const std::unique_ptr<Volume> handle = volume().open();
+  const std::unique_ptr<Volume> handle = std::move(this->handle);
   closeRun();
-  machine.reset();
+  drives.reset();
   std::vector<uint8_t> in(8);
   simtest::Put64(in.data(), n);
   const simtest::Reply reply = Call(*handle, ntfs::kGetNtfsFileRecord, in, 4096);

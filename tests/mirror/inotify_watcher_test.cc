@@ -7,9 +7,9 @@
 
 #include "mirror/mirror_editor.h"
 #include "mirror/mirror_tree.h"
+#include "mirror/mirror_volume.h"
 #include "mirror/tree_reconciler.h"
 #include "platform/fakes/recording_messages.h"
-#include "platform/sim/sim_volume.h"
 #include "tests/mirror/temp_tree.h"
 
 namespace vessiko {
@@ -35,10 +35,9 @@ TEST(InotifyWatcher, HalfOpenedWatchesNothingAndStopsAtOnce) {
   EXPECT_FALSE(opened);
   ASSERT_LT(watcher.watch(tree.root()), 0);
 
-  SimVolume volume;
-  MirrorTree mirror(1);
-  MirrorEditor editor(volume, mirror, &watcher);
-  TreeReconciler reconciler(mirror, tree.root(), 0, &watcher);
+  MirrorVolume volume(std::make_unique<MirrorTree>(1), tree.root(), 0, MirrorJournal());
+  MirrorEditor editor(volume, &watcher, SystemClock());
+  TreeReconciler reconciler(volume.tree(), tree.root(), 0, &watcher);
   watcher.start(editor, reconciler, tree.root());
   watcher.stop();
 }

@@ -13,8 +13,6 @@ namespace vessiko {
 namespace {
 
 constexpr char kPath[] = "/db/mirror_C.state";
-// Where the first entry starts: the header, then the root path "/data".
-constexpr size_t kFirstEntry = 58 + 5;
 
 // The checksum the file ends with, so that a test can damage the contents and still pass it.
 uint32_t Crc32(const uint8_t* data, size_t n) {
@@ -25,6 +23,64 @@ uint32_t Crc32(const uint8_t* data, size_t n) {
       c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
   }
   return c ^ 0xFFFFFFFFu;
+}
+
+// An entry as the file lays it out, written here from the layout in mirror_state.h.
+struct RawEntry {
+  uint64_t up;
+  int64_t recordStep;
+  int64_t inodeStep;
+  uint64_t kind;
+  std::string name;
+  uint64_t changeTime = 0;           // written for a directory only
+  uint64_t nameLength = UINT64_MAX;  // the name's own unless set
+};
+
+void PutVarint(std::vector<uint8_t>& out, uint64_t v) {
+  for (; v >= 0x80; v >>= 7)
+    out.push_back(static_cast<uint8_t>(v | 0x80));
+  out.push_back(static_cast<uint8_t>(v));
+}
+
+void PutLittle(std::vector<uint8_t>& out, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i)
+    out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The file for the fixture's header, with these entries, announcing `count` of them.
+std::vector<uint8_t> Encode(const std::vector<RawEntry>& entries, size_t count,
+                            uint32_t version = 3) {
+  std::vector<uint8_t> out = {'V', 'S', 'K', 'M', 'I', 'R', 'R', 0x1A};
+  PutLittle(out, version, 4);
+  PutLittle(out, 0x01DA000000000042, 8);  // journal
+  PutLittle(out, 4096, 8);                // next USN
+  PutLittle(out, 0x803, 8);               // device
+  PutLittle(out, 1000, 8);                // root inode
+  PutLittle(out, 77, 8);                  // root change time
+  PutLittle(out, count, 4);
+  PutLittle(out, 5, 2);
+  out.insert(out.end(), {'/', 'd', 'a', 't', 'a'});
+  const auto zigzag = [](int64_t v) {
+    return (static_cast<uint64_t>(v) << 1) ^ static_cast<uint64_t>(v >> 63);
+  };
+  for (const RawEntry& e : entries) {
+    PutVarint(out, e.up);
+    PutVarint(out, zigzag(e.recordStep));
+    PutVarint(out, zigzag(e.inodeStep));
+    PutVarint(out, (e.nameLength == UINT64_MAX ? e.name.size() : e.nameLength) << 2 | e.kind);
+    out.insert(out.end(), e.name.begin(), e.name.end());
+    if (e.kind == 2) PutLittle(out, e.changeTime, 8);
+  }
+  PutLittle(out, Crc32(out.data(), out.size()), 4);
+  return out;
+}
+
+// The fixture's tree as the file holds it: the entries in preorder, children in record order.
+std::vector<RawEntry> FixtureEntries() {
+  return {{0, 16 - 5, 4, 1, ".hidden"},
+          {1, 20 - 16, -3, 2, "docs", 123456789},
+          {0, 17 - 20, 1, 1, "报告.txt"},
+          {1, 31 - 17, 1, 3, std::string("bad\xFF", 4)}};
 }
 
 class MirrorStateTest : public ::testing::Test {
@@ -71,13 +127,13 @@ TEST_F(MirrorStateTest, ReadsBackWhatWasWritten) {
   EXPECT_EQ(read.journalId, header.journalId);
   EXPECT_EQ(read.nextUsn, 4096);
   EXPECT_EQ(back->node(kRootNode)->inode, 1000u);
-  EXPECT_EQ(back->node(kRootNode)->changeTime, 77u);
+  EXPECT_EQ(back->changeTime(kRootNode), 77u);
   EXPECT_EQ(back->entryCount(), 4u);
   EXPECT_EQ(back->find(kRootNode, "docs"), 20u);
-  EXPECT_EQ(back->node(20)->changeTime, 123456789u);
+  EXPECT_EQ(back->changeTime(20), 123456789u);
   EXPECT_EQ(back->find(20, "报告.txt"), 17u);
   EXPECT_EQ(back->find(20, std::string("bad\xFF", 4)), 31u);
-  EXPECT_EQ(back->node(31)->kind, NodeKind::kOther);
+  EXPECT_EQ(back->node(31)->kind(), NodeKind::kOther);
   EXPECT_EQ(back->node(17)->inode, 1002u);
   EXPECT_EQ(back->find(kRootNode, ".hidden"), 16u);
 }
@@ -120,44 +176,46 @@ TEST_F(MirrorStateTest, AnyChangedOrMissingByteRejectsTheFile) {
   }
 }
 
+TEST_F(MirrorStateTest, TheFileIsLaidOutAsDescribed) {
+  EXPECT_EQ(saved, Encode(FixtureEntries(), 4));
+}
+
 // Contents that pass the checksum but cannot be a tree.
 TEST_F(MirrorStateTest, InconsistentContentsRejectTheFile) {
-  // The entries in file order (children are listed last-added first): .hidden (16), docs
-  // (20), then docs' children "bad\xFF" (31) and "报告.txt" (17).
-  const size_t hidden = kFirstEntry;
-  const size_t docs = hidden + 27 + 7;
-  const size_t bad = docs + 27 + 4;
-  const size_t report = bad + 27 + 4;
-  EXPECT_TRUE(readsAfter([](std::vector<uint8_t>&) {}, true));
-  // A parent not yet defined, and a parent that is a file.
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[report + 4], 99); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[bad + 4], 16); }, true));
+  const auto reads = [&](const std::function<void(std::vector<RawEntry>&)>& change,
+                         int countChange = 0, uint32_t version = 3) {
+    std::vector<RawEntry> entries = FixtureEntries();
+    change(entries);
+    files.put(kPath, Encode(entries, entries.size() + countChange, version));
+    MirrorStateHeader read;
+    return ReadMirrorState(files, kPath, &read) != nullptr;
+  };
+  EXPECT_TRUE(reads([](std::vector<RawEntry>&) {}));
+  // A parent that is a file, and one above the root.
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[1].up = 0; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].up = 1; }));
   // A record number used twice, one below the first entry's, one past what a key can name.
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[docs], 16); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[hidden], 5); }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { StoreU32(&b[hidden], 1u << 27); }, true));
-  // An unknown kind; a name with '/', with NUL, or twice in its folder.
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 24] = 4; }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 28] = '/'; }, true));
-  EXPECT_FALSE(readsAfter([&](std::vector<uint8_t>& b) { b[hidden + 28] = 0; }, true));
-  EXPECT_FALSE(readsAfter(
-      [&](std::vector<uint8_t>& b) {
-        const std::string same("bad\xFF", 4);
-        const auto name = b.begin() + static_cast<long>(report + 27);
-        StoreU16(&b[report + 25], 4);
-        b.erase(name, name + 10);
-        b.insert(b.begin() + static_cast<long>(report + 27), same.begin(), same.end());
-      },
-      true));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[2].recordStep = 0; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].recordStep = 10; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].recordStep = (1 << 27) - 5; }));
+  // An unknown kind; a name that is empty, a dot, holds '/' or NUL, is too long, or is there
+  // twice in its folder.
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].kind = 0; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].name = ""; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].name = ".."; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].name = "a/b"; }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].name = std::string("a\0b", 3); }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[0].name = std::string(766, 'x'); }));
+  EXPECT_TRUE(reads([](std::vector<RawEntry>& e) { e[0].name = std::string(765, 'x'); }));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[3].name = "报告.txt"; }));
   // A name's length reaching past the end of the entries.
-  EXPECT_FALSE(
-      readsAfter([&](std::vector<uint8_t>& b) { StoreU16(&b[report + 25], 0x0100); }, true));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>& e) { e[3].nameLength = 700; }));
   // More entries announced than present, or bytes after the last one.
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[52], 5); }, true));
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { b.insert(b.end() - 4, 0); }, true));
-  // Another version: the one before kept a name's length in one byte.
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[8], 1); }, true));
-  EXPECT_FALSE(readsAfter([](std::vector<uint8_t>& b) { StoreU32(&b[8], 3); }, true));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>&) {}, 1));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>&) {}, -1));
+  // Another version: the one before kept every field whole.
+  EXPECT_FALSE(reads([](std::vector<RawEntry>&) {}, 0, 2));
+  EXPECT_FALSE(reads([](std::vector<RawEntry>&) {}, 0, 4));
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(MirrorTree, FollowsRandomChangesLikeAPlainModel) {
         it->second.parent = parent;
         it->second.name = name;
       } else {
-        if (tree.node(n)->firstChild != kNoNode) continue;
+        if (it->second.directory && tree.childCount(n) != 0) continue;
         tree.remove(n);
         model.erase(it);
       }

@@ -80,7 +80,7 @@ TEST_F(SimJournalTest, QueryGivesTheJournalAsUsnJournalDataV0) {
   ASSERT_TRUE(reply.ok);
   ASSERT_EQ(reply.bytes.size(), 56u);
   const uint8_t* p = reply.bytes.data();
-  const SimJournalState state = model_->journal();
+  const ChangeJournalState state = model_->journal();
   EXPECT_EQ(Get64(p + 0), state.id);
   EXPECT_NE(state.id, 0u);
   EXPECT_EQ(Get64(p + 8), 0u);                    // FirstUsn
@@ -325,7 +325,7 @@ TEST_F(SimJournalTest, FullJournalDropsOldRecordsAndStaleStartsFail) {
   ASSERT_TRUE(model_->createJournal(640, 64));
   for (int i = 0; i < 10; ++i)
     model_->create({.name = u"f"});
-  const SimJournalState state = model_->journal();
+  const ChangeJournalState state = model_->journal();
   EXPECT_EQ(state.nextUsn, 20 * 64);
   EXPECT_EQ(state.firstUsn, 10 * 64);
   const auto stale = read(64);
@@ -365,7 +365,7 @@ TEST(SimJournalInactive, VolumeWithoutJournalAnswersNotActiveAndLogsNothing) {
   EXPECT_EQ(erase.error, ntfs::kErrorJournalNotActive);
   // Creating one makes an empty journal.
   ASSERT_TRUE(Call(*volume, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 16), 0).ok);
-  const SimJournalState state = model->journal();
+  const ChangeJournalState state = model->journal();
   EXPECT_TRUE(state.active);
   EXPECT_EQ(state.firstUsn, 0);
   EXPECT_EQ(state.nextUsn, 0);
@@ -375,9 +375,9 @@ TEST(SimJournalInactive, VolumeWithoutJournalAnswersNotActiveAndLogsNothing) {
 
 TEST_F(SimJournalTest, CreateOnAnActiveJournalKeepsItsIdAndTakesTheSizes) {
   model_->create({.name = u"a"});
-  const SimJournalState before = model_->journal();
+  const ChangeJournalState before = model_->journal();
   ASSERT_TRUE(Call(*volume_, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 12), 0).ok);
-  const SimJournalState after = model_->journal();
+  const ChangeJournalState after = model_->journal();
   EXPECT_EQ(after.id, before.id);
   EXPECT_EQ(after.nextUsn, before.nextUsn);
   EXPECT_EQ(after.maximumSize, 1u << 20);
@@ -411,7 +411,7 @@ TEST_F(SimJournalTest, DeletionInProgressBlocksTheJournalUntilNotify) {
   EXPECT_EQ(Call(*volume_, ntfs::kQueryUsnJournal, {}, 56).error, ntfs::kErrorJournalNotActive);
   // A new journal: a new id, empty, its USNs going on from the old one's.
   ASSERT_TRUE(Call(*volume_, ntfs::kCreateUsnJournal, CreateInput(1 << 20, 1 << 16), 0).ok);
-  const SimJournalState fresh = model_->journal();
+  const ChangeJournalState fresh = model_->journal();
   EXPECT_NE(fresh.id, oldId);
   EXPECT_EQ(fresh.firstUsn, oldNext);
   EXPECT_EQ(fresh.nextUsn, oldNext);

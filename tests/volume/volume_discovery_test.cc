@@ -70,7 +70,7 @@ TEST_F(DiscoveryTest, FixedNtfsVolumesGetSlotsAndRowsOthersNothing) {
   EXPECT_EQ(slots_[2].bytesPerCluster, 4096u);
   EXPECT_EQ(slots_[2].fileRecordBufferSize, 1024u + 15);
   ASSERT_NE(slots_[2].fileRecordBuffer, nullptr);
-  const SimJournalState journal = machine_.volume('C').journal();
+  const ChangeJournalState journal = machine_.volume('C').journal();
   EXPECT_EQ(slots_[2].journalId, journal.id);
   EXPECT_EQ(slots_[2].firstUsn, journal.firstUsn);
   EXPECT_EQ(slots_[2].nextUsn, journal.nextUsn);
@@ -143,7 +143,7 @@ TEST_F(DiscoveryTest, JournalsAreCreatedWithTheirTwoSizesAndExistingOnesKept) {
   const uint64_t deletedId = deleting.journal().id;
   deleting.beginJournalDeletion();
   existing.createJournal(123 << 20, 7 << 20);
-  const SimJournalState before = existing.journal();
+  const ChangeJournalState before = existing.journal();
   discover();
 
   EXPECT_TRUE(missing.journal().active);

@@ -1,4 +1,4 @@
-#include "platform/sim/file_record_builder.h"
+#include "ntfs_model/file_record_builder.h"
 
 #include <cstring>
 

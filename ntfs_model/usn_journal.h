@@ -1,12 +1,14 @@
 // A change journal's stream: USN_RECORD_V2 records laid end to end, each one's USN its byte
-// offset in the stream. Once the records kept outgrow the maximum size, the oldest are
-// discarded and FirstUsn moves up. Not thread-safe: the volume that owns it guards it.
+// offset in the stream. The records are kept as their fields, with the names in one pool (a
+// record naming what the record before it named shares its name), and laid out only when read.
+// Once the records kept outgrow the maximum size, the oldest are discarded and FirstUsn moves
+// up. Not thread-safe: the volume that owns it guards it.
 #pragma once
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <string_view>
-#include <vector>
 
 namespace vessiko {
 
@@ -55,8 +57,18 @@ class UsnJournal {
  private:
   struct Record {
     int64_t usn;
-    std::vector<uint8_t> bytes;
+    uint64_t fileReference;
+    uint64_t parentReference;
+    uint64_t timeStamp;
+    uint32_t reason;
+    uint32_t attributes;
+    uint32_t nameOffset;  // in names_
+    uint32_t nameLength;
   };
+  std::u16string_view nameOf(const Record& r) const {
+    return std::u16string_view(names_).substr(r.nameOffset, r.nameLength);
+  }
+  uint32_t lengthOf(const Record& r) const { return UsnRecordLength(r.nameLength); }
   void discard();
 
   uint64_t id_;
@@ -66,6 +78,8 @@ class UsnJournal {
   int64_t firstUsn_;
   int64_t nextUsn_;
   std::deque<Record> records_;
+  // The names of the records kept, and of some discarded ones until the dead front is dropped.
+  std::u16string names_;
 };
 
 }  // namespace vessiko

@@ -1,4 +1,4 @@
-#include "platform/sim/usn_journal.h"
+#include "ntfs_model/usn_journal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,13 @@
 #include "platform/ntfs_layout.h"
 
 namespace vessiko {
+
+namespace {
+
+// The name pool drops its dead front once it passes this many units and outweighs the rest.
+constexpr size_t kDropNamesFrom = 1 << 16;
+
+}  // namespace
 
 uint32_t UsnRecordLength(size_t nameUnits) {
   return static_cast<uint32_t>((ntfs::usn_record::kHeaderSize + 2 * nameUnits + 7) & ~size_t{7});
@@ -47,14 +54,25 @@ void UsnJournal::resize(uint64_t maximumSize, uint64_t allocationDelta) {
 }
 
 int64_t UsnJournal::append(const UsnRecordFields& fields) {
-  Record record{nextUsn_, std::vector<uint8_t>(UsnRecordLength(fields.name.size()))};
-  UsnRecordFields placed = fields;
-  placed.usn = nextUsn_;
-  WriteUsnRecord(record.bytes.data(), placed);
-  nextUsn_ += static_cast<int64_t>(record.bytes.size());
-  records_.push_back(std::move(record));
+  Record r{};
+  r.usn = nextUsn_;
+  r.fileReference = fields.fileReference;
+  r.parentReference = fields.parentReference;
+  r.timeStamp = fields.timeStamp;
+  r.reason = fields.reason;
+  r.attributes = fields.attributes;
+  r.nameLength = static_cast<uint32_t>(fields.name.size());
+  // A change writes several records naming the same file: they share one copy of the name.
+  if (!records_.empty() && nameOf(records_.back()) == fields.name) {
+    r.nameOffset = records_.back().nameOffset;
+  } else {
+    r.nameOffset = static_cast<uint32_t>(names_.size());
+    names_.append(fields.name);
+  }
+  nextUsn_ += lengthOf(r);
+  records_.push_back(r);
   discard();
-  return placed.usn;
+  return r.usn;
 }
 
 void UsnJournal::discard() {
@@ -62,6 +80,12 @@ void UsnJournal::discard() {
     records_.pop_front();
     firstUsn_ = records_.empty() ? nextUsn_ : records_.front().usn;
   }
+  // The names before the oldest record kept are named by none.
+  const size_t dead = records_.empty() ? names_.size() : records_.front().nameOffset;
+  if (dead < kDropNamesFrom || dead < names_.size() / 2) return;
+  names_.erase(0, dead);
+  for (Record& r : records_)
+    r.nameOffset -= static_cast<uint32_t>(dead);
 }
 
 UsnJournal::ReadResult UsnJournal::read(int64_t start, uint32_t reasonMask, bool onlyOnClose,
@@ -70,17 +94,17 @@ UsnJournal::ReadResult UsnJournal::read(int64_t start, uint32_t reasonMask, bool
   auto it = std::lower_bound(records_.begin(), records_.end(), start,
                              [](const Record& r, int64_t usn) { return r.usn < usn; });
   for (; it != records_.end(); ++it) {
-    const uint32_t reason = LoadU32(it->bytes.data() + ntfs::usn_record::kReason);
     const bool wanted =
-        (reason & reasonMask) != 0 && (!onlyOnClose || (reason & ntfs::kReasonClose) != 0);
-    if (wanted) {
-      if (result.bytes + it->bytes.size() > capacity) {
-        result.tooSmall = result.bytes == 0;
-        break;
-      }
-      std::memcpy(out + result.bytes, it->bytes.data(), it->bytes.size());
-      result.bytes += static_cast<uint32_t>(it->bytes.size());
+        (it->reason & reasonMask) != 0 && (!onlyOnClose || (it->reason & ntfs::kReasonClose) != 0);
+    if (!wanted) continue;
+    const uint32_t length = lengthOf(*it);
+    if (result.bytes + length > capacity) {
+      result.tooSmall = result.bytes == 0;
+      break;
     }
+    WriteUsnRecord(out + result.bytes, {it->fileReference, it->parentReference, it->usn,
+                                        it->timeStamp, it->reason, it->attributes, nameOf(*it)});
+    result.bytes += length;
   }
   result.resume = it == records_.end() ? std::max(start, nextUsn_) : it->usn;
   return result;
