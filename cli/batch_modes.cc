@@ -59,18 +59,13 @@ bool Answer(Searcher& searcher, const OutputOptions& output, std::string_view na
     out->push_back('\n');
     return true;
   }
-  RowCells cells;
-  std::string path;
-  for (uint32_t row = 0; row < count; ++row) {
-    if (!output.paths) {
-      if (!searcher.describe(row, kAllFileValues, &cells)) break;
-      AppendRowLine(cells, out);
-      continue;
-    }
-    if (!searcher.path(row, &path)) break;
-    out->append(path);
-    out->push_back(output.terminator);
+  if (output.paths) {
+    searcher.appendPaths(static_cast<uint32_t>(count), output.terminator, out);
+    return !searcher.failed();
   }
+  RowCells cells;
+  for (uint32_t row = 0; row < count && searcher.describe(row, kAllFileValues, &cells); ++row)
+    AppendRowLine(cells, out);
   return !searcher.failed();
 }
 

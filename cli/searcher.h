@@ -41,8 +41,21 @@ class Searcher {
   // The row's full path, byte for byte as the file system has it (the index keeps extensions
   // lowered), read from the mirror's tree; the index's path when the entry has just gone.
   virtual bool path(uint32_t row, std::string* out) = 0;
+  // The paths of the first `count` rows, each followed by `end`, appended to *out; the number
+  // appended (fewer when the results shrank meanwhile; see failed() for an owner gone).
+  virtual uint32_t appendPaths(uint32_t count, char end, std::string* out);
   // The connection to the owner broke: answers since are not whole.
   virtual bool failed() const { return false; }
 };
+
+inline uint32_t Searcher::appendPaths(uint32_t count, char end, std::string* out) {
+  std::string path;
+  uint32_t row = 0;
+  for (; row < count && this->path(row, &path); ++row) {
+    out->append(path);
+    out->push_back(end);
+  }
+  return row;
+}
 
 }  // namespace vessiko

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace vessiko {
 
 namespace {
@@ -169,6 +171,39 @@ bool ServiceClient::describe(uint32_t row, uint32_t wanted, RowCells* cells) {
   if (!holds(row, wanted, false) && !fetch(row, wanted, false)) return false;
   *cells = cells_[row - cachedFirst_];
   return true;
+}
+
+uint32_t ServiceClient::appendPaths(uint32_t count, char end, std::string* out) {
+  count = std::min(count, count_);
+  if (failed_ || count == 0) return 0;
+  FrameWriter request(MessageKind::kRows);
+  request.u32(0);
+  request.u32(count);
+  request.u32(0);
+  request.u8(1);
+  if (!send(request)) return 0;
+  const size_t start = out->size();
+  uint32_t appended = 0;
+  for (;;) {
+    FrameReader in("");
+    MessageKind kind;
+    if (!receive(&in, &kind)) break;
+    if (kind == MessageKind::kRowsEnd) {
+      if (in.u32() == appended && in.whole()) return appended;
+    } else if (kind == MessageKind::kRowsPart) {
+      const uint32_t rows = in.count(4);
+      for (uint32_t i = 0; i < rows && in.ok(); ++i, ++appended) {
+        out->append(in.view());
+        out->push_back(end);
+      }
+      if (in.whole()) continue;
+    }
+    fail(kMalformed);
+    break;
+  }
+  // Nothing of an answer that did not come whole.
+  out->resize(start);
+  return 0;
 }
 
 bool ServiceClient::path(uint32_t row, std::string* out) {

@@ -39,6 +39,8 @@ class ServiceClient final : public Searcher {
   uint32_t count() override { return count_; }
   bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
   bool path(uint32_t row, std::string* out) override;
+  // In one answer, each path copied from the frames straight to *out.
+  uint32_t appendPaths(uint32_t count, char end, std::string* out) override;
   bool failed() const override { return failed_; }
 
  private:

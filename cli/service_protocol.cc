@@ -26,7 +26,8 @@ void GetCalendar(FrameReader& in, CalendarTime* t) {
 
 }  // namespace
 
-FrameWriter::FrameWriter(MessageKind kind) : bytes_(kLengthBytes, '\0') {
+FrameWriter::FrameWriter(MessageKind kind, size_t reserve) : bytes_(kLengthBytes, '\0') {
+  bytes_.reserve(reserve);
   u8(static_cast<uint8_t>(kind));
 }
 
@@ -92,6 +93,12 @@ uint16_t FrameReader::u16() {
 uint32_t FrameReader::u32() {
   const uint32_t low = u16();
   return low | static_cast<uint32_t>(u16()) << 16;
+}
+
+std::string_view FrameReader::view() {
+  const uint32_t n = u32();
+  const char* at;
+  return take(n, &at) ? std::string_view(at, n) : std::string_view();
 }
 
 void FrameReader::bytes(std::string* out) {

@@ -58,7 +58,8 @@ constexpr size_t kFirstField = 5;
 // Builds one frame.
 class FrameWriter {
  public:
-  explicit FrameWriter(MessageKind kind);
+  // reserve: the frame's expected size, for one that is filled with many rows.
+  explicit FrameWriter(MessageKind kind, size_t reserve = 0);
   void u8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
   void u16(uint16_t v);
   void u32(uint32_t v);
@@ -85,6 +86,8 @@ class FrameReader {
   uint32_t u32();
   bool flag() { return u8() != 0; }
   void bytes(std::string* out);
+  // A byte string in place: valid while the frame's body is.
+  std::string_view view();
   void units(std::u16string* out);
   // At most `limit` items can follow when each takes at least `itemBytes`: a count beyond
   // what the frame can hold fails the reader instead of reserving room for it.

@@ -8,6 +8,7 @@ namespace {
 
 // A rows answer is cut into frames of about this size, far below what a client reads.
 constexpr size_t kRowsPartBytes = 256u << 10;
+constexpr size_t kRowRoom = 8u << 10;
 
 bool SameDrives(std::vector<DriveOption> a, std::vector<DriveOption> b) {
   const auto byLetter = [](const DriveOption& x, const DriveOption& y) {
@@ -172,7 +173,8 @@ bool ServiceSession::rows(FrameReader& in) {
   uint32_t sent = 0;
   uint64_t row = first;
   while (row < end) {
-    FrameWriter part(MessageKind::kRowsPart);
+    // Room for a row past the mark, at most a path's worth.
+    FrameWriter part(MessageKind::kRowsPart, kRowsPartBytes + kRowRoom);
     part.u32(0);  // the number of rows, set below
     uint32_t inPart = 0;
     for (; row < end && part.size() < kRowsPartBytes; ++row, ++inPart) {
