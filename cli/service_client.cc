@@ -70,7 +70,8 @@ bool ServiceClient::open(const CommandLine& line, int* status) {
         // The refusal the process itself would have shown.
         messages_.showMessage(caption, text, MessageIcon::kError);
         failed_ = true;
-        *status = code;
+        // A refusal never ends a run as a success.
+        *status = code == 0 ? 1 : code;
         return false;
       }
     }
