@@ -10,6 +10,8 @@ namespace {
 
 constexpr char kGone[] = "the process that owns the index has gone; its answer is not complete";
 constexpr char kMalformed[] = "the owner of the index answered something malformed";
+// What a paths answer reserves at most before its bytes come.
+constexpr uint64_t kLargestReserve = 64u << 20;
 
 }  // namespace
 
@@ -127,36 +129,29 @@ void ServiceClient::refresh() {
   if (ask(request, MessageKind::kSearched, &in)) readSearched(in);
 }
 
-bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool paths) {
+bool ServiceClient::fetch(uint32_t first, uint32_t wanted) {
   cachedCount_ = 0;
   cachedFirst_ = first;
   cachedWanted_ = wanted;
-  cachedPaths_ = paths;
   FrameWriter request(MessageKind::kRows);
   request.u32(first);
   request.u32(runLength_);
   request.u32(wanted);
-  request.u8(paths);
+  request.u8(0);
+  request.u8(0);
   if (!send(request)) return false;
   for (;;) {
     FrameReader in("");
     MessageKind kind;
     if (!receive(&in, &kind)) break;
     if (kind == MessageKind::kRowsEnd) {
-      if (in.u32() == cachedCount_ && in.whole()) return holds(first, wanted, paths);
+      if (in.u32() == cachedCount_ && in.whole()) return holds(first, wanted);
     } else if (kind == MessageKind::kRowsPart) {
-      // A path takes its length at least; cells, two numbers and the lengths of eight cells.
-      const uint32_t rows = in.count(paths ? 4 : 2 * 4 + 8 * 4);
-      const size_t needed = size_t{cachedCount_} + rows;
-      if (paths && paths_.size() < needed) paths_.resize(needed);
-      if (!paths && cells_.size() < needed) cells_.resize(needed);
-      for (uint32_t i = 0; i < rows && in.ok(); ++i, ++cachedCount_) {
-        if (paths) {
-          in.bytes(&paths_[cachedCount_]);
-        } else {
-          DecodeCells(in, &cells_[cachedCount_]);
-        }
-      }
+      // A row holds two numbers and the lengths of its eight cells at least.
+      const uint32_t rows = in.count(2 * 4 + 8 * 4);
+      if (cells_.size() < size_t{cachedCount_} + rows) cells_.resize(size_t{cachedCount_} + rows);
+      for (uint32_t i = 0; i < rows && in.ok(); ++i, ++cachedCount_)
+        DecodeCells(in, &cells_[cachedCount_]);
       if (in.whole()) continue;
     }
     fail(kMalformed);
@@ -169,19 +164,25 @@ bool ServiceClient::fetch(uint32_t first, uint32_t wanted, bool paths) {
 bool ServiceClient::describe(uint32_t row, uint32_t wanted, RowCells* cells) {
   if (failed_ || row >= count_) return false;
   // The run ends early when the results shrank meanwhile.
-  if (!holds(row, wanted, false) && !fetch(row, wanted, false)) return false;
+  if (!holds(row, wanted) && !fetch(row, wanted)) return false;
   *cells = cells_[row - cachedFirst_];
   return true;
 }
 
 uint32_t ServiceClient::appendPaths(uint32_t count, char end, std::string* out) {
-  count = std::min(count, count_);
+  return appendPathsFrom(0, count, end, out);
+}
+
+uint32_t ServiceClient::appendPathsFrom(uint32_t first, uint32_t count, char end,
+                                        std::string* out) {
+  count = first < count_ ? std::min(count, count_ - first) : 0;
   if (failed_ || count == 0) return 0;
   FrameWriter request(MessageKind::kRows);
-  request.u32(0);
+  request.u32(first);
   request.u32(count);
   request.u32(0);
   request.u8(1);
+  request.u8(static_cast<uint8_t>(end));
   if (!send(request)) return 0;
   const size_t start = out->size();
   uint32_t appended = 0;
@@ -192,12 +193,19 @@ uint32_t ServiceClient::appendPaths(uint32_t count, char end, std::string* out) 
     if (kind == MessageKind::kRowsEnd) {
       if (in.u32() == appended && in.whole()) return appended;
     } else if (kind == MessageKind::kRowsPart) {
-      const uint32_t rows = in.count(4);
-      for (uint32_t i = 0; i < rows && in.ok(); ++i, ++appended) {
-        out->append(in.view());
-        out->push_back(end);
+      const uint32_t rows = in.u32();
+      const std::string_view paths = in.view();
+      if (in.whole() && rows <= count - appended) {
+        if (appended == 0 && rows > 0) {
+          // The whole answer at the first part's bytes per row, within reason: one allocation
+          // instead of a doubling string's.
+          const uint64_t expected = paths.size() / rows * uint64_t{count} + paths.size();
+          out->reserve(start + std::min<uint64_t>(expected, kLargestReserve));
+        }
+        out->append(paths);
+        appended += rows;
+        continue;
       }
-      if (in.whole()) continue;
     }
     fail(kMalformed);
     break;
@@ -208,9 +216,12 @@ uint32_t ServiceClient::appendPaths(uint32_t count, char end, std::string* out) 
 }
 
 bool ServiceClient::path(uint32_t row, std::string* out) {
-  if (failed_ || row >= count_) return false;
-  if (!holds(row, 0, true) && !fetch(row, 0, true)) return false;
-  *out = paths_[row - cachedFirst_];
+  // NUL cannot occur in a path: the one path is the bytes before it.
+  out->clear();
+  if (appendPathsFrom(row, 1, '\0', out) != 1 || out->empty() || out->back() != '\0') {
+    return false;
+  }
+  out->pop_back();
   return true;
 }
 

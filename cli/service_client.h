@@ -39,7 +39,7 @@ class ServiceClient final : public Searcher {
   uint32_t count() override { return count_; }
   bool describe(uint32_t row, uint32_t wanted, RowCells* cells) override;
   bool path(uint32_t row, std::string* out) override;
-  // In one answer, each path copied from the frames straight to *out.
+  // In one answer, the owner's bytes appended to *out as they come.
   uint32_t appendPaths(uint32_t count, char end, std::string* out) override;
   bool failed() const override { return failed_; }
 
@@ -52,12 +52,13 @@ class ServiceClient final : public Searcher {
   bool ask(FrameWriter& request, MessageKind expected, FrameReader* answer);
   // A search's answer: the count when the results changed, the status and the boxes shown.
   bool readSearched(FrameReader& in);
-  // Fetches a run of rows from `first`, as cells or as paths; true when the row is then held.
-  bool fetch(uint32_t first, uint32_t wanted, bool paths);
-  bool holds(uint32_t row, uint32_t wanted, bool paths) const {
-    return row >= cachedFirst_ && row - cachedFirst_ < cachedCount_ && cachedPaths_ == paths &&
-           (paths || cachedWanted_ == wanted);
+  // Fetches a run of rows' cells from `first`; true when the row is then held.
+  bool fetch(uint32_t first, uint32_t wanted);
+  bool holds(uint32_t row, uint32_t wanted) const {
+    return row >= cachedFirst_ && row - cachedFirst_ < cachedCount_ && cachedWanted_ == wanted;
   }
+  // The paths of `count` rows from `first`, as appendPaths.
+  uint32_t appendPathsFrom(uint32_t first, uint32_t count, char end, std::string* out);
   bool fail(const std::string& text);
 
   int fd_;
@@ -67,14 +68,12 @@ class ServiceClient final : public Searcher {
   bool failed_ = false;
   uint32_t runLength_ = 4096;
   std::string body_;
-  // The run fetched last: cachedCount_ rows from cachedFirst_, as cells read with
-  // cachedWanted_ or as paths. The strings' room is kept from run to run.
+  // The run fetched last: cachedCount_ rows' cells from cachedFirst_, read with cachedWanted_.
+  // The strings' room is kept from run to run.
   std::vector<RowCells> cells_;
-  std::vector<std::string> paths_;
   uint32_t cachedCount_ = 0;
   uint32_t cachedFirst_ = 0;
   uint32_t cachedWanted_ = 0;
-  bool cachedPaths_ = false;
 };
 
 }  // namespace vessiko

@@ -15,11 +15,12 @@
 //   kToggles   case 1, folders 1, files 1: set, then the last query searched again
 //   kRefresh   the last query searched again when the index changed since
 //   kRows      first 4, count 4, wanted 4 (FileRecordValue bits), paths 1 (each row's full
-//              path alone instead of its cells)
+//              path alone instead of its cells), end 1 (the byte after each path)
 //
 //   kOpened    nothing
 //   kSearched  changed 1, count 4, status, boxes 4 × (caption, text)
-//   kRowsPart  rows 4 × (volume 4, record 4, the eight cells) or rows 4 × (path)
+//   kRowsPart  rows 4 × (volume 4, record 4, the eight cells), or rows 4 and one string of
+//              their paths, each followed by the end byte
 //   kRowsEnd   rows sent 4
 //   kError     caption, text, exit status 1
 #pragma once
@@ -64,6 +65,8 @@ class FrameWriter {
   void u16(uint16_t v);
   void u32(uint32_t v);
   void bytes(std::string_view v);
+  // Bytes within a field whose length is set afterwards (setU32).
+  void raw(std::string_view v) { bytes_.append(v); }
   void units(std::u16string_view v);
   size_t size() const { return bytes_.size(); }
   // Overwrites a field written before, at its offset in the frame (kFirstField: the first).

@@ -168,32 +168,36 @@ bool ServiceSession::rows(FrameReader& in) {
   const uint32_t count = in.u32();
   const uint32_t wanted = in.u32() & kAllFileValues;
   const bool paths = in.flag();
+  const char end = static_cast<char>(in.u8());
   if (!in.whole()) return false;
-  const uint64_t end = std::min<uint64_t>(uint64_t{first} + count, session_->count());
+  const uint64_t last = std::min<uint64_t>(uint64_t{first} + count, session_->count());
+  ResultCells& cells = session_->rows();
   uint32_t sent = 0;
   uint64_t row = first;
-  while (row < end) {
+  while (row < last) {
     // Room for a row past the mark, at most a path's worth.
     FrameWriter part(MessageKind::kRowsPart, kRowsPartBytes + kRowRoom);
     part.u32(0);  // the number of rows, set below
+    const size_t pathsAt = part.size();
+    if (paths) part.u32(0);  // the length of the paths, set below
     uint32_t inPart = 0;
-    for (; row < end && part.size() < kRowsPartBytes; ++row, ++inPart) {
+    for (; row < last && part.size() < kRowsPartBytes; ++row, ++inPart) {
       const auto at = static_cast<uint32_t>(row);
-      ResultCells& cells = session_->rows();
-      const bool described =
-          paths ? face_.rowPath(cells, at, &cells_, &path_) : cells.describe(at, &cells_, wanted);
-      if (!described) {
-        row = end;  // a count that lags behind the lists: the rows end here
+      if (!(paths ? face_.rowPath(cells, at, &cells_, &path_)
+                  : cells.describe(at, &cells_, wanted))) {
+        row = last;  // a count that lags behind the lists: the rows end here
         break;
       }
       if (paths) {
-        part.bytes(path_);
+        part.raw(path_);
+        part.u8(static_cast<uint8_t>(end));
       } else {
         EncodeCells(cells_, part);
       }
     }
     if (inPart == 0) break;
     part.setU32(kFirstField, inPart);
+    if (paths) part.setU32(pathsAt, static_cast<uint32_t>(part.size() - pathsAt - 4));
     if (!send(part)) return false;
     sent += inPart;
   }

@@ -261,7 +261,7 @@ TEST_F(ServiceTest, AnOwnerThatDiesMidAnswerIsAnErrorNotAShortList) {
   ASSERT_EQ(ReadFrame(fd, kMaxRequestBytes, &body), FrameRead::kFrame);
   FrameWriter part(MessageKind::kRowsPart);
   part.u32(1);
-  part.bytes("/first");
+  part.bytes(std::string("/first\n"));
   WriteAll(fd, part.finish());
   close(fd);
   client.join();
