@@ -1,7 +1,7 @@
 // The protocol between vessiko's clients and the process that owns a database folder, over a
 // Unix stream socket in that folder. Every message is a frame: a 4-byte little-endian length,
-// then that many bytes, a kind and the fields. Fields are little-endian integers of 1, 2, 4 or
-// 8 bytes, and byte strings as a 4-byte length and the bytes.
+// then that many bytes, a kind and the fields. Fields are little-endian integers of 1, 2 or 4
+// bytes, and byte strings as a 4-byte length and the bytes.
 //
 // A client opens a session with its options, then asks; each request gets one answer, except
 // kRows, answered by any number of kRowsPart frames and a kRowsEnd that says the rows are whole.
