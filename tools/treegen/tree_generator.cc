@@ -801,7 +801,7 @@ void Generator::sourceName(Lang lang, std::string* out) {
       return;
     case Lang::kJavaScript:
       appendIdentifier(out, lang);
-      if (random_.percent(10)) out->append(random_.percent(50) ? ".test" : ".spec");
+      if (random_.percent(10)) out->append(random_.percent(50) ? ".test" : ".e2e");
       if (random_.percent(8)) out->append(".min");
       *out += std::string(".") + PickWeighted(random_, kJavaScriptExtensions);
       return;
