@@ -8,6 +8,11 @@ unsigned WorkerPool::MachineLanes() {
   return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxLanes);
 }
 
+WorkerPool& WorkerPool::shared() {
+  static WorkerPool pool(MachineLanes());
+  return pool;
+}
+
 WorkerPool::WorkerPool(unsigned lanes) : lanes_(std::clamp(lanes, 1u, kMaxLanes)) {
   threads_.reserve(lanes_ - 1);
   for (unsigned lane = 1; lane < lanes_; ++lane)

@@ -21,6 +21,9 @@ class WorkerPool {
 
   // The lanes of a pool for this machine: one per hardware thread, within [1, kMaxLanes].
   static unsigned MachineLanes();
+  // The process's pool, of MachineLanes(), made on first use: what the build and the searches
+  // run on unless they are handed another.
+  static WorkerPool& shared();
 
   explicit WorkerPool(unsigned lanes);
   ~WorkerPool();
