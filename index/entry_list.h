@@ -19,12 +19,13 @@ class EntryList {
   using Array = BlockArray<RecordRef, 4096, 16, 2048>;
   using Block = Array::Block;
 
-  explicit EntryList(PrivateHeap& heap) : array_(heap) {}
+  explicit EntryList(PrivateHeap& heap) : array_(heap), version_(FirstVersion()) {}
 
   // At the end, without looking at the order (building and loading).
   bool append(RecordRef record) {
     if (!array_.append(record)) return false;
     ++itemCount_;
+    ++version_;
     return true;
   }
   // At the record's collation position.
@@ -32,6 +33,7 @@ class EntryList {
   bool insertSorted(RecordRef record, const Order& order) {
     if (!array_.insertSorted(record, order)) return false;
     ++itemCount_;
+    ++version_;
     return true;
   }
   // Removes the record that collates equal to the probe record's bytes and has the same first
@@ -40,6 +42,7 @@ class EntryList {
   bool removeMatching(const uint8_t* probe, const Order& order) {
     if (!array_.removeMatching(probe, order)) return false;
     --itemCount_;
+    ++version_;
     return true;
   }
   // Removes the record that collates equal to the probe and satisfies match(ref).
@@ -47,6 +50,7 @@ class EntryList {
   bool removeMatchingIf(const uint8_t* probe, const Order& order, Match&& match) {
     if (!array_.removeMatchingIf(probe, order, match)) return false;
     --itemCount_;
+    ++version_;
     return true;
   }
   // Whether a record that collates equal to the probe satisfies match(ref).
@@ -69,27 +73,34 @@ class EntryList {
   bool insertAt(const Place& place, RecordRef record) {
     if (!array_.insertAt(place, record)) return false;
     ++itemCount_;
+    ++version_;
     return true;
   }
   // Removes the record at a place findMatching gave, the list unchanged since.
   bool removeAt(uint32_t block, uint32_t slot) {
     array_.removeAt(block, slot);
     --itemCount_;
+    ++version_;
     return true;
   }
   // Keeps the records for which keep(ref) holds, in order (see BlockArray::retainIf).
   template <class Keep>
   void retainIf(Keep&& keep) {
     itemCount_ -= static_cast<uint32_t>(array_.retainIf(keep));
+    ++version_;
   }
 
   uint32_t itemCount() const { return itemCount_; }
   uint32_t blockCount() const { return array_.blockCount(); }
   const Block& block(uint32_t i) const { return array_.block(i); }
-  Block& block(uint32_t i) { return array_.block(i); }
+  // Moves on with every change of the list, so that what a reader learnt about its blocks can
+  // be kept until the list changes. No two lists of the process ever share a version.
+  uint64_t version() const { return version_; }
   // f(ref) on every record in list order (see BlockArray::forEach).
+  // f may change the references.
   template <class F>
   bool forEach(F&& f) {
+    ++version_;
     return array_.forEach(f);
   }
   template <class F>
@@ -104,8 +115,11 @@ class EntryList {
   Mutex& mutex() { return mutex_; }
 
  private:
+  static uint64_t FirstVersion();
+
   Array array_;
   uint32_t itemCount_ = 0;
+  uint64_t version_ = 0;
   Mutex mutex_;
 };
 

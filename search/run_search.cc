@@ -1,14 +1,12 @@
 #include "search/run_search.h"
 
 #include <algorithm>
-#include <optional>
+#include <atomic>
 #include <vector>
 
-#include "index/fold_table.h"
-#include "index/packed_name.h"
-#include "search/matchers.h"
+#include "index/worker_pool.h"
+#include "search/name_test.h"
 #include "search/query_compiler.h"
-#include "search/word_automaton.h"
 
 namespace vessiko {
 
@@ -19,126 +17,6 @@ struct ScopeSelection {
   int32_t count = -1;
   std::vector<RecordRef> dirs;
   std::vector<uint32_t> flags;
-};
-
-// Names have at most 255 units; the buffer leaves room for the NUL.
-constexpr uint32_t kNameBufferUnits = 262;
-
-// Decodes a packed name for the name tests; without case, single-byte units go through the fold
-// table (only A-Z change) and three-byte units stay as they are.
-int32_t DecodeName(const uint8_t* bytes, uint32_t length, bool caseSensitive, char16_t* out) {
-  int32_t n = 0;
-  uint32_t i = 0;
-  while (i < length && n < static_cast<int32_t>(kNameBufferUnits) - 1) {
-    const uint8_t b = bytes[i];
-    if (b < 0x80) {
-      out[n++] = caseSensitive ? b : kFoldTable[b];
-      ++i;
-    } else {
-      if (length - i < 3) break;
-      out[n++] = static_cast<char16_t>(bytes[i + 1] | bytes[i + 2] << 8);
-      i += 3;
-    }
-  }
-  out[n] = 0;
-  return n;
-}
-
-bool AllPlainWords(const NameQuery& q, const char16_t* name, int32_t n) {
-  for (const QueryWord& w : q.plainWords()) {
-    if (!containsWord(name, n, w.text, w.length)) return false;
-  }
-  return true;
-}
-
-bool AllStarPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
-  for (const WildcardPattern& p : q.starPatterns()) {
-    if (!matchStarPattern(p, name, n)) return false;
-  }
-  return true;
-}
-
-bool AllMixedPatterns(const NameQuery& q, const char16_t* name, int32_t n) {
-  for (const WildcardPattern& p : q.mixedPatterns()) {
-    if (!matchMixedPattern(p, name, n)) return false;
-  }
-  return true;
-}
-
-// The name tests of the five routines, on a packed name and the record's non-ASCII flag. Each
-// starts with a quick test on the packed length, which is sound because a packed name has at
-// least as many bytes as units.
-class NameTest {
- public:
-  NameTest(const NameQuery& query, bool caseSensitive)
-      : query_(query), caseSensitive_(caseSensitive) {
-    if (query.hasFixedPattern()) {
-      routine_ = Routine::kFixed;
-      minimum_ = query.fixedPattern().length;
-    } else if (query.hasStarPatterns()) {
-      routine_ = Routine::kStar;
-    } else if (query.hasMixedPatterns()) {
-      routine_ = Routine::kMixed;
-    } else if (query.allAscii == 1 && WordAutomaton::canBuild(query.plainWords())) {
-      routine_ = Routine::kAutomaton;
-      automaton_.emplace(query.plainWords(), caseSensitive);
-    } else {
-      routine_ = Routine::kPlain;
-    }
-    if (routine_ == Routine::kStar || routine_ == Routine::kMixed) {
-      for (const auto* patterns : {&query.starPatterns(), &query.mixedPatterns()}) {
-        for (const WildcardPattern& p : *patterns)
-          minimum_ = std::max(minimum_, p.minimumLength());
-      }
-    }
-    // The first plain word is the longest: the shortest name that can hold them all.
-    if (query.hasPlainWords()) minimum_ = std::max(minimum_, query.plainWords()[0].length);
-  }
-
-  bool operator()(const uint8_t* bytes, uint32_t length, bool nonAscii) const {
-    if (static_cast<int32_t>(length) < minimum_) return false;
-    switch (routine_) {
-      case Routine::kAutomaton:
-        // The byte test turns most names away for a fraction of the automaton's cost.
-        return automaton_->mayMatch(bytes, length) && automaton_->matchesAll(bytes, length);
-      case Routine::kPlain: {
-        // A word with a unit above 127 can only occur in a name that has one.
-        if (!nonAscii && query_.allAscii == 0) return false;
-        char16_t name[kNameBufferUnits];
-        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
-        return AllPlainWords(query_, name, n);
-      }
-      case Routine::kFixed: {
-        char16_t name[kNameBufferUnits];
-        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
-        const QueryWord& fixed = query_.fixedPattern();
-        return n == fixed.length && matchFixedPattern(name, fixed.text, n) &&
-               AllPlainWords(query_, name, n) && AllStarPatterns(query_, name, n) &&
-               AllMixedPatterns(query_, name, n);
-      }
-      case Routine::kStar: {
-        char16_t name[kNameBufferUnits];
-        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
-        return AllStarPatterns(query_, name, n) && AllPlainWords(query_, name, n) &&
-               AllMixedPatterns(query_, name, n);
-      }
-      case Routine::kMixed: {
-        char16_t name[kNameBufferUnits];
-        const int32_t n = DecodeName(bytes, length, caseSensitive_, name);
-        return AllMixedPatterns(query_, name, n) && AllPlainWords(query_, name, n);
-      }
-    }
-    return false;
-  }
-
- private:
-  enum class Routine { kFixed, kStar, kMixed, kPlain, kAutomaton };
-
-  const NameQuery& query_;
-  bool caseSensitive_;
-  Routine routine_;
-  int32_t minimum_ = 0;
-  std::optional<WordAutomaton> automaton_;
 };
 
 bool AcceptsExtension(int32_t extension, const int32_t* extensions, int32_t count) {
@@ -180,63 +58,123 @@ ScopeSelection SelectScope(SearchContext& c) {
   return scope;
 }
 
+// Where a lane's records begin: the block and the slot within it.
+struct ListPlace {
+  uint32_t block;
+  uint32_t slot;
+};
+
+// The list in one contiguous range of records per lane, [places[k], places[k + 1]) for lane k,
+// each with as many records as the others, give or take one.
+void SplitList(const EntryList& list, unsigned lanes, ListPlace* places) {
+  const uint64_t total = list.itemCount();
+  uint32_t block = 0;
+  uint64_t before = 0;  // records in the blocks before `block`
+  for (unsigned lane = 0; lane < lanes; ++lane) {
+    const uint64_t first = total * lane / lanes;
+    while (block < list.blockCount() && before + list.block(block).size() <= first)
+      before += list.block(block++).size();
+    places[lane] =
+        block < list.blockCount()
+            ? ListPlace{block, list.block(block).first + static_cast<uint32_t>(first - before)}
+            : ListPlace{block, 0};
+  }
+  places[lanes] = {list.blockCount(), 0};
+}
+
+// Appends to `results`, in list order, every record of the list that matches(ref, &nonAscii)
+// passes; matches also tells whether the record's name has a unit above 127. Each lane scans
+// one range of the list; the first appends as it goes, the others into buffers of their own,
+// joined after it in lane order, so the lists come out as one scan in list order would give
+// them. When only names with such units can match, blocks known to hold none are passed by.
+template <class Matches>
+void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsciiBlocks& blocks,
+              ScanScratch& scratch, ResultList& results, const Matches& matches) {
+  const bool known = blocks.version == list.version() && blocks.holds.size() == list.blockCount();
+  if (!known) blocks.holds.assign(list.blockCount(), 0);
+  ListPlace places[WorkerPool::kMaxLanes + 1];
+  SplitList(list, pool.lanes(), places);
+  pool.run([&](unsigned lane) {
+    std::vector<RecordRef>& own = scratch.laneResults[lane];
+    own.clear();
+    const ListPlace from = places[lane];
+    const ListPlace to = places[lane + 1];
+    for (uint32_t b = from.block; b < to.block || (b == to.block && b < list.blockCount()); ++b) {
+      if (known && onlyNonAscii && blocks.holds[b] == 0) continue;
+      const EntryList::Block& block = list.block(b);
+      const uint32_t first = b == from.block ? from.slot : block.first;
+      const uint32_t end = b == to.block ? to.slot : block.end;
+      bool any = false;
+      for (uint32_t slot = first; slot < end; ++slot) {
+        const RecordRef ref = block.slots[slot];
+        bool nonAscii;
+        if (matches(ref, &nonAscii)) {
+          if (lane == 0) {
+            results.append(ref);
+          } else {
+            own.push_back(ref);
+          }
+        }
+        any |= nonAscii;
+      }
+      // Two lanes may share a block.
+      if (!known && any)
+        std::atomic_ref<uint8_t>(blocks.holds[b]).store(1, std::memory_order_relaxed);
+    }
+  });
+  blocks.version = list.version();
+  for (unsigned lane = 1; lane < pool.lanes(); ++lane) {
+    for (const RecordRef ref : scratch.laneResults[lane])
+      results.append(ref);
+  }
+}
+
 // The shape-chosen routine alone: fills the result lists for a compiled query.
-void ScanIndex(Index& index, const NameQuery& query, bool caseSensitive, bool searchFolders,
-               bool searchFiles, const int32_t* extensions, int32_t extensionCount,
-               const ScopeSelection& scope, SearchState& state) REQUIRES(state.lock) {
+void ScanIndex(WorkerPool& pool, Index& index, const NameQuery& query, bool caseSensitive,
+               bool searchFolders, bool searchFiles, const int32_t* extensions,
+               int32_t extensionCount, const ScopeSelection& scope, SearchState& state)
+    REQUIRES(state.lock) {
   if (!query.hasFixedPattern() && !query.hasStarPatterns() && !query.hasMixedPatterns() &&
       !query.hasPlainWords()) {
     return;  // only words of '*': nothing to run
   }
   const NameTest test(query, caseSensitive);
   const bool scoped = scope.count > 0;
-  // The same folders come back again and again, and each answer costs a walk up their parents
-  // through records scattered over the arena: keep the answers of one scan in a small
-  // direct-mapped table (a slot holds the folder's reference and its answer in the low bit).
-  constexpr int kMemoBits = 13;
-  constexpr uint32_t kMemoSlots = 1u << kMemoBits;
-  // Fibonacci hashing: 2^32 divided by the golden ratio spreads neighbouring references (folders
-  // made together) over the table, whose index is the product's top bits.
-  constexpr uint32_t kGoldenRatio32 = 0x9E3779B1u;
-  std::vector<uint64_t> memo(scoped ? kMemoSlots : 0, ~0ULL);
-  const auto inside = [&](RecordRef parent) {
-    if (!scoped) return true;
-    uint64_t& slot = memo[(parent * kGoldenRatio32) >> (32 - kMemoBits)];
-    if (slot >> 1 == parent) return (slot & 1) != 0;
-    const bool answer = inScope(index, parent, scope.dirs.data(), scope.flags.data(), scope.count);
-    slot = static_cast<uint64_t>(parent) << 1 | (answer ? 1 : 0);
-    return answer;
-  };
+  ScanScratch& scratch = state.scratch;
+  const ScopeAnswers& answers = scratch.scope;
   // The scope test follows parent links: the directory list stays locked for the whole scan.
   std::unique_lock dirLock(index.dirs.mutex(), std::defer_lock);
-  if (scoped) dirLock.lock();
+  if (scoped) {
+    dirLock.lock();
+    scratch.scope.prepare(index, scope.dirs.data(), scope.flags.data(), scope.count);
+  }
 
-  // The walks' callbacks are lambdas, which the lock analysis does not follow into.
-  ResultList* dirResults = &state.dirResults;
-  ResultList* fileResults = &state.fileResults;
   if (searchFolders && extensions == nullptr) {
     if (!scoped) dirLock.lock();
-    index.dirs.forEach([&](RecordRef ref) {
-      const DirEntry dir = index.dir(ref);
-      if (test(dir.name(), dir.nameLength(), dir.hasNonAscii()) && inside(dir.parentLink())) {
-        dirResults->append(ref);
-      }
-    });
+    ScanList(pool, index.dirs, test.needsNonAscii(), scratch.dirBlocks, scratch, state.dirResults,
+             [&](RecordRef ref, bool* nonAscii) {
+               const DirEntry dir = index.dir(ref);
+               *nonAscii = dir.hasNonAscii();
+               return test(dir.name(), dir.nameLength(), *nonAscii) &&
+                      (!scoped || answers.contains(dir.parentLink()));
+             });
     if (!scoped) dirLock.unlock();
   }
   if (searchFiles) {
     MutexLock fileLock(index.files.mutex());
-    index.files.forEach([&](RecordRef ref) {
-      const FileEntry file = index.file(ref);
-      const uint8_t* name;
-      const uint32_t length = file.nameBytes(&name);
-      if (!test(name, length, file.hasNonAscii())) return;
-      if (extensions != nullptr &&
-          !AcceptsExtension(file.extensionIndex(name + length), extensions, extensionCount)) {
-        return;
-      }
-      if (inside(file.parentLink())) fileResults->append(ref);
-    });
+    ScanList(pool, index.files, test.needsNonAscii(), scratch.fileBlocks, scratch,
+             state.fileResults, [&](RecordRef ref, bool* nonAscii) {
+               const FileEntry file = index.file(ref);
+               const uint8_t* name;
+               const uint32_t length = file.nameBytes(&name);
+               *nonAscii = file.hasNonAscii();
+               if (!test(name, length, *nonAscii)) return false;
+               if (extensions != nullptr && !AcceptsExtension(file.extensionIndex(name + length),
+                                                              extensions, extensionCount)) {
+                 return false;
+               }
+               return !scoped || answers.contains(file.parentLink());
+             });
   }
 }
 
@@ -272,7 +210,8 @@ void SearchLocked(SearchContext& c, const QueryTexts& query) REQUIRES(c.state.lo
   previous.assign(current);
   c.state.dirResults.clear();
   c.state.fileResults.clear();
-  ScanIndex(c.index, current, caseSensitive, c.ui.searchFolders, c.ui.searchFiles,
+  ScanIndex(c.workers != nullptr ? *c.workers : WorkerPool::shared(), c.index, current,
+            caseSensitive, c.ui.searchFolders, c.ui.searchFiles,
             hadExtension ? extensions : nullptr, extensionCount, scope, c.state);
   const uint32_t total = c.state.dirResults.count() + c.state.fileResults.count();
   ShowStatus(c.messages, static_cast<int>(total), nullptr);

@@ -7,6 +7,7 @@
 
 #include "engine/ui_state.h"
 #include "index/index.h"
+#include "index/worker_pool.h"
 #include "platform/result_view.h"
 #include "platform/user_messages.h"
 #include "search/query_texts.h"
@@ -22,6 +23,8 @@ struct SearchContext {
   ResultView& view;
   ScopeList& scope;
   SearchState& state;
+  // The pool the scan runs on; none for the process's own.
+  WorkerPool* workers = nullptr;
 };
 
 // The query becomes the typed query (search state's `typed`) even when searching is off, so

@@ -1,5 +1,5 @@
 // What searches keep between runs: the query last typed, the compiled query of the last search
-// in each case mode, the query being compiled, and the two result lists.
+// in each case mode, the query being compiled, the two result lists and the scan's scratch.
 //
 // Thread safety: searches run on the interface thread, once on the start-up thread and on the
 // journal monitors; `lock` keeps them from interleaving. Whoever reads result rows and their
@@ -15,6 +15,7 @@
 #include "search/name_query.h"
 #include "search/query_texts.h"
 #include "search/result_list.h"
+#include "search/scan_scratch.h"
 
 namespace vessiko {
 
@@ -28,6 +29,7 @@ struct SearchState {
   NameQuery previous[2] GUARDED_BY(lock);
   ResultList dirResults GUARDED_BY(lock);
   ResultList fileResults GUARDED_BY(lock);
+  ScanScratch scratch GUARDED_BY(lock);
 };
 
 }  // namespace vessiko

@@ -623,8 +623,10 @@ class ReferenceSearch {
     f_.ui.searchFolders = r.folders;
     f_.ui.searchFiles = r.files;
     applyScope(r.scope);
-    // Options, extension text or scope may have changed with the request: it must run.
+    // Options, extension text or scope may have changed with the request: it must run. Every
+    // other search is split over three lanes, whose joined results must be the one lane's.
     f_.ui.optionsChanged = true;
+    f_.context.workers = ++searches_ % 2 == 0 ? &oneLane_ : &threeLanes_;
     RunSearch(f_.context, {r.name, r.extension});
     return ResultsOf(f_.state);
   }
@@ -654,6 +656,9 @@ class ReferenceSearch {
   }
 
   testing::SearchFixture f_;
+  WorkerPool oneLane_{1};
+  WorkerPool threeLanes_{3};
+  uint64_t searches_ = 0;
   Flavor flavor_;
   std::mt19937_64 random_;
   Model model_;

@@ -196,5 +196,40 @@ TEST(RunSearchFlags, AFlagRaisedWhileAnotherSearchRunsSurvivesIt) {
   EXPECT_EQ(f.results(), Results{"F C:\\a1.txt"});
 }
 
+// A search for a word with a unit above 127 passes by the blocks it found without such names;
+// what it learnt must not outlive a change of the list. Full blocks of ASCII names come first,
+// then the names that begin with CJK. A removal makes room in the first block, and the insert
+// that follows puts a CJK name there without moving any block.
+TEST(RunSearchBlocks, WhatASearchLearntOfABlockEndsWithAChangeOfTheList) {
+  testing::SearchFixture f;
+  const RecordRef c = f.root('C');
+  const RecordRef first = f.addFile(c, "a0");
+  for (int i = 1; i < 3 * 4096; ++i)
+    f.addFile(c, "a" + std::to_string(i));
+  f.addFile(c, "文档");
+  f.finish();
+  WorkerPool lanes(3);
+  f.context.workers = &lanes;
+  EXPECT_EQ(f.search("文档"), Results{"F C:\\文档"});
+
+  Index& index = f.t.index();
+  const auto remove = [&](RecordRef ref) {
+    uint32_t block = 0;
+    uint32_t slot = 0;
+    ASSERT_TRUE(index.files.findMatching(index.fileArena.at(ref), index.fileOrder(),
+                                         [&](RecordRef r) { return r == ref; }, &block, &slot));
+    index.files.removeAt(block, slot);
+  };
+  remove(first);
+  f.ui.indexChanged = true;
+  EXPECT_EQ(f.search("文档"), Results{"F C:\\文档"});
+  const uint32_t blocks = index.files.blockCount();
+  const RecordRef added = f.t.makeFile(90000, c, "a1文档");
+  ASSERT_TRUE(index.files.insertSorted(added, index.fileOrder()));
+  ASSERT_EQ(index.files.blockCount(), blocks);
+  f.ui.indexChanged = true;
+  EXPECT_EQ(f.search("文档"), (Results{"F C:\\a1文档", "F C:\\文档"}));
+}
+
 }  // namespace
 }  // namespace vessiko
