@@ -171,6 +171,10 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
       }
     }
   }
+  for (int i = 0; i < 20; ++i) {
+    f.folders.keys[u"C:\\folder" + Utf8ToUtf16(std::to_string(i))] =
+        MakeEntryKey(2, static_cast<uint32_t>(folders[0][i + 1]));
+  }
   Engine& engine = f.startRun();
   ASSERT_TRUE(engine.lifecycle().monitoring());
 
@@ -192,11 +196,28 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
                                 &engine.ui().scopeChanged, &engine.ui().indexChanged};
   std::mt19937 random(3);
   size_t searches = 0;
+  size_t scopedSearches = 0;
   size_t rowsRead = 0;
   while (running > 0) {
     const QueryTexts query{queries[random() % std::size(queries)],
                            random() % 4 == 0 ? u"txt;jpg" : u""};
     if (random() % 8 == 0) engine.ui().caseSensitive = !engine.ui().caseSensitive;
+    // Now and then a scope of one folder, with or without what lies below it, so that the scan's
+    // lanes answer folders together while monitors move them.
+    if (random() % 6 == 0) {
+      ScopeList& scope = engine.scope();
+      if (scope.removeAllFolders()) {
+        engine.ui().scopeChanged = true;
+      } else {
+        const int row = scope.rowCount();
+        const std::string folder = "C:\\folder" + std::to_string(random() % 20);
+        if (scope.insertRow(row, Utf8ToUtf16(folder), false)) {
+          scope.setSecondColumn(row, random() % 2 == 0 ? u"是" : u"否");
+          engine.ui().scopeChanged = true;
+          ++scopedSearches;
+        }
+      }
+    }
     if (random() % 3 == 0) {
       engine.search(query);
     } else {
@@ -218,6 +239,7 @@ TEST(ConcurrencyTest, MonitorsSearchesAndTheSaveAtClose) {
   ASSERT_FALSE(onC.failed);
   ASSERT_FALSE(onD.failed);
   EXPECT_GT(searches, 0u);
+  EXPECT_GT(scopedSearches, 0u);
   EXPECT_GT(rowsRead, 0u);
   engine.ui().caseSensitive = false;
   f.closeRun();
