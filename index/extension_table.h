@@ -3,11 +3,16 @@
 // "cur", "exe", "ico" and "lnk". Per index it also caches the system icon shown for the
 // extension.
 //
+// A hash table of indexes finds a text; the order by text, which only saving the table needs,
+// is kept as a sorted array followed by the indexes added since, and those are sorted and
+// merged in when the order is next asked for.
+//
 // Thread safety: one thread at a time adds extensions (the build, or change application under
 // the index lock), while others read. Texts and icons sit in fixed pages that never move, and
 // an index becomes visible (count) only after its text is in place, so extensionText, iconOf,
-// setIconOf and compareTexts need no lock. The sorted array, which an addition shifts or
-// replaces, is guarded by a reader-writer lock that lookup takes shared and intern exclusive.
+// setIconOf and compareTexts need no lock. The hash table and the sorted array, which an
+// addition changes or replaces, are guarded by a reader-writer lock that lookup takes shared
+// and intern and sortedIndexAt exclusive.
 #pragma once
 
 #include <atomic>
@@ -28,18 +33,13 @@ class ExtensionTable {
   static constexpr uint32_t kPageEntries = 1024;
   static constexpr uint32_t kMaxPages = 16384;  // 16M extensions
 
-  struct SortedPair {
-    const char16_t* text;
-    int32_t index;
-  };
-
   explicit ExtensionTable(PrivateHeap& heap);
   ~ExtensionTable();
   ExtensionTable(const ExtensionTable&) = delete;
   ExtensionTable& operator=(const ExtensionTable&) = delete;
 
   // Lowers 'A'-'Z' of units in place, then returns the extension's index, adding it when it is
-  // new. -1 only when memory ran out.
+  // new. A NUL unit ends the text. -1 only when memory ran out.
   int32_t intern(char16_t* units, uint32_t length);
   // Lowers like intern but never adds; -1 when absent.
   int32_t lookup(char16_t* units, uint32_t length) const;
@@ -54,9 +54,10 @@ class ExtensionTable {
   void seedBuiltins();
 
   uint32_t count() const { return count_.load(std::memory_order_acquire); }
+  // Room reported for extensions: kInitialCapacity, kGrowth more each time count reaches it.
   uint32_t capacity() const { return capacity_; }
   bool seeded() const { return seeded_; }
-  // The index at a position of the sorted array (for saving the table).
+  // The index at a position of the order by text (for saving the table); -1 past the end.
   int32_t sortedIndexAt(uint32_t position) const;
 
   // Restoring a saved table into a fresh, empty one: `begin` with the number of entries, then
@@ -70,21 +71,39 @@ class ExtensionTable {
     std::atomic<const char16_t*> text;
     std::atomic<int32_t> icon;
   };
+  struct SortedPair {
+    const char16_t* text;
+    int32_t index;
+  };
+  struct HashEntry {
+    uint32_t hash;
+    int32_t index;  // -1 when empty
+  };
 
-  // Finds s among the sorted texts by narrowing; true with *position at its pair when present,
-  // false with *position where it would be inserted.
-  bool search(const char16_t* s, uint32_t n, uint32_t* position) const;
+  // The index of the text of n units with the given hash; -1 when absent.
+  int32_t find(const char16_t* s, uint32_t n, uint32_t hash) const;
+  void insertHash(uint32_t hash, int32_t index);
+  // Makes room in the hash table and the sorted array for `total` extensions.
+  bool reserve(uint32_t total);
+  // Sorts the indexes added since the last call and merges them into the sorted ones.
+  void sortAdditions() const;
   Slot* slot(uint32_t index) const;
   Slot* slotForWrite(uint32_t index);
-  int32_t add(const char16_t* units, uint32_t length, uint32_t position, bool copy);
+  int32_t add(const char16_t* units, uint32_t length, uint32_t hash, bool copy);
 
   PrivateHeap& heap_;
   bool seeded_ = false;
   uint32_t capacity_ = kInitialCapacity;
   std::atomic<uint32_t> count_{0};
   std::atomic<Slot*>* pages_ = nullptr;
-  SortedPair* sorted_ = nullptr;
-  mutable std::shared_mutex sortedMutex_;
+  HashEntry* hash_ = nullptr;
+  uint32_t hashSize_ = 0;  // a power of two, at least twice count
+  // Positions below sortedCount_ are in text order; the rest hold indexes sortedCount_.. in
+  // the order they were added.
+  mutable SortedPair* sorted_ = nullptr;
+  uint32_t sortedCapacity_ = 0;
+  mutable uint32_t sortedCount_ = 0;
+  mutable std::shared_mutex mutex_;
 };
 
 }  // namespace vessiko

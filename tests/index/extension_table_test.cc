@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <random>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/fakes/recording_messages.h"
 #include "platform/utf.h"
@@ -147,6 +151,7 @@ TEST_F(ExtensionTableTest, ReadersAreSafeWhileTheTableGrows) {
         table_.compareTexts(static_cast<int32_t>(i), 0);
       }
       ASSERT_EQ(table_.lookup(probe.data(), 3), 1);
+      ASSERT_EQ(table_.sortedIndexAt(0), 0);
     }
   });
   for (int i = 0; i < 3000; ++i)
@@ -154,6 +159,80 @@ TEST_F(ExtensionTableTest, ReadersAreSafeWhileTheTableGrows) {
   done = true;
   reader.join();
   EXPECT_EQ(table_.count(), 3004u);
+}
+
+TEST_F(ExtensionTableTest, ANulUnitEndsTheText) {
+  table_.seedBuiltins();
+  std::u16string withNul(u"A\0b", 3);
+  EXPECT_EQ(table_.intern(withNul.data(), 3), 4);
+  EXPECT_EQ(withNul, std::u16string(u"a\0b", 3));
+  EXPECT_EQ(text(4), u"a");
+  EXPECT_EQ(intern(u"a"), 4);
+  std::u16string other(u"a\0c", 3);
+  EXPECT_EQ(table_.lookup(other.data(), 3), 4);
+}
+
+// Random interns and lookups (upper case, prefixes, units above 'z') checked against a model
+// through several growths of the table, then the same after the table is saved and restored.
+TEST_F(ExtensionTableTest, AgreesWithAModelThroughGrowthAndRestore) {
+  table_.seedBuiltins();
+  std::map<std::u16string, int32_t> model = {{u"cur", 0}, {u"exe", 1}, {u"ico", 2}, {u"lnk", 3}};
+  std::vector<std::u16string> byIndex = {u"cur", u"exe", u"ico", u"lnk"};
+  std::mt19937 random(11);
+  const char16_t alphabet[] = {u'a', u'B', u'b', u'0', u'\u00e9', u'\uffff'};
+  ExtensionTable restored(heap_);
+  ExtensionTable* table = &table_;
+
+  const auto check = [&] {
+    ASSERT_EQ(table->count(), byIndex.size());
+    uint32_t position = 0;
+    for (const auto& entry : model)
+      ASSERT_EQ(table->sortedIndexAt(position++), entry.second);
+    EXPECT_EQ(table->sortedIndexAt(position), -1);
+    for (int i = 0; i < 200; ++i) {
+      const auto a = static_cast<int32_t>(random() % byIndex.size());
+      const auto b = static_cast<int32_t>(random() % byIndex.size());
+      const int expected = byIndex[a] < byIndex[b] ? -1 : byIndex[a] == byIndex[b] ? 0 : 1;
+      ASSERT_EQ(table->compareTexts(a, b), expected);
+    }
+  };
+  for (int step = 0; step < 16000; ++step) {
+    std::u16string units;
+    for (uint32_t n = random() % 7; n > 0; --n)
+      units.push_back(alphabet[random() % 6]);
+    std::u16string lowered = units;
+    for (char16_t& u : lowered)
+      u = u == u'B' ? u'b' : u;
+    const auto known = model.find(lowered);
+    if (random() % 3 == 0) {
+      ASSERT_EQ(table->lookup(units.data(), static_cast<uint32_t>(units.size())),
+                known == model.end() ? -1 : known->second);
+    } else {
+      const auto next = static_cast<int32_t>(byIndex.size());
+      ASSERT_EQ(table->intern(units.data(), static_cast<uint32_t>(units.size())),
+                known == model.end() ? next : known->second);
+      if (known == model.end()) {
+        model.emplace(lowered, next);
+        byIndex.push_back(lowered);
+      }
+    }
+    ASSERT_EQ(units, lowered);
+    if (random() % 1000 == 0) {
+      ASSERT_NO_FATAL_FAILURE(check());
+    }
+    if (step == 10000) {
+      ASSERT_NO_FATAL_FAILURE(check());
+      ASSERT_GT(byIndex.size(), 2000u);
+      ASSERT_TRUE(restored.beginRestore(table->count()));
+      uint32_t position = 0;
+      for (const auto& [saved, index] : model)
+        ASSERT_TRUE(
+            restored.restore(position++, index, saved.data(), static_cast<uint32_t>(saved.size())));
+      table = &restored;
+      ASSERT_NO_FATAL_FAILURE(check());
+    }
+  }
+  ASSERT_NO_FATAL_FAILURE(check());
 }
 
 }  // namespace
