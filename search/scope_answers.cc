@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace vessiko {
 
@@ -9,21 +10,24 @@ static_assert(DirEntry::kHeaderBytes > 8, "two directory records never start 8 b
 
 void ScopeAnswers::prepare(const Index& index, const RecordRef* dirs, const uint32_t* flags,
                            int32_t n) {
-  index_ = &index;
-  subtrees_.clear();
-  direct_.clear();
+  std::vector<RecordRef> subtrees;
+  std::vector<RecordRef> direct;
   for (int32_t i = 0; i < n; ++i)
-    (flags[i] != 0 ? subtrees_ : direct_).push_back(dirs[i]);
-  std::sort(subtrees_.begin(), subtrees_.end());
-  std::sort(direct_.begin(), direct_.end());
+    (flags[i] != 0 ? subtrees : direct).push_back(dirs[i]);
+  std::sort(subtrees.begin(), subtrees.end());
+  std::sort(direct.begin(), direct.end());
   const uint64_t slots = index.dirArena.bytesReserved() / 8;
+  // The answers hold while the folders and their links stay as they are: every change of a
+  // folder's place or link changes the directory list.
+  if (index_ == &index && version_ == index.dirs.version() && subtrees == subtrees_ &&
+      direct == direct_ && bits_.size() == (slots + 3) / 4) {
+    return;
+  }
+  index_ = &index;
+  version_ = index.dirs.version();
+  subtrees_ = std::move(subtrees);
+  direct_ = std::move(direct);
   bits_.assign((slots + 3) / 4, 0);
-}
-
-uint8_t ScopeAnswers::bitsOf(RecordRef dir) const {
-  const uint32_t slot = slotOf(dir);
-  const uint8_t byte = std::atomic_ref<uint8_t>(bits_[slot / 4]).load(std::memory_order_relaxed);
-  return byte >> (slot % 4 * 2) & 3;
 }
 
 void ScopeAnswers::record(RecordRef dir, uint8_t bits) const {

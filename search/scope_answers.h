@@ -6,9 +6,11 @@
 //
 // The answers of one search are shared by the lanes of its scan: a folder's answer is a pure
 // function of the tree, so lanes that answer the same folder at once record the same bits.
-// The directory list must stay locked from prepare() to the last question.
+// They are kept for the next search in the same scope while no folder changes. The directory
+// list must stay locked from prepare() to the last question.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <vector>
 
@@ -22,6 +24,13 @@ class ScopeAnswers {
   // directly in it otherwise.
   void prepare(const Index& index, const RecordRef* dirs, const uint32_t* flags, int32_t n);
 
+  // Asks the memory for what contains(parent) will read first, when the folder is not
+  // answered yet: its record.
+  void prefetch(RecordRef parent) const {
+    if (subtrees_.empty() || parent == kNoRecord || (bitsOf(parent) & kAnswered) != 0) return;
+    __builtin_prefetch(index_->dirArena.at(parent));
+  }
+
   // The entry whose parent is `parent` lies in the scope (the entry itself is never compared).
   bool contains(RecordRef parent) const {
     return below(parent) || (!direct_.empty() && isDirect(parent));
@@ -34,7 +43,11 @@ class ScopeAnswers {
   static constexpr uint8_t kBelow = 2;
 
   static uint32_t slotOf(RecordRef dir) { return dir >> 3; }
-  uint8_t bitsOf(RecordRef dir) const;
+  uint8_t bitsOf(RecordRef dir) const {
+    const uint32_t slot = slotOf(dir);
+    const uint8_t byte = std::atomic_ref<uint8_t>(bits_[slot / 4]).load(std::memory_order_relaxed);
+    return byte >> (slot % 4 * 2) & 3;
+  }
   void record(RecordRef dir, uint8_t bits) const;
 
   // parent is a chosen folder with its subfolders, or lies below one.
@@ -43,6 +56,7 @@ class ScopeAnswers {
   bool isSubtree(RecordRef dir) const;
 
   const Index* index_ = nullptr;
+  uint64_t version_ = 0;             // of the directory list the answers were given for
   std::vector<RecordRef> subtrees_;  // sorted
   std::vector<RecordRef> direct_;    // sorted
   mutable std::vector<uint8_t> bits_;

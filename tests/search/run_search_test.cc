@@ -128,6 +128,36 @@ TEST_F(RunSearchTest, ScopeDirectlyOrBelow) {
   EXPECT_EQ(f.search("docs"), Results{});
 }
 
+// The scope's answers are kept from one search to the next; a folder moved in between, as the
+// journal monitor moves one (the record taken out, a new one put in, the children repointed),
+// must be answered again.
+TEST_F(RunSearchTest, AFolderMovedIntoTheScopeBetweenTwoSearches) {
+  testing::SearchFixture f("C");
+  const RecordRef docs = f.addDir(f.root('C'), "docs");
+  f.addDir(docs, "deep");
+  const RecordRef other = f.addDir(f.root('C'), "other");
+  const RecordRef inner = f.addDir(other, "inner");
+  f.addFile(inner, "a1.txt");
+  f.finish();
+  ASSERT_TRUE(f.scope.insertRow(1, u"C:\\docs", false));
+  f.scope.setSecondColumn(1, u"是");
+  f.searchWith(f.ui.scopeChanged);
+  EXPECT_EQ(f.search("a"), Results{});
+
+  Index& index = f.t.index();
+  const DirEntry old = index.dir(other);
+  ASSERT_TRUE(index.dirs.removeMatchingIf(old.bytes(), index.dirOrder(),
+                                          [&](RecordRef ref) { return ref == other; }));
+  const RecordRef moved = f.t.makeDir(old.key(), docs, "other");
+  ASSERT_TRUE(index.dirs.insertSorted(moved, index.dirOrder()));
+  index.dirs.forEach([&](RecordRef ref) {
+    DirEntry dir = index.dir(ref);
+    if (dir.parentLink() == other) dir.setParentLink(moved);
+  });
+  f.searchWith(f.ui.indexChanged);
+  EXPECT_EQ(f.results(), (Results{"F C:\\docs\\other\\inner\\a1.txt"}));
+}
+
 TEST_F(RunSearchTest, DeletedScopeFolderIsLeftOut) {
   testing::SearchFixture f("C");
   const RecordRef docs = f.addDir(f.root('C'), "docs");
