@@ -51,8 +51,10 @@ void SplitList(const EntryList& list, unsigned lanes, const Skipped& skipped, Li
 // order, so the lists come out as one scan in list order would give them. When only names with
 // such units can match, blocks known to hold none are passed by.
 //
-// A folder answered for the first time costs a read of its record, somewhere in the arena: the
-// lane asks for it ahead and answers a few matches later, in the order they were found.
+// A scope's answer lies somewhere in a table the scan's stream of records keeps pushing out of
+// the caches, and a folder answered for the first time costs a read of its record, somewhere
+// in the arena: the lane asks for both ahead and answers a few matches later, in the order
+// they were found.
 template <class Matches>
 void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsciiBlocks& blocks,
               const ScopeAnswers* scope, ScanScratch& scratch, ResultList& results,
@@ -72,7 +74,7 @@ void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsc
         own.push_back(ref);
       }
     };
-    constexpr uint32_t kAhead = 8;
+    constexpr uint32_t kAhead = 16;
     RecordRef waiting[kAhead];
     RecordRef waitingParent[kAhead];
     uint32_t oldest = 0;

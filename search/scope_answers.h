@@ -24,10 +24,11 @@ class ScopeAnswers {
   // directly in it otherwise.
   void prepare(const Index& index, const RecordRef* dirs, const uint32_t* flags, int32_t n);
 
-  // Asks the memory for what contains(parent) will read first, when the folder is not
-  // answered yet: its record.
+  // Asks the memory for what contains(parent) will read: the folder's answer and, should it
+  // have none yet, its record. Reading the answer to decide would wait for it.
   void prefetch(RecordRef parent) const {
-    if (subtrees_.empty() || parent == kNoRecord || (bitsOf(parent) & kAnswered) != 0) return;
+    if (subtrees_.empty() || parent == kNoRecord) return;
+    __builtin_prefetch(&bits_[slotOf(parent) / 4]);
     __builtin_prefetch(index_->dirArena.at(parent));
   }
 
