@@ -9,7 +9,7 @@
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
-#include "index/sort_entries.h"
+#include "index/sort_entry_list.h"
 #include "volume/journal_reader.h"
 #include "volume/parent_links.h"
 #include "volume/usn_record.h"
@@ -125,17 +125,10 @@ void ScanVolume(Index& index, VolumeSlot& slot, uint32_t volume, uint8_t* output
   }
 }
 
-template <class Order>
-void SortList(EntryList& list, RecordRef* scratch, const Order& order) {
-  list.copyTo(scratch);
-  sortEntryPointers(scratch, list.itemCount(), order);
-  list.copyFrom(scratch);
-}
-
 }  // namespace
 
 int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
-                     const std::atomic<bool>* cancel) {
+                     const std::atomic<bool>* cancel, WorkerPool* workers) {
   assert(index.dirs.itemCount() == 0 && index.files.itemCount() == 0);
   auto* output = static_cast<uint8_t*>(index.heap.allocate(kEnumOutputBytes, false));
   if (output == nullptr) return 0;
@@ -154,15 +147,11 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   ShowStatus(messages, -1, "正在构建文件目录数据库，请稍候...");
   LinkParents(index, slots);
 
-  const uint32_t most = index.dirs.itemCount() > index.files.itemCount() ? index.dirs.itemCount()
-                                                                         : index.files.itemCount();
-  auto* scratch = index.heap.allocateArray<RecordRef>(most == 0 ? 1 : most);
-  if (scratch == nullptr) return 1;
+  WorkerPool& lanes = workers != nullptr ? *workers : WorkerPool::shared();
   ShowStatus(messages, -1, "正在排序文件夹，请稍候...");
-  SortList(index.dirs, scratch, index.dirOrder());
+  if (!SortDirList(index, lanes)) return 1;
   ShowStatus(messages, -1, "正在排序文件，请稍候...");
-  SortList(index.files, scratch, index.fileOrder());
-  index.heap.free(scratch);
+  if (!SortFileList(index, lanes)) return 1;
 
   // The changes made since discovery, but those the table showed already, so that the index is
   // the volumes as they are now; then whatever still hangs from no root goes.

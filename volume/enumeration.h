@@ -12,18 +12,20 @@
 #include <atomic>
 
 #include "index/index.h"
+#include "index/worker_pool.h"
 #include "platform/user_messages.h"
 #include "volume/volume_slot.h"
 
 namespace vessiko {
 
 // Expects an empty index whose extension table holds the built-in extensions. Returns 0; 1 when
-// memory for sorting ran out, leaving the lists in volume order (searchable, but not in the order
-// the journal's ordered inserts, the save and the next load rely on); 2 when a volume's journal
+// memory for sorting ran out, leaving a list in volume order (searchable, but not in the order the
+// journal's ordered inserts, the save and the next load rely on); 2 when a volume's journal
 // discarded changes made during the build before they were replayed: the index may miss them,
 // and a build from the journal as it is now would not. When
-// *cancel turns true (the program closes) it stops early, leaving a partial index.
+// *cancel turns true (the program closes) it stops early, leaving a partial index. The lists are
+// sorted on the lanes of `workers`, the process's pool when null.
 int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
-                     const std::atomic<bool>* cancel = nullptr);
+                     const std::atomic<bool>* cancel = nullptr, WorkerPool* workers = nullptr);
 
 }  // namespace vessiko

@@ -20,7 +20,7 @@
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
-#include "index/sort_entries.h"
+#include "index/sort_entry_list.h"
 #include "platform/fakes/recording_messages.h"
 #include "platform/ntfs_layout.h"
 #include "platform/sim/sim_machine.h"
@@ -69,14 +69,6 @@ struct Heaped {
   Index index{heap, Collation::loadCollationTable()};
 };
 
-template <class Order>
-void SortList(EntryList& list, const Order& order) {
-  std::vector<RecordRef> refs(list.itemCount());
-  list.copyTo(refs.data());
-  sortEntryPointers(refs.data(), refs.size(), order);
-  list.copyFrom(refs.data());
-}
-
 // One folder in ten, nested under earlier folders (recent ones likelier, as trees are copied
 // and unpacked together), files spread over the folders; linked, sorted and laid out in list
 // order as a build leaves the index.
@@ -96,7 +88,7 @@ uint64_t BuildSynthetic(Index& index, uint32_t entries) {
     const size_t recent = std::min<size_t>(folders.size(), 64);
     const RecordRef parent = random() % 4 == 0 ? folders[random() % folders.size()]
                                                : folders[folders.size() - 1 - random() % recent];
-    const std::u16string name = names.folderName();
+    const std::u16string& name = names.nextFolderName();
     units += name.size();
     const EntryKey key = MakeEntryKey(kVolume, 16 + i);
     const RecordRef ref =
@@ -107,7 +99,7 @@ uint64_t BuildSynthetic(Index& index, uint32_t entries) {
     folders.push_back(ref);
   }
   for (uint32_t i = dirs; i < entries; ++i) {
-    std::u16string name = names.fileName();
+    std::u16string& name = names.nextFileName();
     units += name.size();
     FileEntryParts parts =
         PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
@@ -117,8 +109,9 @@ uint64_t BuildSynthetic(Index& index, uint32_t entries) {
     const RecordRef ref = NewFileRecord(index.fileArena, parts);
     if (ref == kNoRecord || !index.files.append(ref)) Fail("file allocation");
   }
-  SortList(index.dirs, index.dirOrder());
-  SortList(index.files, index.fileOrder());
+  if (!SortDirList(index, WorkerPool::shared()) || !SortFileList(index, WorkerPool::shared())) {
+    Fail("memory for sorting");
+  }
   if (!CompactRecords(index)) Fail("compaction");
   return units;
 }

@@ -12,7 +12,7 @@
 #include "index/index.h"
 #include "index/packed_name.h"
 #include "index/record_builder.h"
-#include "index/sort_entries.h"
+#include "index/sort_entry_list.h"
 #include "platform/fakes/recording_messages.h"
 #include "tools/bench/bench_arguments.h"
 #include "tools/bench/bench_clock.h"
@@ -27,14 +27,6 @@ constexpr uint32_t kVolume = 2;  // drive C
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "check failed: %s\n", what);
   std::exit(1);
-}
-
-template <class Order>
-void SortList(EntryList& list, const Order& order, std::vector<RecordRef>& scratch) {
-  scratch.resize(list.itemCount());
-  list.copyTo(scratch.data());
-  sortEntryPointers(scratch.data(), scratch.size(), order);
-  list.copyFrom(scratch.data());
 }
 
 template <class Order>
@@ -66,7 +58,7 @@ void Run(uint32_t entries) {
   uint64_t nameUnits = 0;
   Stopwatch build;
   for (uint32_t i = 0; i < dirs; ++i) {
-    const std::u16string name = names.folderName();
+    const std::u16string& name = names.nextFolderName();
     nameUnits += name.size();
     const RecordRef ref =
         NewDirRecord(index.dirArena, MakeEntryKey(kVolume, 16 + i), RootKey(kVolume), name.data(),
@@ -74,7 +66,7 @@ void Run(uint32_t entries) {
     if (ref == kNoRecord || !index.dirs.append(ref)) Fail("directory allocation");
   }
   for (uint32_t i = dirs; i < entries; ++i) {
-    std::u16string name = names.fileName();
+    std::u16string& name = names.nextFileName();
     nameUnits += name.size();
     FileEntryParts parts =
         PackFileName(index.extensions, name.data(), static_cast<uint32_t>(name.size()),
@@ -86,14 +78,13 @@ void Run(uint32_t entries) {
   }
   const double buildSeconds = build.seconds();
 
-  std::vector<RecordRef> scratch;
+  WorkerPool& workers = WorkerPool::shared();
   Stopwatch sortDirs;
-  SortList(index.dirs, index.dirOrder(), scratch);
+  if (!SortDirList(index, workers)) Fail("memory for sorting");
   const double sortDirSeconds = sortDirs.seconds();
   Stopwatch sortFiles;
-  SortList(index.files, index.fileOrder(), scratch);
+  if (!SortFileList(index, workers)) Fail("memory for sorting");
   const double sortFileSeconds = sortFiles.seconds();
-  scratch = {};
   CheckSorted(index.dirs, index.dirOrder());
   CheckSorted(index.files, index.fileOrder());
 
