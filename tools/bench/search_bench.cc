@@ -21,7 +21,7 @@
 #include "index/packed_name.h"
 #include "index/record_builder.h"
 #include "index/record_compaction.h"
-#include "index/sort_entries.h"
+#include "index/sort_entry_list.h"
 #include "index/worker_pool.h"
 #include "platform/fakes/recording_messages.h"
 #include "platform/utf.h"
@@ -109,13 +109,9 @@ BuiltIndex BuildIndex(Index& index, uint32_t entries, const char* namesPath) {
   VolumeSlots slots(index.heap);
   LinkParents(index, slots);
   if (index.dirs.itemCount() + index.files.itemCount() != entries + 1) Fail("linking");
-  std::vector<RecordRef> scratch(index.files.itemCount());
-  index.dirs.copyTo(scratch.data());
-  sortEntryPointers(scratch.data(), index.dirs.itemCount(), index.dirOrder());
-  index.dirs.copyFrom(scratch.data());
-  index.files.copyTo(scratch.data());
-  sortEntryPointers(scratch.data(), index.files.itemCount(), index.fileOrder());
-  index.files.copyFrom(scratch.data());
+  if (!SortDirList(index, WorkerPool::shared()) || !SortFileList(index, WorkerPool::shared())) {
+    Fail("sorting");
+  }
   if (!CompactRecords(index)) Fail("compaction");
   return built;
 }
