@@ -113,12 +113,10 @@ bool NameTest::wholeTest(const uint8_t* bytes, uint32_t length, bool nonAscii) c
   return NameMatchesQueryIn(query_, name, units);
 }
 
-bool NameTest::operator()(const uint8_t* bytes, uint32_t length, bool nonAscii) const {
-  if (static_cast<int32_t>(length) < minimum_) return false;
+bool NameTest::otherRoutine(const uint8_t* bytes, uint32_t length, bool nonAscii) const {
   switch (routine_) {
     case Routine::kAutomaton:
-      // The byte test turns most names away for a fraction of the automaton's cost.
-      return automaton_->mayMatch(bytes, length) && automaton_->matchesAll(bytes, length);
+      return false;
     case Routine::kPlain:
       return (nonAscii || !needsNonAscii()) && wholeTest(bytes, length, nonAscii);
     case Routine::kFixed: {

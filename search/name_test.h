@@ -20,7 +20,15 @@ class NameTest {
  public:
   NameTest(const NameQuery& query, bool caseSensitive);
 
-  bool operator()(const uint8_t* bytes, uint32_t length, bool nonAscii) const;
+  bool operator()(const uint8_t* bytes, uint32_t length, bool nonAscii) const {
+    if (static_cast<int32_t>(length) < minimum_) return false;
+    // The commonest query, inline in the scan: the byte test turns most names away for a
+    // fraction of the automaton's cost.
+    if (routine_ == Routine::kAutomaton) {
+      return automaton_->mayMatch(bytes, length) && automaton_->matchesAll(bytes, length);
+    }
+    return otherRoutine(bytes, length, nonAscii);
+  }
 
   // Only names with a unit above 127 can pass: the query's words are plain and one holds such
   // a unit.
@@ -30,6 +38,7 @@ class NameTest {
   enum class Routine { kFixed, kStar, kMixed, kPlain, kAutomaton };
   static constexpr uint32_t kMaxPrefix = 16;
 
+  bool otherRoutine(const uint8_t* bytes, uint32_t length, bool nonAscii) const;
   void choosePrefix();
   bool prefixMatches(const uint8_t* bytes, uint32_t length) const;
   bool wholeTest(const uint8_t* bytes, uint32_t length, bool nonAscii) const;

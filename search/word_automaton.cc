@@ -102,24 +102,32 @@ WordAutomaton::WordAutomaton(const std::vector<QueryWord>& words, bool caseSensi
 }
 
 void WordAutomaton::choosePrefilter(const std::vector<QueryWord>& words, bool caseSensitive) {
-  // Every word must occur, so the bytes of any will do: the rarest pair of adjacent units of
-  // any word, or, when every word is one unit long, the rarest unit.
-  uint32_t best = 0;
-  char16_t first = 0;
-  char16_t second = 0;
+  // Every word must occur, so the bytes of any will do: the two rarest pairs of adjacent units
+  // of the words, or, when every word is one unit long, the rarest unit.
+  uint32_t best[2] = {0, 0};
+  char16_t pairs[2][2] = {};
+  uint32_t found = 0;
   for (const QueryWord& word : words) {
     for (int32_t i = 0; i + 1 < word.length; ++i) {
-      const uint32_t score = Rarity(word.text[i]) + Rarity(word.text[i + 1]);
-      if (pair_ && score <= best) continue;
-      pair_ = true;
-      best = score;
-      first = word.text[i];
-      second = word.text[i + 1];
-    }
-  }
-  if (!pair_) {
-    for (const QueryWord& word : words) {
-      if (first == 0 || Rarity(word.text[0]) > Rarity(first)) first = word.text[0];
+      const char16_t a = word.text[i];
+      const char16_t b = word.text[i + 1];
+      const uint32_t score = Rarity(a) + Rarity(b);
+      const bool seen = (found > 0 && pairs[0][0] == a && pairs[0][1] == b) ||
+                        (found > 1 && pairs[1][0] == a && pairs[1][1] == b);
+      if (seen) continue;
+      if (found == 0 || score > best[0]) {
+        best[1] = best[0];
+        pairs[1][0] = pairs[0][0];
+        pairs[1][1] = pairs[0][1];
+        best[0] = score;
+        pairs[0][0] = a;
+        pairs[0][1] = b;
+      } else if (found == 1 || score > best[1]) {
+        best[1] = score;
+        pairs[1][0] = a;
+        pairs[1][1] = b;
+      }
+      found = found < 2 ? found + 1 : 2;
     }
   }
   // Without case the words hold no 'A'-'Z', and a name byte b folds to the letter c exactly
@@ -128,10 +136,24 @@ void WordAutomaton::choosePrefilter(const std::vector<QueryWord>& words, bool ca
   const auto fold = [caseSensitive](char16_t unit) {
     return !caseSensitive && unit >= u'a' && unit <= u'z' ? 0x20 * kEveryLane : 0;
   };
-  first_ = first * kEveryLane;
-  firstFold_ = fold(first);
-  second_ = second * kEveryLane;
-  secondFold_ = fold(second);
+  const auto set = [&](ByteTest& test, char16_t first, char16_t second, bool pair) {
+    test.first = first * kEveryLane;
+    test.firstFold = fold(first);
+    test.second = second * kEveryLane;
+    test.secondFold = fold(second);
+    test.pair = pair;
+  };
+  if (found == 0) {
+    char16_t first = 0;
+    for (const QueryWord& word : words) {
+      if (first == 0 || Rarity(word.text[0]) > Rarity(first)) first = word.text[0];
+    }
+    set(tests_[0], first, 0, false);
+    return;
+  }
+  set(tests_[0], pairs[0][0], pairs[0][1], true);
+  twoTests_ = found > 1;
+  if (twoTests_) set(tests_[1], pairs[1][0], pairs[1][1], true);
 }
 
 bool WordAutomaton::matchesAll(const uint8_t* name, uint32_t length) const {

@@ -27,27 +27,13 @@ class WordAutomaton {
 
   // A quick test for the scan, before matchesAll: false only when the packed name lacks two
   // adjacent bytes that one of the words holds (or, when every word is one unit long, the byte
-  // of one word), chosen among the words as the likeliest to be rare in file names. That is
-  // sound: a word's units are ASCII, one byte each wherever they stand in a packed name, so a
-  // name that holds the word holds its bytes side by side. Bytes of three-byte units may look
-  // like them too; that only lets the name on to the automaton.
-  bool mayMatch(const uint8_t* name, uint32_t length) const {
-    if (length < 8) return hits(loadShort(name, length)) != 0;
-    // Eight-byte windows, each starting at most seven bytes after the one before, see every
-    // pair. Most names need three or four, spread over them without a loop: three up to 22
-    // bytes, four up to 29.
-    const uint32_t last = length - 8;
-    if (length <= 22) {
-      return (hits(load8(name)) | hits(load8(name + last / 2)) | hits(load8(name + last))) != 0;
-    }
-    if (length <= 29) {
-      return (hits(load8(name)) | hits(load8(name + last / 3)) | hits(load8(name + 2 * last / 3)) |
-              hits(load8(name + last))) != 0;
-    }
-    for (uint32_t at = 0; at < last; at += 7) {
-      if (hits(load8(name + at)) != 0) return true;
-    }
-    return hits(load8(name + last)) != 0;
+  // of one word), chosen among the words as the likeliest to be rare in file names, and, for a
+  // name that has them, a second such pair when the words have one. That is sound: a word's
+  // units are ASCII, one byte each wherever they stand in a packed name, so a name that holds
+  // the word holds its bytes side by side. Bytes of three-byte units may look like them too;
+  // that only lets the name on to the automaton.
+  [[gnu::always_inline]] bool mayMatch(const uint8_t* name, uint32_t length) const {
+    return tests_[0].anywhere(name, length) && (!twoTests_ || tests_[1].anywhere(name, length));
   }
 
   // Every word occurs in the packed name. Three-byte units (a marker and the unit) occur in no
@@ -82,28 +68,52 @@ class WordAutomaton {
     return uint64_t{p[0]} | uint64_t{p[n / 2]} << 8 * (n / 2) | uint64_t{p[n - 1]} << 8 * (n - 1);
   }
 
-  // Not zero when some lane i of the eight bytes of a name in x (in little-endian order) holds
-  // the chosen unit and, for a pair, lane i + 1 the unit after it. The lanes of `miss` are
-  // zero just there; the top lane has no next byte in the window and is never zero for a pair
-  // (the next window starts at that byte). The final test is the usual one for a zero lane:
-  // which lanes it marks may be wrong above a zero lane, whether it marks one never is.
-  uint64_t hits(uint64_t x) const {
-    uint64_t miss = (x | firstFold_) ^ first_;
-    if (pair_) miss |= ((x | secondFold_) ^ second_) >> 8 | kTopLane;
-    return (miss - kEveryLane) & ~miss & kTopBits;
-  }
+  // One byte test: a unit, and the one after it when `pair` is set, in every lane; the fold
+  // masks hold 0x20 in every lane when that unit is a letter to be matched without case.
+  struct ByteTest {
+    uint64_t first = 0;
+    uint64_t firstFold = 0;
+    uint64_t second = 0;
+    uint64_t secondFold = 0;
+    bool pair = false;
+
+    // Not zero when some lane i of the eight bytes of a name in x (in little-endian order)
+    // holds the unit and, for a pair, lane i + 1 the unit after it. The lanes of `miss` are
+    // zero just there; the top lane has no next byte in the window and is never zero for a pair
+    // (the next window starts at that byte). The final test is the usual one for a zero lane:
+    // which lanes it marks may be wrong above a zero lane, whether it marks one never is.
+    uint64_t hits(uint64_t x) const {
+      uint64_t miss = (x | firstFold) ^ first;
+      if (pair) miss |= ((x | secondFold) ^ second) >> 8 | kTopLane;
+      return (miss - kEveryLane) & ~miss & kTopBits;
+    }
+
+    [[gnu::always_inline]] bool anywhere(const uint8_t* name, uint32_t length) const {
+      if (length < 8) return hits(loadShort(name, length)) != 0;
+      // Eight-byte windows, each starting at most seven bytes after the one before, see every
+      // pair. Most names need three or four, spread over them without a loop: three up to 22
+      // bytes, four up to 29.
+      const uint32_t last = length - 8;
+      if (length <= 22) {
+        return (hits(load8(name)) | hits(load8(name + last / 2)) | hits(load8(name + last))) != 0;
+      }
+      if (length <= 29) {
+        return (hits(load8(name)) | hits(load8(name + last / 3)) |
+                hits(load8(name + 2 * last / 3)) | hits(load8(name + last))) != 0;
+      }
+      for (uint32_t at = 0; at < last; at += 7) {
+        if (hits(load8(name + at)) != 0) return true;
+      }
+      return hits(load8(name + last)) != 0;
+    }
+  };
 
   void choosePrefilter(const std::vector<QueryWord>& words, bool caseSensitive);
 
   std::vector<int16_t> cells_;
   uint32_t words_;
-  // The chosen unit, and the one after it when pair_ is set, in every lane; the fold masks
-  // hold 0x20 in every lane when that unit is a letter to be matched without case.
-  uint64_t first_ = 0;
-  uint64_t firstFold_ = 0;
-  uint64_t second_ = 0;
-  uint64_t secondFold_ = 0;
-  bool pair_ = false;
+  ByteTest tests_[2];
+  bool twoTests_ = false;
 };
 
 }  // namespace vessiko
