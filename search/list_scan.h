@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "index/entry_list.h"
@@ -49,12 +50,8 @@ void SplitList(const EntryList& list, unsigned lanes, const Skipped& skipped, Li
 // whether the record's name has a unit above 127. Each lane scans one range of the list; the
 // first appends as it goes, the others into buffers of their own, joined after it in lane
 // order, so the lists come out as one scan in list order would give them. When only names with
-// such units can match, blocks known to hold none are passed by.
-//
-// A scope's answer lies somewhere in a table the scan's stream of records keeps pushing out of
-// the caches, and a folder answered for the first time costs a read of its record, somewhere
-// in the arena: the lane asks for both ahead and answers a few matches later, in the order
-// they were found.
+// such units can match, blocks known to hold none are passed by. The scope's questions go
+// through one queue per lane (ScopeAnswers::Queue).
 template <class Matches>
 void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsciiBlocks& blocks,
               const ScopeAnswers* scope, ScanScratch& scratch, ResultList& results,
@@ -74,16 +71,8 @@ void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsc
         own.push_back(ref);
       }
     };
-    constexpr uint32_t kAhead = 16;
-    RecordRef waiting[kAhead];
-    RecordRef waitingParent[kAhead];
-    uint32_t oldest = 0;
-    uint32_t waitingCount = 0;
-    const auto answerOldest = [&] {
-      if (scope->contains(waitingParent[oldest])) keep(waiting[oldest]);
-      oldest = (oldest + 1) % kAhead;
-      --waitingCount;
-    };
+    std::optional<ScopeAnswers::Queue> questions;
+    if (scope != nullptr) questions.emplace(*scope);
     const ListPlace from = places[lane];
     const ListPlace to = places[lane + 1];
     for (uint32_t b = from.block; b < to.block || (b == to.block && b < list.blockCount()); ++b) {
@@ -97,14 +86,10 @@ void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsc
         bool nonAscii;
         RecordRef parent;
         if (matches(ref, &nonAscii, &parent)) {
-          if (scope == nullptr) {
-            keep(ref);
+          if (questions) {
+            questions->ask(ref, parent, keep);
           } else {
-            if (waitingCount == kAhead) answerOldest();
-            scope->prefetch(parent);
-            const uint32_t at = (oldest + waitingCount++) % kAhead;
-            waiting[at] = ref;
-            waitingParent[at] = parent;
+            keep(ref);
           }
         }
         any |= nonAscii;
@@ -114,8 +99,7 @@ void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsc
         std::atomic_ref<uint8_t>(blocks.holds[b]).store(1, std::memory_order_relaxed);
       }
     }
-    while (waitingCount > 0)
-      answerOldest();
+    if (questions) questions->finish(keep);
   });
   blocks.version = list.version();
   for (unsigned lane = 1; lane < pool.lanes(); ++lane) {

@@ -44,39 +44,42 @@ bool ScopeAnswers::isDirect(RecordRef parent) const {
   return std::binary_search(direct_.begin(), direct_.end(), parent);
 }
 
-bool ScopeAnswers::below(RecordRef parent) const {
-  if (subtrees_.empty() || parent == kNoRecord) return false;
-  const uint8_t known = bitsOf(parent);
-  if ((known & kAnswered) != 0) return (known & kBelow) != 0;
-  // Up to the first folder that tells: answered before, chosen, or past a root. A chain longer
-  // than any tree can be (a loop in damaged links) answers no, and nothing is recorded.
-  RecordRef stop = parent;
-  bool answer = false;
-  bool told = false;
-  for (uint32_t depth = 0; depth <= kMaxDirectoryDepth; ++depth) {
-    if (stop == kNoRecord) {
-      told = true;
-      break;
-    }
-    const uint8_t bits = bitsOf(stop);
-    if ((bits & kAnswered) != 0) {
-      answer = (bits & kBelow) != 0;
-      told = true;
-      break;
-    }
-    if (isSubtree(stop)) {
-      answer = true;
-      told = true;
-      record(stop, kAnswered | kBelow);
-      break;
-    }
-    stop = index_->dir(stop).parentLink();
-  }
-  if (!told) return false;
-  const uint8_t bits = answer ? kAnswered | kBelow : kAnswered;
-  for (RecordRef at = parent; at != stop; at = index_->dir(at).parentLink())
+void ScopeAnswers::recordUpTo(RecordRef from, RecordRef stop, bool below) const {
+  const uint8_t bits = below ? kAnswered | kBelow : kAnswered;
+  for (RecordRef at = from; at != stop; at = index_->dir(at).parentLink())
     record(at, bits);
-  return answer;
+}
+
+// One step up: the folder at q.at tells the answer when it was answered before, when it is
+// chosen with its subfolders, or when the walk has passed a root; else the walk moves to its
+// parent, asking the memory for it now and reading it at the next step.
+void ScopeAnswers::step(Queue::Question& q) const {
+  if (q.answer != Queue::kOpen) return;
+  bool answered = false;
+  bool answer = false;
+  if (subtrees_.empty() || q.at == kNoRecord) {
+    answered = true;
+  } else if (const uint8_t bits = bitsOf(q.at); (bits & kAnswered) != 0) {
+    answered = true;
+    answer = (bits & kBelow) != 0;
+  } else if (isSubtree(q.at)) {
+    answered = true;
+    answer = true;
+    record(q.at, kAnswered | kBelow);
+  } else if (q.depth == kMaxDirectoryDepth) {
+    // A chain longer than any tree can be (a loop in damaged links): no, and nothing recorded.
+    q.answer = !direct_.empty() && isDirect(q.parent) ? 1 : 0;
+    return;
+  }
+  if (!answered) {
+    q.at = index_->dir(q.at).parentLink();
+    ++q.depth;
+    prefetch(q.at);
+    return;
+  }
+  // The folders walked are in the caches now.
+  if (!subtrees_.empty()) recordUpTo(q.parent, q.at, answer);
+  q.answer = answer || (!direct_.empty() && isDirect(q.parent)) ? 1 : 0;
 }
 
 }  // namespace vessiko

@@ -24,18 +24,66 @@ class ScopeAnswers {
   // directly in it otherwise.
   void prepare(const Index& index, const RecordRef* dirs, const uint32_t* flags, int32_t n);
 
-  // Asks the memory for what contains(parent) will read: the folder's answer and, should it
-  // have none yet, its record. Reading the answer to decide would wait for it.
-  void prefetch(RecordRef parent) const {
-    if (subtrees_.empty() || parent == kNoRecord) return;
-    __builtin_prefetch(&bits_[slotOf(parent) / 4]);
-    __builtin_prefetch(index_->dirArena.at(parent));
-  }
+  // One lane's questions, answered in the order asked. A folder answered for the first time
+  // costs a walk up its parents, each a record somewhere in the arena, and even an answer given
+  // before lies in a table the scan's stream of records keeps pushing out of the caches: the
+  // queue asks the memory for what each question reads next and takes up to kInFlight walks a
+  // step at a time, side by side, so that their reads overlap instead of following each other.
+  class Queue {
+   public:
+    explicit Queue(const ScopeAnswers& answers) : answers_(answers) {}
 
-  // The entry whose parent is `parent` lies in the scope (the entry itself is never compared).
-  bool contains(RecordRef parent) const {
-    return below(parent) || (!direct_.empty() && isDirect(parent));
-  }
+    // Whether the entry `ref` whose parent is `parent` lies in the scope (the entry itself is
+    // never compared: a chosen folder is not in its own scope); keep(ref) is called
+    // for each entry that does, in the order asked, by this call or a later one.
+    template <class Keep>
+    void ask(RecordRef ref, RecordRef parent, const Keep& keep) {
+      if (count_ == kInFlight) settle(keep, false);
+      Question& q = questions_[(oldest_ + count_++) % kInFlight];
+      q = {ref, parent, parent, 0, kOpen};
+      answers_.prefetch(parent);
+    }
+    // Answers every question still open.
+    template <class Keep>
+    void finish(const Keep& keep) {
+      settle(keep, true);
+    }
+
+   private:
+    static constexpr uint32_t kInFlight = 16;
+    static constexpr uint8_t kOpen = 2;
+
+    struct Question {
+      RecordRef ref;
+      RecordRef parent;
+      RecordRef at;  // the folder whose answer the walk looks at next
+      uint32_t depth;
+      uint8_t answer;  // kOpen, or whether the entry lies in the scope
+    };
+
+    // Takes every open walk one folder up, then hands on the answered questions at the front;
+    // until the queue is empty when `all` is set, else until one place is free.
+    template <class Keep>
+    void settle(const Keep& keep, bool all) {
+      while (count_ > 0 && (all || count_ == kInFlight)) {
+        Question& front = questions_[oldest_];
+        if (front.answer == kOpen) {
+          for (uint32_t i = 0; i < count_; ++i)
+            answers_.step(questions_[(oldest_ + i) % kInFlight]);
+          continue;
+        }
+        if (front.answer != 0) keep(front.ref);
+        oldest_ = (oldest_ + 1) % kInFlight;
+        --count_;
+      }
+    }
+
+    friend class ScopeAnswers;
+    const ScopeAnswers& answers_;
+    Question questions_[kInFlight];
+    uint32_t oldest_ = 0;
+    uint32_t count_ = 0;
+  };
 
  private:
   // Two bits per eight bytes of the directory arena, for the record that starts there (no two
@@ -50,9 +98,18 @@ class ScopeAnswers {
     return byte >> (slot % 4 * 2) & 3;
   }
   void record(RecordRef dir, uint8_t bits) const;
+  // Records the answer of every folder from `from` up to `stop`, which it does not include.
+  void recordUpTo(RecordRef from, RecordRef stop, bool below) const;
 
-  // parent is a chosen folder with its subfolders, or lies below one.
-  bool below(RecordRef parent) const;
+  // Asks the memory for what a walk reads at a folder: its answer and its record.
+  void prefetch(RecordRef dir) const {
+    if (subtrees_.empty() || dir == kNoRecord) return;
+    __builtin_prefetch(&bits_[slotOf(dir) / 4]);
+    __builtin_prefetch(index_->dirArena.at(dir));
+  }
+  // One step of a queued question's walk.
+  void step(Queue::Question& q) const;
+
   bool isDirect(RecordRef parent) const;
   bool isSubtree(RecordRef dir) const;
 
