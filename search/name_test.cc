@@ -64,6 +64,8 @@ NameTest::NameTest(const NameQuery& query, bool caseSensitive)
   }
   // The first plain word is the longest: the shortest name that can hold them all.
   if (query.hasPlainWords()) minimum_ = std::max(minimum_, query.plainWords()[0].length);
+  // A word with a unit above 127 can only occur in a name that has one.
+  needsNonAscii_ = routine_ == Routine::kPlain && query.allAscii == 0;
   choosePrefix();
 }
 
@@ -97,7 +99,7 @@ bool NameTest::prefixMatches(const uint8_t* bytes, uint32_t length) const {
   for (uint32_t i = 0; i < prefixLength_; ++i) {
     const uint8_t b = bytes[i];
     // A marker byte starts a unit above 127, which no prefix unit is.
-    if (b >= 0x80 || (caseSensitive_ ? b : kFoldTable[b]) != prefix_[i]) return false;
+    if (b >= 0x80 || fold(b) != prefix_[i]) return false;
   }
   return true;
 }
@@ -118,7 +120,7 @@ bool NameTest::otherRoutine(const uint8_t* bytes, uint32_t length, bool nonAscii
     case Routine::kAutomaton:
       return false;
     case Routine::kPlain:
-      return (nonAscii || !needsNonAscii()) && wholeTest(bytes, length, nonAscii);
+      return wholeTest(bytes, length, nonAscii);
     case Routine::kFixed: {
       // A name of n units has n bytes when all are ASCII, at most 3n otherwise.
       const int32_t units = query_.fixedPattern().length;

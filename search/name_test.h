@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "index/fold_table.h"
 #include "search/name_query.h"
 #include "search/word_automaton.h"
 
@@ -27,17 +28,22 @@ class NameTest {
     if (routine_ == Routine::kAutomaton) {
       return automaton_->mayMatch(bytes, length) && automaton_->matchesAll(bytes, length);
     }
+    // The quickest refusals of the others stay inline too: no unit above 127 where a word
+    // needs one, or a first byte that is not the one every match begins with.
+    if (!nonAscii && needsNonAscii_) return false;
+    if (prefixLength_ > 0 && (bytes[0] >= 0x80 || fold(bytes[0]) != prefix_[0])) return false;
     return otherRoutine(bytes, length, nonAscii);
   }
 
   // Only names with a unit above 127 can pass: the query's words are plain and one holds such
   // a unit.
-  bool needsNonAscii() const { return routine_ == Routine::kPlain && query_.allAscii == 0; }
+  bool needsNonAscii() const { return needsNonAscii_; }
 
  private:
   enum class Routine { kFixed, kStar, kMixed, kPlain, kAutomaton };
   static constexpr uint32_t kMaxPrefix = 16;
 
+  uint8_t fold(uint8_t b) const { return caseSensitive_ ? b : kFoldTable[b]; }
   bool otherRoutine(const uint8_t* bytes, uint32_t length, bool nonAscii) const;
   void choosePrefix();
   bool prefixMatches(const uint8_t* bytes, uint32_t length) const;
@@ -51,6 +57,7 @@ class NameTest {
   // like the query in the case-insensitive mode.
   uint8_t prefix_[kMaxPrefix] = {};
   uint32_t prefixLength_ = 0;
+  bool needsNonAscii_ = false;
   std::optional<WordAutomaton> automaton_;
 };
 
