@@ -16,6 +16,9 @@
 
 namespace vessiko {
 
+// The most results a lane's buffer keeps room for between searches.
+constexpr size_t kKeptLaneResults = 1 << 16;
+
 // Where a lane's records begin: the block and the slot within it.
 struct ListPlace {
   uint32_t block;
@@ -103,8 +106,11 @@ void ScanList(WorkerPool& pool, const EntryList& list, bool onlyNonAscii, NonAsc
   });
   blocks.version = list.version();
   for (unsigned lane = 1; lane < pool.lanes(); ++lane) {
-    for (const RecordRef ref : scratch.laneResults[lane])
+    std::vector<RecordRef>& own = scratch.laneResults[lane];
+    for (const RecordRef ref : own)
       results.append(ref);
+    // The result lists hold the results; a lane keeps room for an ordinary search's share only.
+    if (own.capacity() > kKeptLaneResults) std::vector<RecordRef>().swap(own);
   }
 }
 
