@@ -30,10 +30,14 @@ void ScopeAnswers::prepare(const Index& index, const RecordRef* dirs, const uint
   bits_.assign((slots + 3) / 4, 0);
 }
 
+// A load and a store, not a locked or: when two lanes write one byte at once, one of the four
+// folders it holds may lose its answer, and is walked again when next asked; none can get a
+// wrong one.
 void ScopeAnswers::record(RecordRef dir, uint8_t bits) const {
   const uint32_t slot = slotOf(dir);
-  std::atomic_ref<uint8_t>(bits_[slot / 4])
-      .fetch_or(static_cast<uint8_t>(bits << (slot % 4 * 2)), std::memory_order_relaxed);
+  std::atomic_ref<uint8_t> byte(bits_[slot / 4]);
+  byte.store(static_cast<uint8_t>(byte.load(std::memory_order_relaxed) | bits << (slot % 4 * 2)),
+             std::memory_order_relaxed);
 }
 
 bool ScopeAnswers::isSubtree(RecordRef dir) const {

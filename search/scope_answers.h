@@ -50,7 +50,7 @@ class ScopeAnswers {
     }
 
    private:
-    static constexpr uint32_t kInFlight = 16;
+    static constexpr uint32_t kInFlight = 64;
     static constexpr uint8_t kOpen = 2;
 
     struct Question {
