@@ -133,6 +133,23 @@ constexpr uint32_t kFlagDelete = 1;  // USN_DELETE_FLAG_DELETE
 constexpr uint32_t kFlagNotify = 2;  // USN_DELETE_FLAG_NOTIFY
 }  // namespace delete_usn_journal_data
 
+// The boot sector: sector 0 of an NTFS volume (the BIOS parameter block and NTFS's own fields).
+namespace boot_sector {
+constexpr uint32_t kOemId = 3;                     // 8 bytes, "NTFS    "
+constexpr uint32_t kBytesPerSector = 0x0B;         // u16
+constexpr uint32_t kSectorsPerCluster = 0x0D;      // u8; above 0x80, 2^(256 - it) sectors
+constexpr uint32_t kTotalSectors = 0x28;           // u64
+constexpr uint32_t kMftLcn = 0x30;                 // u64
+constexpr uint32_t kMftMirrorLcn = 0x38;           // u64
+constexpr uint32_t kClustersPerFileRecord = 0x40;  // i8; negative, 2 to the power of minus it bytes
+constexpr uint32_t kClustersPerIndexBlock = 0x44;  // i8, the same
+constexpr uint32_t kSerialNumber = 0x48;           // u64
+constexpr uint32_t kSignature = 0x1FE;             // u16, 0xAA55
+constexpr uint32_t kSize = 512;
+constexpr uint16_t kSignatureValue = 0xAA55;
+constexpr uint8_t kOemIdBytes[8] = {'N', 'T', 'F', 'S', ' ', ' ', ' ', ' '};
+}  // namespace boot_sector
+
 // NTFS_VOLUME_DATA_BUFFER, the output of FSCTL_GET_NTFS_VOLUME_DATA.
 namespace volume_data {
 constexpr uint32_t kVolumeSerialNumber = 0;             // i64
