@@ -31,7 +31,7 @@ bool SizeFrom(uint8_t raw, uint32_t bytesPerCluster, uint32_t* bytes) {
 
 }  // namespace
 
-bool ParseBootSector(std::span<const uint8_t> sector, VolumeGeometry* geometry,
+bool ParseBootSector(std::span<const uint8_t> sector, BootSectorGeometry* geometry,
                      std::string* error) {
   namespace bs = ntfs::boot_sector;
   const auto fail = [error](const char* what) {
@@ -46,7 +46,7 @@ bool ParseBootSector(std::span<const uint8_t> sector, VolumeGeometry* geometry,
   if (LoadU16(p + bs::kSignature) != bs::kSignatureValue) {
     return fail("the boot sector has no 55 AA signature");
   }
-  VolumeGeometry g;
+  BootSectorGeometry g;
   g.bytesPerSector = LoadU16(p + bs::kBytesPerSector);
   if (!std::has_single_bit(g.bytesPerSector) || g.bytesPerSector < 256 || g.bytesPerSector > 4096) {
     return fail("the boot sector gives an impossible sector size");

@@ -8,7 +8,7 @@
 
 namespace vessiko {
 
-struct VolumeGeometry {
+struct BootSectorGeometry {
   uint32_t bytesPerSector = 0;
   uint32_t bytesPerCluster = 0;
   uint32_t bytesPerFileRecord = 0;
@@ -22,6 +22,7 @@ struct VolumeGeometry {
 
 // False, with what is wrong in *error, for a sector that is not an NTFS boot sector or holds
 // sizes or places NTFS cannot have.
-bool ParseBootSector(std::span<const uint8_t> sector, VolumeGeometry* geometry, std::string* error);
+bool ParseBootSector(std::span<const uint8_t> sector, BootSectorGeometry* geometry,
+                     std::string* error);
 
 }  // namespace vessiko

@@ -7,21 +7,26 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ntfs_image/boot_sector.h"
+#include "ntfs_image/image_volume.h"
 #include "ntfs_image/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 #include "platform/utf.h"
 #include "volume/file_record_view.h"
+#include "volume/usn_record.h"
 
 namespace vessiko {
 namespace {
@@ -72,6 +77,21 @@ class MadeVolume {
     return fields;
   }
 
+  // Copies a file of `size` random bytes into the volume's root as `name` (UTF-8).
+  void copyIn(const std::string& name, size_t size) {
+    const std::string source = folder_ + "/source";
+    std::ofstream out(source, std::ios::binary);
+    std::mt19937 random(static_cast<uint32_t>(size));
+    for (size_t i = 0; i < size; ++i)
+      out.put(static_cast<char>(random()));
+    out.close();
+    Run("ntfscp " + path_ + " " + source + " '/" + name + "' 2>&1");
+  }
+  void reload() {
+    std::ifstream in(path_, std::ios::binary);
+    bytes_.assign(std::istreambuf_iterator<char>(in), {});
+  }
+
   std::vector<uint8_t> bytes_;
 
  private:
@@ -84,7 +104,7 @@ bool HaveMkntfs() {
 }
 
 // The non-resident $DATA of a file record: its allocated size and its runs.
-bool DataRuns(const std::vector<uint8_t>& record, const VolumeGeometry& g, uint64_t* allocated,
+bool DataRuns(const std::vector<uint8_t>& record, const BootSectorGeometry& g, uint64_t* allocated,
               std::vector<ClusterRun>* runs) {
   const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
   const uint32_t offset = view.find(view.firstAttribute(), at::kTypeData);
@@ -99,7 +119,7 @@ bool DataRuns(const std::vector<uint8_t>& record, const VolumeGeometry& g, uint6
 }
 
 // Record n of the file table, read through the table's runs, its update sequence applied.
-bool ReadRecord(const std::vector<uint8_t>& volume, const VolumeGeometry& g,
+bool ReadRecord(const std::vector<uint8_t>& volume, const BootSectorGeometry& g,
                 const std::vector<ClusterRun>& runs, uint64_t n, std::vector<uint8_t>* record) {
   const uint64_t byte = n * g.bytesPerFileRecord;
   for (const ClusterRun& run : runs) {
@@ -127,7 +147,7 @@ TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
     SCOPED_TRACE(made.options);
     MadeVolume volume(made.bytes, made.options);
     ASSERT_EQ(volume.bytes_.size(), made.bytes);
-    VolumeGeometry g;
+    BootSectorGeometry g;
     std::string error;
     ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
     const std::map<std::string, std::string> info = volume.info();
@@ -181,7 +201,7 @@ TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
 TEST(NtfsImage, ATornRecordIsRefusedAndLeftAsItLay) {
   ASSERT_TRUE(HaveMkntfs());
   MadeVolume volume(32u << 20, "-c 4096");
-  VolumeGeometry g;
+  BootSectorGeometry g;
   std::string error;
   ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
   const uint64_t first = g.mftLcn * g.bytesPerCluster;
@@ -199,7 +219,7 @@ TEST(NtfsImage, ATornRecordIsRefusedAndLeftAsItLay) {
 TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
   ASSERT_TRUE(HaveMkntfs());
   MadeVolume volume(32u << 20, "-c 4096");
-  VolumeGeometry g;
+  BootSectorGeometry g;
   std::string error;
   ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
   const uint64_t first = g.mftLcn * g.bytesPerCluster;
@@ -222,7 +242,7 @@ TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
   };
   int accepted[3] = {};
   for (int round = 0; round < 20000; ++round) {
-    VolumeGeometry damaged;
+    BootSectorGeometry damaged;
     if (ParseBootSector(damage(boot), &damaged, &error)) {
       ++accepted[0];
       EXPECT_LT(damaged.mftLcn, damaged.totalClusters);
@@ -245,6 +265,134 @@ TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
     EXPECT_GT(count, 100);
     EXPECT_LT(count, 20000);
   }
+}
+
+class MemoryImage : public ImageBytes {
+ public:
+  explicit MemoryImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  bool read(uint64_t offset, void* out, uint32_t size) override {
+    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+    std::memcpy(out, bytes_.data() + offset, size);
+    return true;
+  }
+  uint64_t size() const override { return bytes_.size(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
+struct Listed {
+  std::u16string name;
+  uint64_t record;
+  uint64_t parent;
+  bool directory;
+};
+
+// The whole table through FSCTL_ENUM_USN_DATA, as the build reads it, in calls of `outSize`.
+std::vector<Listed> EnumerateAll(Volume& volume, uint32_t outSize, bool* ended) {
+  namespace me = ntfs::mft_enum_data;
+  std::vector<Listed> listed;
+  std::vector<uint8_t> out(outSize);
+  uint8_t in[me::kSize] = {};
+  StoreU64(in + me::kHighUsn, static_cast<uint64_t>(INT64_MAX));
+  *ended = false;
+  for (int call = 0; call < 100000; ++call) {
+    uint32_t returned = 0;
+    uint32_t error = 0;
+    if (!volume.control(ntfs::kEnumUsnData, in, sizeof in, out.data(), outSize, &returned,
+                        &error)) {
+      *ended = error == ntfs::kErrorHandleEof;
+      return listed;
+    }
+    ForEachUsnRecord(out.data(), returned, [&](const UsnRecord& r) {
+      std::u16string name(r.nameLength, u'\0');
+      for (uint32_t i = 0; i < r.nameLength; ++i)
+        name[i] = static_cast<char16_t>(LoadU16(r.name + 2 * i));
+      listed.push_back({name, r.recordNumber(), r.parentRecordNumber(), r.isDirectory()});
+    });
+    StoreU64(in + me::kStartFileReferenceNumber, LoadU64(out.data()));
+  }
+  return listed;
+}
+
+// Files copied in by ntfscp (long names, CJK, accents; data resident in the record and in
+// clusters) come out of the enumeration, each once with the root as parent, whatever the size
+// of the calls; the file record control code gives each its size.
+TEST(NtfsImage, FilesCopiedInAreEnumeratedWithTheirSizes) {
+  ASSERT_TRUE(HaveMkntfs());
+  MadeVolume volume(32u << 20, "-c 4096");
+  std::map<std::u16string, size_t> placed;
+  for (int i = 0; i < 60; ++i) {
+    std::string name = "file " + std::to_string(i);
+    if (i % 3 == 1) name = "文档报告" + std::to_string(i) + ".数据";
+    if (i % 5 == 2) name = "Ünïcödé-" + std::to_string(i);
+    if (i % 7 == 3) name = std::string(200, 'x') + std::to_string(i) + ".txt";
+    const size_t size =
+        i % 2 == 0 ? static_cast<size_t>(i * 7) : 5000 + static_cast<size_t>(i) * 997;
+    volume.copyIn(name, size);
+    placed[Utf8ToUtf16(name)] = size;
+  }
+  volume.reload();
+  std::string error;
+  std::shared_ptr<NtfsImageVolume> image =
+      NtfsImageVolume::Open(std::make_shared<MemoryImage>(volume.bytes_), &error);
+  ASSERT_NE(image, nullptr) << error;
+  for (const uint32_t outSize : {512u, 4096u, 0x80008u}) {
+    bool ended = false;
+    std::map<std::u16string, size_t> found;
+    for (const Listed& l : EnumerateAll(*image, outSize, &ended)) {
+      if (l.parent != 5) continue;
+      EXPECT_FALSE(l.directory);
+      EXPECT_EQ(found.count(l.name), 0u) << Utf16ToUtf8(l.name);
+      std::vector<uint8_t> out(12 + image->geometry().bytesPerFileRecord);
+      uint8_t in[8];
+      StoreU64(in, l.record);
+      uint32_t returned = 0;
+      uint32_t code = 0;
+      ASSERT_TRUE(image->control(ntfs::kGetNtfsFileRecord, in, 8, out.data(),
+                                 static_cast<uint32_t>(out.size()), &returned, &code));
+      ASSERT_EQ(LoadU64(out.data()) & ntfs::kRecordNumberMask48, l.record);
+      const FileRecordView view(out.data() + 12, image->geometry().bytesPerFileRecord);
+      const uint32_t data = view.find(view.firstAttribute(), at::kTypeData);
+      uint64_t size = 0;
+      ASSERT_NE(data, 0u);
+      ASSERT_TRUE(DataAttributeSize(view.attributeAt(data), &size));
+      found[l.name] = size;
+    }
+    EXPECT_TRUE(ended) << outSize;
+    EXPECT_EQ(found, placed) << outSize;
+  }
+}
+
+// Damage anywhere in the boot sector or the first records of the file table: the volume is
+// refused, or opens and enumerates to its end, reading nothing outside what it was given.
+TEST(NtfsImage, DamagedVolumesAreRefusedOrReadWithinBounds) {
+  ASSERT_TRUE(HaveMkntfs());
+  MadeVolume volume(8u << 20, "-c 1024");
+  for (int i = 0; i < 10; ++i)
+    volume.copyIn("f" + std::to_string(i), static_cast<size_t>(i) * 300);
+  volume.reload();
+  BootSectorGeometry g;
+  std::string error;
+  ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
+  const size_t table = g.mftLcn * g.bytesPerCluster;
+  std::mt19937 random(5);
+  int opened = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::vector<uint8_t> bytes = volume.bytes_;
+    const int flips = 1 + static_cast<int>(random() % 16);
+    for (int f = 0; f < flips; ++f) {
+      const size_t at = random() % 2 == 0 ? random() % 512 : table + random() % (32u * 1024);
+      bytes[at] = static_cast<uint8_t>(random());
+    }
+    std::shared_ptr<NtfsImageVolume> image =
+        NtfsImageVolume::Open(std::make_shared<MemoryImage>(std::move(bytes)), &error);
+    if (image == nullptr) continue;
+    ++opened;
+    bool ended = false;
+    EnumerateAll(*image, 4096, &ended);
+  }
+  EXPECT_GT(opened, 30);
 }
 
 }  // namespace

@@ -1,0 +1,382 @@
+#include "ntfs_image/image_volume.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "ntfs_image/update_sequence.h"
+#include "ntfs_model/metafiles.h"
+#include "ntfs_model/usn_journal.h"
+#include "ntfs_model/volume_data.h"
+#include "platform/little_endian.h"
+#include "platform/ntfs_layout.h"
+#include "volume/file_record_view.h"
+
+namespace vessiko {
+
+namespace {
+
+namespace fr = ntfs::file_record;
+namespace at = ntfs::attribute;
+namespace fn = ntfs::file_name;
+
+// An attribute list longer than this is taken for damage: real ones hold a few hundred entries.
+constexpr uint64_t kMaxAttributeList = 1 << 20;
+// Extension records one file's names may lie in.
+constexpr size_t kMaxExtensionRecords = 256;
+
+// Bytes [offset, offset + size) of an attribute's value, read through its runs; a sparse run
+// reads as zeros.
+bool ReadThroughRuns(ImageBytes& bytes, uint32_t clusterBytes, const std::vector<ClusterRun>& runs,
+                     uint64_t offset, uint32_t size, uint8_t* out) {
+  while (size > 0) {
+    const uint64_t vcn = offset / clusterBytes;
+    const auto run = std::find_if(runs.begin(), runs.end(), [vcn](const ClusterRun& r) {
+      return vcn >= r.vcn && vcn - r.vcn < r.length;
+    });
+    if (run == runs.end()) return false;
+    const uint64_t within = offset - run->vcn * clusterBytes;
+    const uint64_t left = run->length * clusterBytes - within;
+    const auto piece = static_cast<uint32_t>(std::min<uint64_t>(size, left));
+    if (run->lcn == ClusterRun::kSparse) {
+      std::memset(out, 0, piece);
+    } else if (!bytes.read(static_cast<uint64_t>(run->lcn) * clusterBytes + within, out, piece)) {
+      return false;
+    }
+    out += piece;
+    offset += piece;
+    size -= piece;
+  }
+  return true;
+}
+
+// The mapping pairs of a non-resident attribute, decoded.
+bool RunsOf(const AttributeView& a, uint64_t totalClusters, std::vector<ClusterRun>* runs) {
+  if (!a.nonResident || a.length < at::kNonResidentHeaderSize) return false;
+  const uint32_t pairs = LoadU16(a.bytes + at::kMappingPairsOffset);
+  if (pairs < at::kNonResidentHeaderSize || pairs >= a.length) return false;
+  return DecodeMappingPairs({a.bytes + pairs, a.length - pairs}, LoadU64(a.bytes + at::kLowestVcn),
+                            totalClusters, runs);
+}
+
+// A $FILE_NAME value whose name fits it.
+bool FileNameValue(const AttributeView& a, const uint8_t** value, uint32_t* length) {
+  if (!ResidentValue(a, value, length) || *length < fn::kName) return false;
+  return fn::kName + 2 * uint32_t{(*value)[fn::kNameLength]} <= *length;
+}
+
+// What one file contributes to an enumeration: one entry per name that is not a DOS twin.
+struct FileNames {
+  int64_t usn = 0;
+  uint32_t attributes = 0;
+  std::vector<std::u16string> names;
+  std::vector<uint64_t> parents;
+};
+
+void AddNames(const FileRecordView& view, FileNames* file) {
+  for (uint32_t offset = view.find(view.firstAttribute(), at::kTypeFileName); offset != 0;
+       offset = view.find(view.next(offset, view.attributeAt(offset)), at::kTypeFileName)) {
+    const uint8_t* value;
+    uint32_t length;
+    if (!FileNameValue(view.attributeAt(offset), &value, &length)) continue;
+    if (value[fn::kNamespace] == fn::kNamespaceDos) continue;
+    std::u16string name(value[fn::kNameLength], u'\0');
+    for (size_t i = 0; i < name.size(); ++i)
+      name[i] = static_cast<char16_t>(LoadU16(value + fn::kName + 2 * i));
+    file->names.push_back(std::move(name));
+    file->parents.push_back(LoadU64(value + fn::kParent));
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageBytes> bytes,
+                                                       std::string* error) {
+  uint8_t sector[ntfs::boot_sector::kSize];
+  if (!bytes->read(0, sector, sizeof sector)) {
+    *error = "the boot sector cannot be read";
+    return nullptr;
+  }
+  BootSectorGeometry g;
+  if (!ParseBootSector(sector, &g, error)) return nullptr;
+  if (bytes->size() / g.bytesPerCluster < g.totalClusters) {
+    *error = "the volume is larger than the bytes that hold it (a cut image?)";
+    return nullptr;
+  }
+  std::unique_ptr<NtfsImageVolume> volume(new NtfsImageVolume(bytes, g));
+  // The file table's own record, where the table's first runs lie.
+  std::vector<uint8_t> record(g.bytesPerFileRecord);
+  if (!bytes->read(g.mftLcn * g.bytesPerCluster, record.data(), g.bytesPerFileRecord) ||
+      !ApplyUpdateSequence(record) || std::memcmp(record.data(), fr::kMagicBytes, 4) != 0) {
+    *error = "the file table's first record is damaged";
+    return nullptr;
+  }
+  const FileRecordView view(record.data(), g.bytesPerFileRecord);
+  const uint32_t data = view.inUse() ? view.find(view.firstAttribute(), at::kTypeData) : 0;
+  const AttributeView a = data != 0 ? view.attributeAt(data) : AttributeView{};
+  if (data == 0 || !RunsOf(a, g.totalClusters, &volume->mftRuns_) || volume->mftRuns_.empty() ||
+      volume->mftRuns_[0].vcn != 0) {
+    *error = "the file table's first record does not map the table";
+    return nullptr;
+  }
+  volume->mftDataSize_ = LoadU64(a.bytes + at::kDataSize);
+  // A fragmented table may continue in extension records its attribute list names; those lie
+  // in the part already mapped.
+  const uint32_t list = view.find(view.firstAttribute(), at::kTypeAttributeList);
+  if (list != 0) {
+    std::vector<uint8_t> entries;
+    const AttributeView l = view.attributeAt(list);
+    const uint8_t* value;
+    uint32_t length;
+    if (ResidentValue(l, &value, &length)) {
+      entries.assign(value, value + length);
+    } else if (!volume->readNonResident(l.bytes, l.length, kMaxAttributeList, &entries)) {
+      *error = "the file table's attribute list cannot be read";
+      return nullptr;
+    }
+    for (size_t e = 0; e + 0x20 <= entries.size();) {
+      const uint16_t entryLength = LoadU16(entries.data() + e + 4);
+      if (entryLength < 0x20 || e + entryLength > entries.size()) break;
+      const uint64_t holder = LoadU64(entries.data() + e + 0x10) & ntfs::kRecordNumberMask48;
+      if (LoadU32(entries.data() + e) == at::kTypeData && LoadU64(entries.data() + e + 8) > 0 &&
+          holder != 0) {
+        std::vector<uint8_t> extension;
+        std::vector<ClusterRun> more;
+        if (!volume->readRecord(holder, &extension)) {
+          *error = "an extension record of the file table cannot be read";
+          return nullptr;
+        }
+        const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));
+        const uint32_t d = ev.find(ev.firstAttribute(), at::kTypeData);
+        if (d == 0 || !RunsOf(ev.attributeAt(d), g.totalClusters, &more)) {
+          *error = "an extension record of the file table does not map its part";
+          return nullptr;
+        }
+        volume->mftRuns_.insert(volume->mftRuns_.end(), more.begin(), more.end());
+      }
+      e += entryLength;
+    }
+    std::sort(volume->mftRuns_.begin(), volume->mftRuns_.end(),
+              [](const ClusterRun& x, const ClusterRun& y) { return x.vcn < y.vcn; });
+  }
+  uint64_t mapped = 0;
+  for (const ClusterRun& run : volume->mftRuns_) {
+    if (run.vcn != mapped) break;
+    mapped += run.length;
+  }
+  volume->mftDataSize_ = std::min(volume->mftDataSize_, mapped * g.bytesPerCluster);
+  if (volume->recordCount() < ntfs::kFirstUserRecord) {
+    *error = "the file table is shorter than NTFS's own files";
+    return nullptr;
+  }
+  return volume;
+}
+
+bool NtfsImageVolume::readNonResident(const uint8_t* attribute, uint32_t length, uint64_t limit,
+                                      std::vector<uint8_t>* value) const {
+  AttributeView a;
+  a.bytes = attribute;
+  a.length = length;
+  a.nonResident = true;
+  std::vector<ClusterRun> runs;
+  if (!RunsOf(a, geometry_.totalClusters, &runs)) return false;
+  const uint64_t size = LoadU64(attribute + at::kDataSize);
+  if (size > limit) return false;
+  value->resize(size);
+  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, runs, 0, static_cast<uint32_t>(size),
+                         value->data());
+}
+
+bool NtfsImageVolume::readRecord(uint64_t n, std::vector<uint8_t>* record) const {
+  if (n >= recordCount()) return false;
+  record->resize(geometry_.bytesPerFileRecord);
+  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, mftRuns_,
+                         n * geometry_.bytesPerFileRecord, geometry_.bytesPerFileRecord,
+                         record->data()) &&
+         ApplyUpdateSequence(*record) && std::memcmp(record->data(), fr::kMagicBytes, 4) == 0;
+}
+
+bool NtfsImageVolume::control(uint32_t code, const void* in, uint32_t inSize, void* out,
+                              uint32_t outSize, uint32_t* returned, uint32_t* error) {
+  std::lock_guard lock(calls_);
+  *returned = 0;
+  const auto* input = static_cast<const uint8_t*>(in);
+  auto* output = static_cast<uint8_t*>(out);
+  uint32_t result;
+  switch (code) {
+    case ntfs::kGetNtfsVolumeData:
+      result = volumeData(output, outSize, returned);
+      break;
+    case ntfs::kEnumUsnData:
+      result = enumerate(input, inSize, output, outSize, returned);
+      break;
+    case ntfs::kGetNtfsFileRecord:
+      result = fileRecord(input, inSize, output, outSize, returned);
+      break;
+    case ntfs::kQueryUsnJournal:
+    case ntfs::kReadUsnJournal:
+    case ntfs::kDeleteUsnJournal:
+      result = ntfs::kErrorJournalNotActive;
+      break;
+    case ntfs::kCreateUsnJournal:
+      result = ntfs::kErrorAccessDenied;  // the volume is read-only
+      break;
+    default:
+      result = ntfs::kErrorInvalidFunction;
+  }
+  *error = result;
+  return result == 0;
+}
+
+uint32_t NtfsImageVolume::volumeData(uint8_t* out, uint32_t outSize, uint32_t* returned) const {
+  VolumeGeometry g;
+  g.serialNumber = geometry_.serialNumber;
+  g.totalClusters = geometry_.totalClusters;
+  g.clusterSize = geometry_.bytesPerCluster;
+  g.recordSize = geometry_.bytesPerFileRecord;
+  g.mftValidDataLength = mftDataSize_;
+  g.mftStartLcn = geometry_.mftLcn;
+  g.mft2StartLcn = geometry_.mftMirrorLcn;
+  return WriteVolumeData(g, out, outSize, returned);
+}
+
+uint32_t NtfsImageVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t* out,
+                                    uint32_t outSize, uint32_t* returned) const {
+  namespace me = ntfs::mft_enum_data;
+  if (inSize < me::kSize) return ntfs::kErrorInvalidParameter;
+  if (outSize < 8) return ntfs::kErrorInsufficientBuffer;
+  const int64_t low = LoadI64(in + me::kLowUsn);
+  const int64_t high = LoadI64(in + me::kHighUsn);
+  uint64_t n = std::max(LoadU64(in + me::kStartFileReferenceNumber) & ntfs::kRecordNumberMask48,
+                        ntfs::kFirstUserRecord);
+  uint32_t used = 8;
+  bool stopped = false;
+  std::vector<uint8_t> record;
+  std::vector<uint8_t> extension;
+  for (; n < recordCount(); ++n) {
+    if (!readRecord(n, &record)) continue;
+    const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
+    if (!view.inUse() || (LoadU64(record.data() + fr::kBaseRecord) & ntfs::kRecordNumberMask48)) {
+      continue;  // free, or an extension of another record
+    }
+    FileNames file;
+    const uint32_t standard = view.find(view.firstAttribute(), at::kTypeStandardInformation);
+    const uint8_t* value;
+    uint32_t length;
+    if (standard != 0 && ResidentValue(view.attributeAt(standard), &value, &length) &&
+        length >= ntfs::standard_information::kMaximumVersions) {
+      file.attributes = LoadU32(value + ntfs::standard_information::kAttributes);
+      if (length >= ntfs::standard_information::kSize) {
+        file.usn = LoadI64(value + ntfs::standard_information::kUsn);
+      }
+    }
+    if (LoadU16(record.data() + fr::kFlags) & fr::kFlagDirectory) {
+      file.attributes |= ntfs::kAttributeDirectory;
+    }
+    if (file.usn < low || file.usn > high) continue;
+    AddNames(view, &file);
+    // Names an attribute list places in extension records.
+    const uint32_t list = view.find(view.firstAttribute(), at::kTypeAttributeList);
+    if (list != 0) {
+      std::vector<uint8_t> entries;
+      const AttributeView l = view.attributeAt(list);
+      if (ResidentValue(l, &value, &length)) {
+        entries.assign(value, value + length);
+      } else if (!readNonResident(l.bytes, l.length, kMaxAttributeList, &entries)) {
+        entries.clear();
+      }
+      std::vector<uint64_t> holders;
+      for (size_t e = 0; e + 0x20 <= entries.size();) {
+        const uint16_t entryLength = LoadU16(entries.data() + e + 4);
+        if (entryLength < 0x20 || e + entryLength > entries.size()) break;
+        const uint64_t holder = LoadU64(entries.data() + e + 0x10) & ntfs::kRecordNumberMask48;
+        if (LoadU32(entries.data() + e) == at::kTypeFileName && holder != n &&
+            std::find(holders.begin(), holders.end(), holder) == holders.end() &&
+            holders.size() < kMaxExtensionRecords) {
+          holders.push_back(holder);
+        }
+        e += entryLength;
+      }
+      for (const uint64_t holder : holders) {
+        if (!readRecord(holder, &extension)) continue;
+        const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));
+        if (!ev.inUse() ||
+            (LoadU64(extension.data() + fr::kBaseRecord) & ntfs::kRecordNumberMask48) != n) {
+          continue;  // not this file's: a stale list
+        }
+        AddNames(ev, &file);
+      }
+    }
+    uint32_t needed = 0;
+    for (const std::u16string& name : file.names)
+      needed += UsnRecordLength(name.size());
+    if (used + needed > outSize) {
+      stopped = true;
+      break;
+    }
+    const uint64_t reference = n | uint64_t{LoadU16(record.data() + fr::kSequenceNumber)}
+                                       << ntfs::kSequenceShift;
+    for (size_t i = 0; i < file.names.size(); ++i) {
+      UsnRecordFields fields;
+      fields.fileReference = reference;
+      fields.parentReference = file.parents[i];
+      fields.usn = file.usn;
+      fields.attributes = file.attributes;
+      fields.name = file.names[i];
+      WriteUsnRecord(out + used, fields);
+      used += UsnRecordLength(file.names[i].size());
+    }
+  }
+  if (used == 8) return stopped ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;
+  StoreU64(out, n);
+  *returned = used;
+  return 0;
+}
+
+uint32_t NtfsImageVolume::fileRecord(const uint8_t* in, uint32_t inSize, uint8_t* out,
+                                     uint32_t outSize, uint32_t* returned) const {
+  namespace fo = ntfs::file_record_output;
+  if (inSize < fo::kInputSize) return ntfs::kErrorInvalidParameter;
+  const uint32_t size = geometry_.bytesPerFileRecord;
+  if (outSize < fo::kFileRecordBuffer + size) return ntfs::kErrorInsufficientBuffer;
+  // The nearest record in use at or below the one asked for; the table's own always is.
+  uint64_t n = std::min(LoadU64(in) & ntfs::kRecordNumberMask48, recordCount() - 1);
+  std::vector<uint8_t> record;
+  for (;; --n) {
+    if (readRecord(n, &record) && FileRecordView(record.data(), size).inUse()) break;
+    if (n == 0) return ntfs::kErrorFileCorrupt;
+  }
+  StoreU64(out + fo::kFileReferenceNumber,
+           n | uint64_t{LoadU16(record.data() + fr::kSequenceNumber)} << ntfs::kSequenceShift);
+  StoreU32(out + fo::kFileRecordLength, size);
+  std::memcpy(out + fo::kFileRecordBuffer, record.data(), size);
+  *returned = fo::kFileRecordBuffer + size;
+  return 0;
+}
+
+bool NtfsImageVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint32_t* read,
+                             uint32_t* error) {
+  *read = 0;
+  const uint32_t sector = geometry_.bytesPerSector;
+  if (offset % sector != 0 || size % sector != 0 ||
+      reinterpret_cast<uintptr_t>(buffer) % sector != 0) {
+    *error = ntfs::kErrorInvalidParameter;
+    return false;
+  }
+  const uint64_t volumeBytes = geometry_.totalClusters * geometry_.bytesPerCluster;
+  const auto length = static_cast<uint32_t>(
+      offset >= volumeBytes ? 0 : std::min<uint64_t>(size, volumeBytes - offset));
+  if (length > 0 && !bytes_->read(offset, buffer, length)) {
+    *error = ntfs::kErrorCrc;
+    return false;
+  }
+  *read = length;
+  return true;
+}
+
+std::unique_ptr<Volume> NtfsImageVolume::reopen() {
+  std::string error;
+  return Open(bytes_, &error);
+}
+
+}  // namespace vessiko
