@@ -25,6 +25,8 @@
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 #include "platform/utf.h"
+#include "tests/support/test_index.h"
+#include "volume/enumeration.h"
 #include "volume/file_record_view.h"
 #include "volume/usn_record.h"
 
@@ -362,6 +364,30 @@ TEST(NtfsImage, FilesCopiedInAreEnumeratedWithTheirSizes) {
     EXPECT_TRUE(ended) << outSize;
     EXPECT_EQ(found, placed) << outSize;
   }
+}
+
+// The build over such a volume: every file copied in is in the index, under the drive's root.
+TEST(NtfsImage, TheBuildIndexesWhatWasCopiedIn) {
+  ASSERT_TRUE(HaveMkntfs());
+  MadeVolume volume(16u << 20, "-c 4096");
+  std::set<std::string> placed;
+  for (int i = 0; i < 25; ++i) {
+    const std::string name = (i % 2 == 0 ? "报告 " : "Report ") + std::to_string(i) + ".txt";
+    volume.copyIn(name, static_cast<size_t>(i) * 100);
+    placed.insert("D:\\" + name);
+  }
+  volume.reload();
+  testing::TestIndex t;
+  t.index().extensions.seedBuiltins();
+  VolumeSlots slots(t.heap());
+  std::string error;
+  slots[3].volume = NtfsImageVolume::Open(std::make_shared<MemoryImage>(volume.bytes_), &error);
+  ASSERT_NE(slots[3].volume, nullptr) << error;
+  EnumerateVolumes(t.index(), slots, t.messages());
+  std::set<std::string> indexed;
+  for (const RecordRef file : t.filesInOrder())
+    indexed.insert(t.filePath(file));
+  EXPECT_EQ(indexed, placed);
 }
 
 // Damage anywhere in the boot sector or the first records of the file table: the volume is
