@@ -138,6 +138,16 @@ bool ReadRecord(const std::vector<uint8_t>& volume, const BootSectorGeometry& g,
   return false;
 }
 
+// The file table's first record as it lies on the volume, and the volume's geometry.
+std::vector<uint8_t> FirstTableRecord(const std::vector<uint8_t>& volume, BootSectorGeometry* g) {
+  std::string error;
+  if (!ParseBootSector(volume, g, &error)) return {};
+  const uint64_t first = g->mftLcn * g->bytesPerCluster;
+  if (first + g->bytesPerFileRecord > volume.size()) return {};
+  return {volume.begin() + static_cast<ptrdiff_t>(first),
+          volume.begin() + static_cast<ptrdiff_t>(first + g->bytesPerFileRecord)};
+}
+
 TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
   ASSERT_TRUE(HaveMkntfs()) << "mkntfs and ntfsinfo (Debian's ntfs-3g) are needed; "
                                "scripts/setup installs them";
@@ -163,11 +173,8 @@ TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
 
     // Record 0 is the file table's own: its $DATA maps the table, starting where the boot
     // sector says.
-    const uint64_t first = g.mftLcn * g.bytesPerCluster;
-    ASSERT_LE(first + g.bytesPerFileRecord, volume.bytes_.size());
-    std::vector<uint8_t> record(
-        volume.bytes_.begin() + static_cast<ptrdiff_t>(first),
-        volume.bytes_.begin() + static_cast<ptrdiff_t>(first + g.bytesPerFileRecord));
+    std::vector<uint8_t> record = FirstTableRecord(volume.bytes_, &g);
+    ASSERT_FALSE(record.empty());
     ASSERT_TRUE(ApplyUpdateSequence(record));
     ASSERT_EQ(std::string(record.begin(), record.begin() + 4), "FILE");
     EXPECT_EQ(LoadU32(record.data() + fr::kRecordNumber), 0u);
@@ -199,36 +206,23 @@ TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
   }
 }
 
-// A stride written apart from the others is refused, and the record is left as it lay.
-TEST(NtfsImage, ATornRecordIsRefusedAndLeftAsItLay) {
-  ASSERT_TRUE(HaveMkntfs());
-  MadeVolume volume(32u << 20, "-c 4096");
-  BootSectorGeometry g;
-  std::string error;
-  ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
-  const uint64_t first = g.mftLcn * g.bytesPerCluster;
-  std::vector<uint8_t> record(
-      volume.bytes_.begin() + static_cast<ptrdiff_t>(first),
-      volume.bytes_.begin() + static_cast<ptrdiff_t>(first + g.bytesPerFileRecord));
-  record[2 * fr::kSectorStride - 1] ^= 0xFF;
-  const std::vector<uint8_t> torn = record;
-  EXPECT_FALSE(ApplyUpdateSequence(record));
-  EXPECT_EQ(record, torn);
-}
-
-// Random damage to a real boot sector, file record and mapping pairs: every reader refuses it or
+// A stride written apart from the others is refused, and the record is left as it lay. Then
+// random damage to a real boot sector, file record and mapping pairs: every reader refuses it or
 // gives what stays within the volume, and reads nothing outside the bytes it is given.
 TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
   ASSERT_TRUE(HaveMkntfs());
   MadeVolume volume(32u << 20, "-c 4096");
   BootSectorGeometry g;
+  std::vector<uint8_t> record = FirstTableRecord(volume.bytes_, &g);
+  ASSERT_FALSE(record.empty());
+  std::vector<uint8_t> torn = record;
+  torn[2 * fr::kSectorStride - 1] ^= 0xFF;
+  const std::vector<uint8_t> asItLay = torn;
+  EXPECT_FALSE(ApplyUpdateSequence(torn));
+  EXPECT_EQ(torn, asItLay);
+
   std::string error;
-  ASSERT_TRUE(ParseBootSector(volume.bytes_, &g, &error)) << error;
-  const uint64_t first = g.mftLcn * g.bytesPerCluster;
   const std::vector<uint8_t> boot(volume.bytes_.begin(), volume.bytes_.begin() + 512);
-  std::vector<uint8_t> record(
-      volume.bytes_.begin() + static_cast<ptrdiff_t>(first),
-      volume.bytes_.begin() + static_cast<ptrdiff_t>(first + g.bytesPerFileRecord));
   const std::vector<uint8_t> onDisk = record;
   ASSERT_TRUE(ApplyUpdateSequence(record));
   const std::vector<uint8_t> applied = record;
