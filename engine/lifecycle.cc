@@ -105,7 +105,7 @@ void Lifecycle::catchUp() {
 void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
     if (stopOnCancel && cancelled()) return;
-    if (p_.slots[v].present()) {
+    if (p_.slots[v].present() && !p_.slots[v].unfollowed) {
       DrainJournal(v, p_.slots[v], p_.index, p_.messages, listener,
                    stopOnCancel ? &cancel_ : nullptr);
     }
@@ -115,7 +115,7 @@ void Lifecycle::drainJournals(ChangeListener* listener, bool stopOnCancel) {
 void Lifecycle::startMonitors() {
   MutexLock lock(monitorsLock_);
   for (uint32_t v = 0; v < kVolumeCount; ++v) {
-    if (!p_.slots[v].present()) continue;
+    if (!p_.slots[v].present() || p_.slots[v].unfollowed) continue;
     monitors_.push_back(
         std::make_unique<JournalMonitor>(v, p_.slots[v], p_.index, p_.messages, p_.listener));
     if (p_.monitorThreads) monitors_.back()->start();

@@ -275,6 +275,8 @@ int LoadCoreDatabase(CoreDatabaseContext& c, bool* frozen, int64_t* highestExten
       savedNext[v] = static_cast<int64_t>(in.u64());
     }
     const VolumeSlot& slot = c.slots[v];
+    // Nothing tells what changed on a volume without a journal since the save: it is read anew.
+    if (slot.present() && slot.unfollowed) return 0;
     if (!outOfDate && (present == 1 ? id != slot.journalId || savedNext[v] < slot.firstUsn
                                     : slot.journalId != 0)) {
       outOfDate = true;

@@ -157,7 +157,7 @@ int EnumerateVolumes(Index& index, VolumeSlots& slots, UserMessages& messages,
   // the volumes as they are now; then whatever still hangs from no root goes.
   bool lost = false;
   for (uint32_t volume = 0; volume < kVolumeCount; ++volume) {
-    if (slots[volume].present()) {
+    if (slots[volume].present() && !slots[volume].unfollowed) {
       lost = DrainJournal(volume, slots[volume], index, messages, nullptr, cancel, &seen[volume]) ==
                  ntfs::kErrorJournalEntryDeleted ||
              lost;

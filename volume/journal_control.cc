@@ -84,15 +84,18 @@ bool RecreateJournal(Volume& volume, JournalState* state, const std::atomic<bool
   return true;
 }
 
-void PrepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
+bool PrepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel) {
   uint32_t error = 0;
-  if (QueryJournal(volume, state, &error)) return;
+  if (QueryJournal(volume, state, &error)) return true;
   if (error == ntfs::kErrorJournalDeleteInProgress) {
     RecreateJournal(volume, state, cancel);
   } else if (error == ntfs::kErrorJournalNotActive) {
-    CreateJournal(volume, kNewJournalSize, kNewJournalDelta);
-    QueryJournal(volume, state, &error);
+    const bool created = CreateJournal(volume, kNewJournalSize, kNewJournalDelta);
+    if (!QueryJournal(volume, state, &error) && !created) {
+      return error != ntfs::kErrorJournalNotActive;
+    }
   }
+  return true;
 }
 
 }  // namespace vessiko

@@ -37,8 +37,9 @@ bool WaitForJournalDeletion(Volume& volume, const std::atomic<bool>* cancel = nu
 // Makes sure the volume has a journal, as discovery does: a journal being deleted is waited
 // for and created anew (32 MiB), a missing one is created (8 MiB), an existing one is kept as
 // it is. *state holds the journal afterwards, or zeroes when none could be had (or the wait
-// for a deletion was cancelled).
-void PrepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel = nullptr);
+// for a deletion was cancelled). False only for a volume that has no journal and takes none
+// (a read-only one): it can be indexed, not followed.
+bool PrepareJournal(Volume& volume, JournalState* state, const std::atomic<bool>* cancel = nullptr);
 
 // After a read failed because the journal is being deleted: waits for the deletion, creates
 // the journal anew (32 MiB) and queries it. False, with nothing created, when the wait was

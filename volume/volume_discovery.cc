@@ -94,7 +94,11 @@ void DiscoverVolumes(Drives& drives, VolumeSlots& slots, VolumeRows& rows, UserM
     slot.volume = std::move(handle);
     ReadGeometry(slot, slots.heap());
     JournalState journal;
-    PrepareJournal(*slot.volume, &journal, cancel);
+    slot.unfollowed = !PrepareJournal(*slot.volume, &journal, cancel);
+    if (slot.unfollowed) {
+      ShowStatus(messages, -1, "(%c:)盘没有USN日志，索引不会随文件的变化更新",
+                 static_cast<char>(root[0]));
+    }
     slot.journalId = journal.id;
     slot.firstUsn = journal.firstUsn;
     slot.nextUsn = journal.nextUsn;

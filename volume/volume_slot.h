@@ -43,6 +43,9 @@ struct VolumeSlot {
   // reached the index, so the save leaves a journal identifier no journal has (0), and the next
   // start finds the database out of date instead of loading it as current.
   bool journalLost = false;
+  // The volume has no journal and takes none (a read-only volume, an image): it is indexed
+  // once and not followed, and no saved index of it is taken as current.
+  bool unfollowed = false;
   Mutex recordLock;
 
   bool present() const { return volume != nullptr; }

@@ -22,6 +22,7 @@
 #include "ntfs_image/image_volume.h"
 #include "ntfs_image/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
+#include "platform/drives.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 #include "platform/utf.h"
@@ -29,6 +30,7 @@
 #include "volume/enumeration.h"
 #include "volume/file_record_view.h"
 #include "volume/usn_record.h"
+#include "volume/volume_discovery.h"
 
 namespace vessiko {
 namespace {
@@ -360,8 +362,39 @@ TEST(NtfsImage, FilesCopiedInAreEnumeratedWithTheirSizes) {
   }
 }
 
-// The build over such a volume: every file copied in is in the index, under the drive's root.
-TEST(NtfsImage, TheBuildIndexesWhatWasCopiedIn) {
+// One fixed drive, D, over the bytes of a volume.
+class ImageDrive : public Drives {
+ public:
+  explicit ImageDrive(std::vector<uint8_t> bytes)
+      : bytes_(std::make_shared<MemoryImage>(std::move(bytes))) {}
+  uint32_t logicalDriveStrings(char16_t* buffer, uint32_t capacity) override {
+    if (capacity < 5) return 5;
+    std::memcpy(buffer, u"D:\\\0", 5 * sizeof(char16_t));
+    return 4;
+  }
+  uint32_t driveType(const char16_t*) override { return ntfs::kDriveFixed; }
+  bool volumeInformation(const char16_t*, char16_t* label, uint32_t labelCapacity,
+                         char16_t* fileSystem, uint32_t fileSystemCapacity) override {
+    if (labelCapacity > 0) label[0] = 0;
+    if (fileSystemCapacity < 5) return false;
+    std::memcpy(fileSystem, u"NTFS", 5 * sizeof(char16_t));
+    return true;
+  }
+  std::unique_ptr<Volume> openVolume(const char16_t*, uint32_t* error) override {
+    std::string why;
+    std::unique_ptr<Volume> volume = NtfsImageVolume::Open(bytes_, &why);
+    *error = volume == nullptr ? ntfs::kErrorFileCorrupt : 0;
+    return volume;
+  }
+
+ private:
+  std::shared_ptr<MemoryImage> bytes_;
+};
+
+// Discovery and the build over such a volume: it has no journal and takes none, so it is
+// indexed, not followed, and the status says so, without an error; every file copied in is in
+// the index, under the drive's root.
+TEST(NtfsImage, AVolumeWithoutAJournalIsIndexedAndNotFollowed) {
   ASSERT_TRUE(HaveMkntfs());
   MadeVolume volume(16u << 20, "-c 4096");
   std::set<std::string> placed;
@@ -374,14 +407,18 @@ TEST(NtfsImage, TheBuildIndexesWhatWasCopiedIn) {
   testing::TestIndex t;
   t.index().extensions.seedBuiltins();
   VolumeSlots slots(t.heap());
-  std::string error;
-  slots[3].volume = NtfsImageVolume::Open(std::make_shared<MemoryImage>(volume.bytes_), &error);
-  ASSERT_NE(slots[3].volume, nullptr) << error;
-  EnumerateVolumes(t.index(), slots, t.messages());
+  ImageDrive drive(volume.bytes_);
+  DroppedVolumeRows rows;
+  DiscoverVolumes(drive, slots, rows, t.messages());
+  ASSERT_TRUE(slots[3].present());
+  EXPECT_TRUE(slots[3].unfollowed);
+  EXPECT_EQ(t.messages().lastStatus(), "(D:)盘没有USN日志，索引不会随文件的变化更新");
+  EXPECT_EQ(EnumerateVolumes(t.index(), slots, t.messages()), 0);
   std::set<std::string> indexed;
   for (const RecordRef file : t.filesInOrder())
     indexed.insert(t.filePath(file));
   EXPECT_EQ(indexed, placed);
+  EXPECT_TRUE(t.messages().errors().empty());
 }
 
 // Damage anywhere in the boot sector or the first records of the file table: the volume is
