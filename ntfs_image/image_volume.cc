@@ -228,6 +228,29 @@ bool NtfsImageVolume::control(uint32_t code, const void* in, uint32_t inSize, vo
   return result == 0;
 }
 
+uint64_t NtfsImageVolume::freeClusters() const {
+  std::vector<uint8_t> record;
+  if (!readRecord(ntfs::kBitmapRecord, &record)) return 0;
+  const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
+  const uint32_t data = view.inUse() ? view.find(view.firstAttribute(), at::kTypeData) : 0;
+  if (data == 0) return 0;
+  const AttributeView a = view.attributeAt(data);
+  std::vector<uint8_t> bits;
+  const uint64_t needed = (geometry_.totalClusters + 7) / 8;
+  const uint8_t* value;
+  uint32_t length;
+  if (ResidentValue(a, &value, &length)) {
+    bits.assign(value, value + length);
+  } else if (!readNonResident(a.bytes, a.length, needed + 8, &bits)) {
+    return 0;
+  }
+  if (bits.size() < needed) return 0;
+  uint64_t used = 0;
+  for (uint64_t cluster = 0; cluster < geometry_.totalClusters; ++cluster)
+    used += bits[cluster / 8] >> (cluster % 8) & 1;
+  return geometry_.totalClusters - used;
+}
+
 uint32_t NtfsImageVolume::volumeData(uint8_t* out, uint32_t outSize, uint32_t* returned) const {
   VolumeGeometry g;
   g.serialNumber = geometry_.serialNumber;
@@ -235,6 +258,8 @@ uint32_t NtfsImageVolume::volumeData(uint8_t* out, uint32_t outSize, uint32_t* r
   g.clusterSize = geometry_.bytesPerCluster;
   g.recordSize = geometry_.bytesPerFileRecord;
   g.mftValidDataLength = mftDataSize_;
+  if (freeClusters_ < 0) freeClusters_ = static_cast<int64_t>(freeClusters());
+  g.freeClusters = static_cast<uint64_t>(freeClusters_);
   g.mftStartLcn = geometry_.mftLcn;
   g.mft2StartLcn = geometry_.mftMirrorLcn;
   return WriteVolumeData(g, out, outSize, returned);

@@ -1,7 +1,8 @@
 // NtfsImageVolume: a read-only NTFS volume over its own bytes, as another implementation wrote
 // them, answering the control codes the engine sends as Windows answers them on a volume
 // without a change journal:
-//   FSCTL_GET_NTFS_VOLUME_DATA  from the boot sector and the file table's own record
+//   FSCTL_GET_NTFS_VOLUME_DATA  from the boot sector and the file table's own record, the free
+//                               clusters counted in $Bitmap
 //   FSCTL_ENUM_USN_DATA         the file table's records from 16 up, in order: one record per
 //                               Win32 or POSIX $FILE_NAME (a DOS name alone is a twin), with
 //                               the names an attribute list places in extension records
@@ -49,6 +50,8 @@ class NtfsImageVolume : public Volume {
   NtfsImageVolume(std::shared_ptr<ImageBytes> bytes, const BootSectorGeometry& geometry)
       : bytes_(std::move(bytes)), geometry_(geometry) {}
 
+  // Clusters $Bitmap marks free; 0 when it cannot be read.
+  uint64_t freeClusters() const;
   // The value of a non-resident attribute of a record, at most `limit` bytes.
   bool readNonResident(const uint8_t* attribute, uint32_t length, uint64_t limit,
                        std::vector<uint8_t>* value) const;
@@ -62,6 +65,7 @@ class NtfsImageVolume : public Volume {
   BootSectorGeometry geometry_;
   std::vector<ClusterRun> mftRuns_;
   uint64_t mftDataSize_ = 0;
+  mutable int64_t freeClusters_ = -1;  // counted at the first volume data asked for
   // Calls run one at a time, as on a synchronous Windows handle.
   std::mutex calls_;
 };

@@ -17,6 +17,7 @@ inline constexpr Metafile kMetafiles[] = {
     {u"$BadClus", false}, {u"$Secure", false},  {u"$UpCase", false},  {u"$Extend", true},
 };
 inline constexpr uint64_t kRootDirectoryRecord = 5;
+inline constexpr uint64_t kBitmapRecord = 6;  // one bit per cluster of the volume, set when used
 inline constexpr uint64_t kFirstUserRecord = 16;
 
 }  // namespace vessiko::ntfs

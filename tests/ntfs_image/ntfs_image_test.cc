@@ -50,6 +50,20 @@ std::string Run(const std::string& command) {
   return out;
 }
 
+// "name<separator>value" lines, the names without their indent and trailing blanks.
+std::map<std::string, std::string> Fields(const std::string& text, const std::string& separator) {
+  std::map<std::string, std::string> fields;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t at = line.find(separator);
+    const size_t start = line.find_first_not_of('\t');
+    if (at == std::string::npos || start == std::string::npos || start > at) continue;
+    const size_t end = line.find_last_not_of(' ', at - 1);
+    fields[line.substr(start, end + 1 - start)] = line.substr(at + separator.size());
+  }
+  return fields;
+}
+
 // A fresh NTFS volume in a file, made by mkntfs with the options given, and its bytes.
 class MadeVolume {
  public:
@@ -70,15 +84,11 @@ class MadeVolume {
 
   // ntfsinfo's "Name: value" lines about the volume and its file table.
   std::map<std::string, std::string> info() const {
-    std::map<std::string, std::string> fields;
-    std::istringstream lines(Run("ntfsinfo -m " + path_ + " 2>/dev/null"));
-    for (std::string line; std::getline(lines, line);) {
-      const size_t colon = line.find(": ");
-      const size_t start = line.find_first_not_of('\t');
-      if (colon == std::string::npos || start == std::string::npos) continue;
-      fields[line.substr(start, colon - start)] = line.substr(colon + 2);
-    }
-    return fields;
+    return Fields(Run("ntfsinfo -m " + path_ + " 2>/dev/null"), ": ");
+  }
+  // ntfscluster's "name : value" lines about the volume's clusters.
+  std::map<std::string, std::string> clusterInfo() const {
+    return Fields(Run("ntfscluster -f " + path_ + " 2>/dev/null"), ": ");
   }
 
   // Copies a file of `size` random bytes into the volume's root as `name` (UTF-8).
@@ -140,6 +150,20 @@ bool ReadRecord(const std::vector<uint8_t>& volume, const BootSectorGeometry& g,
   return false;
 }
 
+class MemoryImage : public ImageBytes {
+ public:
+  explicit MemoryImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  bool read(uint64_t offset, void* out, uint32_t size) override {
+    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
+    std::memcpy(out, bytes_.data() + offset, size);
+    return true;
+  }
+  uint64_t size() const override { return bytes_.size(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+};
+
 // The file table's first record as it lies on the volume, and the volume's geometry.
 std::vector<uint8_t> FirstTableRecord(const std::vector<uint8_t>& volume, BootSectorGeometry* g) {
   std::string error;
@@ -172,6 +196,17 @@ TEST(NtfsImage, FreshVolumesReadAsNtfsInfoTellsThem) {
     EXPECT_EQ(std::to_string(g.bytesPerFileRecord), info.at("MFT Record Size"));
     EXPECT_EQ(std::to_string(g.mftLcn), info.at("LCN of Data Attribute for FILE_MFT"));
     EXPECT_EQ(std::to_string(g.mftMirrorLcn), info.at("LCN of Data Attribute for File_MFTMirr"));
+    // The free clusters $Bitmap counts, as ntfscluster counts them.
+    std::shared_ptr<NtfsImageVolume> image =
+        NtfsImageVolume::Open(std::make_shared<MemoryImage>(volume.bytes_), &error);
+    ASSERT_NE(image, nullptr) << error;
+    uint8_t data[ntfs::volume_data::kSize];
+    uint32_t returned = 0;
+    uint32_t code = 0;
+    ASSERT_TRUE(
+        image->control(ntfs::kGetNtfsVolumeData, nullptr, 0, data, sizeof data, &returned, &code));
+    EXPECT_EQ(LoadU64(data + ntfs::volume_data::kFreeClusters) * g.bytesPerCluster,
+              std::stoull(volume.clusterInfo().at("bytes of free space")));
 
     // Record 0 is the file table's own: its $DATA maps the table, starting where the boot
     // sector says.
@@ -264,20 +299,6 @@ TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
     EXPECT_LT(count, 20000);
   }
 }
-
-class MemoryImage : public ImageBytes {
- public:
-  explicit MemoryImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  bool read(uint64_t offset, void* out, uint32_t size) override {
-    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-    std::memcpy(out, bytes_.data() + offset, size);
-    return true;
-  }
-  uint64_t size() const override { return bytes_.size(); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
 
 struct Listed {
   std::u16string name;
