@@ -122,40 +122,35 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
   volume->mftDataSize_ = LoadU64(a.bytes + at::kDataSize);
   // A fragmented table may continue in extension records its attribute list names; those lie
   // in the part already mapped.
-  const uint32_t list = view.find(view.firstAttribute(), at::kTypeAttributeList);
-  if (list != 0) {
-    std::vector<uint8_t> entries;
-    const AttributeView l = view.attributeAt(list);
-    const uint8_t* value;
-    uint32_t length;
-    if (ResidentValue(l, &value, &length)) {
-      entries.assign(value, value + length);
-    } else if (!volume->readNonResident(l.bytes, l.length, kMaxAttributeList, &entries)) {
-      *error = "the file table's attribute list cannot be read";
-      return nullptr;
-    }
-    for (size_t e = 0; e + 0x20 <= entries.size();) {
-      const uint16_t entryLength = LoadU16(entries.data() + e + 4);
-      if (entryLength < 0x20 || e + entryLength > entries.size()) break;
-      const uint64_t holder = LoadU64(entries.data() + e + 0x10) & ntfs::kRecordNumberMask48;
-      if (LoadU32(entries.data() + e) == at::kTypeData && LoadU64(entries.data() + e + 8) > 0 &&
-          holder != 0) {
-        std::vector<uint8_t> extension;
-        std::vector<ClusterRun> more;
-        if (!volume->readRecord(holder, &extension)) {
-          *error = "an extension record of the file table cannot be read";
-          return nullptr;
-        }
-        const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));
-        const uint32_t d = ev.find(ev.firstAttribute(), at::kTypeData);
-        if (d == 0 || !RunsOf(ev.attributeAt(d), g.totalClusters, &more)) {
-          *error = "an extension record of the file table does not map its part";
-          return nullptr;
-        }
-        volume->mftRuns_.insert(volume->mftRuns_.end(), more.begin(), more.end());
-      }
-      e += entryLength;
-    }
+  std::vector<uint8_t> entries;
+  if (!volume->readAttributeList(view, &entries)) {
+    *error = "the file table's attribute list cannot be read";
+    return nullptr;
+  }
+  if (!entries.empty()) {
+    bool complete = true;
+    ForEachListEntry(
+        entries.data(), entries.size(), [&](uint32_t type, uint64_t lowestVcn, uint64_t holder) {
+          if (!complete || type != at::kTypeData || lowestVcn == 0 || holder == 0) {
+            return;
+          }
+          std::vector<uint8_t> extension;
+          std::vector<ClusterRun> more;
+          if (!volume->readRecord(holder, &extension)) {
+            *error = "an extension record of the file table cannot be read";
+            complete = false;
+            return;
+          }
+          const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));
+          const uint32_t d = ev.find(ev.firstAttribute(), at::kTypeData);
+          if (d == 0 || !RunsOf(ev.attributeAt(d), g.totalClusters, &more)) {
+            *error = "an extension record of the file table does not map its part";
+            complete = false;
+            return;
+          }
+          volume->mftRuns_.insert(volume->mftRuns_.end(), more.begin(), more.end());
+        });
+    if (!complete) return nullptr;
     std::sort(volume->mftRuns_.begin(), volume->mftRuns_.end(),
               [](const ClusterRun& x, const ClusterRun& y) { return x.vcn < y.vcn; });
   }
@@ -170,6 +165,21 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
     return nullptr;
   }
   return volume;
+}
+
+bool NtfsImageVolume::readAttributeList(const FileRecordView& record,
+                                        std::vector<uint8_t>* entries) const {
+  entries->clear();
+  const uint32_t list = record.find(record.firstAttribute(), at::kTypeAttributeList);
+  if (list == 0) return true;
+  const AttributeView l = record.attributeAt(list);
+  const uint8_t* value;
+  uint32_t length;
+  if (ResidentValue(l, &value, &length)) {
+    entries->assign(value, value + length);
+    return true;
+  }
+  return readNonResident(l.bytes, l.length, kMaxAttributeList, entries);
 }
 
 bool NtfsImageVolume::readNonResident(const uint8_t* attribute, uint32_t length, uint64_t limit,
@@ -301,27 +311,17 @@ uint32_t NtfsImageVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t*
     if (file.usn < low || file.usn > high) continue;
     AddNames(view, &file);
     // Names an attribute list places in extension records.
-    const uint32_t list = view.find(view.firstAttribute(), at::kTypeAttributeList);
-    if (list != 0) {
-      std::vector<uint8_t> entries;
-      const AttributeView l = view.attributeAt(list);
-      if (ResidentValue(l, &value, &length)) {
-        entries.assign(value, value + length);
-      } else if (!readNonResident(l.bytes, l.length, kMaxAttributeList, &entries)) {
-        entries.clear();
-      }
+    std::vector<uint8_t> entries;
+    if (readAttributeList(view, &entries) && !entries.empty()) {
       std::vector<uint64_t> holders;
-      for (size_t e = 0; e + 0x20 <= entries.size();) {
-        const uint16_t entryLength = LoadU16(entries.data() + e + 4);
-        if (entryLength < 0x20 || e + entryLength > entries.size()) break;
-        const uint64_t holder = LoadU64(entries.data() + e + 0x10) & ntfs::kRecordNumberMask48;
-        if (LoadU32(entries.data() + e) == at::kTypeFileName && holder != n &&
-            std::find(holders.begin(), holders.end(), holder) == holders.end() &&
-            holders.size() < kMaxExtensionRecords) {
-          holders.push_back(holder);
-        }
-        e += entryLength;
-      }
+      ForEachListEntry(entries.data(), entries.size(),
+                       [&](uint32_t type, uint64_t, uint64_t holder) {
+                         if (type == at::kTypeFileName && holder != n &&
+                             std::find(holders.begin(), holders.end(), holder) == holders.end() &&
+                             holders.size() < kMaxExtensionRecords) {
+                           holders.push_back(holder);
+                         }
+                       });
       for (const uint64_t holder : holders) {
         if (!readRecord(holder, &extension)) continue;
         const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));

@@ -23,6 +23,7 @@
 #include "ntfs_image/image_bytes.h"
 #include "ntfs_image/mapping_pairs.h"
 #include "platform/volume.h"
+#include "volume/file_record_view.h"
 
 namespace vessiko {
 
@@ -52,6 +53,9 @@ class NtfsImageVolume : public Volume {
 
   // Clusters $Bitmap marks free; 0 when it cannot be read.
   uint64_t freeClusters() const;
+  // The entries of a record's attribute list; none when it has no list. False when the list
+  // cannot be read.
+  bool readAttributeList(const FileRecordView& record, std::vector<uint8_t>* entries) const;
   // The value of a non-resident attribute of a record, at most `limit` bytes.
   bool readNonResident(const uint8_t* attribute, uint32_t length, uint64_t limit,
                        std::vector<uint8_t>* value) const;

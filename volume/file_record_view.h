@@ -55,4 +55,20 @@ bool DataAttributeSize(const AttributeView& a, uint64_t* size);
 // run or it does not fit the attribute.
 bool FirstRunCluster(const AttributeView& a, int64_t* cluster);
 
+// f(type, lowest VCN, record number holding the attribute) for every entry of an attribute
+// list held as bytes, in order, up to the first entry that does not fit.
+template <class F>
+void ForEachListEntry(const uint8_t* list, size_t length, F&& f) {
+  namespace le = ntfs::attribute_list_entry;
+  size_t at = 0;
+  while (length - at >= le::kHeaderSize) {
+    const uint8_t* entry = list + at;
+    const uint32_t entryLength = LoadU16(entry + le::kLength);
+    if (entryLength < le::kHeaderSize || entryLength > length - at) return;
+    f(LoadU32(entry + le::kType), LoadU64(entry + le::kLowestVcn),
+      LoadU64(entry + le::kSegmentReference) & ntfs::kRecordNumberMask48);
+    at += entryLength;
+  }
+}
+
 }  // namespace vessiko
