@@ -51,6 +51,9 @@ it ends, and follows changes to the trees while it runs.
 
 Options:
   --drive L=DIR      mirror directory DIR as drive L (repeatable; default C=/)
+  --ntfs L=PATH      index the NTFS partition or image PATH as drive L, read from its file
+                     table whether mounted or not; its paths are under its mount point, else
+                     L: (repeatable; not followed: each start reads it anew)
   --db-dir DIR       where the databases and the mirrors' state live
                      (default $XDG_DATA_HOME/vessiko, or ~/.local/share/vessiko)
   --case             letters match case
@@ -109,6 +112,18 @@ bool RealDirectory(const std::string& path, std::string* out) {
   struct stat st {};
   if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &st) != 0 ||
       !S_ISDIR(st.st_mode)) {
+    return false;
+  }
+  *out = resolved;
+  return true;
+}
+
+// A regular file or block device, resolved as RealDirectory resolves folders.
+bool RealVolumeFile(const std::string& path, std::string* out) {
+  char resolved[PATH_MAX];
+  struct stat st {};
+  if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &st) != 0 ||
+      !(S_ISREG(st.st_mode) || S_ISBLK(st.st_mode))) {
     return false;
   }
   *out = resolved;
@@ -277,18 +292,22 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* err
       if (!flag(&line->folders, false)) return false;
     } else if (option == "--no-files") {
       if (!flag(&line->files, false)) return false;
-    } else if (option == "--drive") {
+    } else if (option == "--drive" || option == "--ntfs") {
       if (!takesValue()) return false;
       const std::string_view v = *value;
       DriveOption drive;
+      drive.ntfs = option == "--ntfs";
       const char letter = v.empty() ? 0 : static_cast<char>(v[0] & ~0x20);
       if (v.size() < 3 || v[1] != '=' || letter < 'A' || letter > 'Z') {
-        *error = "--drive takes L=DIR with a drive letter L";
+        *error = std::string(option) + (drive.ntfs ? " takes L=PATH" : " takes L=DIR") +
+                 " with a drive letter L";
         return false;
       }
       drive.letter = letter;
-      if (!RealDirectory(std::string(v.substr(2)), &drive.directory)) {
-        *error = "not a directory: " + std::string(v.substr(2));
+      const std::string path(v.substr(2));
+      if (drive.ntfs ? !RealVolumeFile(path, &drive.directory)
+                     : !RealDirectory(path, &drive.directory)) {
+        *error = (drive.ntfs ? "not a file or block device: " : "not a directory: ") + path;
         return false;
       }
       for (const DriveOption& d : line->drives) {
@@ -368,6 +387,7 @@ std::string DriveListText(const std::vector<DriveOption>& drives) {
     out += drive.letter;
     out += '=';
     out += drive.directory;
+    if (drive.ntfs) out += " (NTFS)";
   }
   return out;
 }

@@ -14,7 +14,10 @@ namespace vessiko {
 
 struct DriveOption {
   char letter = 'C';
-  std::string directory;  // absolute, without symbolic links
+  // The mirrored tree's folder, or the NTFS partition or image read in place; absolute, without
+  // symbolic links.
+  std::string directory;
+  bool ntfs = false;  // --ntfs: read in place from the volume's file table
 };
 
 struct ScopeOption {
@@ -72,7 +75,7 @@ struct CommandLine {
 // Directories are resolved here: one that does not exist is a usage error.
 bool ParseCommandLine(int argc, char** argv, CommandLine* line, std::string* error);
 
-// "C=/home D=/data": the drives as --drive names them.
+// "C=/home D=/data E=/dev/sdb1 (NTFS)": the drives as --drive and --ntfs name them.
 std::string DriveListText(const std::vector<DriveOption>& drives);
 
 // The text of --help.

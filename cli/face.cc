@@ -22,6 +22,18 @@ bool Face::open(bool* usage) {
   const DatabasePaths paths = DatabasePaths::inFolder(line_.databaseFolder, '/');
   bool allFit = true;
   for (const DriveOption& drive : line_.drives) {
+    if (drive.ntfs) {
+      NtfsDrive ntfs;
+      std::string error;
+      if (!ntfs.open(drive.letter, drive.directory, &error)) {
+        messages_.showMessage("vessiko", "cannot read NTFS from " + drive.directory + ": " + error,
+                              MessageIcon::kError);
+        return false;
+      }
+      machine_.add(drive.letter, ntfs.volume->label(), std::shared_ptr<Volume>(ntfs.volume));
+      ntfsDrives_.push_back(std::move(ntfs));
+      continue;
+    }
     auto mirror = std::make_unique<DirectoryMirror>(
         drive.letter, drive.directory, line_.databaseFolder + "/mirror_" + drive.letter + ".state",
         SystemFiles(), SystemClock(), messages_);
@@ -43,6 +55,8 @@ bool Face::open(bool* usage) {
   if (!resolveScopes(line_.scopes, messages_, &scopeRoots)) return false;
   for (const auto& mirror : mirrors_)
     roots_[mirror->letter() - 'A'] = mirror->root();
+  for (const NtfsDrive& drive : ntfsDrives_)
+    roots_[drive.letter - 'A'] = drive.root();
   engine_ = std::make_unique<Engine>(EngineEnvironment{
       machine_, SystemFiles(), SystemClock(), messages_, resultView_, view_, folders_, paths});
   session_ = std::make_unique<QuerySession>(*engine_, engine_->searchContext(), engine_->filter(),
@@ -55,12 +69,12 @@ bool Face::resolveScopes(const std::vector<ScopeOption>& scopes, UserMessages& m
   roots->clear();
   for (const ScopeOption& scope : scopes) {
     uint32_t record = kNoNode;
-    const DirectoryMirror* mirror = folders_.locate(scope.directory, &record);
-    if (mirror == nullptr) {
+    const char letter = folders_.locate(scope.directory, &record);
+    if (letter == 0) {
       messages.showMessage("", "对不住，所选的不是NTFS卷，无法指定！", MessageIcon::kError);
       return false;
     }
-    roots->push_back(record == kRootNode ? mirror->letter() : 0);
+    roots->push_back(record == kRootNode ? letter : 0);
   }
   return true;
 }

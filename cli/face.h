@@ -1,5 +1,5 @@
 // Face: the index of a process that owns its database folder. It mirrors each drive's
-// directory as a volume, runs the engine over them, searches with the command line's options,
+// directory as a volume (or reads an NTFS drive in place), runs the engine over them, searches with the command line's options,
 // scope and filter in the engine's own session, and closes as the window's close does: the
 // index is saved, and with it the mirrors' state, so the next start only catches up.
 //
@@ -23,6 +23,7 @@
 
 #include "cli/command_line.h"
 #include "cli/mirror_folders.h"
+#include "cli/ntfs_drive.h"
 #include "cli/query_session.h"
 #include "engine/engine.h"
 #include "mirror/directory_mirror.h"
@@ -78,7 +79,8 @@ class Face {
   ResultView& resultView_;
   MirrorDrives machine_;
   std::vector<std::unique_ptr<DirectoryMirror>> mirrors_;
-  MirrorFolders folders_{mirrors_};
+  std::vector<NtfsDrive> ntfsDrives_;
+  MirrorFolders folders_{mirrors_, ntfsDrives_};
   MemoryScopeView view_;
   std::unique_ptr<Engine> engine_;
   std::unique_ptr<QuerySession> session_;

@@ -7,13 +7,22 @@
 
 namespace vessiko {
 
-const DirectoryMirror* MirrorFolders::locate(const std::string& path, uint32_t* record) const {
-  const DirectoryMirror* found = nullptr;
+char MirrorFolders::locate(const std::string& path, uint32_t* record) const {
+  char found = 0;
+  size_t rootLength = 0;
   for (const auto& mirror : mirrors_) {
     uint32_t n = kNoNode;
-    if ((found == nullptr || mirror->root().size() > found->root().size()) &&
-        mirror->folderRecord(path, &n)) {
-      found = mirror.get();
+    if ((found == 0 || mirror->root().size() > rootLength) && mirror->folderRecord(path, &n)) {
+      found = mirror->letter();
+      rootLength = mirror->root().size();
+      *record = n;
+    }
+  }
+  for (const NtfsDrive& drive : ntfsDrives_) {
+    uint32_t n = kNoNode;
+    if ((found == 0 || drive.mountPoint.size() > rootLength) && drive.folderRecord(path, &n)) {
+      found = drive.letter;
+      rootLength = drive.mountPoint.size();
       *record = n;
     }
   }
@@ -26,9 +35,9 @@ bool MirrorFolders::folderKey(std::u16string_view path, EntryKey* key) {
   char resolved[PATH_MAX];
   if (realpath(bytes.c_str(), resolved) == nullptr) return false;
   uint32_t record = kNoNode;
-  const DirectoryMirror* mirror = locate(resolved, &record);
-  if (mirror == nullptr || !FitsEntryKey(record)) return false;
-  *key = MakeEntryKey(static_cast<uint32_t>(mirror->letter() - 'A'), record);
+  const char letter = locate(resolved, &record);
+  if (letter == 0 || !FitsEntryKey(record)) return false;
+  *key = MakeEntryKey(static_cast<uint32_t>(letter - 'A'), record);
   return true;
 }
 

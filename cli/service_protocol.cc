@@ -175,6 +175,7 @@ void EncodeOptions(const CommandLine& line, FrameWriter& out) {
   for (const DriveOption& drive : line.drives) {
     out.u8(static_cast<uint8_t>(drive.letter));
     out.bytes(drive.directory);
+    out.u8(drive.ntfs);
   }
   out.u8(line.caseSensitive);
   out.u8(line.folders);
@@ -203,12 +204,13 @@ void EncodeOptions(const CommandLine& line, FrameWriter& out) {
 bool DecodeOptions(FrameReader& in, CommandLine* line) {
   if (in.u32() != kProtocolVersion) return false;
   line->drivesGiven = in.flag();
-  // A drive takes at least a letter and a length.
-  const uint32_t drives = in.count(5);
+  // A drive takes at least a letter, a length and its kind.
+  const uint32_t drives = in.count(6);
   line->drives.resize(drives);
   for (DriveOption& drive : line->drives) {
     drive.letter = static_cast<char>(in.u8());
     in.bytes(&drive.directory);
+    drive.ntfs = in.flag();
   }
   line->caseSensitive = in.flag();
   line->folders = in.flag();

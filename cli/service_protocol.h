@@ -9,8 +9,9 @@
 // left over make the frame malformed. A malformed request gets a kError and the connection is
 // closed; a malformed answer is the service failing.
 //
-//   kOpen      version 4, drivesGiven 1, drives 4 × (letter 1, directory), case 1, folders 1,
-//              files 1, scopes 4 × (directory, subfolders 1), the filter (see EncodeOptions)
+//   kOpen      version 4, drivesGiven 1, drives 4 × (letter 1, directory, ntfs 1), case 1,
+//              folders 1, files 1, scopes 4 × (directory, subfolders 1), the filter (see
+//              EncodeOptions)
 //   kSearch    name (UTF-16LE), extensions (UTF-16LE)
 //   kToggles   case 1, folders 1, files 1: set, then the last query searched again
 //   kRefresh   the last query searched again when the index changed since
@@ -34,7 +35,7 @@
 
 namespace vessiko {
 
-constexpr uint32_t kProtocolVersion = 1;
+constexpr uint32_t kProtocolVersion = 2;
 // A request holds options and a query: a few kilobytes at most.
 constexpr uint32_t kMaxRequestBytes = 1u << 20;
 // An answer's frames are cut well below this; a client reads no more.

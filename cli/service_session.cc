@@ -17,7 +17,7 @@ bool SameDrives(std::vector<DriveOption> a, std::vector<DriveOption> b) {
   std::sort(a.begin(), a.end(), byLetter);
   std::sort(b.begin(), b.end(), byLetter);
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-    return x.letter == y.letter && x.directory == y.directory;
+    return x.letter == y.letter && x.directory == y.directory && x.ntfs == y.ntfs;
   });
 }
 

@@ -30,7 +30,14 @@ void MirrorDrives::add(char letter, std::u16string label, std::shared_ptr<Mirror
   const int index = LetterIndex(static_cast<char16_t>(letter));
   if (index < 0) return;
   MutexLock lock(mutex_);
-  drives_[static_cast<size_t>(index)] = {std::move(label), std::move(volume)};
+  drives_[static_cast<size_t>(index)] = {std::move(label), std::move(volume), nullptr};
+}
+
+void MirrorDrives::add(char letter, std::u16string label, std::shared_ptr<Volume> volume) {
+  const int index = LetterIndex(static_cast<char16_t>(letter));
+  if (index < 0) return;
+  MutexLock lock(mutex_);
+  drives_[static_cast<size_t>(index)] = {std::move(label), nullptr, std::move(volume)};
 }
 
 const MirrorDrives::Drive* MirrorDrives::driveOfRoot(const char16_t* root) const {
@@ -38,14 +45,14 @@ const MirrorDrives::Drive* MirrorDrives::driveOfRoot(const char16_t* root) const
   const int index = LetterIndex(root[0]);
   if (index < 0 || root[1] != u':' || root[2] != u'\\' || root[3] != u'\0') return nullptr;
   const Drive& d = drives_[static_cast<size_t>(index)];
-  return d.volume ? &d : nullptr;
+  return d.volume || d.own ? &d : nullptr;
 }
 
 uint32_t MirrorDrives::logicalDriveStrings(char16_t* buffer, uint32_t capacity) {
   MutexLock lock(mutex_);
   std::u16string strings;
   for (size_t i = 0; i < drives_.size(); ++i) {
-    if (!drives_[i].volume) continue;
+    if (!drives_[i].volume && !drives_[i].own) continue;
     strings += static_cast<char16_t>(u'A' + i);
     strings += u":\\";
     strings += u'\0';
@@ -79,15 +86,16 @@ std::unique_ptr<Volume> MirrorDrives::openVolume(const char16_t* devicePath, uin
                         ? LetterIndex(path[4])
                         : -1;
   std::shared_ptr<MirrorVolume> volume;
+  std::shared_ptr<Volume> own;
   if (index >= 0) {
     MutexLock lock(mutex_);
     volume = drives_[static_cast<size_t>(index)].volume;
+    own = drives_[static_cast<size_t>(index)].own;
   }
-  if (!volume) {
-    *error = ntfs::kErrorFileNotFound;
-    return nullptr;
-  }
-  return volume->open();
+  if (volume) return volume->open();
+  std::unique_ptr<Volume> handle = own ? own->reopen() : nullptr;
+  if (!handle) *error = ntfs::kErrorFileNotFound;
+  return handle;
 }
 
 }  // namespace vessiko

@@ -167,6 +167,20 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
   return volume;
 }
 
+std::u16string NtfsImageVolume::label() const {
+  std::vector<uint8_t> record;
+  if (!readRecord(ntfs::kVolumeRecord, &record)) return {};
+  const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
+  const uint32_t name = view.inUse() ? view.find(view.firstAttribute(), at::kTypeVolumeName) : 0;
+  const uint8_t* value;
+  uint32_t length;
+  if (name == 0 || !ResidentValue(view.attributeAt(name), &value, &length)) return {};
+  std::u16string label(length / 2, u'\0');
+  for (size_t i = 0; i < label.size(); ++i)
+    label[i] = static_cast<char16_t>(LoadU16(value + 2 * i));
+  return label;
+}
+
 bool NtfsImageVolume::readAttributeList(const FileRecordView& record,
                                         std::vector<uint8_t>* entries) const {
   entries->clear();

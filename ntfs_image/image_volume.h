@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "ntfs_image/boot_sector.h"
-#include "ntfs_image/image_bytes.h"
 #include "ntfs_image/mapping_pairs.h"
+#include "platform/image_bytes.h"
 #include "platform/volume.h"
 #include "volume/file_record_view.h"
 
@@ -41,6 +41,8 @@ class NtfsImageVolume : public Volume {
   std::unique_ptr<Volume> reopen() override;
 
   const BootSectorGeometry& geometry() const { return geometry_; }
+  // The volume's label from $Volume; empty when it has none or it cannot be read.
+  std::u16string label() const;
   // Records the file table holds.
   uint64_t recordCount() const { return mftDataSize_ / geometry_.bytesPerFileRecord; }
   // Record n, its update sequence applied and its header checked; false when it lies outside

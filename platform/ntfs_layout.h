@@ -232,6 +232,7 @@ constexpr uint32_t kNonResidentHeaderSize = 0x40;
 constexpr uint32_t kTypeStandardInformation = 0x10;
 constexpr uint32_t kTypeAttributeList = 0x20;
 constexpr uint32_t kTypeFileName = 0x30;
+constexpr uint32_t kTypeVolumeName = 0x60;  // UTF-16, no terminator
 constexpr uint32_t kTypeData = 0x80;
 constexpr uint32_t kTypeIndexRoot = 0x90;
 constexpr uint32_t kTypeEnd = 0xFFFFFFFF;

@@ -1,10 +1,10 @@
 #compdef vessiko
 
-# L=DIR: a drive letter, then a directory.
+# L=DIR: a drive letter, then a directory; with an argument, L=PATH: a letter, then any file.
 (( $+functions[_vessiko_drive] )) ||
 _vessiko_drive() {
   if compset -P '[A-Za-z]='; then
-    _directories
+    if (( $# )); then _files; else _directories; fi
   else
     local -a letters
     letters=({A..Z})
@@ -41,6 +41,7 @@ _vessiko() {
     '(- 1 2)--help[show the help]' \
     '(- 1 2)--version[show the version]' \
     '*--drive=[mirror a directory as a drive]:drive (L=DIR):_vessiko_drive' \
+    '*--ntfs=[read an NTFS partition or image as a drive]:drive (L=PATH):_vessiko_drive file' \
     '--db-dir=[folder of the databases and the mirrors'\'' state]:database folder:_directories' \
     '--serve[run as the service of the database folder]' \
     '--save-interval=[with --serve: save every S seconds while changes are pending]:seconds' \

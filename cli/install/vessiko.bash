@@ -40,10 +40,14 @@ _vessiko_values() {
     local option=$1 value=$2 prefix=$3 head tail
     local -a found=()
     case $option in
-        --drive)
+        --drive | --ntfs)
             if [[ $value == [A-Za-z]=* ]]; then
                 compopt -o filenames 2>/dev/null
-                mapfile -t found < <(compgen -d -- "${value:2}")
+                if [[ $option == --ntfs ]]; then
+                    mapfile -t found < <(compgen -f -- "${value:2}")
+                else
+                    mapfile -t found < <(compgen -d -- "${value:2}")
+                fi
                 found=("${found[@]/#/${prefix}${value:0:2}}")
             else
                 compopt -o nospace 2>/dev/null
@@ -95,12 +99,12 @@ _vessiko() {
     local _vessiko_cur _vessiko_prev _vessiko_piece
     _vessiko_words
     local cur=$_vessiko_cur prev=$_vessiko_prev
-    local options="--drive --db-dir --serve --case --no-folders --no-files --scope --scope-top
+    local options="--drive --ntfs --db-dir --serve --case --no-folders --no-files --scope --scope-top
         --size --date --attr --paths -0 --null --limit --count --save-interval --help --version"
 
     COMPREPLY=()
     case $prev in
-        --drive | --db-dir | --scope | --scope-top | --size | --date | --attr)
+        --drive | --ntfs | --db-dir | --scope | --scope-top | --size | --date | --attr)
             _vessiko_values "$prev" "$cur" ""
             return
             ;;

@@ -1,0 +1,157 @@
+// --ntfs end to end: a volume mkntfs made and ntfs-3g filled is searched from its file table as
+// the tree written into it, whether it is mounted or not, alone and through the service; where it
+// is mounted, its paths and scopes are the mount's.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/ntfs_drive.h"
+#include "tests/cli/vessiko_process.h"
+#include "tests/mirror/temp_tree.h"
+
+namespace vessiko::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+int Shell(const std::string& command) {
+  return std::system(("PATH=\"$PATH:/usr/sbin:/sbin\"; " + command + " >/dev/null 2>&1").c_str());
+}
+
+std::vector<std::string> Split(const std::string& out, char end) {
+  std::vector<std::string> items;
+  for (size_t start = 0, stop; (stop = out.find(end, start)) != out.npos; start = stop + 1)
+    items.push_back(out.substr(start, stop - start));
+  std::sort(items.begin(), items.end());
+  return items;
+}
+
+class NtfsDriveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    image = folder.path("volume.img");
+    mountPoint = folder.path("mount");
+    folder.makeDirectory("mount");
+    if (Shell("truncate -s 32M " + image + " && mkntfs -F -q -f -L 数据 " + image) != 0 ||
+        !mount(false)) {
+      GTEST_SKIP() << "mkntfs and an ntfs-3g (FUSE) mount are needed";
+    }
+    // A tree with what a search must get right: CJK, deep folders, a hard link in another
+    // folder, data resident and not.
+    std::string deep = "docs/深";
+    for (int i = 0; i < 12; ++i)
+      deep += "/level" + std::to_string(i);
+    fs::create_directories(mountPoint + "/" + deep);
+    fs::create_directories(mountPoint + "/photos");
+    for (const std::string& name : {std::string("docs/report.txt"), std::string("docs/深/报告.doc"),
+                                    deep + "/bottom.rep", std::string("notes.md")}) {
+      std::ofstream(mountPoint + "/" + name) << std::string(name.size() * 300, 'x');
+    }
+    for (int i = 0; i < 40; ++i)
+      std::ofstream(mountPoint + "/photos/IMG_" + std::to_string(1000 + i) + ".jpg") << i;
+    fs::create_hard_link(mountPoint + "/docs/report.txt", mountPoint + "/photos/report copy.txt");
+    for (const auto& entry : fs::recursive_directory_iterator(mountPoint))
+      written.push_back(entry.path().string().substr(mountPoint.size() + 1));
+    std::sort(written.begin(), written.end());
+    unmount();
+  }
+  void TearDown() override { unmount(); }
+
+  bool mount(bool readOnly) {
+    mounted =
+        Shell("ntfs-3g " + std::string(readOnly ? "-o ro " : "") + image + " " + mountPoint) == 0;
+    return mounted;
+  }
+  void unmount() {
+    if (mounted) umount(mountPoint.c_str());
+    mounted = false;
+  }
+  std::vector<std::string> with(std::vector<std::string> args) const {
+    args.insert(args.begin(), {"--ntfs", "E=" + image, "--db-dir", database.root()});
+    return args;
+  }
+  // The paths written, as --paths prints them below `root`, with the root itself.
+  std::vector<std::string> expected(const std::string& root) const {
+    std::vector<std::string> paths{root};
+    for (const std::string& path : written)
+      paths.push_back(root + "/" + path);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+
+  TempTree folder;
+  TempTree database;
+  std::string image;
+  std::string mountPoint;
+  bool mounted = false;
+  std::vector<std::string> written;
+};
+
+TEST_F(NtfsDriveTest, AnUnmountedVolumeIsSearchedAsTheTreeWrittenIntoIt) {
+  const Outcome first = RunVessiko(with({"-0", "?*"}));
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(Split(first.out, '\0'), expected("E:"));
+  EXPECT_NE(first.err.find("(E:)盘没有USN日志，索引不会随文件的变化更新"), std::string::npos);
+  // The saved index of a volume nobody follows is read anew, with the same answer.
+  const Outcome again = RunVessiko(with({"-0", "?*"}));
+  EXPECT_EQ(again.out, first.out);
+  const Outcome report = RunVessiko(with({"--paths", "report"}));
+  EXPECT_EQ(report.out, "E:/docs/report.txt\nE:/photos/report copy.txt\n");
+
+  const std::vector<std::vector<std::string>> commands = {
+      {"-0", "?*"}, {"--count", "IMG"}, {"报告"}};
+  std::vector<Outcome> alone;
+  for (const auto& command : commands)
+    alone.push_back(RunVessiko(with(command)));
+  ServiceVessiko service(with({}));
+  ASSERT_TRUE(service.serving()) << service.err();
+  for (size_t i = 0; i < commands.size(); ++i)
+    EXPECT_EQ(RunVessiko(with(commands[i])).out, alone[i].out) << i;
+  // The same letter as a mirrored tree is another drive.
+  const Outcome other =
+      RunVessiko({"--drive", "E=" + folder.root(), "--db-dir", database.root(), "x"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.err.find("serving E=" + image + " (NTFS)"), std::string::npos) << other.err;
+  EXPECT_EQ(service.stop(SIGTERM), 0);
+}
+
+TEST_F(NtfsDriveTest, AMountedVolumeShowsItsPathsAndTakesItsFoldersAsScopes) {
+  ASSERT_TRUE(mount(true));
+  EXPECT_EQ(Split(RunVessiko(with({"-0", "?*"})).out, '\0'), expected(mountPoint));
+  std::vector<std::string> photos;
+  for (const std::string& path : expected(mountPoint)) {
+    if (path.rfind(mountPoint + "/photos/", 0) == 0) photos.push_back(path);
+  }
+  EXPECT_EQ(Split(RunVessiko(with({"-0", "--scope", mountPoint + "/photos", "?*"})).out, '\0'),
+            photos);
+  EXPECT_EQ(RunVessiko(with({"--paths", "--scope", mountPoint + "/docs/深", "bottom"})).out,
+            mountPoint +
+                "/docs/深/level0/level1/level2/level3/level4/level5/level6/level7/level8/"
+                "level9/level10/level11/bottom.rep\n");
+  EXPECT_EQ(RunVessiko(with({"--paths", "--scope-top", mountPoint + "/docs/深", "bottom"})).out,
+            "");
+  const auto top = std::count_if(written.begin(), written.end(),
+                                 [](const std::string& p) { return p.find('/') == p.npos; });
+  EXPECT_EQ(RunVessiko(with({"--count", "--scope-top", mountPoint, "?*"})).out,
+            std::to_string(top) + "\n");
+}
+
+TEST(MountPoint, IsFoundByTheSourceItNamesWithEscapesUndone) {
+  TempTree folder;
+  folder.writeFile("a b.img");
+  const std::string info =
+      "22 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+      "90 22 0:50 / /mnt/other rw,nosuid - fuseblk /tmp/elsewhere.img rw\n"
+      "91 22 0:51 / /mnt/my\\040disk rw,nosuid shared:7 - fuseblk " +
+      folder.root() + "/a\\040b.img rw,user_id=0\n";
+  EXPECT_EQ(MountPointOf(info, folder.path("a b.img")), "/mnt/my disk");
+  EXPECT_EQ(MountPointOf(info, folder.path("c.img")), "");
+  EXPECT_EQ(MountPointOf("garbage\n- -\n\n", folder.path("a b.img")), "");
+}
+
+}  // namespace
+}  // namespace vessiko::testing
