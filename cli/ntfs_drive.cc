@@ -56,7 +56,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::string MountPointOf(std::string_view mountInfo, const std::string& source) {
+MountPlace MountPlaceOf(std::string_view mountInfo, const std::string& source) {
   struct stat st {};
   const bool block = stat(source.c_str(), &st) == 0 && S_ISBLK(st.st_mode);
   const std::string device =
@@ -71,7 +71,7 @@ std::string MountPointOf(std::string_view mountInfo, const std::string& source) 
       ++dash;
     if (dash + 2 >= w.size()) continue;
     if ((block && w[2] == device) || SameFile(Unescaped(w[dash + 2]), source)) {
-      return Unescaped(w[4]);
+      return {Unescaped(w[4]), w[5].substr(0, 2) == "ro"};
     }
   }
   return {};
@@ -86,7 +86,9 @@ bool NtfsDrive::open(char driveLetter, const std::string& path, std::string* err
   if (!volume) return false;
   std::ifstream in("/proc/self/mountinfo");
   const std::string info(std::istreambuf_iterator<char>(in), {});
-  mountPoint = MountPointOf(info, source);
+  const MountPlace place = MountPlaceOf(info, source);
+  if (!place.readOnly) volume->ignoreJournal();
+  mountPoint = place.path;
   struct stat st {};
   if (!mountPoint.empty() && stat(mountPoint.c_str(), &st) == 0) {
     device = st.st_dev;

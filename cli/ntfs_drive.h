@@ -2,6 +2,8 @@
 // where it is mounted, if anywhere. Its entries' paths are shown under the mount point (or
 // under "L:" when it is not mounted), and a folder below the mount point names its record:
 // NTFS drivers on Linux (ntfs-3g, ntfs3) give a file's record number as its inode number.
+// Those drivers write no change journal: while the volume is mounted read-write its journal is
+// not trusted for a catch-up, and the index is read anew at each start.
 #pragma once
 
 #include <sys/types.h>
@@ -30,8 +32,13 @@ struct NtfsDrive {
   std::string root() const { return mountPoint.empty() ? std::string{letter, ':'} : mountPoint; }
 };
 
-// The mount point of `source` in /proc/self/mountinfo's text: the mount whose source names the
-// same file, or whose device is the block device `source`. Empty when none is.
-std::string MountPointOf(std::string_view mountInfo, const std::string& source);
+struct MountPlace {
+  std::string path;  // empty when the volume is not mounted
+  bool readOnly = true;
+};
+
+// Where `source` is mounted according to /proc/self/mountinfo's text: the mount whose source
+// names the same file, or whose device is the block device `source`.
+MountPlace MountPlaceOf(std::string_view mountInfo, const std::string& source);
 
 }  // namespace vessiko

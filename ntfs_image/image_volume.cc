@@ -164,6 +164,8 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
     *error = "the file table is shorter than NTFS's own files";
     return nullptr;
   }
+  ImageJournal journal;
+  if (ImageJournal::Find(*volume, &journal)) volume->journal_ = std::move(journal);
   return volume;
 }
 
@@ -211,6 +213,15 @@ bool NtfsImageVolume::readNonResident(const uint8_t* attribute, uint32_t length,
                          value->data());
 }
 
+bool NtfsImageVolume::runsOf(const AttributeView& attribute, std::vector<ClusterRun>* runs) const {
+  return RunsOf(attribute, geometry_.totalClusters, runs);
+}
+
+bool NtfsImageVolume::readRuns(const std::vector<ClusterRun>& runs, uint64_t offset, uint32_t size,
+                               uint8_t* out) const {
+  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, runs, offset, size, out);
+}
+
 bool NtfsImageVolume::readRecord(uint64_t n, std::vector<uint8_t>* record) const {
   if (n >= recordCount()) return false;
   record->resize(geometry_.bytesPerFileRecord);
@@ -238,9 +249,14 @@ bool NtfsImageVolume::control(uint32_t code, const void* in, uint32_t inSize, vo
       result = fileRecord(input, inSize, output, outSize, returned);
       break;
     case ntfs::kQueryUsnJournal:
+      result = journal_ ? journal_->query(output, outSize, returned) : ntfs::kErrorJournalNotActive;
+      break;
     case ntfs::kReadUsnJournal:
+      result = journal_ ? journal_->read(*this, input, inSize, output, outSize, returned)
+                        : ntfs::kErrorJournalNotActive;
+      break;
     case ntfs::kDeleteUsnJournal:
-      result = ntfs::kErrorJournalNotActive;
+      result = journal_ ? ntfs::kErrorAccessDenied : ntfs::kErrorJournalNotActive;
       break;
     case ntfs::kCreateUsnJournal:
       result = ntfs::kErrorAccessDenied;  // the volume is read-only
@@ -413,9 +429,17 @@ bool NtfsImageVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint3
   return true;
 }
 
+void NtfsImageVolume::ignoreJournal() {
+  std::lock_guard lock(calls_);
+  journal_.reset();
+  journalIgnored_ = true;
+}
+
 std::unique_ptr<Volume> NtfsImageVolume::reopen() {
   std::string error;
-  return Open(bytes_, &error);
+  std::unique_ptr<NtfsImageVolume> volume = Open(bytes_, &error);
+  if (volume && journalIgnored_) volume->ignoreJournal();
+  return volume;
 }
 
 }  // namespace vessiko

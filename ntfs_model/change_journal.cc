@@ -5,12 +5,6 @@
 
 namespace vessiko {
 
-namespace {
-
-constexpr int64_t kMaxUsn = 0x7FFFFFFFFFFF0000LL;
-
-}  // namespace
-
 ChangeJournal::ChangeJournal(uint64_t idBase, int64_t startUsn, std::function<void()> forgetUsns)
     : idBase_(idBase), forgetUsns_(std::move(forgetUsns)), nextStart_(startUsn) {}
 
@@ -73,7 +67,7 @@ uint32_t ChangeJournal::query(uint8_t* out, uint32_t outSize, uint32_t* returned
   StoreU64(out + jd::kFirstUsn, static_cast<uint64_t>(journal_->firstUsn()));
   StoreU64(out + jd::kNextUsn, static_cast<uint64_t>(journal_->nextUsn()));
   StoreU64(out + jd::kLowestValidUsn, static_cast<uint64_t>(journal_->lowestValidUsn()));
-  StoreU64(out + jd::kMaxUsn, static_cast<uint64_t>(kMaxUsn));
+  StoreU64(out + jd::kMaxUsn, static_cast<uint64_t>(kJournalMaxUsn));
   StoreU64(out + jd::kMaximumSize, journal_->maximumSize());
   StoreU64(out + jd::kAllocationDelta, journal_->allocationDelta());
   *returned = jd::kSize;

@@ -19,6 +19,7 @@ inline constexpr Metafile kMetafiles[] = {
 inline constexpr uint64_t kVolumeRecord = 3;  // its $VOLUME_NAME is the label
 inline constexpr uint64_t kRootDirectoryRecord = 5;
 inline constexpr uint64_t kBitmapRecord = 6;  // one bit per cluster of the volume, set when used
+inline constexpr uint64_t kExtendRecord = 11;  // the folder of $UsnJrnl, among others
 inline constexpr uint64_t kFirstUserRecord = 16;
 
 }  // namespace vessiko::ntfs

@@ -22,6 +22,9 @@ struct UsnRecordFields {
   std::u16string_view name;
 };
 
+// The MaxUsn a journal's query reports: the highest USN NTFS hands out.
+inline constexpr int64_t kJournalMaxUsn = 0x7FFFFFFFFFFF0000LL;
+
 // Bytes of a record whose name has nameUnits UTF-16 units: 60 + the name, rounded up to 8.
 uint32_t UsnRecordLength(size_t nameUnits);
 // Writes a whole record, padding included, at out.

@@ -117,6 +117,35 @@ constexpr uint32_t kAllocationDelta = 48;  // u64
 constexpr uint32_t kSize = 56;
 }  // namespace usn_journal_data
 
+// The $Max stream of $Extend\$UsnJrnl: the journal's sizes and identity. Its $J stream holds
+// the records, each at its USN as a byte offset; the part discarded is sparse, and a record that
+// would not fit in the rest of a page starts the next one, the gap left zero.
+namespace usn_journal_max {
+constexpr uint32_t kMaximumSize = 0;        // u64
+constexpr uint32_t kAllocationDelta = 8;    // u64
+constexpr uint32_t kUsnJournalId = 0x10;    // u64
+constexpr uint32_t kLowestValidUsn = 0x18;  // i64
+constexpr uint32_t kSize = 0x20;
+constexpr char16_t kJournalName[] = u"$UsnJrnl";
+constexpr char16_t kRecordsStream[] = u"$J";
+constexpr char16_t kSizesStream[] = u"$Max";
+}  // namespace usn_journal_max
+
+// USN_RECORD_V3, which a journal keeps when asked for 128-bit file identifiers (NTFS's own
+// references are their low 64 bits). Records of major version 4 describe ranges written and
+// are not returned to readers of version 2.
+namespace usn_record_v3 {
+constexpr uint32_t kFileReferenceNumber = 8;         // 128 bits
+constexpr uint32_t kParentFileReferenceNumber = 24;  // 128 bits
+constexpr uint32_t kUsn = 40;                        // i64
+constexpr uint32_t kTimeStamp = 48;                  // FILETIME
+constexpr uint32_t kReason = 56;                     // u32
+constexpr uint32_t kFileAttributes = 68;             // u32
+constexpr uint32_t kFileNameLength = 72;             // u16, bytes
+constexpr uint32_t kFileNameOffset = 74;             // u16, 76
+constexpr uint32_t kHeaderSize = 76;
+}  // namespace usn_record_v3
+
 // CREATE_USN_JOURNAL_DATA.
 namespace create_usn_journal_data {
 constexpr uint32_t kMaximumSize = 0;      // u64
@@ -235,6 +264,7 @@ constexpr uint32_t kTypeFileName = 0x30;
 constexpr uint32_t kTypeVolumeName = 0x60;  // UTF-16, no terminator
 constexpr uint32_t kTypeData = 0x80;
 constexpr uint32_t kTypeIndexRoot = 0x90;
+constexpr uint32_t kTypeIndexAllocation = 0xA0;  // the index blocks of a large index
 constexpr uint32_t kTypeEnd = 0xFFFFFFFF;
 }  // namespace attribute
 
@@ -302,8 +332,15 @@ constexpr uint32_t kLength = 8;         // u16
 constexpr uint32_t kKeyLength = 0xA;    // u16
 constexpr uint32_t kFlags = 0xC;        // u16
 constexpr uint32_t kHeaderSize = 0x10;
-constexpr uint16_t kFlagLast = 0x2;  // the end entry, with no key
+constexpr uint16_t kFlagSubnode = 0x1;  // a child block's VCN in the entry's last 8 bytes
+constexpr uint16_t kFlagLast = 0x2;     // the end entry, with no key
 }  // namespace index_entry
+
+// An index block of $INDEX_ALLOCATION: a multi-sector structure like a FILE record.
+namespace index_block {
+constexpr uint32_t kIndexHeader = 0x18;
+constexpr uint8_t kMagicBytes[4] = {'I', 'N', 'D', 'X'};
+}  // namespace index_block
 
 // $ATTRIBUTE_LIST entry.
 namespace attribute_list_entry {

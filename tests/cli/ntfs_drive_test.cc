@@ -3,6 +3,7 @@
 // is mounted, its paths and scopes are the mount's.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +11,9 @@
 #include <fstream>
 
 #include "cli/ntfs_drive.h"
+#include "ntfs_model/usn_journal.h"
+#include "platform/image_file.h"
+#include "platform/ntfs_layout.h"
 #include "tests/cli/vessiko_process.h"
 #include "tests/mirror/temp_tree.h"
 
@@ -54,9 +58,7 @@ class NtfsDriveTest : public ::testing::Test {
     for (int i = 0; i < 40; ++i)
       std::ofstream(mountPoint + "/photos/IMG_" + std::to_string(1000 + i) + ".jpg") << i;
     fs::create_hard_link(mountPoint + "/docs/report.txt", mountPoint + "/photos/report copy.txt");
-    for (const auto& entry : fs::recursive_directory_iterator(mountPoint))
-      written.push_back(entry.path().string().substr(mountPoint.size() + 1));
-    std::sort(written.begin(), written.end());
+    walk();
     unmount();
   }
   void TearDown() override { unmount(); }
@@ -69,6 +71,40 @@ class NtfsDriveTest : public ::testing::Test {
   void unmount() {
     if (mounted) umount(mountPoint.c_str());
     mounted = false;
+  }
+  // The tree as it stands in the mounted volume.
+  void walk() {
+    written.clear();
+    for (const auto& entry : fs::recursive_directory_iterator(mountPoint))
+      written.push_back(entry.path().string().substr(mountPoint.size() + 1));
+    std::sort(written.begin(), written.end());
+  }
+  // The file reference of the entry at `path` in the volume (mounted), its sequence number
+  // read from its record.
+  uint64_t reference(const std::string& path) const {
+    const uint64_t number = fs::path(path).empty() ? 5 : InodeOf(mountPoint + "/" + path);
+    std::string error;
+    std::unique_ptr<NtfsImageVolume> volume =
+        NtfsImageVolume::Open(OpenImageFile(image, &error), &error);
+    std::vector<uint8_t> record;
+    if (!volume || !volume->readRecord(number, &record)) return 0;
+    return number | uint64_t{FileRecordView(record.data(), 1024).sequenceNumber()} << 48;
+  }
+  static uint64_t InodeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+  }
+  // Writes $Extend\$UsnJrnl with identifier 77 and these records in $J, as ntfscp can.
+  void writeJournal(const std::string& records) {
+    std::string sizes(32, '\0');
+    sizes[0] = 1;  // a maximum size of 256 bytes: only the identifier matters here
+    sizes[16] = 77;
+    const std::string max = folder.path("max");
+    const std::string j = folder.path("j");
+    std::ofstream(max, std::ios::binary) << sizes;
+    std::ofstream(j, std::ios::binary) << records;
+    ASSERT_EQ(Shell("ntfscp -f -N '$Max' " + image + " " + max + " '/$Extend/$UsnJrnl'"), 0);
+    ASSERT_EQ(Shell("ntfscp -f -N '$J' " + image + " " + j + " '/$Extend/$UsnJrnl'"), 0);
   }
   std::vector<std::string> with(std::vector<std::string> args) const {
     args.insert(args.begin(), {"--ntfs", "E=" + image, "--db-dir", database.root()});
@@ -140,6 +176,59 @@ TEST_F(NtfsDriveTest, AMountedVolumeShowsItsPathsAndTakesItsFoldersAsScopes) {
             std::to_string(top) + "\n");
 }
 
+// A record of $J as Windows writes it, at the stream's end.
+void Journal(std::string* j, uint64_t file, uint64_t parent, uint32_t reason,
+             std::u16string_view name) {
+  std::string record(UsnRecordLength(name.size()), '\0');
+  WriteUsnRecord(
+      reinterpret_cast<uint8_t*>(record.data()),
+      {file, parent, static_cast<int64_t>(j->size()), 0, reason, ntfs::kAttributeArchive, name});
+  *j += record;
+}
+
+TEST_F(NtfsDriveTest, TheJournalWindowsLeftCatchesTheSavedIndexUp) {
+  std::string j;
+  Journal(&j, reference("notes.md"), reference(""), ntfs::kReasonFileCreate, u"notes.md");
+  j.resize(2048, '\0');  // too long to be resident, as $J always is
+  writeJournal(j);
+  const Outcome first = RunVessiko(with({"-0", "?*"}));
+  EXPECT_EQ(Split(first.out, '\0'), expected("E:"));
+  EXPECT_EQ(first.err.find("没有USN日志"), std::string::npos) << first.err;
+
+  // Windows creates, renames and deletes, journaling each; pages end in zeros.
+  ASSERT_TRUE(mount(false));
+  const uint64_t gone = reference("photos/IMG_1000.jpg");
+  const uint64_t photos = reference("photos");
+  fs::remove(mountPoint + "/photos/IMG_1000.jpg");
+  fs::rename(mountPoint + "/notes.md", mountPoint + "/docs/renamed.md");
+  std::ofstream(mountPoint + "/docs/新的.txt") << "new";
+  walk();
+  unmount();
+  j.resize(4096, '\0');
+  const uint64_t notes = reference("");  // the root, as the parent of the old name
+  ASSERT_TRUE(mount(true));
+  const uint64_t moved = reference("docs/renamed.md");
+  const uint64_t docs = reference("docs");
+  const uint64_t created = reference("docs/新的.txt");
+  unmount();
+  Journal(&j, gone, photos, ntfs::kReasonFileDelete | ntfs::kReasonClose, u"IMG_1000.jpg");
+  Journal(&j, moved, notes, ntfs::kReasonRenameOldName, u"notes.md");
+  Journal(&j, moved, docs, ntfs::kReasonRenameNewName | ntfs::kReasonClose, u"renamed.md");
+  Journal(&j, created, docs, ntfs::kReasonFileCreate | ntfs::kReasonClose, u"新的.txt");
+  writeJournal(j);
+
+  const Outcome second = RunVessiko(with({"-0", "?*"}));
+  EXPECT_EQ(Split(second.out, '\0'), expected("E:"));
+  EXPECT_NE(first.err.find("正在扫描"), std::string::npos);
+  EXPECT_EQ(second.err.find("正在扫描"), std::string::npos) << "built anew: " << second.err;
+
+  // Mounted read-write, the volume may change unjournaled: it is read anew, unfollowed.
+  ASSERT_TRUE(mount(false));
+  const Outcome live = RunVessiko(with({"-0", "?*"}));
+  EXPECT_EQ(Split(live.out, '\0'), expected(mountPoint));
+  EXPECT_NE(live.err.find("(E:)盘没有USN日志"), std::string::npos) << live.err;
+}
+
 TEST(MountPoint, IsFoundByTheSourceItNamesWithEscapesUndone) {
   TempTree folder;
   folder.writeFile("a b.img");
@@ -148,9 +237,11 @@ TEST(MountPoint, IsFoundByTheSourceItNamesWithEscapesUndone) {
       "90 22 0:50 / /mnt/other rw,nosuid - fuseblk /tmp/elsewhere.img rw\n"
       "91 22 0:51 / /mnt/my\\040disk rw,nosuid shared:7 - fuseblk " +
       folder.root() + "/a\\040b.img rw,user_id=0\n";
-  EXPECT_EQ(MountPointOf(info, folder.path("a b.img")), "/mnt/my disk");
-  EXPECT_EQ(MountPointOf(info, folder.path("c.img")), "");
-  EXPECT_EQ(MountPointOf("garbage\n- -\n\n", folder.path("a b.img")), "");
+  const MountPlace place = MountPlaceOf(info, folder.path("a b.img"));
+  EXPECT_EQ(place.path, "/mnt/my disk");
+  EXPECT_FALSE(place.readOnly);
+  EXPECT_EQ(MountPlaceOf(info, folder.path("c.img")).path, "");
+  EXPECT_EQ(MountPlaceOf("garbage\n- -\n\n", folder.path("a b.img")).path, "");
 }
 
 }  // namespace
