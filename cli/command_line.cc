@@ -53,7 +53,8 @@ Options:
   --drive L=DIR      mirror directory DIR as drive L (repeatable; default C=/)
   --ntfs L=PATH      index the NTFS partition or image PATH as drive L, read from its file
                      table whether mounted or not; its paths are under its mount point, else
-                     L: (repeatable; not followed: each start reads it anew)
+                     L: (repeatable; at start, a saved index catches up from the change
+                     journal Windows left, else the volume is read anew)
   --db-dir DIR       where the databases and the mirrors' state live
                      (default $XDG_DATA_HOME/vessiko, or ~/.local/share/vessiko)
   --case             letters match case
