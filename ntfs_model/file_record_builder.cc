@@ -38,10 +38,10 @@ void StoreTimes(uint8_t* p, const FileTimes& t) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeMappingPairs(std::span<const ClusterRun> runs) {
+std::vector<uint8_t> EncodeMappingPairs(std::span<const AllocatedRun> runs) {
   std::vector<uint8_t> out;
   int64_t previous = 0;
-  for (const ClusterRun& run : runs) {
+  for (const AllocatedRun& run : runs) {
     const int64_t length = static_cast<int64_t>(run.length);
     const int64_t delta = static_cast<int64_t>(run.lcn) - previous;
     const uint8_t lengthWidth = SignedWidth(length);

@@ -11,8 +11,8 @@
 
 namespace vessiko {
 
-// One run of clusters of a non-resident attribute.
-struct ClusterRun {
+// One run of clusters the volume allocated to a non-resident attribute, as it encodes them.
+struct AllocatedRun {
   uint64_t lcn = 0;
   uint64_t length = 0;
 };
@@ -20,7 +20,7 @@ struct ClusterRun {
 // The mapping pairs of consecutive runs, ended by a 0 byte. Each attribute extent starts its
 // deltas from LCN 0. Lengths and deltas take the fewest bytes that keep them signed, so they
 // read the same whether a reader takes the length as signed or not.
-std::vector<uint8_t> EncodeMappingPairs(std::span<const ClusterRun> runs);
+std::vector<uint8_t> EncodeMappingPairs(std::span<const AllocatedRun> runs);
 
 // The four FILETIMEs NTFS keeps in $STANDARD_INFORMATION and in each $FILE_NAME.
 struct FileTimes {

@@ -207,7 +207,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
   };
   // A fragmented file's runs and extension records.
   struct Layout {
-    std::vector<ClusterRun> runs;
+    std::vector<AllocatedRun> runs;
     // Extension records in $ATTRIBUTE_LIST order: the $FILE_NAME's first when it moved, then
     // one per $DATA extent.
     std::vector<uint64_t> extensions;
@@ -219,7 +219,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
 
     uint64_t clusters() const {
       uint64_t total = 0;
-      for (const ClusterRun& run : runs)
+      for (const AllocatedRun& run : runs)
         total += run.length;
       return total;
     }
@@ -261,7 +261,7 @@ class SimVolume : public std::enable_shared_from_this<SimVolume> {
     bool resident = true;
     uint64_t size = 0;
     uint64_t allocated = 0;
-    std::vector<ClusterRun> runs;
+    std::vector<AllocatedRun> runs;
   };
 
   static constexpr uint8_t kNeverUsed = 0, kFree = 1, kInUse = 2;

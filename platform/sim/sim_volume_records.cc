@@ -42,7 +42,7 @@ uint32_t SimVolume::baseRecordBytes(uint64_t n, const Slot& s) const {
   const Layout* layout = s.extras ? s.extras->layout.get() : nullptr;
   const bool listed = layout != nullptr && !layout->extensions.empty();
   if (listed) {
-    const ClusterRun listRun[] = {{layout->listLcn, layout->listClusters}};
+    const AllocatedRun listRun[] = {{layout->listLcn, layout->listClusters}};
     bytes += layout->nonResidentList ? B::nonResidentLength(0, EncodeMappingPairs(listRun).size())
                                      : B::residentLength(0, attributeList(n, s).size());
   }
@@ -191,7 +191,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
       extent.initializedSize = shape.size;
     }
     extent.mappingPairs = EncodeMappingPairs(
-        std::span<const ClusterRun>(shape.runs).subspan(firstRun, endRun - firstRun));
+        std::span<const AllocatedRun>(shape.runs).subspan(firstRun, endRun - firstRun));
     fits = b.addNonResident(at::kTypeData, u"", extent) && fits;
   };
 
@@ -235,7 +235,7 @@ std::vector<uint8_t> SimVolume::buildRecord(uint64_t n) const {
       extent.dataSize = list.size();
       extent.initializedSize = list.size();
       extent.mappingPairs =
-          EncodeMappingPairs(std::vector<ClusterRun>{{layout->listLcn, layout->listClusters}});
+          EncodeMappingPairs(std::vector<AllocatedRun>{{layout->listLcn, layout->listClusters}});
       fits = b.addNonResident(at::kTypeAttributeList, u"", extent) && fits;
     } else {
       fits = b.addResident(at::kTypeAttributeList, u"", list) && fits;
