@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "ntfs_image/file_table_reader.h"
 #include "ntfs_image/update_sequence.h"
 #include "ntfs_model/metafiles.h"
 #include "ntfs_model/usn_journal.h"
@@ -36,7 +37,10 @@ bool ReadThroughRuns(ImageBytes& bytes, uint32_t clusterBytes, const std::vector
     });
     if (run == runs.end()) return false;
     const uint64_t within = offset - run->vcn * clusterBytes;
-    const uint64_t left = run->length * clusterBytes - within;
+    // Counted in clusters first, as a hole may be longer than bytes can count; never 0.
+    const uint64_t left =
+        std::min<uint64_t>(run->length - (vcn - run->vcn), size / clusterBytes + 1) * clusterBytes -
+        offset % clusterBytes;
     const auto piece = static_cast<uint32_t>(std::min<uint64_t>(size, left));
     if (run->lcn == ClusterRun::kSparse) {
       std::memset(out, 0, piece);
@@ -65,12 +69,26 @@ bool FileNameValue(const AttributeView& a, const uint8_t** value, uint32_t* leng
   return fn::kName + 2 * uint32_t{(*value)[fn::kNameLength]} <= *length;
 }
 
-// What one file contributes to an enumeration: one entry per name that is not a DOS twin.
+// What one file contributes to an enumeration: one entry per name that is not a DOS twin. Kept
+// from file to file, so that a walk allocates nothing per file.
 struct FileNames {
+  struct Name {
+    uint32_t offset;  // in units
+    uint32_t length;
+    uint64_t parent;
+  };
   int64_t usn = 0;
   uint32_t attributes = 0;
-  std::vector<std::u16string> names;
-  std::vector<uint64_t> parents;
+  std::u16string units;  // the names, one after another
+  std::vector<Name> names;
+
+  void clear() {
+    usn = 0;
+    attributes = 0;
+    units.clear();
+    names.clear();
+  }
+  std::u16string_view name(const Name& n) const { return {units.data() + n.offset, n.length}; }
 };
 
 void AddNames(const FileRecordView& view, FileNames* file) {
@@ -80,11 +98,11 @@ void AddNames(const FileRecordView& view, FileNames* file) {
     uint32_t length;
     if (!FileNameValue(view.attributeAt(offset), &value, &length)) continue;
     if (value[fn::kNamespace] == fn::kNamespaceDos) continue;
-    std::u16string name(value[fn::kNameLength], u'\0');
-    for (size_t i = 0; i < name.size(); ++i)
-      name[i] = static_cast<char16_t>(LoadU16(value + fn::kName + 2 * i));
-    file->names.push_back(std::move(name));
-    file->parents.push_back(LoadU64(value + fn::kParent));
+    const uint32_t units = value[fn::kNameLength];
+    file->names.push_back({static_cast<uint32_t>(file->units.size()), units,
+                           LoadU64(value + fn::kParent)});
+    for (uint32_t i = 0; i < units; ++i)
+      file->units.push_back(static_cast<char16_t>(LoadU16(value + fn::kName + 2 * i)));
   }
 }
 
@@ -154,12 +172,15 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
     std::sort(volume->mftRuns_.begin(), volume->mftRuns_.end(),
               [](const ClusterRun& x, const ClusterRun& y) { return x.vcn < y.vcn; });
   }
+  // The table as far as its runs map it without a gap or a hole (NTFS never makes it sparse),
+  // and no larger than the volume: else damage could make it long enough to read for ever.
   uint64_t mapped = 0;
   for (const ClusterRun& run : volume->mftRuns_) {
-    if (run.vcn != mapped) break;
+    if (run.vcn != mapped || run.lcn == ClusterRun::kSparse) break;
     mapped += run.length;
   }
-  volume->mftDataSize_ = std::min(volume->mftDataSize_, mapped * g.bytesPerCluster);
+  volume->mftDataSize_ =
+      std::min(volume->mftDataSize_, std::min(mapped, g.totalClusters) * g.bytesPerCluster);
   if (volume->recordCount() < ntfs::kFirstUserRecord) {
     *error = "the file table is shorter than NTFS's own files";
     return nullptr;
@@ -220,6 +241,10 @@ bool NtfsImageVolume::runsOf(const AttributeView& attribute, std::vector<Cluster
 bool NtfsImageVolume::readRuns(const std::vector<ClusterRun>& runs, uint64_t offset, uint32_t size,
                                uint8_t* out) const {
   return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, runs, offset, size, out);
+}
+
+bool NtfsImageVolume::readTable(uint64_t offset, uint32_t size, uint8_t* out) const {
+  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, mftRuns_, offset, size, out);
 }
 
 bool NtfsImageVolume::readRecord(uint64_t n, std::vector<uint8_t>* record) const {
@@ -316,15 +341,19 @@ uint32_t NtfsImageVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t*
                         ntfs::kFirstUserRecord);
   uint32_t used = 8;
   bool stopped = false;
-  std::vector<uint8_t> record;
+  FileTableReader table(*this);
+  FileNames file;
+  std::vector<uint8_t> entries;
+  std::vector<uint64_t> holders;
   std::vector<uint8_t> extension;
   for (; n < recordCount(); ++n) {
-    if (!readRecord(n, &record)) continue;
-    const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
-    if (!view.inUse() || (LoadU64(record.data() + fr::kBaseRecord) & ntfs::kRecordNumberMask48)) {
-      continue;  // free, or an extension of another record
-    }
-    FileNames file;
+    const uint8_t* record = table.record(n);
+    if (record == nullptr) continue;
+    const FileRecordView view(record, geometry_.bytesPerFileRecord);
+    // Free, or an extension of another record: the whole reference, as the table's own
+    // extensions name record 0.
+    if (!view.inUse() || LoadU64(record + fr::kBaseRecord) != 0) continue;
+    file.clear();
     const uint32_t standard = view.find(view.firstAttribute(), at::kTypeStandardInformation);
     const uint8_t* value;
     uint32_t length;
@@ -335,15 +364,14 @@ uint32_t NtfsImageVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t*
         file.usn = LoadI64(value + ntfs::standard_information::kUsn);
       }
     }
-    if (LoadU16(record.data() + fr::kFlags) & fr::kFlagDirectory) {
+    if (LoadU16(record + fr::kFlags) & fr::kFlagDirectory) {
       file.attributes |= ntfs::kAttributeDirectory;
     }
     if (file.usn < low || file.usn > high) continue;
     AddNames(view, &file);
     // Names an attribute list places in extension records.
-    std::vector<uint8_t> entries;
     if (readAttributeList(view, &entries) && !entries.empty()) {
-      std::vector<uint64_t> holders;
+      holders.clear();
       ForEachListEntry(entries.data(), entries.size(),
                        [&](uint32_t type, uint64_t, uint64_t holder) {
                          if (type == at::kTypeFileName && holder != n &&
@@ -363,23 +391,23 @@ uint32_t NtfsImageVolume::enumerate(const uint8_t* in, uint32_t inSize, uint8_t*
       }
     }
     uint32_t needed = 0;
-    for (const std::u16string& name : file.names)
-      needed += UsnRecordLength(name.size());
+    for (const FileNames::Name& name : file.names)
+      needed += UsnRecordLength(name.length);
     if (used + needed > outSize) {
       stopped = true;
       break;
     }
-    const uint64_t reference = n | uint64_t{LoadU16(record.data() + fr::kSequenceNumber)}
+    const uint64_t reference = n | uint64_t{LoadU16(record + fr::kSequenceNumber)}
                                        << ntfs::kSequenceShift;
-    for (size_t i = 0; i < file.names.size(); ++i) {
+    for (const FileNames::Name& name : file.names) {
       UsnRecordFields fields;
       fields.fileReference = reference;
-      fields.parentReference = file.parents[i];
+      fields.parentReference = name.parent;
       fields.usn = file.usn;
       fields.attributes = file.attributes;
-      fields.name = file.names[i];
+      fields.name = file.name(name);
       WriteUsnRecord(out + used, fields);
-      used += UsnRecordLength(file.names[i].size());
+      used += UsnRecordLength(name.length);
     }
   }
   if (used == 8) return stopped ? ntfs::kErrorInsufficientBuffer : ntfs::kErrorHandleEof;

@@ -61,6 +61,8 @@ class NtfsImageVolume : public Volume {
   // The value of a non-resident attribute of a record, at most `limit` bytes.
   bool readNonResident(const uint8_t* attribute, uint32_t length, uint64_t limit,
                        std::vector<uint8_t>* value) const;
+  // Bytes [offset, offset + size) of the file table.
+  bool readTable(uint64_t offset, uint32_t size, uint8_t* out) const;
   // The runs of a non-resident attribute, checked against the volume.
   bool runsOf(const AttributeView& attribute, std::vector<ClusterRun>* runs) const;
   // Bytes [offset, offset + size) of a value laid out in `runs`; sparse runs read as zeros.
