@@ -1,6 +1,8 @@
 #include "volume/file_record_reader.h"
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "volume/file_record_view.h"
 
@@ -14,6 +16,10 @@ namespace le = ntfs::attribute_list_entry;
 namespace out = ntfs::file_record_output;
 
 enum class Fetched { kRecord, kNotInUse, kFailed };
+
+// NTFS gives a file at most 1024 names, so no more extension records hold them; a list naming
+// more is damaged.
+constexpr size_t kMaxNames = 1024;
 
 // Reads record `number` into the slot's buffer. kNotInUse when the volume hands out another
 // record (the nearest lower one in use) or one not in use.
@@ -44,8 +50,10 @@ bool FetchRecord(VolumeSlot& slot, uint64_t number, FileRecordView* record)
   return Fetch(slot, number, record) == Fetched::kRecord;
 }
 
-// The record number of the first attribute-list entry of `type`, from a list held as bytes.
-bool FindListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t* number) {
+// f(record number) for the attribute-list entries of `type`, in order, from a list held as
+// bytes, until f returns true (the entries are sorted by type: the walk ends past it).
+template <class F>
+void WalkListEntries(const uint8_t* list, uint32_t length, uint32_t type, F&& f) {
   uint32_t at = 0;
   while (length - at >= le::kHeaderSize) {
     const uint8_t* entry = list + at;
@@ -53,29 +61,32 @@ bool FindListEntry(const uint8_t* list, uint32_t length, uint32_t type, uint64_t
     const uint32_t entryLength = LoadU16(entry + le::kLength);
     if (entryType == a::kTypeEnd || entryType > type || entryLength < le::kHeaderSize ||
         entryLength > length - at) {
-      return false;
+      return;
     }
-    if (entryType == type) {
-      *number = (static_cast<uint64_t>(LoadU16(entry + le::kSegmentReference + 4)) << 32) |
-                LoadU32(entry + le::kSegmentReference);
-      return true;
+    if (entryType == type &&
+        f((static_cast<uint64_t>(LoadU16(entry + le::kSegmentReference + 4)) << 32) |
+          LoadU32(entry + le::kSegmentReference))) {
+      return;
     }
     at += entryLength;
   }
-  return false;
 }
 
-// Looks up `type` in the record's $ATTRIBUTE_LIST: resident in the record, or non-resident in
-// the first cluster of its first run.
-bool FindInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
-                         uint32_t type, uint64_t* number) {
+// Walks the entries of `type` in the record's $ATTRIBUTE_LIST (see WalkListEntries): resident in
+// the record, or non-resident in the first cluster of its first run. False when the record has
+// no list or it cannot be read.
+template <class F>
+bool WalkAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
+                       uint32_t type, F&& f) {
   const uint32_t at = record.find(record.firstAttribute(), a::kTypeAttributeList);
   if (at == 0) return false;
   const AttributeView list = record.attributeAt(at);
   if (!list.nonResident) {
     const uint8_t* value;
     uint32_t length;
-    return ResidentValue(list, &value, &length) && FindListEntry(value, length, type, number);
+    if (!ResidentValue(list, &value, &length)) return false;
+    WalkListEntries(value, length, type, f);
+    return true;
   }
   int64_t cluster;
   uint64_t listSize;
@@ -94,14 +105,26 @@ bool FindInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordVi
   auto* buffer = static_cast<uint8_t*>(std::align(kRawReadAlignment, clusterBytes, aligned, space));
   uint32_t read = 0;
   uint32_t error = 0;
-  bool found = false;
-  if (slot.volume->readAt(static_cast<uint64_t>(cluster) * clusterBytes, buffer, clusterBytes,
-                          &read, &error)) {
+  const bool readable = slot.volume->readAt(static_cast<uint64_t>(cluster) * clusterBytes, buffer,
+                                            clusterBytes, &read, &error);
+  if (readable) {
     // Entries past the list's own size are whatever else the cluster holds.
     const uint32_t length = listSize < read ? static_cast<uint32_t>(listSize) : read;
-    found = FindListEntry(buffer, length, type, number);
+    WalkListEntries(buffer, length, type, f);
   }
   heap.free(block);
+  return readable;
+}
+
+// The record number of the first entry of `type` in the record's $ATTRIBUTE_LIST.
+bool FindInAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
+                         uint32_t type, uint64_t* number) {
+  bool found = false;
+  WalkAttributeList(slot, heap, record, type, [&](uint64_t n) {
+    *number = n;
+    found = true;
+    return true;
+  });
   return found;
 }
 
@@ -179,16 +202,26 @@ NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileRefer
   if (sequence != 0 && record.sequenceNumber() != sequence) return NamePresence::kAbsent;
   bool hasNames = false;
   if (RecordHasName(record, parentNumber, name, length, &hasNames)) return NamePresence::kPresent;
-  if (hasNames) return NamePresence::kAbsent;
-  // A heavily fragmented file keeps its name in an extension record.
-  uint64_t extension;
-  FileRecordView other;
-  if (!FindInAttributeList(slot, heap, record, a::kTypeFileName, &extension) ||
-      !FetchRecord(slot, extension & ntfs::kRecordNumberMask48, &other)) {
-    return NamePresence::kUnknown;
+  // The names that do not fit the base record (a file with many, a heavily fragmented one) lie
+  // in the extension records its attribute list names, whether the base record keeps some or
+  // none. The buffer holds one record at a time: they are gathered first.
+  std::vector<uint64_t> extensions;
+  bool damaged = false;
+  WalkAttributeList(slot, heap, record, a::kTypeFileName, [&](uint64_t n) {
+    if (n == number || std::find(extensions.begin(), extensions.end(), n) != extensions.end()) {
+      return false;
+    }
+    damaged = extensions.size() == kMaxNames;
+    if (!damaged) extensions.push_back(n);
+    return damaged;
+  });
+  if (damaged) return NamePresence::kUnknown;
+  for (const uint64_t extension : extensions) {
+    FileRecordView other;
+    if (!FetchRecord(slot, extension, &other)) return NamePresence::kUnknown;
+    if (RecordHasName(other, parentNumber, name, length, &hasNames)) return NamePresence::kPresent;
   }
-  return RecordHasName(other, parentNumber, name, length, &hasNames) ? NamePresence::kPresent
-                                                                     : NamePresence::kAbsent;
+  return hasNames || !extensions.empty() ? NamePresence::kAbsent : NamePresence::kUnknown;
 }
 
 FileValues ReadFileRecord(VolumeSlots& slots, uint32_t volume, uint32_t recordNumber,

@@ -51,8 +51,7 @@ enum class NamePresence { kPresent, kAbsent, kUnknown };
 // Whether the file named by the reference (record number and sequence number) has, now, the name
 // `name` in the folder of record `parentNumber`: kAbsent when the record is not in use or holds
 // another file (its sequence number moved on), kUnknown when the record cannot be read. The names
-// are those of the base record, or of the extension record its attribute list names when the
-// base record has none.
+// are those of the base record and of the extension records its attribute list names.
 NamePresence FileHasName(VolumeSlot& slot, PrivateHeap& heap, uint64_t fileReference,
                          uint64_t parentNumber, const char16_t* name, uint32_t length);
 
