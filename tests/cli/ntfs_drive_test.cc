@@ -2,13 +2,13 @@
 // the tree written into it, whether it is mounted or not, alone and through the service; where it
 // is mounted, its paths and scopes are the mount's.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "cli/ntfs_drive.h"
 #include "ntfs_model/usn_journal.h"
@@ -16,15 +16,12 @@
 #include "platform/ntfs_layout.h"
 #include "tests/cli/vessiko_process.h"
 #include "tests/mirror/temp_tree.h"
+#include "tests/ntfs_image/made_volume.h"
 
 namespace vessiko::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-int Shell(const std::string& command) {
-  return std::system(("PATH=\"$PATH:/usr/sbin:/sbin\"; " + command + " >/dev/null 2>&1").c_str());
-}
 
 std::vector<std::string> Split(const std::string& out, char end) {
   std::vector<std::string> items;
@@ -37,11 +34,10 @@ std::vector<std::string> Split(const std::string& out, char end) {
 class NtfsDriveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    image = folder.path("volume.img");
-    mountPoint = folder.path("mount");
-    folder.makeDirectory("mount");
-    if (Shell("truncate -s 32M " + image + " && mkntfs -F -q -f -L 数据 " + image) != 0 ||
-        !mount(false)) {
+    image = made.path();
+    mountPoint = made.folder() + "/mount";
+    fs::create_directory(mountPoint);
+    if (!HaveMkntfs() || !mount(false)) {
       GTEST_SKIP() << "mkntfs and an ntfs-3g (FUSE) mount are needed";
     }
     // A tree with what a search must get right: CJK, deep folders, a hard link in another
@@ -64,14 +60,13 @@ class NtfsDriveTest : public ::testing::Test {
   void TearDown() override { unmount(); }
 
   bool mount(bool readOnly) {
-    mounted =
-        Shell("ntfs-3g " + std::string(readOnly ? "-o ro " : "") + image + " " + mountPoint) == 0;
-    return mounted;
+    mounted.emplace(image, mountPoint, made.folder() + "/ntfs-3g.log", readOnly);
+    if (mounted->failure().empty()) return true;
+    mounted.reset();
+    return false;
   }
-  void unmount() {
-    if (mounted) umount(mountPoint.c_str());
-    mounted = false;
-  }
+  // Waits for ntfs-3g to write everything back.
+  void unmount() { mounted.reset(); }
   // The tree as it stands in the mounted volume.
   void walk() {
     written.clear();
@@ -95,16 +90,16 @@ class NtfsDriveTest : public ::testing::Test {
     return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
   }
   // Writes $Extend\$UsnJrnl with identifier 77 and these records in $J, as ntfscp can.
-  void writeJournal(const std::string& records) {
+  void writeJournal(const std::string& records) const {
     std::string sizes(32, '\0');
     sizes[0] = 1;  // a maximum size of 256 bytes: only the identifier matters here
     sizes[16] = 77;
-    const std::string max = folder.path("max");
-    const std::string j = folder.path("j");
-    std::ofstream(max, std::ios::binary) << sizes;
-    std::ofstream(j, std::ios::binary) << records;
-    ASSERT_EQ(Shell("ntfscp -f -N '$Max' " + image + " " + max + " '/$Extend/$UsnJrnl'"), 0);
-    ASSERT_EQ(Shell("ntfscp -f -N '$J' " + image + " " + j + " '/$Extend/$UsnJrnl'"), 0);
+    std::ofstream(made.folder() + "/max", std::ios::binary) << sizes;
+    std::ofstream(made.folder() + "/j", std::ios::binary) << records;
+    for (const std::string stream : {"$Max", "$J"}) {
+      testing::Run("cd " + made.folder() + " && ntfscp -f -N '" + stream + "' volume.img " +
+                   (stream == "$J" ? "j" : "max") + " '/$Extend/$UsnJrnl'");
+    }
   }
   std::vector<std::string> with(std::vector<std::string> args) const {
     args.insert(args.begin(), {"--ntfs", "E=" + image, "--db-dir", database.root()});
@@ -119,11 +114,11 @@ class NtfsDriveTest : public ::testing::Test {
     return paths;
   }
 
-  TempTree folder;
+  MadeVolume made{32 << 20, ""};
   TempTree database;
   std::string image;
   std::string mountPoint;
-  bool mounted = false;
+  std::optional<Ntfs3gMount> mounted;
   std::vector<std::string> written;
 };
 
@@ -149,7 +144,7 @@ TEST_F(NtfsDriveTest, AnUnmountedVolumeIsSearchedAsTheTreeWrittenIntoIt) {
     EXPECT_EQ(RunVessiko(with(commands[i])).out, alone[i].out) << i;
   // The same letter as a mirrored tree is another drive.
   const Outcome other =
-      RunVessiko({"--drive", "E=" + folder.root(), "--db-dir", database.root(), "x"});
+      RunVessiko({"--drive", "E=" + made.folder(), "--db-dir", database.root(), "x"});
   EXPECT_EQ(other.status, 1);
   EXPECT_NE(other.err.find("serving E=" + image + " (NTFS)"), std::string::npos) << other.err;
   EXPECT_EQ(service.stop(SIGTERM), 0);

@@ -3,18 +3,11 @@
 // the table itself; record 5 is the root folder "."). Then the same bytes, damaged at random,
 // must be refused or read within their bounds, never outside them (the sanitizers watch).
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <random>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,14 +15,13 @@
 #include "ntfs_image/image_volume.h"
 #include "ntfs_image/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
-#include "platform/drives.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
 #include "platform/utf.h"
+#include "tests/ntfs_image/made_volume.h"
 #include "tests/support/test_index.h"
 #include "volume/enumeration.h"
 #include "volume/file_record_view.h"
-#include "volume/usn_record.h"
 #include "volume/volume_discovery.h"
 
 namespace vessiko {
@@ -38,84 +30,12 @@ namespace {
 namespace fr = ntfs::file_record;
 namespace at = ntfs::attribute;
 
-// mkntfs lies in /usr/sbin, which a user's PATH may lack.
-std::string Run(const std::string& command) {
-  std::string out;
-  std::FILE* pipe = popen(("PATH=\"$PATH:/usr/sbin:/sbin\"; " + command).c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
-// "name<separator>value" lines, the names without their indent and trailing blanks.
-std::map<std::string, std::string> Fields(const std::string& text, const std::string& separator) {
-  std::map<std::string, std::string> fields;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) {
-    const size_t at = line.find(separator);
-    const size_t start = line.find_first_not_of('\t');
-    if (at == std::string::npos || start == std::string::npos || start > at) continue;
-    const size_t end = line.find_last_not_of(' ', at - 1);
-    fields[line.substr(start, end + 1 - start)] = line.substr(at + separator.size());
-  }
-  return fields;
-}
-
-// A fresh NTFS volume in a file, made by mkntfs with the options given, and its bytes.
-class MadeVolume {
- public:
-  MadeVolume(uint64_t bytes, const std::string& options) {
-    char folder[] = "/tmp/vessiko-ntfs-XXXXXX";
-    if (mkdtemp(folder) == nullptr) return;
-    folder_ = folder;
-    path_ = folder_ + "/volume.img";
-    std::ofstream(path_).close();
-    if (truncate(path_.c_str(), static_cast<off_t>(bytes)) != 0) return;
-    Run("mkntfs -F -q -f -L test " + options + " " + path_ + " 2>&1");
-    std::ifstream in(path_, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  ~MadeVolume() {
-    if (!folder_.empty()) Run("rm -rf " + folder_);
-  }
-
-  // ntfsinfo's "Name: value" lines about the volume and its file table.
-  std::map<std::string, std::string> info() const {
-    return Fields(Run("ntfsinfo -m " + path_ + " 2>/dev/null"), ": ");
-  }
-  // ntfscluster's "name : value" lines about the volume's clusters.
-  std::map<std::string, std::string> clusterInfo() const {
-    return Fields(Run("ntfscluster -f " + path_ + " 2>/dev/null"), ": ");
-  }
-
-  // Copies a file of `size` random bytes into the volume's root as `name` (UTF-8).
-  void copyIn(const std::string& name, size_t size) {
-    const std::string source = folder_ + "/source";
-    std::ofstream out(source, std::ios::binary);
-    std::mt19937 random(static_cast<uint32_t>(size));
-    for (size_t i = 0; i < size; ++i)
-      out.put(static_cast<char>(random()));
-    out.close();
-    Run("ntfscp " + path_ + " " + source + " '/" + name + "' 2>&1");
-  }
-  void reload() {
-    std::ifstream in(path_, std::ios::binary);
-    bytes_.assign(std::istreambuf_iterator<char>(in), {});
-  }
-
-  std::vector<uint8_t> bytes_;
-
- private:
-  std::string folder_;
-  std::string path_;
-};
-
-bool HaveMkntfs() {
-  return Run("command -v mkntfs && command -v ntfsinfo").find("ntfsinfo") != std::string::npos;
-}
+using testing::EnumerateAll;
+using testing::HaveMkntfs;
+using testing::ImageDrive;
+using testing::Listed;
+using testing::MadeVolume;
+using testing::MemoryImage;
 
 // The non-resident $DATA of a file record: its allocated size and its runs.
 bool DataRuns(const std::vector<uint8_t>& record, const BootSectorGeometry& g, uint64_t* allocated,
@@ -149,20 +69,6 @@ bool ReadRecord(const std::vector<uint8_t>& volume, const BootSectorGeometry& g,
   }
   return false;
 }
-
-class MemoryImage : public ImageBytes {
- public:
-  explicit MemoryImage(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  bool read(uint64_t offset, void* out, uint32_t size) override {
-    if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-    std::memcpy(out, bytes_.data() + offset, size);
-    return true;
-  }
-  uint64_t size() const override { return bytes_.size(); }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
 
 // The file table's first record as it lies on the volume, and the volume's geometry.
 std::vector<uint8_t> FirstTableRecord(const std::vector<uint8_t>& volume, BootSectorGeometry* g) {
@@ -300,40 +206,6 @@ TEST(NtfsImage, DamagedBytesAreRefusedOrReadWithinBounds) {
   }
 }
 
-struct Listed {
-  std::u16string name;
-  uint64_t record;
-  uint64_t parent;
-  bool directory;
-};
-
-// The whole table through FSCTL_ENUM_USN_DATA, as the build reads it, in calls of `outSize`.
-std::vector<Listed> EnumerateAll(Volume& volume, uint32_t outSize, bool* ended) {
-  namespace me = ntfs::mft_enum_data;
-  std::vector<Listed> listed;
-  std::vector<uint8_t> out(outSize);
-  uint8_t in[me::kSize] = {};
-  StoreU64(in + me::kHighUsn, static_cast<uint64_t>(INT64_MAX));
-  *ended = false;
-  for (int call = 0; call < 100000; ++call) {
-    uint32_t returned = 0;
-    uint32_t error = 0;
-    if (!volume.control(ntfs::kEnumUsnData, in, sizeof in, out.data(), outSize, &returned,
-                        &error)) {
-      *ended = error == ntfs::kErrorHandleEof;
-      return listed;
-    }
-    ForEachUsnRecord(out.data(), returned, [&](const UsnRecord& r) {
-      std::u16string name(r.nameLength, u'\0');
-      for (uint32_t i = 0; i < r.nameLength; ++i)
-        name[i] = static_cast<char16_t>(LoadU16(r.name + 2 * i));
-      listed.push_back({name, r.recordNumber(), r.parentRecordNumber(), r.isDirectory()});
-    });
-    StoreU64(in + me::kStartFileReferenceNumber, LoadU64(out.data()));
-  }
-  return listed;
-}
-
 // Files copied in by ntfscp (long names, CJK, accents; data resident in the record and in
 // clusters) come out of the enumeration, each once with the root as parent, whatever the size
 // of the calls; the file record control code gives each its size.
@@ -382,35 +254,6 @@ TEST(NtfsImage, FilesCopiedInAreEnumeratedWithTheirSizes) {
     EXPECT_EQ(found, placed) << outSize;
   }
 }
-
-// One fixed drive, D, over the bytes of a volume.
-class ImageDrive : public Drives {
- public:
-  explicit ImageDrive(std::vector<uint8_t> bytes)
-      : bytes_(std::make_shared<MemoryImage>(std::move(bytes))) {}
-  uint32_t logicalDriveStrings(char16_t* buffer, uint32_t capacity) override {
-    if (capacity < 5) return 5;
-    std::memcpy(buffer, u"D:\\\0", 5 * sizeof(char16_t));
-    return 4;
-  }
-  uint32_t driveType(const char16_t*) override { return ntfs::kDriveFixed; }
-  bool volumeInformation(const char16_t*, char16_t* label, uint32_t labelCapacity,
-                         char16_t* fileSystem, uint32_t fileSystemCapacity) override {
-    if (labelCapacity > 0) label[0] = 0;
-    if (fileSystemCapacity < 5) return false;
-    std::memcpy(fileSystem, u"NTFS", 5 * sizeof(char16_t));
-    return true;
-  }
-  std::unique_ptr<Volume> openVolume(const char16_t*, uint32_t* error) override {
-    std::string why;
-    std::unique_ptr<Volume> volume = NtfsImageVolume::Open(bytes_, &why);
-    *error = volume == nullptr ? ntfs::kErrorFileCorrupt : 0;
-    return volume;
-  }
-
- private:
-  std::shared_ptr<MemoryImage> bytes_;
-};
 
 // Discovery and the build over such a volume: it has no journal and takes none, so it is
 // indexed, not followed, and the status says so, without an error; every file copied in is in
