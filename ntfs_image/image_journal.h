@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "ntfs_image/mapping_pairs.h"
+#include "volume/mapping_pairs.h"
 
 namespace vessiko {
 

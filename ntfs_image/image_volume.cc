@@ -99,8 +99,8 @@ void AddNames(const FileRecordView& view, FileNames* file) {
     if (!FileNameValue(view.attributeAt(offset), &value, &length)) continue;
     if (value[fn::kNamespace] == fn::kNamespaceDos) continue;
     const uint32_t units = value[fn::kNameLength];
-    file->names.push_back({static_cast<uint32_t>(file->units.size()), units,
-                           LoadU64(value + fn::kParent)});
+    file->names.push_back(
+        {static_cast<uint32_t>(file->units.size()), units, LoadU64(value + fn::kParent)});
     for (uint32_t i = 0; i < units; ++i)
       file->units.push_back(static_cast<char16_t>(LoadU16(value + fn::kName + 2 * i)));
   }
@@ -160,7 +160,12 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
             return;
           }
           const FileRecordView ev(extension.data(), static_cast<uint32_t>(extension.size()));
-          const uint32_t d = ev.find(ev.firstAttribute(), at::kTypeData);
+          // The piece of $DATA the entry names: one record may hold several.
+          uint32_t d = ev.find(ev.firstAttribute(), at::kTypeData);
+          while (d != 0 && (!ev.attributeAt(d).nonResident ||
+                            LoadU64(ev.attributeAt(d).bytes + at::kLowestVcn) != lowestVcn)) {
+            d = ev.find(ev.next(d, ev.attributeAt(d)), at::kTypeData);
+          }
           if (d == 0 || !RunsOf(ev.attributeAt(d), g.totalClusters, &more)) {
             *error = "an extension record of the file table does not map its part";
             complete = false;

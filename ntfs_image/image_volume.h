@@ -22,7 +22,7 @@
 
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_journal.h"
-#include "ntfs_image/mapping_pairs.h"
+#include "volume/mapping_pairs.h"
 #include "platform/image_bytes.h"
 #include "platform/volume.h"
 #include "volume/file_record_view.h"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "volume/file_record_view.h"
+#include "volume/mapping_pairs.h"
 
 namespace vessiko {
 
@@ -20,6 +21,9 @@ enum class Fetched { kRecord, kNotInUse, kFailed };
 // NTFS gives a file at most 1024 names, so no more extension records hold them; a list naming
 // more is damaged.
 constexpr size_t kMaxNames = 1024;
+// An attribute list longer than this is damage: 1024 names and the runs of a fragmented file
+// take a few tens of KiB.
+constexpr uint64_t kMaxListBytes = 256 << 10;
 
 // Reads record `number` into the slot's buffer. kNotInUse when the volume hands out another
 // record (the nearest lower one in use) or one not in use.
@@ -73,8 +77,8 @@ void WalkListEntries(const uint8_t* list, uint32_t length, uint32_t type, F&& f)
 }
 
 // Walks the entries of `type` in the record's $ATTRIBUTE_LIST (see WalkListEntries): resident in
-// the record, or non-resident in the first cluster of its first run. False when the record has
-// no list or it cannot be read.
+// the record, or non-resident in clusters of its own. False when the record has no list or it
+// cannot be read whole.
 template <class F>
 bool WalkAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView& record,
                        uint32_t type, F&& f) {
@@ -88,30 +92,47 @@ bool WalkAttributeList(VolumeSlot& slot, PrivateHeap& heap, const FileRecordView
     WalkListEntries(value, length, type, f);
     return true;
   }
-  int64_t cluster;
-  uint64_t listSize;
+  // The list in clusters of its own: every run of it, as far as the list goes (a file of many
+  // names has a list of many clusters, wherever the volume found room for them).
   const uint32_t clusterBytes = slot.bytesPerCluster;
-  if (clusterBytes == 0 || !FirstRunCluster(list, &cluster) || cluster < 0 ||
-      static_cast<uint64_t>(cluster) > UINT64_MAX / clusterBytes ||
-      !DataAttributeSize(list, &listSize)) {
+  const uint32_t pairs = list.length >= a::kNonResidentHeaderSize
+                             ? LoadU16(list.bytes + a::kMappingPairsOffset)
+                             : list.length;
+  uint64_t listSize;
+  std::vector<ClusterRun> runs;
+  if (clusterBytes == 0 || pairs >= list.length || !DataAttributeSize(list, &listSize) ||
+      !DecodeMappingPairs({list.bytes + pairs, list.length - pairs}, 0, slot.totalClusters,
+                          &runs)) {
     return false;
   }
-  // The read is unbuffered and the heap aligns less than a sector: the buffer is aligned within
-  // a larger block.
-  size_t space = size_t{clusterBytes} + kRawReadAlignment - 1;
+  const uint64_t wanted = std::min(listSize, kMaxListBytes);
+  const auto bytes =
+      static_cast<uint32_t>((wanted + clusterBytes - 1) / clusterBytes * clusterBytes);
+  // The reads are unbuffered and the heap aligns less than a sector: the buffer is aligned
+  // within a larger block.
+  size_t space = size_t{bytes} + kRawReadAlignment;
   void* block = heap.allocate(space, false);
   if (block == nullptr) return false;
   void* aligned = block;
-  auto* buffer = static_cast<uint8_t*>(std::align(kRawReadAlignment, clusterBytes, aligned, space));
-  uint32_t read = 0;
-  uint32_t error = 0;
-  const bool readable = slot.volume->readAt(static_cast<uint64_t>(cluster) * clusterBytes, buffer,
-                                            clusterBytes, &read, &error);
-  if (readable) {
-    // Entries past the list's own size are whatever else the cluster holds.
-    const uint32_t length = listSize < read ? static_cast<uint32_t>(listSize) : read;
-    WalkListEntries(buffer, length, type, f);
+  auto* buffer = static_cast<uint8_t*>(std::align(kRawReadAlignment, bytes, aligned, space));
+  uint32_t done = 0;
+  for (const ClusterRun& run : runs) {
+    if (done == bytes) break;
+    if (run.lcn == ClusterRun::kSparse) break;
+    const auto piece = static_cast<uint32_t>(std::min<uint64_t>(
+        bytes - done, std::min<uint64_t>(run.length, bytes / clusterBytes) * clusterBytes));
+    uint32_t read = 0;
+    uint32_t error = 0;
+    if (!slot.volume->readAt(static_cast<uint64_t>(run.lcn) * clusterBytes, buffer + done, piece,
+                             &read, &error) ||
+        read != piece) {
+      break;
+    }
+    done += piece;
   }
+  // Entries past the list's own size are whatever else the clusters hold.
+  const bool readable = done == bytes;
+  if (readable) WalkListEntries(buffer, static_cast<uint32_t>(wanted), type, f);
   heap.free(block);
   return readable;
 }

@@ -59,28 +59,4 @@ bool DataAttributeSize(const AttributeView& view, uint64_t* size) {
   return true;
 }
 
-bool FirstRunCluster(const AttributeView& view, int64_t* cluster) {
-  if (!view.nonResident || view.length < a::kMappingPairsOffset + 2) return false;
-  const uint32_t at = LoadU16(view.bytes + a::kMappingPairsOffset);
-  if (at >= view.length) return false;
-  const uint8_t header = view.bytes[at];
-  const uint32_t lengthBytes = header & 0xF;
-  const uint32_t offsetBytes = header >> 4;
-  if (header == 0 || lengthBytes > 8 || offsetBytes > 8 ||
-      view.length - at - 1 < lengthBytes + offsetBytes) {
-    return false;
-  }
-  if (offsetBytes == 0) {
-    *cluster = 0;
-    return true;
-  }
-  const uint8_t* p = view.bytes + at + 1 + lengthBytes;
-  uint64_t value = 0;
-  for (uint32_t i = 0; i < offsetBytes; ++i)
-    value |= static_cast<uint64_t>(p[i]) << (8 * i);
-  if (offsetBytes < 8 && (p[offsetBytes - 1] & 0x80) != 0) value |= ~0ULL << (8 * offsetBytes);
-  *cluster = static_cast<int64_t>(value);
-  return true;
-}
-
 }  // namespace vessiko

@@ -1,6 +1,6 @@
 // Bounded reading of one NTFS file record: the header, the attributes one by one, resident
-// values, non-resident sizes and the first run of mapping pairs. Every read is checked against
-// the record's length, so a damaged or hostile record is never read outside its buffer; an
+// values and non-resident sizes (volume/mapping_pairs.h decodes the runs). Every read is checked
+// against the record's length, so a damaged or hostile record is never read outside its buffer; an
 // attribute that does not fit ends the walk as the end marker does.
 #pragma once
 
@@ -51,10 +51,6 @@ bool ResidentValue(const AttributeView& a, const uint8_t** value, uint32_t* leng
 // The size of a data attribute: the data size of a non-resident one, the value length of a
 // resident one. False when the header does not fit.
 bool DataAttributeSize(const AttributeView& a, uint64_t* size);
-// The starting cluster of the first run of a non-resident attribute. False when there is no
-// run or it does not fit the attribute.
-bool FirstRunCluster(const AttributeView& a, int64_t* cluster);
-
 // f(type, lowest VCN, record number holding the attribute) for every entry of an attribute
 // list held as bytes, in order, up to the first entry that does not fit.
 template <class F>

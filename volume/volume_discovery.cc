@@ -38,6 +38,7 @@ void ReadGeometry(VolumeSlot& slot, PrivateHeap& heap) {
   const uint32_t cluster = LoadU32(data + v::kBytesPerCluster);
   const uint32_t segment = LoadU32(data + v::kBytesPerFileRecordSegment);
   if (cluster >= kMinCluster && cluster <= kMaxCluster) slot.bytesPerCluster = cluster;
+  slot.totalClusters = LoadU64(data + v::kTotalClusters);
   if (segment < kMinRecordSegment || segment > kMaxRecordSegment) return;
   slot.fileRecordBufferSize = segment + 15;
   slot.fileRecordBuffer = static_cast<uint8_t*>(heap.allocate(slot.fileRecordBufferSize, false));

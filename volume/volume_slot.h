@@ -31,6 +31,7 @@ struct PendingRename {
 struct VolumeSlot {
   std::unique_ptr<Volume> volume;
   uint32_t bytesPerCluster = 0;
+  uint64_t totalClusters = 0;
   uint32_t fileRecordBufferSize = 0;  // BytesPerFileRecordSegment + 15
   uint8_t* fileRecordBuffer PT_GUARDED_BY(recordLock) = nullptr;
   uint64_t journalId = 0;

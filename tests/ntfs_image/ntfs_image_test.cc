@@ -13,7 +13,7 @@
 
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_volume.h"
-#include "ntfs_image/mapping_pairs.h"
+#include "volume/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"

@@ -29,7 +29,7 @@
 #include "index/entry_key.h"
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_volume.h"
-#include "ntfs_image/mapping_pairs.h"
+#include "volume/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
 #include "ntfs_model/metafiles.h"
 #include "platform/little_endian.h"
@@ -142,16 +142,16 @@ class TreeWriter {
   }
 
   // Some files get a few more names in other folders. Then files with so many 255-unit names
-  // that one fills an extension record: their attribute list stays in the record (8 names) or
-  // needs clusters of its own (40). Half then lose their first name, the one the base record
-  // holds, so that their names lie only in extension records.
+  // that one fills an extension record: their attribute list stays in the record (8 names),
+  // needs clusters of its own (40), or more than one cluster (200). Half then lose their first
+  // name, the one the base record holds, so that their names lie only in extension records.
   void makeLinks() {
     for (int i = 0; i < 40; ++i) {
       const std::string file = takeSingle();
       for (uint32_t more = 1 + random_() % 4; more > 0; --more)
         link(file, join(pickFolder(), name(255)));
     }
-    for (const int names : {8, 40}) {
+    for (const int names : {8, 40, 200}) {
       for (const bool keepFirst : {true, false}) {
         const std::string first = join(pickFolder(), name(40));
         write(first, names == 8 ? 300 : 9000);
@@ -403,6 +403,7 @@ struct Shape {
   bool tableContinues = false;      // the table's record has an attribute list
   int listed[2] = {};               // files with an attribute list in the record [0] or not [1]
   int nameless[2] = {};             // ... whose base record holds no $FILE_NAME
+  int longLists = 0;                // lists longer than a cluster
   std::set<uint64_t> namesOutside;  // those files
 };
 
@@ -429,8 +430,13 @@ Shape ShapeOf(const NtfsImageVolume& volume) {
       shape.tableRuns = runs.size();
     }
     if (n < ntfs::kFirstUserRecord || list == 0) continue;
-    const int outside = view.attributeAt(list).nonResident ? 1 : 0;
+    const AttributeView listed = view.attributeAt(list);
+    const int outside = listed.nonResident ? 1 : 0;
     ++shape.listed[outside];
+    uint64_t listBytes = 0;
+    if (DataAttributeSize(listed, &listBytes) && listBytes > volume.geometry().bytesPerCluster) {
+      ++shape.longLists;
+    }
     if (view.find(view.firstAttribute(), at::kTypeFileName) == 0) {
       ++shape.nameless[outside];
       shape.namesOutside.insert(n);
@@ -475,6 +481,7 @@ TEST(NtfsTree, TheIndexAndTheRecordsAreTheTreeNtfs3gWrote) {
     EXPECT_GT(shape.nameless[outside], 0);
     EXPECT_GT(shape.listed[outside], shape.nameless[outside]);
   }
+  EXPECT_GT(shape.longLists, 0);
 
   // The build: every folder and every name of every file, each under its own folder.
   testing::TestIndex t;

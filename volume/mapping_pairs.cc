@@ -1,4 +1,4 @@
-#include "ntfs_image/mapping_pairs.h"
+#include "volume/mapping_pairs.h"
 
 namespace vessiko {
 
