@@ -208,17 +208,31 @@ TEST(ImageJournal, DamagedJournalsFailOrReadWithinBounds) {
   MadeVolume made(4 << 20, "");
   const GeneratedJournal j = Generate(3, 400);
   const std::vector<uint8_t> bytes = VolumeWith(made, j);
-  // Where $J's records lie in the image: its first bytes are unique.
+  // What the damage goes to: $J's records (their first bytes are unique in the image), and the
+  // records that lead to them, $Extend's index and $UsnJrnl's own, which name "$UsnJrnl".
+  std::vector<std::pair<size_t, size_t>> targets;
   const std::vector<uint8_t> head(j.bytes.begin(), j.bytes.begin() + 200);
   const auto first = std::search(bytes.begin(), bytes.end(), head.begin(), head.end());
   ASSERT_NE(first, bytes.end());
-  const size_t at = static_cast<size_t>(first - bytes.begin());
+  targets.emplace_back(first - bytes.begin(), j.bytes.size());
+  std::vector<uint8_t> name;
+  for (const char16_t c : std::u16string_view(u"$UsnJrnl"))
+    name.insert(name.end(), {static_cast<uint8_t>(c), 0});
+  for (size_t record = 0; record + 1024 <= bytes.size(); record += 1024) {
+    if (std::memcmp(bytes.data() + record, "FILE", 4) == 0 &&
+        std::search(bytes.begin() + record, bytes.begin() + record + 1024, name.begin(),
+                    name.end()) != bytes.begin() + record + 1024) {
+      targets.emplace_back(record, 1024);
+    }
+  }
+  ASSERT_GE(targets.size(), 3u);
   std::mt19937 random(9);
   std::vector<uint8_t> out(1 << 16);
   for (int round = 0; round < 150; ++round) {
     std::vector<uint8_t> damaged = bytes;
+    const auto [at, length] = targets[round % targets.size()];
     for (int k = 0; k < 1 + round % 8; ++k) {
-      const size_t where = at + random() % j.bytes.size();
+      const size_t where = at + random() % length;
       damaged[where] = round % 3 == 0 ? 0 : static_cast<uint8_t>(random());
     }
     std::string error;
