@@ -132,6 +132,12 @@ TEST_F(NtfsDriveTest, AnUnmountedVolumeIsSearchedAsTheTreeWrittenIntoIt) {
   EXPECT_EQ(again.out, first.out);
   const Outcome report = RunVessiko(with({"--paths", "report"}));
   EXPECT_EQ(report.out, "E:/docs/report.txt\nE:/photos/report copy.txt\n");
+  // Filters read the records: sizes from the volume's own.
+  EXPECT_EQ(Split(RunVessiko(with({"-0", "--size", "gt,3,KB", "?*"})).out, '\0'),
+            (std::vector<std::string>{"E:/docs/report.txt",
+                                      "E:/docs/深/level0/level1/level2/level3/level4/level5/level6/"
+                                      "level7/level8/level9/level10/level11/bottom.rep",
+                                      "E:/docs/深/报告.doc", "E:/photos/report copy.txt"}));
 
   const std::vector<std::vector<std::string>> commands = {
       {"-0", "?*"}, {"--count", "IMG"}, {"报告"}};
