@@ -237,7 +237,8 @@ uint32_t ImageJournal::read(const NtfsImageVolume& volume, const uint8_t* in, ui
   std::vector<uint8_t> window;
   int64_t windowStart = 0;
   uint32_t used = 8;
-  int64_t usn = (start + 7) & ~int64_t{7};
+  // Records start on 8-byte boundaries; a start past the end reads nothing.
+  int64_t usn = start >= nextUsn_ ? nextUsn_ : (start + 7) & ~int64_t{7};
   for (; usn < nextUsn_;) {
     // The window holds the record's header, and then the whole record.
     const auto have = [&](uint32_t bytes) {
