@@ -13,6 +13,8 @@ namespace vessiko {
 namespace {
 
 constexpr uint64_t kBatchBytes = 256 << 10;
+// How far ahead of the batch being read the next ones are asked for.
+constexpr uint64_t kAheadBatches = 4;
 enum : uint8_t { kUnchecked, kGood, kBad };
 
 }  // namespace
@@ -25,6 +27,16 @@ void FileTableReader::load(uint64_t n) {
   count_ = std::min(std::max<uint64_t>(kBatchBytes / recordBytes_, 1), volume_.recordCount() - n);
   batch_.resize(count_ * recordBytes_);
   state_.assign(count_, kUnchecked);
+  // Reading ahead lets the disk fetch the next batches while this one is parsed: the first
+  // batch asks for all the batches ahead, each later one for the last of them.
+  const uint64_t end = (n + count_) * recordBytes_;
+  const uint64_t batch = count_ * recordBytes_;
+  if (!prefetched_) {
+    volume_.prefetchTable(end, kAheadBatches * batch);
+    prefetched_ = true;
+  } else {
+    volume_.prefetchTable(end + (kAheadBatches - 1) * batch, batch);
+  }
   if (volume_.readTable(n * recordBytes_, static_cast<uint32_t>(batch_.size()), batch_.data())) {
     return;
   }

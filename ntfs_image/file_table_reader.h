@@ -29,6 +29,7 @@ class FileTableReader {
   std::vector<uint8_t> state_;  // per record of the batch
   uint64_t first_ = 0;
   uint64_t count_ = 0;
+  bool prefetched_ = false;  // the batches ahead of the first were asked for
 };
 
 }  // namespace vessiko

@@ -252,6 +252,18 @@ bool NtfsImageVolume::readTable(uint64_t offset, uint32_t size, uint8_t* out) co
   return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, mftRuns_, offset, size, out);
 }
 
+void NtfsImageVolume::prefetchTable(uint64_t offset, uint64_t size) const {
+  const uint32_t clusterBytes = geometry_.bytesPerCluster;
+  for (const ClusterRun& run : mftRuns_) {
+    const uint64_t start = run.vcn * clusterBytes;
+    const uint64_t end = start + run.length * clusterBytes;
+    if (end <= offset || start >= offset + size || run.lcn == ClusterRun::kSparse) continue;
+    const uint64_t from = std::max(start, offset);
+    const uint64_t to = std::min(end, offset + size);
+    bytes_->prefetch(static_cast<uint64_t>(run.lcn) * clusterBytes + (from - start), to - from);
+  }
+}
+
 bool NtfsImageVolume::readRecord(uint64_t n, std::vector<uint8_t>* record) const {
   if (n >= recordCount()) return false;
   record->resize(geometry_.bytesPerFileRecord);

@@ -22,10 +22,10 @@
 
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_journal.h"
-#include "volume/mapping_pairs.h"
 #include "platform/image_bytes.h"
 #include "platform/volume.h"
 #include "volume/file_record_view.h"
+#include "volume/mapping_pairs.h"
 
 namespace vessiko {
 
@@ -63,6 +63,8 @@ class NtfsImageVolume : public Volume {
                        std::vector<uint8_t>* value) const;
   // Bytes [offset, offset + size) of the file table.
   bool readTable(uint64_t offset, uint32_t size, uint8_t* out) const;
+  // A hint that those bytes of the table will be read soon.
+  void prefetchTable(uint64_t offset, uint64_t size) const;
   // The runs of a non-resident attribute, checked against the volume.
   bool runsOf(const AttributeView& attribute, std::vector<ClusterRun>* runs) const;
   // Bytes [offset, offset + size) of a value laid out in `runs`; sparse runs read as zeros.

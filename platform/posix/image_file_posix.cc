@@ -30,6 +30,9 @@ class ImageFile : public ImageBytes {
     return true;
   }
   uint64_t size() const override { return size_; }
+  void prefetch(uint64_t offset, uint64_t size) override {
+    posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+  }
 
  private:
   const int fd_;

@@ -1,5 +1,5 @@
 // Times indexing the NTFS volume in an image file, beside other ways to list the same entries:
-//   - the engine's EnumerateVolumes over the image's bytes (NtfsImageVolume on pread), from
+//   - the engine's EnumerateVolumes over the image's bytes (NtfsImageVolume on OpenImageFile), from
 //     opening the file to the sorted lists, in the phases enumeration_bench reports;
 //   - a readdir walk of the tree (like find) through a fresh read-only ntfs-3g mount, the
 //     reference the engine's count is checked against;
@@ -31,6 +31,7 @@
 #include "ntfs_image/image_volume.h"
 #include "platform/drives.h"
 #include "platform/image_bytes.h"
+#include "platform/image_file.h"
 #include "platform/ntfs_layout.h"
 #include "tools/bench/bench_clock.h"
 #include "volume/enumeration.h"
@@ -46,38 +47,27 @@ namespace {
   std::exit(1);
 }
 
-// The image's bytes, read with pread; counts the reads, which show how the volume reads them.
-class PreadImage : public ImageBytes {
+// The image's bytes as the program reads them (OpenImageFile), the reads counted: they show how
+// the volume reads them.
+class CountedImage : public ImageBytes {
  public:
-  explicit PreadImage(const std::string& path) : fd_(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    struct stat st;
-    if (fd_ < 0 || fstat(fd_, &st) != 0) Fail("cannot open " + path + ": " + std::strerror(errno));
-    size_ = static_cast<uint64_t>(st.st_size);
+  explicit CountedImage(const std::string& path) {
+    std::string error;
+    bytes_ = OpenImageFile(path, &error);
+    if (!bytes_) Fail("cannot open " + path + ": " + error);
   }
-  ~PreadImage() override { close(fd_); }
-  PreadImage(const PreadImage&) = delete;
-  PreadImage& operator=(const PreadImage&) = delete;
 
   bool read(uint64_t offset, void* out, uint32_t size) override {
     ++reads;
-    auto* at = static_cast<uint8_t*>(out);
-    while (size > 0) {
-      const ssize_t n = pread(fd_, at, size, static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      at += n;
-      offset += static_cast<uint64_t>(n);
-      size -= static_cast<uint32_t>(n);
-    }
-    return true;
+    return bytes_->read(offset, out, size);
   }
-  uint64_t size() const override { return size_; }
+  uint64_t size() const override { return bytes_->size(); }
+  void prefetch(uint64_t offset, uint64_t size) override { bytes_->prefetch(offset, size); }
 
   uint64_t reads = 0;  // a plain count: one thread reads at a time here
 
  private:
-  int fd_;
-  uint64_t size_ = 0;
+  std::shared_ptr<ImageBytes> bytes_;
 };
 
 // One fixed NTFS drive, C:, whose volume is the image; the file is opened with the volume.
@@ -98,14 +88,14 @@ class ImageDrive : public Drives {
     return true;
   }
   std::unique_ptr<Volume> openVolume(const char16_t*, uint32_t* error) override {
-    image = std::make_shared<PreadImage>(path_);
+    image = std::make_shared<CountedImage>(path_);
     std::string why;
     std::unique_ptr<Volume> volume = NtfsImageVolume::Open(image, &why);
     *error = volume == nullptr ? ntfs::kErrorFileCorrupt : 0;
     return volume;
   }
 
-  std::shared_ptr<PreadImage> image;
+  std::shared_ptr<CountedImage> image;
 
  private:
   std::string path_;
@@ -314,7 +304,7 @@ void Run(const std::string& path) {
   std::string error;
   {
     const std::unique_ptr<NtfsImageVolume> volume =
-        NtfsImageVolume::Open(std::make_shared<PreadImage>(path), &error);
+        NtfsImageVolume::Open(std::make_shared<CountedImage>(path), &error);
     if (volume == nullptr) Fail(path + ": " + error);
     const BootSectorGeometry& g = volume->geometry();
     std::printf("%s: %.1f GiB volume, %u-byte clusters, %llu file records\n", path.c_str(),
@@ -364,7 +354,7 @@ void Run(const std::string& path) {
   const double simulatedSeconds = RunEnumerationBench(walkCold.entries, &simulated);
 
   std::printf("\n%-38s %9s %9s %9s\n", "", "entries", "cold", "warm");
-  std::printf("%-38s %9llu %7.3f s %7.3f s\n", "engine over the image (pread)",
+  std::printf("%-38s %9llu %7.3f s %7.3f s\n", "engine over the image",
               static_cast<unsigned long long>(imageCold.entries), imageCold.total(),
               imageWarm.total());
   std::printf("%-38s %9llu %7.3f s %7.3f s\n", "ntfs-3g: mount, readdir walk",
