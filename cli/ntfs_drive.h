@@ -3,7 +3,8 @@
 // under "L:" when it is not mounted), and a folder below the mount point names its record:
 // NTFS drivers on Linux (ntfs-3g, ntfs3) give a file's record number as its inode number.
 // Those drivers write no change journal: while the volume is mounted read-write its journal is
-// not trusted for a catch-up, and the index is read anew at each start.
+// not trusted for a catch-up, and the index is read anew at each start (once they have had it,
+// the volume itself tells: see ImageJournal).
 #pragma once
 
 #include <sys/types.h>

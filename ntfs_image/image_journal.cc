@@ -131,12 +131,29 @@ bool FindJournalFile(const NtfsImageVolume& volume, uint64_t* reference) {
   return false;
 }
 
+// Whether Windows had the volume read-write last: its $LogFile begins with a restart page. The
+// drivers of other systems journal nothing, and mounting read-write leaves $LogFile emptied: a
+// journal older than their changes would catch an index up without them.
+bool WindowsHadItLast(const NtfsImageVolume& volume) {
+  namespace lf = ntfs::log_file;
+  std::vector<uint8_t> record;
+  if (!volume.readRecord(ntfs::kLogFileRecord, &record)) return false;
+  const FileRecordView view(record.data(), static_cast<uint32_t>(record.size()));
+  const uint32_t data = view.inUse() ? view.find(view.firstAttribute(), at::kTypeData) : 0;
+  std::vector<ClusterRun> runs;
+  uint8_t magic[4];
+  return data != 0 && volume.runsOf(view.attributeAt(data), &runs) &&
+         volume.readRuns(runs, 0, sizeof magic, magic) &&
+         (std::memcmp(magic, lf::kRestartMagic, 4) == 0 ||
+          std::memcmp(magic, lf::kCheckedMagic, 4) == 0);
+}
+
 }  // namespace
 
 bool ImageJournal::Find(const NtfsImageVolume& volume, ImageJournal* journal) {
   namespace um = ntfs::usn_journal_max;
   uint64_t reference = 0;
-  if (!FindJournalFile(volume, &reference)) return false;
+  if (!WindowsHadItLast(volume) || !FindJournalFile(volume, &reference)) return false;
   const uint64_t number = reference & ntfs::kRecordNumberMask48;
   std::vector<uint8_t> base;
   if (!volume.readRecord(number, &base)) return false;

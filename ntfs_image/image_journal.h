@@ -5,7 +5,8 @@
 // waits: nothing is journaled on a volume read in place. Records of version 3 are handed out as
 // version 2, those of version 4 (ranges written) are passed over; a record that does not fit
 // its own length, its page or its USN is damage and fails the read, so that nothing is applied
-// from a journal that cannot be trusted.
+// from a journal that cannot be trusted. Nor is a journal trusted once another system had the
+// volume read-write: its changes are in no journal.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,8 @@ class NtfsImageVolume;
 class ImageJournal {
  public:
   // Looks the journal up in $Extend's index of names and reads its streams' layout; false when
-  // the volume has none, or one that cannot be read.
+  // the volume has none, one that cannot be read, or one another system may have outdated
+  // (Windows did not have the volume read-write last).
   static bool Find(const NtfsImageVolume& volume, ImageJournal* journal);
 
   // The control codes: 0, or the error to fail with.

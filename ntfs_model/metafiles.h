@@ -16,9 +16,10 @@ inline constexpr Metafile kMetafiles[] = {
     {u"$AttrDef", false}, {u".", true},         {u"$Bitmap", false},  {u"$Boot", false},
     {u"$BadClus", false}, {u"$Secure", false},  {u"$UpCase", false},  {u"$Extend", true},
 };
+inline constexpr uint64_t kLogFileRecord = 2;
 inline constexpr uint64_t kVolumeRecord = 3;  // its $VOLUME_NAME is the label
 inline constexpr uint64_t kRootDirectoryRecord = 5;
-inline constexpr uint64_t kBitmapRecord = 6;  // one bit per cluster of the volume, set when used
+inline constexpr uint64_t kBitmapRecord = 6;   // one bit per cluster of the volume, set when used
 inline constexpr uint64_t kExtendRecord = 11;  // the folder of $UsnJrnl, among others
 inline constexpr uint64_t kFirstUserRecord = 16;
 

@@ -131,6 +131,13 @@ constexpr char16_t kRecordsStream[] = u"$J";
 constexpr char16_t kSizesStream[] = u"$Max";
 }  // namespace usn_journal_max
 
+// $LogFile: Windows keeps restart pages at its start, "RSTR" (or "CHKD" after chkdsk); Linux's
+// drivers leave it emptied, all 0xFF, when they mount the volume read-write.
+namespace log_file {
+constexpr uint8_t kRestartMagic[4] = {'R', 'S', 'T', 'R'};
+constexpr uint8_t kCheckedMagic[4] = {'C', 'H', 'K', 'D'};
+}  // namespace log_file
+
 // USN_RECORD_V3, which a journal keeps when asked for 128-bit file identifiers (NTFS's own
 // references are their low 64 bits). Records of major version 4 describe ranges written and
 // are not returned to readers of version 2.

@@ -112,6 +112,21 @@ bool Ntfs3gMount::unmount() {
   return clean;
 }
 
+void WriteJournal(const MadeVolume& volume, const std::string& sizes, const std::string& records,
+                  bool windowsLast) {
+  std::string log(4096, windowsLast ? '\0' : '\xFF');
+  if (windowsLast) log.replace(0, 4, "RSTR");
+  for (const auto& [file, bytes] :
+       {std::pair<const char*, const std::string&>{"max", sizes}, {"j", records}, {"log", log}}) {
+    std::ofstream(volume.folder() + "/" + file, std::ios::binary) << bytes;
+  }
+  const std::string in = "cd " + volume.folder() + " && ntfscp -f ";
+  // $LogFile last: ntfscp empties one that holds a restart page.
+  Run(in + "-N '$Max' volume.img max '/$Extend/$UsnJrnl' 2>&1");
+  Run(in + "-N '$J' volume.img j '/$Extend/$UsnJrnl' 2>&1");
+  Run(in + "-i volume.img log 2 2>&1");
+}
+
 bool HaveMkntfs() {
   return Run("command -v mkntfs && command -v ntfsinfo").find("ntfsinfo") != std::string::npos;
 }

@@ -51,6 +51,12 @@ class MadeVolume {
   std::string path_;
 };
 
+// Writes the $Max and $J streams of $Extend\$UsnJrnl into the volume's file, as ntfscp can, and
+// the start of $LogFile (ntfscp cuts it to one page): a restart page, as Windows leaves a volume
+// it had last, or the 0xFF a Linux driver leaves.
+void WriteJournal(const MadeVolume& volume, const std::string& sizes, const std::string& records,
+                  bool windowsLast = true);
+
 // ntfs-3g serving an image at a mount point, in the foreground: the process ends once it has
 // written everything back after the unmount, which a daemon's unmount does not wait for.
 class Ntfs3gMount {

@@ -13,7 +13,6 @@
 
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_volume.h"
-#include "volume/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
 #include "platform/little_endian.h"
 #include "platform/ntfs_layout.h"
@@ -22,6 +21,7 @@
 #include "tests/support/test_index.h"
 #include "volume/enumeration.h"
 #include "volume/file_record_view.h"
+#include "volume/mapping_pairs.h"
 #include "volume/volume_discovery.h"
 
 namespace vessiko {

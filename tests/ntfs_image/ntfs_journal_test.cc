@@ -102,19 +102,15 @@ GeneratedJournal Generate(uint32_t seed, size_t count) {
 }
 
 // A volume holding the journal, as ntfscp writes named streams.
-std::vector<uint8_t> VolumeWith(MadeVolume& volume, const GeneratedJournal& j) {
+std::vector<uint8_t> VolumeWith(MadeVolume& volume, const GeneratedJournal& j,
+                                bool windowsLast = true) {
   std::string sizes(ntfs::usn_journal_max::kSize, '\0');
   auto* s = reinterpret_cast<uint8_t*>(sizes.data());
   StoreU64(s + ntfs::usn_journal_max::kMaximumSize, 32 << 20);
   StoreU64(s + ntfs::usn_journal_max::kAllocationDelta, 8 << 20);
   StoreU64(s + ntfs::usn_journal_max::kUsnJournalId, kJournalId);
   StoreU64(s + ntfs::usn_journal_max::kLowestValidUsn, static_cast<uint64_t>(j.lowestValid));
-  std::ofstream(volume.folder() + "/max", std::ios::binary) << sizes;
-  std::ofstream(volume.folder() + "/j", std::ios::binary) << j.bytes;
-  for (const std::string stream : {"$Max", "$J"}) {
-    Run("cd " + volume.folder() + " && ntfscp -f -N '" + stream + "' volume.img " +
-        (stream == "$J" ? "j" : "max") + " '/$Extend/$UsnJrnl'");
-  }
+  WriteJournal(volume, sizes, j.bytes, windowsLast);
   volume.reload();
   return volume.bytes_;
 }
@@ -141,6 +137,13 @@ TEST(ImageJournal, EveryReadGivesWhatWasJournaled) {
   auto volume = NtfsImageVolume::Open(std::make_shared<MemoryImage>(VolumeWith(made, j)), &error);
   ASSERT_TRUE(volume) << error;
   ASSERT_TRUE(volume->hasJournal());
+  {
+    // Once another system had the volume read-write, the journal may be older than its changes.
+    MadeVolume other(4 << 20, "");
+    EXPECT_FALSE(
+        NtfsImageVolume::Open(std::make_shared<MemoryImage>(VolumeWith(other, j, false)), &error)
+            ->hasJournal());
+  }
   uint8_t data[jd::kSize];
   uint32_t returned = 0;
   uint32_t failure = 0;

@@ -29,7 +29,6 @@
 #include "index/entry_key.h"
 #include "ntfs_image/boot_sector.h"
 #include "ntfs_image/image_volume.h"
-#include "volume/mapping_pairs.h"
 #include "ntfs_image/update_sequence.h"
 #include "ntfs_model/metafiles.h"
 #include "platform/little_endian.h"
@@ -40,6 +39,7 @@
 #include "volume/enumeration.h"
 #include "volume/file_record_reader.h"
 #include "volume/file_record_view.h"
+#include "volume/mapping_pairs.h"
 #include "volume/volume_discovery.h"
 
 namespace vessiko {
