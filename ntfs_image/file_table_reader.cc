@@ -1,12 +1,10 @@
 #include "ntfs_image/file_table_reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <span>
 
 #include "ntfs_image/image_volume.h"
 #include "ntfs_image/update_sequence.h"
-#include "platform/ntfs_layout.h"
 
 namespace vessiko {
 
@@ -54,10 +52,7 @@ uint8_t* FileTableReader::record(uint64_t n) {
   const uint64_t i = n - first_;
   uint8_t* bytes = batch_.data() + i * recordBytes_;
   if (state_[i] == kUnchecked) {
-    state_[i] = ApplyUpdateSequence(std::span<uint8_t>(bytes, recordBytes_)) &&
-                        std::memcmp(bytes, ntfs::file_record::kMagicBytes, 4) == 0
-                    ? kGood
-                    : kBad;
+    state_[i] = ReadyFileRecord(std::span<uint8_t>(bytes, recordBytes_)) ? kGood : kBad;
   }
   return state_[i] == kGood ? bytes : nullptr;
 }

@@ -29,15 +29,20 @@ constexpr uint32_t kMaxRecordBytes = 4096;
 // $J is read this much at a time.
 constexpr uint32_t kWindowBytes = 64 << 10;
 
+// The UTF-16LE units at `bytes` (as many as the name has, known to be there) are `name`.
+bool SameUnits(const uint8_t* bytes, std::u16string_view name) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (LoadU16(bytes + 2 * i) != name[i]) return false;
+  }
+  return true;
+}
+
 // The attribute's name equals `name`.
 bool Named(const AttributeView& a, std::u16string_view name) {
   const uint32_t units = a.bytes[at::kNameLength];
   const uint32_t offset = LoadU16(a.bytes + at::kNameOffset);
-  if (units != name.size() || offset > a.length || 2 * units > a.length - offset) return false;
-  for (uint32_t i = 0; i < units; ++i) {
-    if (LoadU16(a.bytes + offset + 2 * i) != name[i]) return false;
-  }
-  return true;
+  return units == name.size() && offset <= a.length && 2 * units <= a.length - offset &&
+         SameUnits(a.bytes + offset, name);
 }
 
 // The attribute of `type` named `name` in the record, or an end marker.
@@ -66,14 +71,10 @@ bool FindInNode(const uint8_t* node, uint32_t first, uint32_t end, std::u16strin
     if (key >= fn::kName && key <= length - ie::kHeaderSize) {
       const uint8_t* value = entry + ie::kHeaderSize;
       const uint32_t units = value[fn::kNameLength];
-      if (units == name.size() && fn::kName + 2 * units <= key) {
-        bool same = true;
-        for (uint32_t i = 0; i < units && same; ++i)
-          same = LoadU16(value + fn::kName + 2 * i) == name[i];
-        if (same) {
-          *reference = LoadU64(entry + ie::kFileReference);
-          return true;
-        }
+      if (units == name.size() && fn::kName + 2 * units <= key &&
+          SameUnits(value + fn::kName, name)) {
+        *reference = LoadU64(entry + ie::kFileReference);
+        return true;
       }
     }
     offset += length;

@@ -125,7 +125,7 @@ std::unique_ptr<NtfsImageVolume> NtfsImageVolume::Open(std::shared_ptr<ImageByte
   // The file table's own record, where the table's first runs lie.
   std::vector<uint8_t> record(g.bytesPerFileRecord);
   if (!bytes->read(g.mftLcn * g.bytesPerCluster, record.data(), g.bytesPerFileRecord) ||
-      !ApplyUpdateSequence(record) || std::memcmp(record.data(), fr::kMagicBytes, 4) != 0) {
+      !ReadyFileRecord(record)) {
     *error = "the file table's first record is damaged";
     return nullptr;
   }
@@ -235,8 +235,7 @@ bool NtfsImageVolume::readNonResident(const uint8_t* attribute, uint32_t length,
   const uint64_t size = LoadU64(attribute + at::kDataSize);
   if (size > limit) return false;
   value->resize(size);
-  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, runs, 0, static_cast<uint32_t>(size),
-                         value->data());
+  return readRuns(runs, 0, static_cast<uint32_t>(size), value->data());
 }
 
 bool NtfsImageVolume::runsOf(const AttributeView& attribute, std::vector<ClusterRun>* runs) const {
@@ -249,7 +248,7 @@ bool NtfsImageVolume::readRuns(const std::vector<ClusterRun>& runs, uint64_t off
 }
 
 bool NtfsImageVolume::readTable(uint64_t offset, uint32_t size, uint8_t* out) const {
-  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, mftRuns_, offset, size, out);
+  return readRuns(mftRuns_, offset, size, out);
 }
 
 void NtfsImageVolume::prefetchTable(uint64_t offset, uint64_t size) const {
@@ -267,10 +266,9 @@ void NtfsImageVolume::prefetchTable(uint64_t offset, uint64_t size) const {
 bool NtfsImageVolume::readRecord(uint64_t n, std::vector<uint8_t>* record) const {
   if (n >= recordCount()) return false;
   record->resize(geometry_.bytesPerFileRecord);
-  return ReadThroughRuns(*bytes_, geometry_.bytesPerCluster, mftRuns_,
-                         n * geometry_.bytesPerFileRecord, geometry_.bytesPerFileRecord,
-                         record->data()) &&
-         ApplyUpdateSequence(*record) && std::memcmp(record->data(), fr::kMagicBytes, 4) == 0;
+  return readTable(n * geometry_.bytesPerFileRecord, geometry_.bytesPerFileRecord,
+                   record->data()) &&
+         ReadyFileRecord(*record);
 }
 
 bool NtfsImageVolume::control(uint32_t code, const void* in, uint32_t inSize, void* out,
@@ -477,13 +475,17 @@ bool NtfsImageVolume::readAt(uint64_t offset, void* buffer, uint32_t size, uint3
 void NtfsImageVolume::ignoreJournal() {
   std::lock_guard lock(calls_);
   journal_.reset();
-  journalIgnored_ = true;
 }
 
 std::unique_ptr<Volume> NtfsImageVolume::reopen() {
-  std::string error;
-  std::unique_ptr<NtfsImageVolume> volume = Open(bytes_, &error);
-  if (volume && journalIgnored_) volume->ignoreJournal();
+  // A handle on the same bytes as this one has read them: the table's map and the journal's
+  // layout are not read again.
+  std::lock_guard lock(calls_);
+  std::unique_ptr<NtfsImageVolume> volume(new NtfsImageVolume(bytes_, geometry_));
+  volume->mftRuns_ = mftRuns_;
+  volume->mftDataSize_ = mftDataSize_;
+  volume->freeClusters_ = freeClusters_;
+  volume->journal_ = journal_;
   return volume;
 }
 

@@ -89,7 +89,6 @@ class NtfsImageVolume : public Volume {
   uint64_t mftDataSize_ = 0;
   mutable int64_t freeClusters_ = -1;  // counted at the first volume data asked for
   std::optional<ImageJournal> journal_;
-  bool journalIgnored_ = false;
   // Calls run one at a time, as on a synchronous Windows handle.
   std::mutex calls_;
 };

@@ -29,4 +29,9 @@ bool ApplyUpdateSequence(std::span<uint8_t> structure) {
   return true;
 }
 
+bool ReadyFileRecord(std::span<uint8_t> record) {
+  return ApplyUpdateSequence(record) &&
+         std::memcmp(record.data(), ntfs::file_record::kMagicBytes, 4) == 0;
+}
+
 }  // namespace vessiko

@@ -13,4 +13,8 @@ namespace vessiko {
 // the header's array does not fit, does not match the structure's size, or a stride is torn.
 bool ApplyUpdateSequence(std::span<uint8_t> structure);
 
+// A FILE record as read from disk, made ready to read: its update sequence applied and its magic
+// checked. False for a torn record or one that is no FILE record.
+bool ReadyFileRecord(std::span<uint8_t> record);
+
 }  // namespace vessiko
